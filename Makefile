@@ -1,0 +1,39 @@
+# The two everyday commands: `make demo` (the host against the simulated
+# handset) and `make test` (build everything and pass every test, also under
+# the sanitizers). Both install what they need first.
+JOBS ?= $(shell nproc)
+CMAKE_GEN := -G Ninja
+
+.PHONY: deps build test test-main test-asan test-tsan demo bench screenshot clean
+
+deps:
+	bash scripts/install-deps
+
+build: deps
+	cmake -S . -B build $(CMAKE_GEN)
+	cmake --build build -j$(JOBS)
+
+test: test-main test-asan test-tsan
+
+test-main: build
+	cd build && ctest --output-on-failure -j$(JOBS)
+
+test-asan: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=address,undefined -DCORVANETOV_WITH_BENCH=OFF
+	cmake --build build-asan -j$(JOBS)
+	cd build-asan && ctest --output-on-failure -j$(JOBS)
+
+# The threaded channel under ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=thread -DCORVANETOV_WITH_QT=OFF -DCORVANETOV_WITH_BENCH=OFF
+	cmake --build build-tsan -j$(JOBS)
+	cd build-tsan && ctest --output-on-failure -L channel -j$(JOBS)
+
+demo: build
+	bash scripts/demo
+
+bench: build
+	bash scripts/bench
+
+clean:
+	rm -rf build build-asan build-tsan

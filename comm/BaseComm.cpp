@@ -1,0 +1,260 @@
+#include "comm/BaseComm.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include "comm/PortResolver.h"
+#include "platform/NamedEventRegistry.h"
+#include "platform/Pacing.h"
+#include "platform/Trace.h"
+
+namespace {
+constexpr uint32_t kReopenSettleMs = 500;
+constexpr uint32_t kReopen115200PauseMs = 200;
+constexpr uint32_t kReopen9600PauseMs = 100;
+
+bool StopRequested()
+{
+    return Pacing::Instance().StopRequested();
+}
+
+void DrainWake(int fd)
+{
+    uint64_t value = 0;
+    while (::read(fd, &value, sizeof value) > 0) {
+    }
+}
+} // namespace
+
+BaseComm::BaseComm()
+{
+    m_largeFrame.reserve(20480);
+}
+
+BaseComm::~BaseComm()
+{
+    Close();
+    m_responseEvent.reset();
+}
+
+void BaseComm::Configure(uint8_t port, uint32_t baud, uint8_t byteSize, uint8_t stopBits, uint8_t parity)
+{
+    m_port = port;
+    m_baud = baud;
+    m_byteSize = byteSize;
+    m_stopBits = stopBits;
+    m_parity = parity;
+}
+
+bool BaseComm::CreateIoEvents()
+{
+    if (m_wakeFd < 0)
+        m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return m_wakeFd >= 0;
+}
+
+bool BaseComm::Close()
+{
+    if (m_connected)
+        Disconnect();
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+    m_wakeFd = -1;
+    return true;
+}
+
+bool BaseComm::Open()
+{
+    if (m_connected)
+        Disconnect();
+    std::string target = PortResolver::Instance().Resolve(m_port);
+    char comName[16];
+    std::snprintf(comName, sizeof comName, "COM%d", m_port);
+    TRACE("\nOpening %s\n", target.empty() ? comName : target.c_str());
+    if (target.empty()) {
+        m_openError = std::string(comName) + " is not assigned to a device";
+        return false;
+    }
+    if (m_wakeFd < 0) {
+        m_openError = "no I/O events for " + target;
+        return false;
+    }
+    bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target) : m_device.OpenSerial(target);
+    if (!opened) {
+        m_openError = m_device.LastError();
+        return false;
+    }
+    m_device.Purge();
+    if (!ApplyLineSettings()) {
+        m_openError = target + ": line settings refused";
+        m_connected = 0;
+        m_device.Close();
+        return false;
+    }
+    m_openError.clear();
+    m_lineLost = false;
+    DrainWake(m_wakeFd);
+    m_connected = 1;
+    m_receiveThread = std::thread(&BaseComm::ReceiveLoop, this);
+    return true;
+}
+
+bool BaseComm::ApplyLineSettings()
+{
+    return m_device.ApplyLineSettings(m_baud, m_byteSize, m_parity, m_stopBits);
+}
+
+bool BaseComm::Disconnect()
+{
+    m_connected = 0;
+    if (m_wakeFd >= 0) {
+        uint64_t one = 1;
+        [[maybe_unused]] auto written = ::write(m_wakeFd, &one, sizeof one);
+    }
+    if (m_receiveThread.joinable() && m_receiveThread.get_id() != std::this_thread::get_id())
+        m_receiveThread.join();
+    m_device.ClearDtr();
+    m_device.Purge();
+    m_device.Close();
+    return true;
+}
+
+void BaseComm::ReceiveLoop()
+{
+    std::array<uint8_t, comm::kReadChunk> buffer{};
+    while (m_connected) {
+        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_lineLost ? -1 : m_device.Descriptor(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[0].revents) {
+            DrainWake(m_wakeFd);
+            continue;
+        }
+        if (fds[1].revents & POLLIN) {
+            uint32_t n = 0;
+            do {
+                buffer.fill(0);
+                n = Read(buffer.data(), comm::kReadChunk);
+                if (n)
+                    OnReceive(buffer.data(), n);
+            } while (n > 0 && m_connected);
+        } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            m_lineLost = true; // the device went away: wait only for Disconnect from now on
+        }
+    }
+}
+
+uint32_t BaseComm::Read(uint8_t* buffer, uint32_t maxCount)
+{
+    Pacing::Instance().Delay(comm::kReadPauseMs);
+    size_t count = 0;
+    if (m_device.Read(buffer, maxCount, count) == SerialDevice::ReadResult::Lost) {
+        m_lineLost = true;
+        return 0;
+    }
+    return static_cast<uint32_t>(count);
+}
+
+bool BaseComm::Write(const uint8_t* bytes, uint32_t count)
+{
+    return WriteTraced(bytes, count, false);
+}
+
+bool BaseComm::WriteLong(const uint8_t* bytes, uint32_t count)
+{
+    return WriteTraced(bytes, count, true);
+}
+
+bool BaseComm::WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace)
+{
+    bool masked = m_maskNextTrace;
+    m_maskNextTrace = false;
+    if (!m_connected)
+        return false;
+    if (Trace::Instance().Enabled())
+        TraceWrite(bytes, count, longTrace, masked);
+    if (m_lineLost)
+        return false;
+    return m_device.WriteAll(bytes, count, comm::kWriteTimeoutMs, &StopRequested);
+}
+
+void BaseComm::TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, bool masked)
+{
+    std::string line;
+    char item[16];
+    if (longTrace) {
+        std::snprintf(item, sizeof item, "\nTX(%d) : ", static_cast<int>(count));
+        line = item;
+    } else {
+        line = "\nTX : ";
+    }
+    size_t limit = longTrace ? comm::kTraceLongBytes : comm::kTraceShortBytes;
+    size_t shown = std::min<size_t>(count, limit);
+    // A secret shows only up to its command byte: the code, and the check
+    // sequence that would narrow it down, stay out of the trace.
+    size_t visible = shown;
+    if (masked) {
+        visible = 0;
+        while (visible < shown && (bytes[visible] == 0x7E || bytes[visible] == 0x7F))
+            ++visible;
+        visible = std::min(visible + 1, shown);
+    }
+    for (size_t i = 0; i < shown; ++i) {
+        if (i < visible)
+            std::snprintf(item, sizeof item, longTrace ? "%02x " : "%x ", bytes[i]);
+        else
+            std::snprintf(item, sizeof item, "** ");
+        line += item;
+    }
+    if (count > limit)
+        line += "....";
+    TRACE("%s", line.c_str());
+}
+
+bool BaseComm::Reopen(uint8_t port, uint32_t baud, uint32_t pauseMs)
+{
+    Close();
+    m_receiveBaud = baud;
+    Configure(port, baud, 8, 0, 0);
+    if (!Pacing::Instance().Sleep(pauseMs))
+        return false;
+    CreateIoEvents();
+    if (!Pacing::Instance().Sleep(pauseMs) || !Open())
+        return false;
+    return Pacing::Instance().Sleep(kReopenSettleMs);
+}
+
+bool BaseComm::ReopenAt115200(uint8_t port)
+{
+    return Reopen(port, comm::kDiagBaud, kReopen115200PauseMs);
+}
+
+bool BaseComm::ReopenAt9600(uint8_t port)
+{
+    return Reopen(port, comm::kRawReceiveBaud, kReopen9600PauseMs);
+}
+
+void BaseComm::CreateResponseEvent(int index)
+{
+    char name[128];
+    std::snprintf(name, sizeof name, "RECEIVE_%x_EVENT", index);
+    m_responseEventName = name;
+    m_responseEvent = NamedEventRegistry::Instance().Create(m_responseEventName);
+}
+
+std::string BaseComm::ResponseEventName() const
+{
+    return m_responseEventName;
+}
+
+void BaseComm::SignalResponse()
+{
+    if (auto event = NamedEventRegistry::Instance().Open(m_responseEventName))
+        event->Set();
+}

@@ -1,0 +1,19 @@
+#include "comm/PortResolver.h"
+
+PortResolver& PortResolver::Instance()
+{
+    static PortResolver resolver;
+    return resolver;
+}
+
+void PortResolver::Set(Function resolve)
+{
+    std::lock_guard lock(m_mutex);
+    m_resolve = std::move(resolve);
+}
+
+std::string PortResolver::Resolve(uint8_t port) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_resolve ? m_resolve(port) : std::string();
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+// Turns a COM port number into what the channel opens: a device path for
+// ports 1 to 128, "host:port" of the network serial link above 128. The
+// front ends install the port table; until then nothing resolves.
+class PortResolver {
+public:
+    using Function = std::function<std::string(uint8_t port)>;
+
+    static PortResolver& Instance();
+
+    void Set(Function resolve);
+    std::string Resolve(uint8_t port) const;
+
+private:
+    mutable std::mutex m_mutex;
+    Function m_resolve;
+};

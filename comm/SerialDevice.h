@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The POSIX side of one COM device: a termios serial line, or a raw TCP link
+// to a network serial server. Opening is exclusive.
+class SerialDevice {
+public:
+    enum class ReadResult { Data, Empty, Lost };
+
+    SerialDevice() = default;
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
+    ~SerialDevice();
+
+    bool OpenSerial(const std::string& path);
+    bool OpenNetwork(const std::string& hostAndPort);
+    void Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Descriptor() const { return m_fd; }
+    const std::string& LastError() const { return m_lastError; }
+
+    bool ApplyLineSettings(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits);
+    void ClearDtr();
+    void Purge();
+
+    // Non-blocking: what waits in the input queue, up to max.
+    ReadResult Read(uint8_t* buffer, size_t max, size_t& count);
+    // Blocking write of all bytes, bounded by timeoutMs (real time); also
+    // gives up when abandon() turns true.
+    bool WriteAll(const uint8_t* data, size_t count, uint32_t timeoutMs, bool (*abandon)());
+
+private:
+    bool FailWith(const std::string& what);
+
+    int m_fd = -1;
+    bool m_isSocket = false;
+    std::string m_lastError;
+};

@@ -1,0 +1,90 @@
+#include "diag/FrameCodec.h"
+
+#include "diag/Crc16X25.h"
+
+namespace {
+void AppendEscaped(std::vector<uint8_t>& out, uint8_t byte)
+{
+    uint8_t escaped = 0;
+    if (FrameCodec::EscapeByte(escaped, byte)) {
+        out.push_back(FrameCodec::kEscape);
+        out.push_back(escaped);
+    } else {
+        out.push_back(byte);
+    }
+}
+
+// Appends one byte to the large frame, escaped as SendLargeFrame does, while
+// the buffer holds room; false when the byte did not fit.
+bool AppendLarge(std::vector<uint8_t>& out, uint8_t byte)
+{
+    constexpr size_t kLimit = FrameCodec::kLargeFrameCapacity - 1;
+    if (byte == FrameCodec::kFlag || byte == FrameCodec::kEscape) {
+        if (out.size() < kLimit)
+            out.push_back(FrameCodec::kEscape);
+        if (out.size() >= kLimit)
+            return false;
+        out.push_back(byte ^ FrameCodec::kEscapeXor);
+        return true;
+    }
+    if (out.size() >= kLimit)
+        return false;
+    out.push_back(byte);
+    return true;
+}
+} // namespace
+
+bool FrameCodec::EscapeByte(uint8_t& out, uint8_t in)
+{
+    if (in == kEscape || in == kFlag || in == kLead) {
+        out = in ^ kEscapeXor;
+        return true;
+    }
+    out = in;
+    return false;
+}
+
+void FrameCodec::EncodeFrame(const uint8_t* request, size_t count, bool flagged, bool lead7F, std::vector<uint8_t>& out)
+{
+    out.clear();
+    out.reserve(count * 2 + 6);
+    if (flagged)
+        out.push_back(kFlag);
+    else if (lead7F)
+        out.push_back(kLead);
+    for (size_t i = 0; i < count; ++i)
+        AppendEscaped(out, request[i]);
+    uint16_t crc = Crc16X25::Compute(request, count);
+    AppendEscaped(out, crc & 0xFF);
+    AppendEscaped(out, crc >> 8);
+    out.push_back(kFlag);
+}
+
+void FrameCodec::EncodeLargeFrame(const uint8_t* request, size_t count, std::vector<uint8_t>& out)
+{
+    out.clear();
+    out.reserve(kLargeFrameCapacity);
+    uint16_t crc = Crc16X25::kInitial;
+    for (size_t i = 0; i < count; ++i) {
+        if (AppendLarge(out, request[i]))
+            crc = Crc16X25::Update(crc, request[i]);
+    }
+    crc = ~crc & 0xFFFF;
+    if (AppendLarge(out, crc & 0xFF))
+        AppendLarge(out, crc >> 8);
+    out.push_back(kFlag);
+}
+
+std::vector<uint8_t> FrameCodec::Unescape(const uint8_t* data, size_t count)
+{
+    std::vector<uint8_t> out;
+    out.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (data[i] != kEscape) {
+            out.push_back(data[i]);
+        } else if (i + 1 < count) {
+            out.push_back(data[++i] ^ kEscapeXor);
+        }
+    }
+    return out;
+}

@@ -1,0 +1,34 @@
+#include "platform/ManualEvent.h"
+
+#include "platform/Pacing.h"
+
+void ManualEvent::Set()
+{
+    auto& pacing = Pacing::Instance();
+    std::lock_guard lock(pacing.Mutex());
+    m_set = true;
+    pacing.NotifyAllLocked();
+}
+
+void ManualEvent::Reset()
+{
+    std::lock_guard lock(Pacing::Instance().Mutex());
+    m_set = false;
+}
+
+bool ManualEvent::IsSet() const
+{
+    std::lock_guard lock(Pacing::Instance().Mutex());
+    return m_set;
+}
+
+ManualEvent::WaitResult ManualEvent::Wait(uint32_t timeoutMs)
+{
+    auto& pacing = Pacing::Instance();
+    auto deadline = pacing.DeadlineAfter(timeoutMs);
+    std::unique_lock lock(pacing.Mutex());
+    if (pacing.WaitUntil(lock, deadline, [&] { return m_set; }))
+        return WaitResult::Signalled;
+    lock.unlock();
+    return pacing.StopRequested() ? WaitResult::Stopped : WaitResult::TimedOut;
+}

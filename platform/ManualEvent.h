@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+// A manual-reset event: once set it stays set until reset, so a signal that
+// arrives before anybody waits is not lost. Waits go through Pacing and so
+// obey the time scale and end at once on a stop request.
+class ManualEvent {
+public:
+    enum class WaitResult { Signalled, TimedOut, Stopped };
+
+    void Set();
+    void Reset();
+    bool IsSet() const;
+    WaitResult Wait(uint32_t timeoutMs);
+
+private:
+    bool m_set = false; // guarded by Pacing::Mutex()
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+// Every fixed pause and every time-out of the protocol goes through here, so
+// that one time scale speeds up tests and demos, and one stop request wakes a
+// worker from whatever pause or wait it is in.
+class Pacing {
+public:
+    static Pacing& Instance();
+
+    double TimeScale() const;
+    void SetTimeScale(double scale);
+    std::chrono::steady_clock::duration Scaled(uint32_t ms) const;
+    std::chrono::steady_clock::time_point DeadlineAfter(uint32_t ms) const;
+
+    // A worker's pause: false when a stop request ended it early.
+    bool Sleep(uint32_t ms);
+    // A pause that a stop does not shorten (the receive thread's batching).
+    void Delay(uint32_t ms) const;
+
+    void RequestStop();
+    void ClearStop();
+    bool StopRequested() const;
+
+    // Waits until pred() holds, the deadline passes or a stop is requested.
+    // pred is evaluated under Mutex(); true when pred() held.
+    template <class Pred>
+    bool WaitUntil(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point deadline, Pred pred)
+    {
+        m_cv.wait_until(lock, deadline, [&] { return pred() || m_stop; });
+        return pred();
+    }
+    std::mutex& Mutex() { return m_mutex; }
+    void NotifyAllLocked() { m_cv.notify_all(); }
+
+private:
+    Pacing();
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_stop = false;
+    double m_scale = 1.0;
+};

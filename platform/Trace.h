@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+// The debug trace: written only when CORVANETOV_TRACE (or SetTarget) names
+// "stderr" or a file. Nothing reads it back.
+class Trace {
+public:
+    static Trace& Instance();
+
+    void SetTarget(const std::string& target);
+    bool Enabled() const;
+    void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+private:
+    Trace();
+    ~Trace();
+    void CloseTarget();
+
+    mutable std::mutex m_mutex;
+    std::FILE* m_out = nullptr;
+    bool m_ownsFile = false;
+};
+
+#define TRACE(...) Trace::Instance().Printf(__VA_ARGS__)
