@@ -1,0 +1,88 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/OperationSink.h"
+#include "engine/Prompts.h"
+
+class BaseComm;
+class NvDoc;
+
+// The process-wide state that engine operations and views share: the
+// operation error text and state, the report target, the channel, the
+// selected port, the tool type and the identification texts. One operation
+// runs at a time; what two threads touch is atomic or guarded.
+class OperationContext {
+public:
+    // Operation states: which view's operation runs.
+    enum State : int { kIdle = 0, kEri = 1, kPhoneInfo = 2, kPrl = 3, kSettings = 4, kSwDownload = 5, kBackup = 6 };
+
+    static OperationContext& Instance();
+
+    std::string ErrorText() const;
+    void SetErrorText(const std::string& text);
+
+    int OperationState() const { return m_state; }
+    void SetOperationState(int state) { m_state = state; }
+
+    uint8_t SelectedPort() const { return m_selectedPort; }
+    void SetSelectedPort(uint8_t port) { m_selectedPort = port; }
+
+    uint8_t ToolType() const { return m_toolType; }
+    void SetToolType(uint8_t type) { m_toolType = type; }
+
+    NvDoc* NvDocument() const { return m_nvDoc; }
+    void SetNvDocument(NvDoc* doc) { m_nvDoc = doc; }
+
+    // The front ends: where reports go and who answers questions.
+    void SetTarget(OperationSink* sink);
+    void SetPrompts(Prompts* prompts);
+    Prompts* GetPrompts() const;
+    // Formats and delivers one operation message to the target; dropped once
+    // a stop was requested, so a stopped worker reports nothing more.
+    void SendOperationMessage(int number, int32_t param, int32_t kind, int32_t value, const std::string& text);
+    std::string MessageText() const;
+    int32_t MessageValue() const;
+
+    // The serial channel. ReplaceChannel closes the old one and makes a new,
+    // unopened one; CloseChannel closes it (it stays as the channel).
+    BaseComm* Channel() const;
+    BaseComm& ReplaceChannel();
+    void CloseChannel();
+
+    // Identification texts, set by connection set-up.
+    std::string EsnText() const;
+    std::string PhoneNumberText() const;
+    std::string SoftwareVersionText() const;
+    std::string HardwareVersionText() const;
+    void SetEsnText(const std::string& text);
+    void SetPhoneNumberText(const std::string& text);
+    void SetSoftwareVersionText(const std::string& text);
+    void SetHardwareVersionText(const std::string& text);
+
+    // The MSL code the user typed (at most 6 characters).
+    std::string MslCode() const;
+    void SetMslCode(const std::string& code);
+
+private:
+    OperationContext();
+    ~OperationContext();
+
+    mutable std::mutex m_mutex;
+    std::string m_errorText;
+    std::atomic<int> m_state{kIdle};
+    std::atomic<uint8_t> m_selectedPort{0};
+    std::atomic<uint8_t> m_toolType{0};
+    std::atomic<NvDoc*> m_nvDoc{nullptr};
+    OperationSink* m_target = nullptr;
+    Prompts* m_prompts = nullptr;
+    std::string m_messageText;
+    int32_t m_messageValue = 0;
+    std::unique_ptr<BaseComm> m_channel;
+    std::string m_esn, m_phone, m_software, m_hardware;
+    std::string m_mslCode;
+};
