@@ -9,7 +9,15 @@ OperationContext& OperationContext::Instance()
     return context;
 }
 
-OperationContext::OperationContext() = default;
+OperationContext::OperationContext()
+{
+    m_exchange.SetEventErrorHandler([this](const std::string& text) {
+        SetErrorText(text);
+        if (Prompts* prompts = GetPrompts())
+            prompts->ShowMessage(text, "", Prompts::Style::Ok, Prompts::Icon::None);
+    });
+}
+
 OperationContext::~OperationContext() = default;
 
 std::string OperationContext::ErrorText() const

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "diag/Exchange.h"
 #include "engine/OperationSink.h"
 #include "engine/Prompts.h"
 
@@ -54,6 +55,10 @@ public:
     BaseComm& ReplaceChannel();
     void CloseChannel();
 
+    // The current response and its copies; "Event Error!" lands in the error
+    // text and in a message box.
+    Exchange& GetExchange() { return m_exchange; }
+
     // Identification texts, set by connection set-up.
     std::string EsnText() const;
     std::string PhoneNumberText() const;
@@ -83,6 +88,7 @@ private:
     std::string m_messageText;
     int32_t m_messageValue = 0;
     std::unique_ptr<BaseComm> m_channel;
+    Exchange m_exchange;
     std::string m_esn, m_phone, m_software, m_hardware;
     std::string m_mslCode;
 };

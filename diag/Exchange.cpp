@@ -1,0 +1,72 @@
+#include "diag/Exchange.h"
+
+#include "comm/BaseComm.h"
+#include "platform/NamedEventRegistry.h"
+#include "platform/Pacing.h"
+#include "platform/Trace.h"
+
+namespace {
+const char kEventError[] = "Event Error!";
+}
+
+Exchange::Exchange() : m_current(m_decoded.data()) {}
+
+void Exchange::SetEventErrorHandler(std::function<void(const std::string&)> handler)
+{
+    m_onEventError = std::move(handler);
+}
+
+int Exchange::WaitResponse(BaseComm& channel, uint32_t timeoutMs)
+{
+    std::string name = channel.ResponseEventName();
+    TRACE("%s\n", name.c_str());
+    auto event = NamedEventRegistry::Instance().Open(name);
+    if (!event) {
+        if (m_onEventError)
+            m_onEventError(kEventError);
+        return kWaitFailed;
+    }
+    auto outcome = event->Wait(timeoutMs);
+    event->Reset();
+    switch (outcome) {
+    case ManualEvent::WaitResult::Signalled:
+        FetchResponse(channel);
+        return kAnswer;
+    case ManualEvent::WaitResult::TimedOut:
+        return kTimeout;
+    default:
+        return kOther;
+    }
+}
+
+void Exchange::FetchResponse(BaseComm& channel)
+{
+    if (channel.ReceiveBaud() == comm::kRawReceiveBaud) {
+        m_raw.fill(0);
+        m_currentLength = channel.CopyFrame(m_raw.data());
+        m_current = m_raw.data();
+    } else {
+        m_decoded.fill(0);
+        m_currentLength = channel.CopyResponse(m_decoded.data());
+        m_current = m_decoded.data();
+    }
+}
+
+bool Exchange::Accepted(int waitResult, int expectedCommand) const
+{
+    return waitResult == kAnswer && (expectedCommand < 0 || m_current[0] == expectedCommand);
+}
+
+bool Exchange::Transact(BaseComm& channel, const std::function<void()>& send, const Params& params)
+{
+    m_lastWait = kOther;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        send();
+        m_lastWait = WaitResponse(channel, params.timeoutMs);
+        if (Accepted(m_lastWait, params.expectedCommand))
+            return true;
+        if (!Pacing::Instance().Sleep(params.pauseMs))
+            return false;
+    }
+    return false;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class BaseComm;
+
+// One request at a time: wait for the answer on the channel's response event,
+// copy it, and the "up to 3 attempts" pattern every operation uses.
+class Exchange {
+public:
+    static constexpr size_t kCopySize = 2048;
+    // WaitResponse results
+    static constexpr int kAnswer = 0;
+    static constexpr int kTimeout = 1;
+    static constexpr int kWaitFailed = 2;
+    static constexpr int kOther = -1; // also: a stop request ended the wait
+
+    struct Params {
+        uint32_t timeoutMs;
+        uint32_t pauseMs;
+        int expectedCommand; // -1: any answer counts
+    };
+
+    Exchange();
+
+    // Called when the response event cannot be opened ("Event Error!").
+    void SetEventErrorHandler(std::function<void(const std::string&)> handler);
+
+    int WaitResponse(BaseComm& channel, uint32_t timeoutMs);
+    void FetchResponse(BaseComm& channel);
+
+    // Up to 3 attempts of send, wait, check the command byte, pause. True when
+    // the last wait brought an answer whose command byte is the expected one.
+    bool Transact(BaseComm& channel, const std::function<void()>& send, const Params& params);
+    int LastWaitResult() const { return m_lastWait; }
+
+    const uint8_t* CurrentResponse() const { return m_current; }
+    uint32_t CurrentLength() const { return m_currentLength; }
+
+private:
+    bool Accepted(int waitResult, int expectedCommand) const;
+
+    std::array<uint8_t, kCopySize> m_decoded{};
+    std::array<uint8_t, kCopySize> m_raw{};
+    const uint8_t* m_current;
+    uint32_t m_currentLength = 0;
+    int m_lastWait = kOther;
+    std::function<void(const std::string&)> m_onEventError;
+};
