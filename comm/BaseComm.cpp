@@ -144,9 +144,9 @@ void BaseComm::ReceiveLoop()
                 if (n)
                     OnReceive(buffer.data(), n);
             } while (n > 0 && m_connected);
-        } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            m_lineLost = true; // the device went away: wait only for Disconnect from now on
         }
+        if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
+            m_lineLost = true; // the device went away: wait only for Disconnect from now on
     }
 }
 

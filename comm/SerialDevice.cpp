@@ -181,9 +181,10 @@ SerialDevice::ReadResult SerialDevice::Read(uint8_t* buffer, size_t max, size_t&
         count = static_cast<size_t>(n);
         return ReadResult::Data;
     }
-    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+    // A line without VMIN reads 0 when empty; only a socket's 0 is its end.
+    if ((n == 0 && !m_isSocket) || (n < 0 && (errno == EAGAIN || errno == EINTR)))
         return ReadResult::Empty;
-    return ReadResult::Lost; // end of file (peer gone) or a dead line (EIO)
+    return ReadResult::Lost; // the peer went away, or a dead line (EIO)
 }
 
 bool SerialDevice::WriteAll(const uint8_t* data, size_t count, uint32_t timeoutMs, bool (*abandon)())

@@ -1,10 +1,238 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "RecordingComm.h"
 #include "diag/Crc16X25.h"
+#include "diag/DiagRequests.h"
 #include "diag/FrameCodec.h"
+#include "platform/NamedEventRegistry.h"
+
+using Bytes = std::vector<uint8_t>;
 
 TEST(Crc16X25, CheckValueOverDigits)
 {
     const char* digits = "123456789";
     EXPECT_EQ(0x906E, Crc16X25::Compute(reinterpret_cast<const uint8_t*>(digits), 9));
+}
+
+class Framing : public ::testing::Test {
+protected:
+    RecordingComm comm;
+    void SetUp() override { comm.SetLeadFlag(0); }
+    Bytes Sent(uint8_t byte, uint16_t mode)
+    {
+        comm.SetLeadingFlagMode(mode);
+        comm.SendFrame(&byte, 1);
+        return comm.writes.back();
+    }
+};
+
+TEST_F(Framing, SingleBytesWithAndWithoutLeadingFlag)
+{
+    EXPECT_EQ((Bytes{0x0C, 0x14, 0x3A, 0x7E}), Sent(0x0C, 0));
+    EXPECT_EQ((Bytes{0x00, 0x78, 0xF0, 0x7E}), Sent(0x00, 0));
+    EXPECT_EQ((Bytes{0x7E, 0x44, 0x58, 0xF4, 0x7E}), Sent(0x44, 1));
+    comm.SetLeadFlag(1);
+    EXPECT_EQ((Bytes{0x7F, 0x0C, 0x14, 0x3A, 0x7E}), Sent(0x0C, 0));
+}
+
+TEST_F(Framing, EscapesDifferBetweenSmallAndLargeFrames)
+{
+    uint8_t escaped = 0;
+    EXPECT_TRUE(comm.EscapeByte(escaped, 0x7D));
+    EXPECT_EQ(0x5D, escaped);
+    EXPECT_FALSE(comm.EscapeByte(escaped, 0x7C));
+    EXPECT_EQ(0x7C, escaped);
+
+    const uint8_t request[] = {0x7F, 0x7E, 0x7D};
+    comm.SendFrame(request, 3);
+    Bytes small = comm.writes.back();
+    EXPECT_EQ((Bytes{0x7D, 0x5F, 0x7D, 0x5E, 0x7D, 0x5D}), Bytes(small.begin(), small.begin() + 6));
+    comm.SendLargeFrame(request, 3);
+    Bytes large = comm.writes.back();
+    EXPECT_EQ((Bytes{0x7F, 0x7D, 0x5E, 0x7D, 0x5D}), Bytes(large.begin(), large.begin() + 5));
+    // Both carry the same check sequence over the unescaped bytes.
+    uint16_t crc = Crc16X25::Compute(request, 3);
+    EXPECT_EQ(crc & 0xFF, large[5]);
+    EXPECT_EQ(crc >> 8, large[6]);
+    EXPECT_EQ(0x7E, large.back());
+}
+
+TEST_F(Framing, LargeFrameDropsWhatDoesNotFitButStillCloses)
+{
+    Bytes request(30000, 0x7E); // every byte needs two places
+    comm.SendLargeFrame(request.data(), static_cast<uint16_t>(request.size()));
+    const Bytes& frame = comm.writes.back();
+    EXPECT_LE(frame.size(), FrameCodec::kLargeFrameCapacity);
+    EXPECT_GE(frame.size(), FrameCodec::kLargeFrameCapacity - 4);
+    EXPECT_EQ(0x7E, frame.back());
+    // No escape byte is left dangling in front of the closing flag.
+    auto body = FrameCodec::Unescape(frame.data(), frame.size() - 1);
+    EXPECT_GT(body.size(), 10000u);
+}
+
+TEST_F(Framing, CatalogueRequests)
+{
+    DiagRequests::NvReadRequest(comm, 2045);
+    Bytes nv = comm.writes.back();
+    ASSERT_EQ(136u, nv.size());
+    EXPECT_EQ((Bytes{0x26, 0xFD, 0x07}), Bytes(nv.begin(), nv.begin() + 3));
+    EXPECT_EQ(Bytes(130, 0), Bytes(nv.begin() + 3, nv.begin() + 133));
+    EXPECT_EQ((Bytes{0x73, 0x3C, 0x7E}), Bytes(nv.end() - 3, nv.end()));
+
+    DiagRequests::ModeControlRequest(comm, 2);
+    EXPECT_EQ((Bytes{0x29, 0x02, 0x00, 0x59, 0x6A, 0x7E}), comm.writes.back());
+    DiagRequests::StatusRequest(comm);
+    EXPECT_EQ((Bytes{0x0C, 0x14, 0x3A, 0x7E}), comm.writes.back());
+    DiagRequests::VersionRequest(comm);
+    EXPECT_EQ((Bytes{0x00, 0x78, 0xF0, 0x7E}), comm.writes.back());
+    DiagRequests::DmModeRequest(comm);
+    EXPECT_EQ((Bytes{0x44, 0x58, 0xF4, 0x7E}), comm.writes.back());
+    DiagRequests::DmSwitchCommand(comm);
+    EXPECT_EQ(Bytes({'A', 'T', '$', 'Q', 'C', 'D', 'M', 'G', '\r', '\n'}), comm.writes.back());
+}
+
+TEST_F(Framing, UnlockRequestsCarryCodeAndPassword)
+{
+    DiagRequests::SpcRequest(comm, "123456");
+    auto spc = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 1);
+    EXPECT_EQ((Bytes{0x41, '1', '2', '3', '4', '5', '6'}), Bytes(spc.begin(), spc.begin() + 7));
+    DiagRequests::PasswordRequest(comm);
+    auto password = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 1);
+    EXPECT_EQ((Bytes{0x46, 0x56, 0x51, 0x58, 0x2D, 0x42, 0x34, 0x31, 0x30}), Bytes(password.begin(), password.begin() + 9));
+}
+
+TEST_F(Framing, NvWriteTakesItsDataFromTheSettingsImage)
+{
+    Bytes image(59994, 0);
+    const char lock[] = "\x04" "1234";
+    std::memcpy(&image[39], lock, 5);
+    image[59824] = 0x55;
+    image[59825] = 0x66;
+    image[59904] = 0x77;
+    DiagRequests::NvWriteRequest(comm, 82, image.data());
+    auto request = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 3);
+    ASSERT_EQ(133u, request.size());
+    EXPECT_EQ((Bytes{0x27, 82, 0, 4, '1', '2', '3', '4'}), Bytes(request.begin(), request.begin() + 8));
+
+    DiagRequests::NvWriteRequest(comm, 2073, image.data());
+    request = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 3);
+    EXPECT_EQ(0, request[3]) << "data byte 0 of the SID item is always cleared";
+    EXPECT_EQ(0x66, request[4]);
+    EXPECT_EQ(0x77, request[3 + 80]);
+    EXPECT_EQ(0, request[3 + 81]);
+
+    DiagRequests::NvWriteRequest(comm, 408, image.data());
+    request = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 3);
+    EXPECT_EQ(Bytes(130, 0), Bytes(request.begin() + 3, request.end()));
+}
+
+// The receive side, fed chunk by chunk as the receive thread would.
+class Receiving : public ::testing::Test {
+protected:
+    RecordingComm comm;
+    std::shared_ptr<ManualEvent> event;
+    void SetUp() override
+    {
+        comm.CreateResponseEvent(0);
+        event = NamedEventRegistry::Instance().Open("RECEIVE_0_EVENT");
+        ASSERT_TRUE(event);
+        event->Reset();
+    }
+    void Feed(const Bytes& chunk) { comm.OnReceive(chunk.data(), static_cast<uint32_t>(chunk.size())); }
+    Bytes Response()
+    {
+        Bytes out(2048);
+        out.resize(comm.CopyResponse(out.data()));
+        return out;
+    }
+};
+
+TEST_F(Receiving, ShortPlainFrameCompletesButIsNotSignalled)
+{
+    Feed({0x0C, 0x14, 0x3A, 0x7E});
+    EXPECT_EQ(3u, comm.ReceivedLength());
+    EXPECT_FALSE(event->IsSet());
+}
+
+TEST_F(Receiving, LonelyClosingFlagChunkIsDiscarded)
+{
+    Feed({0x0C, 0x01, 0x14, 0x3A});
+    Feed({0x7E});
+    EXPECT_FALSE(event->IsSet());
+    // The next chunk that ends in a flag completes what was collected.
+    Feed({0x01, 0x7E});
+    EXPECT_TRUE(event->IsSet());
+    EXPECT_EQ((Bytes{0x0C, 0x01, 0x14, 0x3A, 0x01}), Response());
+}
+
+TEST_F(Receiving, FrameSplitOverChunksIsAssembledAndUnescaped)
+{
+    Feed({0x26, 0x7D, 0x5E, 0x01});
+    EXPECT_FALSE(event->IsSet());
+    Feed({0x02, 0xAA, 0x7E});
+    ASSERT_TRUE(event->IsSet());
+    Bytes response = Response();
+    // Received length counts the escape, so one zero follows the bytes.
+    EXPECT_EQ((Bytes{0x26, 0x7E, 0x01, 0x02, 0xAA, 0x00}), response);
+}
+
+TEST_F(Receiving, TwoFramesInOneChunkShareTheFrameBuffer)
+{
+    Feed({0x29, 0x01, 0x00, 0x11, 0x22, 0x7E, 0x0C, 0x01, 0x02, 0x03, 0x7E});
+    ASSERT_TRUE(event->IsSet());
+    EXPECT_EQ(9u, comm.ReceivedLength());
+    EXPECT_EQ(0x29, Response()[0]);
+}
+
+TEST_F(Receiving, LeadingFlagAndLeadByteAreStripped)
+{
+    comm.SetLeadingFlagMode(1);
+    Feed({0x7E, 0x44, 0x58, 0xF4, 0x7E});
+    ASSERT_TRUE(event->IsSet());
+    EXPECT_EQ((Bytes{0x44, 0x58, 0xF4}), Response());
+    event->Reset();
+    comm.SetLeadingFlagMode(0);
+    Feed({0x7F, 0x0C, 0x01, 0x02, 0x03, 0x7E});
+    ASSERT_TRUE(event->IsSet());
+    EXPECT_EQ((Bytes{0x0C, 0x01, 0x02, 0x03}), Response());
+}
+
+TEST_F(Receiving, BadInputNeverCrashesOrHangs)
+{
+    // Garbage without any flag piles up to the limit and is then dropped.
+    Bytes garbage(700, 0x55);
+    for (int i = 0; i < 10; ++i)
+        Feed(garbage);
+    EXPECT_FALSE(event->IsSet());
+    // What was collected ends with the next flag, as one (useless) frame that
+    // the callers' command byte check turns away.
+    Feed({0x7E, 0x7E});
+    EXPECT_TRUE(event->IsSet());
+    EXPECT_EQ(0x55, Response()[0]);
+
+    // An escape right before the closing flag takes the cleared byte behind
+    // the frame.
+    event->Reset();
+    Feed({0x26, 0x01, 0x02, 0x7D, 0x7E});
+    ASSERT_TRUE(event->IsSet());
+    EXPECT_EQ((Bytes{0x26, 0x01, 0x02, 0x20}), Response());
+
+    // A chunk of nothing but escapes in flagged mode.
+    event->Reset();
+    comm.SetLeadingFlagMode(1);
+    Bytes escapes(2040, 0x7D);
+    escapes.push_back(0x7E);
+    Feed(escapes);
+    EXPECT_TRUE(event->IsSet());
+
+    // An overlong chunk is dropped whole, and collection starts afresh.
+    event->Reset();
+    Feed(Bytes(2050, 0x7E));
+    EXPECT_FALSE(event->IsSet());
+    comm.SetLeadingFlagMode(0);
+    Feed({0x0C, 0x01, 0x02, 0x03, 0x7E});
+    EXPECT_TRUE(event->IsSet());
+    EXPECT_EQ((Bytes{0x0C, 0x01, 0x02, 0x03}), Response());
 }

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+#include "PtyPair.h"
+#include "comm/BaseComm.h"
+#include "comm/PortResolver.h"
+#include "diag/DiagRequests.h"
+#include "diag/Exchange.h"
+#include "platform/Pacing.h"
+#include "platform/Trace.h"
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+constexpr uint8_t kPort = 3;
+constexpr uint8_t kNetworkPort = 130;
+
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+} // namespace
+
+class Channel : public ::testing::Test {
+protected:
+    PtyPair pty;
+    Exchange exchange;
+
+    void SetUp() override
+    {
+        Pacing::Instance().ClearStop();
+        std::string path = pty.SlavePath();
+        PortResolver::Instance().Set([path](uint8_t port) { return port == kPort ? path : std::string(); });
+    }
+    void TearDown() override { PortResolver::Instance().Set(nullptr); }
+
+    static bool OpenChannel(BaseComm& channel, uint8_t port = kPort)
+    {
+        channel.CreateResponseEvent(0);
+        channel.Configure(port, 115200, 8, 0, 0);
+        channel.CreateIoEvents();
+        bool opened = channel.Open();
+        channel.SetLeadFlag(0);
+        return opened;
+    }
+};
+
+TEST_F(Channel, RequestGoesOutAndAnswerComesBack)
+{
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    DiagRequests::StatusRequest(channel);
+    EXPECT_EQ((Bytes{0x0C, 0x14, 0x3A, 0x7E}), pty.ReadUpTo(4, 2s));
+    pty.Write({0x0C, 0x00, 0x00, 0x00, 0x78, 0x56, 0x34, 0x12, 0xAB, 0xCD, 0x7E});
+    ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
+    EXPECT_EQ(0x0C, exchange.CurrentResponse()[0]);
+    EXPECT_EQ(0x78, exchange.CurrentResponse()[4]);
+    EXPECT_TRUE(channel.Close());
+    EXPECT_FALSE(channel.IsConnected());
+}
+
+TEST_F(Channel, WritesNeedAnOpenChannel)
+{
+    BaseComm neverOpened;
+    EXPECT_TRUE(neverOpened.Close());
+    const uint8_t byte = 0x0C;
+    EXPECT_FALSE(neverOpened.Write(&byte, 1));
+
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    EXPECT_TRUE(channel.Disconnect());
+    EXPECT_FALSE(channel.Write(&byte, 1));
+    EXPECT_TRUE(pty.ReadUntilQuiet(100ms).empty());
+}
+
+TEST_F(Channel, SecondOpenerOfTheSameDeviceIsRefused)
+{
+    BaseComm first;
+    BaseComm second;
+    ASSERT_TRUE(OpenChannel(first));
+    EXPECT_FALSE(OpenChannel(second));
+    EXPECT_FALSE(second.OpenError().empty());
+    first.Close();
+    EXPECT_TRUE(OpenChannel(second));
+}
+
+TEST_F(Channel, UnassignedPortFailsWithAReason)
+{
+    BaseComm channel;
+    EXPECT_FALSE(OpenChannel(channel, 9));
+    EXPECT_NE(std::string::npos, channel.OpenError().find("COM9"));
+}
+
+TEST_F(Channel, PortsAbove128UseTheNetworkLink)
+{
+    int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(0, ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    ::listen(listener, 1);
+    std::string target = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    PortResolver::Instance().Set([target](uint8_t port) { return port == kNetworkPort ? target : std::string(); });
+
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel, kNetworkPort));
+    int peer = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(peer, 0);
+    DiagRequests::VersionRequest(channel);
+    uint8_t received[4] = {};
+    ASSERT_EQ(4, ::recv(peer, received, 4, MSG_WAITALL));
+    EXPECT_EQ((Bytes{0x00, 0x78, 0xF0, 0x7E}), Bytes(received, received + 4));
+    const uint8_t answer[] = {0x00, 0x11, 0x22, 0x33, 0x7E};
+    ::send(peer, answer, sizeof answer, 0);
+    ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
+    EXPECT_EQ(0x11, exchange.CurrentResponse()[1]);
+    channel.Close();
+    ::close(peer);
+    ::close(listener);
+}
+
+TEST_F(Channel, BootCommandsSendTheirFixedBytesAndOthersNothing)
+{
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    for (int code : {0, 3, 7})
+        channel.SendBootCommand(code);
+    EXPECT_TRUE(pty.ReadUntilQuiet(100ms).empty());
+    channel.SendBootCommand(1);
+    EXPECT_EQ((Bytes{0x7F, 0xAA, 0xDD, 0x7E}), pty.ReadUpTo(4, 2s));
+    channel.SendBootCommand(2);
+    EXPECT_EQ((Bytes{0x7F, 0xAA, 0x1F, 0x00, 0x7E}), pty.ReadUpTo(5, 2s));
+    channel.SendBootCommand(5);
+    EXPECT_EQ((Bytes{0x7F, 0xAA, 0x9A, 0x7E}), pty.ReadUpTo(4, 2s));
+}
+
+TEST_F(Channel, RawReceiveModeKeepsEscapes)
+{
+    BaseComm channel;
+    channel.CreateResponseEvent(0);
+    ASSERT_TRUE(channel.ReopenAt9600(kPort));
+    pty.Write({0xAA, 0xAF, 0x7D, 0x5E, 0x01, 0x7E});
+    ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
+    EXPECT_EQ((Bytes{0xAA, 0xAF, 0x7D, 0x5E, 0x01}), Bytes(exchange.CurrentResponse(), exchange.CurrentResponse() + 5));
+    EXPECT_EQ(5u, exchange.CurrentLength());
+}
+
+TEST_F(Channel, DmSwitchLooksForOk)
+{
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    std::thread handset([&] {
+        auto command = pty.ReadUpTo(10, 5s);
+        if (command == Bytes({'A', 'T', '$', 'Q', 'C', 'D', 'M', 'G', '\r', '\n'}))
+            pty.Write({'\r', '\n', 'O', 'K', '\r', '\n'});
+    });
+    EXPECT_TRUE(DiagRequests::DmSwitchExchange(channel));
+    handset.join();
+
+    // A silent handset (on a fresh line): three attempts, then no.
+    channel.ClearAccumulation();
+    EXPECT_FALSE(DiagRequests::DmSwitchExchange(channel));
+    EXPECT_EQ(30u, pty.ReadUntilQuiet(200ms).size());
+}
+
+TEST_F(Channel, VanishedDeviceEndsInTimeOutsNotInASpin)
+{
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    pty.CloseMaster();
+    double before = CpuSeconds();
+    DiagRequests::StatusRequest(channel);
+    EXPECT_EQ(Exchange::kTimeout, exchange.WaitResponse(channel, 30000)); // 300 ms at the test time scale
+    double used = CpuSeconds() - before;
+    EXPECT_LT(used, 0.1) << "the receive thread must not spin on a dead line";
+    EXPECT_TRUE(channel.LineLost());
+    const uint8_t byte = 0x0C;
+    EXPECT_FALSE(channel.Write(&byte, 1));
+    auto start = std::chrono::steady_clock::now();
+    channel.Close();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+}
+
+TEST_F(Channel, IdleChannelUsesNoCpu)
+{
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    double before = CpuSeconds();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LT(CpuSeconds() - before, 0.02);
+}
+
+TEST_F(Channel, TraceShowsBytesButNeverSecrets)
+{
+    char path[] = "/tmp/corvanetov-trace-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    Trace::Instance().SetTarget(path);
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    Bytes twentyOne(21, 0x0A);
+    channel.Write(twentyOne.data(), 21);
+    Bytes seventy(70, 0x0B);
+    channel.WriteLong(seventy.data(), 70);
+    DiagRequests::SpcRequest(channel, "135792");
+    DiagRequests::PasswordRequest(channel);
+    channel.Close();
+    Trace::Instance().SetTarget("");
+    std::string trace = ReadFile(path);
+    ::unlink(path);
+
+    std::string shortLine = "\nTX : ";
+    for (int i = 0; i < 20; ++i)
+        shortLine += "a ";
+    EXPECT_NE(std::string::npos, trace.find(shortLine + "...."));
+    std::string longLine = "\nTX(70) : ";
+    for (int i = 0; i < 64; ++i)
+        longLine += "0b ";
+    EXPECT_NE(std::string::npos, trace.find(longLine + "...."));
+    EXPECT_NE(std::string::npos, trace.find("\nOpening " + pty.SlavePath() + "\n"));
+    EXPECT_NE(std::string::npos, trace.find("\nTX : 41 ** ** "));
+    EXPECT_NE(std::string::npos, trace.find("\nTX : 46 ** ** "));
+    EXPECT_EQ(std::string::npos, trace.find("31 33 35")) << "MSL digits leaked into the trace";
+    EXPECT_EQ(std::string::npos, trace.find("56 51 58")) << "password leaked into the trace";
+}

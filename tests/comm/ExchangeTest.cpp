@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <thread>
+
+#include "RecordingComm.h"
+#include "diag/Exchange.h"
+#include "platform/Pacing.h"
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+// Answers each write with the next programmed frame, as a handset would.
+class AnsweringComm : public RecordingComm {
+public:
+    bool Write(const uint8_t* bytes, uint32_t count) override
+    {
+        RecordingComm::Write(bytes, count);
+        if (!answers.empty()) {
+            Bytes answer = answers.front();
+            answers.pop_front();
+            if (!answer.empty())
+                OnReceive(answer.data(), static_cast<uint32_t>(answer.size()));
+        }
+        return true;
+    }
+    std::deque<Bytes> answers; // an empty entry stays silent
+};
+
+class TimeScale {
+public:
+    explicit TimeScale(double scale) : m_old(Pacing::Instance().TimeScale()) { Pacing::Instance().SetTimeScale(scale); }
+    ~TimeScale() { Pacing::Instance().SetTimeScale(m_old); }
+
+private:
+    double m_old;
+};
+} // namespace
+
+class ExchangeTest : public ::testing::Test {
+protected:
+    AnsweringComm comm;
+    Exchange exchange;
+    std::vector<std::string> eventErrors;
+
+    void SetUp() override
+    {
+        Pacing::Instance().ClearStop();
+        comm.SetLeadFlag(0);
+        comm.CreateResponseEvent(0);
+        exchange.SetEventErrorHandler([this](const std::string& text) { eventErrors.push_back(text); });
+        exchange.WaitResponse(comm, 0); // nothing left over from other tests
+    }
+    void Feed(const Bytes& frame) { comm.OnReceive(frame.data(), static_cast<uint32_t>(frame.size())); }
+    void SendStatus()
+    {
+        const uint8_t status = 0x0C;
+        comm.SendFrame(&status, 1);
+    }
+};
+
+TEST_F(ExchangeTest, AnswerThatCameFirstIsTakenAtOnce)
+{
+    TimeScale real(1.0);
+    Feed({0x0C, 0x01, 0x02, 0x03, 0x7E});
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exchange::kAnswer, exchange.WaitResponse(comm, 1500));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_EQ(0x0C, exchange.CurrentResponse()[0]);
+}
+
+TEST_F(ExchangeTest, TimeOutKeepsThePreviousAnswerAndALateAnswerGoesToTheNextWait)
+{
+    Feed({0x26, 0xAA, 0xBB, 0xCC, 0x7E});
+    ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(comm, 1500));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exchange::kTimeout, exchange.WaitResponse(comm, 1500));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 14ms); // 1500 ms at the test time scale
+    EXPECT_EQ(0x26, exchange.CurrentResponse()[0]);
+    EXPECT_EQ(0xAA, exchange.CurrentResponse()[1]);
+
+    Feed({0x27, 0x01, 0x02, 0x03, 0x7E}); // the late answer
+    EXPECT_EQ(Exchange::kAnswer, exchange.WaitResponse(comm, 1500));
+    EXPECT_EQ(0x27, exchange.CurrentResponse()[0]);
+}
+
+TEST_F(ExchangeTest, MissingEventIsAnEventError)
+{
+    RecordingComm withoutEvent;
+    EXPECT_EQ(Exchange::kWaitFailed, exchange.WaitResponse(withoutEvent, 1500));
+    EXPECT_EQ(std::vector<std::string>{"Event Error!"}, eventErrors);
+}
+
+TEST_F(ExchangeTest, TransactTriesThreeTimesAndChecksTheCommandByte)
+{
+    EXPECT_FALSE(exchange.Transact(comm, [&] { SendStatus(); }, {2000, 1000, 0x0C}));
+    EXPECT_EQ(3u, comm.writes.size());
+    EXPECT_EQ(Exchange::kTimeout, exchange.LastWaitResult());
+
+    comm.writes.clear();
+    comm.answers = {{0x00, 0x01, 0x02, 0x03, 0x7E}, {0x0C, 0x05, 0x06, 0x07, 0x7E}};
+    EXPECT_TRUE(exchange.Transact(comm, [&] { SendStatus(); }, {2000, 1000, 0x0C}));
+    EXPECT_EQ(2u, comm.writes.size());
+    EXPECT_EQ(0x05, exchange.CurrentResponse()[1]);
+
+    // Where any answer counts, the first one ends the exchange.
+    comm.writes.clear();
+    comm.answers = {{0x13, 0x00, 0x00, 0x00, 0x7E}};
+    EXPECT_TRUE(exchange.Transact(comm, [&] { SendStatus(); }, {1500, 200, -1}));
+    EXPECT_EQ(1u, comm.writes.size());
+}
+
+TEST_F(ExchangeTest, StopEndsALongWaitAtOnce)
+{
+    TimeScale real(1.0);
+    std::chrono::steady_clock::time_point stoppedAt;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(50ms);
+        stoppedAt = std::chrono::steady_clock::now();
+        Pacing::Instance().RequestStop();
+    });
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(exchange.Transact(comm, [&] { SendStatus(); }, {150000, 1000, 0x0C}));
+    auto ended = std::chrono::steady_clock::now();
+    stopper.join();
+    EXPECT_EQ(Exchange::kOther, exchange.LastWaitResult());
+    EXPECT_EQ(1u, comm.writes.size());
+    EXPECT_LT(ended - stoppedAt, 100ms);
+    EXPECT_LT(ended - start, 2s);
+    Pacing::Instance().ClearStop();
+}

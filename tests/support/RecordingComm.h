@@ -1,0 +1,19 @@
+#pragma once
+
+#include <vector>
+
+#include "comm/BaseComm.h"
+
+// A channel that records what it would write instead of writing it, so the
+// framing can be checked byte for byte without a device.
+class RecordingComm : public BaseComm {
+public:
+    bool Write(const uint8_t* bytes, uint32_t count) override
+    {
+        writes.emplace_back(bytes, bytes + count);
+        return true;
+    }
+    bool WriteLong(const uint8_t* bytes, uint32_t count) override { return Write(bytes, count); }
+
+    std::vector<std::vector<uint8_t>> writes;
+};
