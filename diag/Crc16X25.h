@@ -17,6 +17,19 @@ constexpr std::array<uint16_t, 256> MakeX25Table()
     return table;
 }
 inline constexpr std::array<uint16_t, 256> kX25Table = MakeX25Table();
+
+// Tables for eight bytes a step: entry k gives the CRC of a byte followed by
+// k zero bytes.
+constexpr std::array<std::array<uint16_t, 256>, 8> MakeX25SliceTables()
+{
+    std::array<std::array<uint16_t, 256>, 8> tables{};
+    tables[0] = MakeX25Table();
+    for (size_t k = 1; k < 8; ++k)
+        for (unsigned i = 0; i < 256; ++i)
+            tables[k][i] = static_cast<uint16_t>((tables[k - 1][i] >> 8) ^ tables[0][tables[k - 1][i] & 0xFF]);
+    return tables;
+}
+inline constexpr auto kX25SliceTables = MakeX25SliceTables();
 } // namespace crc_detail
 
 // CRC-16/X-25 (CRC-16/IBM-SDLC): reflected CCITT polynomial 0x8408, initial

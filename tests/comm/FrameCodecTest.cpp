@@ -16,6 +16,19 @@ TEST(Crc16X25, CheckValueOverDigits)
     EXPECT_EQ(0x906E, Crc16X25::Compute(reinterpret_cast<const uint8_t*>(digits), 9));
 }
 
+TEST(Crc16X25, BlockStepsAgreeWithByteSteps)
+{
+    Bytes data(100);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 37 + 11);
+    for (size_t length = 0; length <= data.size(); ++length) {
+        uint16_t bytewise = Crc16X25::kInitial;
+        for (size_t i = 0; i < length; ++i)
+            bytewise = Crc16X25::Update(bytewise, data[i]);
+        ASSERT_EQ(bytewise, Crc16X25::Update(Crc16X25::kInitial, data.data(), length)) << "length " << length;
+    }
+}
+
 class Framing : public ::testing::Test {
 protected:
     RecordingComm comm;
