@@ -1,0 +1,31 @@
+#include "plugin/PortStore.h"
+
+#include "engine/OperationContext.h"
+#include "plugin/PortConstants.h"
+#include "plugin/UserSettings.h"
+
+void PortStore::LoadPortNumber()
+{
+    QString text = UserSettings::ReadString(ports::kPortKey, ports::kPortNumberValue);
+    OperationContext::Instance().SetSelectedPort(PortNumberFromText(text));
+}
+
+void PortStore::SavePortNumber()
+{
+    UserSettings::WriteString(ports::kPortKey, ports::kPortNumberValue,
+                              QString::number(OperationContext::Instance().SelectedPort()));
+}
+
+uint8_t PortStore::PortNumberFromText(QStringView text)
+{
+    int number = 0;
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            break;
+        number = number * 10 + (c.unicode() - '0');
+        // Keeping the low 8 bits of a larger number would pick an unrelated port.
+        if (number > ports::kMaxPort)
+            return 0;
+    }
+    return static_cast<uint8_t>(number);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The selected port number's copy in the per-user store, value "Port Number"
+// of "Software\CorvaneTOV\Corvane_VQX B410 Verizon", as decimal text. The
+// number itself lives in the operation context.
+class PortStore {
+public:
+    // Sets the selected port from the store: 0 when the value is missing,
+    // empty, not a number or not a port number (above 255).
+    static void LoadPortNumber();
+    // Stores the selected port ("0" for none); a store that cannot be
+    // written is ignored.
+    static void SavePortNumber();
+    // The port number that text starts with: its leading decimal digits; 0
+    // when there are none or they name no port (above 255).
+    static uint8_t PortNumberFromText(QStringView text);
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <mutex>
+
+// COM port numbers on Linux: the store's key "Software\CorvaneTOV\Ports"
+// holds "COM1" ... "COM255" with device paths and "TELNET" with the host:port
+// of the network serial link that ports above 128 open. A device seen for the
+// first time gets the lowest free number and keeps it, so a handset stays on
+// the same COM number from run to run; entries written by hand are kept as
+// they are and win over the numbering.
+class PortTable {
+public:
+    static PortTable& Instance();
+
+    // What port opens: its device path (1 to 128) or the TELNET host:port
+    // (above 128); empty when nothing is assigned.
+    QString Target(uint8_t port) const;
+    // The device path stored for port ("COMn"); empty when none.
+    QString DevicePath(uint8_t port) const;
+    // The number of the device at path: the lowest entry that names it (or
+    // the same device under another path), else the lowest free number from
+    // 1 to 128, which is stored. 0 when every number is taken or the store
+    // cannot be written.
+    uint8_t NumberFor(const QString& devicePath);
+    // Writes an entry by hand, as a user would; false for port 0 or when the
+    // store cannot be written.
+    bool Assign(uint8_t port, const QString& devicePath);
+    bool SetTelnet(const QString& hostAndPort);
+    // Makes the serial channel open ports through this table.
+    void InstallResolver();
+
+    static QString ValueName(uint8_t port);
+
+private:
+    PortTable() = default;
+
+    std::mutex m_mutex; // one numbering at a time: the view's timer and a worker may both list
+};

@@ -1,0 +1,69 @@
+#include "plugin/SerialDeviceListing.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QtGlobal>
+
+#include "plugin/PortConstants.h"
+#include "plugin/PortStore.h"
+#include "plugin/PortTable.h"
+
+namespace {
+
+// The kernel driver behind a tty, e.g. "qcserial"; empty when unknown
+// (pseudo-terminals, or a link whose device is gone).
+QString DriverName(const QString& devicePath)
+{
+    QString tty = QFileInfo(QFileInfo(devicePath).canonicalFilePath()).fileName();
+    if (tty.isEmpty())
+        return {};
+    QFileInfo driver(QLatin1String(ports::kSysClassTty) + tty + QLatin1String("/device/driver"));
+    return QFileInfo(driver.canonicalFilePath()).fileName();
+}
+
+QString ValueName(const QFileInfo& link)
+{
+    QString driver = DriverName(link.filePath());
+    return driver.isEmpty() ? link.fileName() : link.fileName() + QLatin1String(" (") + driver + QLatin1Char(')');
+}
+
+QString PortName(uint8_t number)
+{
+    return number ? PortTable::ValueName(number) : QString();
+}
+
+} // namespace
+
+QString SerialDeviceListing::Folder()
+{
+    QString folder = qEnvironmentVariable(ports::kSerialByIdVariable);
+    return folder.isEmpty() ? QString::fromLatin1(ports::kSerialByIdFolder) : folder;
+}
+
+std::vector<SerialDeviceEntry> SerialDeviceListing::List()
+{
+    const QFileInfoList links = QDir(Folder()).entryInfoList(
+        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    std::vector<SerialDeviceEntry> entries;
+    for (const QFileInfo& link : links) {
+        if (link.isDir())
+            continue;
+        QString path = link.filePath();
+        entries.push_back({ValueName(link), PortName(PortTable::Instance().NumberFor(path)), path});
+    }
+    return entries;
+}
+
+uint8_t SerialDeviceListing::FindHandsetPort()
+{
+    return FindHandsetPort(List());
+}
+
+uint8_t SerialDeviceListing::FindHandsetPort(const std::vector<SerialDeviceEntry>& entries)
+{
+    for (const SerialDeviceEntry& entry : entries) {
+        if (entry.valueName.contains(QLatin1String(ports::kHandsetMarker)))
+            return PortStore::PortNumberFromText(entry.portName.mid(ports::kPortNamePrefixLength));
+    }
+    return 0;
+}

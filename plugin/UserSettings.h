@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QHash>
+
+// The per-user settings store, in the registry's place: keys named like
+// registry keys ("Software\CorvaneTOV\...") holding string values, kept in
+// an INI file in the user's configuration folder (XDG_CONFIG_HOME, else
+// ~/.config: CorvaneTOV/corvanetov.ini). Safe to use from any thread: each
+// call works on its own store object.
+class UserSettings {
+public:
+    // The value's text; empty when the key or the value is missing.
+    static QString ReadString(const QString& key, const QString& valueName);
+    // Creates the key as needed; false when the store cannot be written.
+    static bool WriteString(const QString& key, const QString& valueName, const QString& text);
+    // Every value of the key by name, read at once.
+    static QHash<QString, QString> Values(const QString& key);
+    // Where the store lives, for messages and tests.
+    static QString FileName();
+};

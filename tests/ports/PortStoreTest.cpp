@@ -1,0 +1,71 @@
+#include <QFile>
+
+#include "FreshStore.h"
+#include "plugin/PortStore.h"
+
+namespace {
+
+void StorePortText(const QString& text)
+{
+    ASSERT_TRUE(UserSettings::WriteString(ports::kPortKey, ports::kPortNumberValue, text));
+}
+
+uint8_t Loaded()
+{
+    OperationContext::Instance().SetSelectedPort(99);
+    PortStore::LoadPortNumber();
+    return OperationContext::Instance().SelectedPort();
+}
+
+} // namespace
+
+using PortStoreTest = FreshStore;
+
+TEST_F(PortStoreTest, MissingValueLoadsAsNone)
+{
+    EXPECT_EQ(Loaded(), 0);
+    StorePortText("");
+    EXPECT_EQ(Loaded(), 0);
+}
+
+TEST_F(PortStoreTest, TextIsReadByItsLeadingDigits)
+{
+    StorePortText("12");
+    EXPECT_EQ(Loaded(), 12);
+    StorePortText("7 (handset)");
+    EXPECT_EQ(Loaded(), 7);
+    StorePortText("255");
+    EXPECT_EQ(Loaded(), 255);
+}
+
+TEST_F(PortStoreTest, TextThatNamesNoPortLoadsAsNone)
+{
+    for (const char* text : {"COM5", "-3", " 4", "256", "300", "99999999999999999999"}) {
+        StorePortText(text);
+        EXPECT_EQ(Loaded(), 0) << text;
+    }
+}
+
+TEST_F(PortStoreTest, SaveStoresDecimalTextThatLoadsBack)
+{
+    OperationContext::Instance().SetSelectedPort(0);
+    PortStore::SavePortNumber();
+    EXPECT_EQ(UserSettings::ReadString(ports::kPortKey, ports::kPortNumberValue), "0");
+    EXPECT_EQ(Loaded(), 0);
+
+    OperationContext::Instance().SetSelectedPort(201);
+    PortStore::SavePortNumber();
+    EXPECT_EQ(UserSettings::ReadString(ports::kPortKey, ports::kPortNumberValue), "201");
+    EXPECT_EQ(Loaded(), 201);
+}
+
+TEST_F(PortStoreTest, KeyAndValueNamesReachTheFile)
+{
+    OperationContext::Instance().SetSelectedPort(9);
+    PortStore::SavePortNumber();
+    QFile file(UserSettings::FileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.startsWith("[Software]\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\nCorvaneTOV\\Corvane_VQX%20B410%20Verizon\\Port%20Number=9\n")) << text.toStdString();
+}

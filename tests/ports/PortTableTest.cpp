@@ -1,0 +1,73 @@
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "FreshStore.h"
+#include "comm/PortResolver.h"
+#include "plugin/PortTable.h"
+
+using PortTableTest = FreshStore;
+
+TEST_F(PortTableTest, NewDevicesGetTheLowestFreeNumberAndKeepIt)
+{
+    PortTable& table = PortTable::Instance();
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/a"), 1);
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/b"), 2);
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/a"), 1);
+    EXPECT_EQ(table.DevicePath(2), "/dev/serial/by-id/b");
+
+    // A number freed by hand is the next one given; the others stay.
+    ASSERT_TRUE(table.Assign(1, ""));
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/c"), 1);
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/b"), 2);
+}
+
+TEST_F(PortTableTest, EntriesWrittenByHandWin)
+{
+    PortTable& table = PortTable::Instance();
+    ASSERT_TRUE(table.Assign(1, "/dev/ttyS0"));
+    ASSERT_TRUE(table.Assign(7, "/dev/serial/by-id/handset"));
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/handset"), 7);
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/other"), 2);
+    EXPECT_EQ(table.DevicePath(1), "/dev/ttyS0");
+}
+
+TEST_F(PortTableTest, AnEntryUnderTheKernelNameMatchesItsLink)
+{
+    QTemporaryDir dev;
+    ASSERT_TRUE(dev.isValid());
+    QString tty = dev.filePath("ttyUSB3");
+    QString link = dev.filePath("usb-Corvane-if02");
+    QFile device(tty);
+    ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(tty, link));
+
+    ASSERT_TRUE(PortTable::Instance().Assign(5, tty));
+    EXPECT_EQ(PortTable::Instance().NumberFor(link), 5);
+}
+
+TEST_F(PortTableTest, NoNumberWhenEverySerialNumberIsTaken)
+{
+    PortTable& table = PortTable::Instance();
+    for (int port = 1; port <= ports::kLastSerialPort; ++port)
+        ASSERT_TRUE(table.Assign(port, QString("/dev/taken%1").arg(port)));
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/late"), 0);
+    EXPECT_EQ(table.DevicePath(129), "");
+}
+
+TEST_F(PortTableTest, ResolverOpensDevicesAndTheNetworkLink)
+{
+    PortTable& table = PortTable::Instance();
+    ASSERT_TRUE(table.Assign(3, "/dev/ttyACM0"));
+    ASSERT_TRUE(table.Assign(130, "/dev/never-used"));
+    ASSERT_TRUE(table.SetTelnet("localhost:7000"));
+    table.InstallResolver();
+    PortResolver& resolver = PortResolver::Instance();
+    EXPECT_EQ(resolver.Resolve(3), "/dev/ttyACM0");
+    EXPECT_EQ(resolver.Resolve(4), "");
+    EXPECT_EQ(resolver.Resolve(0), "");
+    EXPECT_EQ(resolver.Resolve(128), "");
+    EXPECT_EQ(resolver.Resolve(129), "localhost:7000");
+    EXPECT_EQ(resolver.Resolve(130), "localhost:7000");
+    EXPECT_EQ(resolver.Resolve(255), "localhost:7000");
+    PortResolver::Instance().Set(nullptr);
+}
