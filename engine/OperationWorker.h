@@ -1,0 +1,29 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+// The one worker thread of a view or of the command line. Stopping is
+// immediate but cooperative: Stop wakes every pause and wait of the engine,
+// after which the worker only closes its channel and ends. The record is
+// released exactly once: by the next Start or by the destructor.
+class OperationWorker {
+public:
+    OperationWorker() = default;
+    OperationWorker(const OperationWorker&) = delete;
+    OperationWorker& operator=(const OperationWorker&) = delete;
+    ~OperationWorker();
+
+    // Starts body on a new thread once any earlier worker has ended.
+    void Start(std::function<void()> body);
+    // Asks the worker to end now; does not wait for it.
+    void Stop();
+    // Waits until the worker has ended (never from a thread it reports to).
+    void Join();
+    bool Running() const { return m_running; }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_running{false};
+};
