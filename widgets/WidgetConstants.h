@@ -38,7 +38,6 @@ constexpr const char* kPrintModelLine = "Model : VQX-B410";
 // Text progress bar.
 constexpr int kProgressMinimum = 0;
 constexpr int kProgressMaximum = 100;
-constexpr int kProgressStep = 1;
 constexpr int kBarWidthUnknown = -1;
 
 } // namespace WidgetConstants

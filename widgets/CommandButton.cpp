@@ -1,0 +1,7 @@
+#include "widgets/CommandButton.h"
+
+CCommandButton::CCommandButton(QWidget* parent)
+    : QPushButton(parent)
+{
+    connect(this, &QPushButton::clicked, this, &CCommandButton::Click);
+}
