@@ -1,0 +1,215 @@
+#include "cli/CliApp.h"
+
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <pthread.h>
+#include <thread>
+
+#include "cli/CliPrompts.h"
+#include "cli/CliSink.h"
+#include "comm/BaseComm.h"
+#include "comm/PortResolver.h"
+#include "engine/EngineConstants.h"
+#include "engine/OperationContext.h"
+#include "engine/OperationWorker.h"
+#include "engine/PhoneInfoRead.h"
+#include "nv/NvDoc.h"
+#include "platform/Pacing.h"
+#include "platform/Trace.h"
+#include "plugin/PortStore.h"
+#include "plugin/PortTable.h"
+#include "plugin/SerialDeviceListing.h"
+
+namespace {
+std::atomic<bool> g_interrupted{false};
+
+// Ctrl-C and SIGTERM stop the running operation the way "Stop" does in the
+// views: the worker wakes, closes the port and ends.
+void WatchSignals()
+{
+    sigset_t watched;
+    sigemptyset(&watched);
+    sigaddset(&watched, SIGINT);
+    sigaddset(&watched, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &watched, nullptr);
+    std::thread([watched] {
+        int received = 0;
+        while (sigwait(&watched, &received) == 0) {
+            g_interrupted = true;
+            Pacing::Instance().RequestStop();
+        }
+    }).detach();
+}
+
+std::string Text(const NvDoc& doc, int which)
+{
+    return doc.GetText(which);
+}
+} // namespace
+
+int CliApp::Run(int argc, char** argv)
+{
+    CLI::App app{"corvanetov-cli: VQX-B410 service tool for terminals and scripts"};
+    app.require_subcommand(1);
+    app.add_option("--port", m_options.port, "COM number or device path of the handset (default: search, then the stored port)");
+    app.add_option("--tool-type", m_options.toolType, "tool type; nonzero uses the MSL code instead of the password")->check(CLI::Range(0, 255));
+    app.add_option("--msl", m_options.msl, "MSL code (6 digits); without it the tool asks on the terminal");
+    app.add_option("--time-scale", m_options.timeScale, "multiply every pause and time-out (tests, demos)")->check(CLI::PositiveNumber);
+    app.add_option("--trace", m_options.trace, "write the debug trace to FILE or stderr");
+    app.add_flag("--json", m_options.json, "print results as JSON");
+    auto* ports = app.add_subcommand("ports", "list the serial devices with their COM numbers, marking the handset");
+    auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+    ApplyEnvironment();
+    if (ports->parsed())
+        return Ports();
+    if (info->parsed())
+        return Info();
+    return kExitUsage;
+}
+
+void CliApp::ApplyEnvironment() const
+{
+    if (m_options.timeScale > 0)
+        Pacing::Instance().SetTimeScale(m_options.timeScale);
+    if (!m_options.trace.empty())
+        Trace::Instance().SetTarget(m_options.trace);
+    auto& context = OperationContext::Instance();
+    context.SetToolType(static_cast<uint8_t>(m_options.toolType));
+    PortTable::Instance().InstallResolver();
+}
+
+int CliApp::Ports()
+{
+    auto entries = SerialDeviceListing::List();
+    uint8_t handset = SerialDeviceListing::FindHandsetPort(entries);
+    if (m_options.json) {
+        auto list = nlohmann::json::array();
+        for (const auto& entry : entries) {
+            uint8_t number = PortStore::PortNumberFromText(QStringView(entry.portName).mid(3));
+            list.push_back({{"com", entry.portName.toStdString()},
+                            {"path", entry.devicePath.toStdString()},
+                            {"name", entry.valueName.toStdString()},
+                            {"handset", number != 0 && number == handset}});
+        }
+        std::cout << list.dump(2) << std::endl;
+        return kExitOk;
+    }
+    if (entries.empty())
+        std::cerr << "No serial devices in " << SerialDeviceListing::Folder().toStdString() << std::endl;
+    for (const auto& entry : entries) {
+        uint8_t number = PortStore::PortNumberFromText(QStringView(entry.portName).mid(3));
+        std::printf("%-7s %-60s %s%s\n", entry.portName.toStdString().c_str(), entry.devicePath.toStdString().c_str(),
+                    entry.valueName.toStdString().c_str(), number != 0 && number == handset ? "  <- handset" : "");
+    }
+    return kExitOk;
+}
+
+bool CliApp::SelectPort()
+{
+    auto& context = OperationContext::Instance();
+    const std::string& port = m_options.port;
+    if (!port.empty() && port.find('/') != std::string::npos) {
+        uint8_t number = PortTable::Instance().NumberFor(QString::fromStdString(port));
+        if (number == 0) {
+            std::cerr << "No free COM number for " << port << std::endl;
+            return false;
+        }
+        context.SetSelectedPort(number);
+        return true;
+    }
+    if (!port.empty()) {
+        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(port.rfind("COM", 0) == 0 ? port.substr(3) : port));
+        if (number == 0) {
+            std::cerr << "Not a port: " << port << " (give a COM number 1-255 or a device path)" << std::endl;
+            return false;
+        }
+        context.SetSelectedPort(number);
+        return true;
+    }
+    if (uint8_t found = SerialDeviceListing::FindHandsetPort()) {
+        context.SetSelectedPort(found);
+        return true;
+    }
+    PortStore::LoadPortNumber();
+    if (context.SelectedPort() != 0)
+        return true;
+    std::cerr << "No handset port found in " << SerialDeviceListing::Folder().toStdString()
+              << " and none stored; give one with --port" << std::endl;
+    return false;
+}
+
+void CliApp::PrintOpenFailure() const
+{
+    BaseComm* channel = OperationContext::Instance().Channel();
+    if (!channel || channel->OpenError().empty())
+        return;
+    std::cerr << "  " << channel->OpenError() << std::endl;
+    std::cerr << "  If the port is busy, close the other program using it (ModemManager probes handsets: install the\n"
+                 "  udev rule from the README). If access is denied, install the udev rule or join the dialout group."
+              << std::endl;
+}
+
+int CliApp::RunOperation(const std::function<void()>& body, CliSink& sink)
+{
+    auto& context = OperationContext::Instance();
+    context.SetTarget(&sink);
+    WatchSignals();
+    {
+        OperationWorker worker;
+        worker.Start(body);
+        worker.Join();
+    }
+    context.SetTarget(nullptr);
+    if (g_interrupted) {
+        std::cerr << "Stopped." << std::endl;
+        return kExitInterrupted;
+    }
+    std::string error = sink.FinishText();
+    if (!sink.Finished() || error.empty())
+        return kExitOk;
+    std::cerr << error << std::endl;
+    if (error == engine::kErrCannotOpen)
+        PrintOpenFailure();
+    return kExitFailed;
+}
+
+int CliApp::Info()
+{
+    if (!SelectPort())
+        return kExitFailed;
+    NvDoc doc;
+    CliPrompts prompts(m_options.msl, std::nullopt);
+    CliSink sink(m_options.json);
+    auto& context = OperationContext::Instance();
+    context.SetNvDocument(&doc);
+    context.SetPrompts(&prompts);
+    int status = RunOperation(&PhoneInfoRead::Run, sink);
+    context.SetPrompts(nullptr);
+    context.SetNvDocument(nullptr);
+    if (status != kExitOk)
+        return status;
+    if (m_options.json) {
+        nlohmann::json result = {{"esn", Text(doc, NvDoc::kEsn)},
+                                 {"phone", Text(doc, NvDoc::kPhoneNumber)},
+                                 {"software", Text(doc, NvDoc::kSoftwareVersion)},
+                                 {"hardware", Text(doc, NvDoc::kHardwareVersion)}};
+        std::cout << result.dump() << std::endl;
+    } else {
+        std::printf("ESN:              %s\n", Text(doc, NvDoc::kEsn).c_str());
+        std::printf("Phone number:     %s\n", Text(doc, NvDoc::kPhoneNumber).c_str());
+        std::printf("Software version: %s\n", Text(doc, NvDoc::kSoftwareVersion).c_str());
+        std::printf("Hardware version: %s\n", Text(doc, NvDoc::kHardwareVersion).c_str());
+    }
+    return kExitOk;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class CliSink;
+
+// corvanetov-cli: the engine's operations from a terminal or a script.
+// Exit status 0 on success, 1 when the operation failed (its error text on
+// standard error), 2 for a usage error, 130 when interrupted.
+class CliApp {
+public:
+    static constexpr int kExitOk = 0;
+    static constexpr int kExitFailed = 1;
+    static constexpr int kExitUsage = 2;
+    static constexpr int kExitInterrupted = 130;
+
+    int Run(int argc, char** argv);
+
+private:
+    struct Options {
+        std::string port;
+        int toolType = 0;
+        std::optional<std::string> msl;
+        double timeScale = 0;
+        std::string trace;
+        bool json = false;
+    };
+
+    int Ports();
+    int Info();
+    // The port to talk to: --port (COM number or device path), else the
+    // listed handset, else the stored port. False with a message when none.
+    bool SelectPort();
+    // Runs body on the worker, waits for it, and turns its finish report
+    // into the exit status.
+    int RunOperation(const std::function<void()>& body, CliSink& sink);
+    void PrintOpenFailure() const;
+    void ApplyEnvironment() const;
+
+    Options m_options;
+};

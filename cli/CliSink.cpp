@@ -1,0 +1,49 @@
+#include "cli/CliSink.h"
+
+#include <cstdio>
+
+#include "engine/EngineConstants.h"
+#include "platform/Pacing.h"
+
+CliSink::CliSink(bool quiet) : m_quiet(quiet) {}
+
+void CliSink::Status(const std::string& text)
+{
+    if (!m_quiet && !text.empty())
+        std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void CliSink::OnOperationMessage(const OperationMessage& message)
+{
+    if (message.number != engine::kMsgPhoneInfo)
+        return;
+    switch (message.kind) {
+    case engine::kPhoneInfoStatus:
+        Status(message.text);
+        break;
+    case engine::kPhoneInfoFinished: {
+        std::lock_guard lock(m_mutex);
+        if (!m_finished) {
+            m_finished = true;
+            m_finishText = message.text;
+        }
+        // As a view does: the first finish report ends the worker.
+        Pacing::Instance().RequestStop();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+bool CliSink::Finished() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_finished;
+}
+
+std::string CliSink::FinishText() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_finishText;
+}
