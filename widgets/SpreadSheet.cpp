@@ -77,6 +77,8 @@ CSpreadSheet::CSpreadSheet(QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_table);
     m_table->setItemDelegate(new LengthLimitDelegate(m_table));
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->setDefaultSectionSize(qRound(kDefaultRowHeight * logicalDpiY() / kPointsPerInch));
     connect(m_table, &QTableWidget::itemChanged, this, &CSpreadSheet::OnItemChanged);
 }
 
@@ -120,7 +122,8 @@ void CSpreadSheet::SetColumnWidth(int column, double width)
     }
     m_columnWidths[column] = width;
     if (column <= m_table->columnCount()) {
-        m_table->setColumnWidth(column - 1, qRound(width * fontMetrics().averageCharWidth()));
+        // As in other spreadsheets, a width unit is the width of the digit 0.
+        m_table->setColumnWidth(column - 1, qRound(width * fontMetrics().horizontalAdvance(QLatin1Char('0'))));
     }
 }
 

@@ -100,7 +100,7 @@ private slots:
         grid.SetNumberOfRows(2);
         grid.SetColumnWidth(1, 40.0);
         grid.SetRowHeight(2, 50.0);
-        const int charWidth = grid.fontMetrics().averageCharWidth();
+        const int charWidth = grid.fontMetrics().horizontalAdvance(QLatin1Char('0'));
         QCOMPARE(Table(grid)->columnWidth(0), qRound(40.0 * charWidth));
         QCOMPARE(Table(grid)->rowHeight(1), qRound(50.0 * grid.logicalDpiY() / 72.0));
         // A width given before the column exists applies when it appears.
