@@ -30,7 +30,6 @@ constexpr uint32_t kReadOnlyTextColor = 0xFF0000;
 constexpr uint32_t kReadOnlyBackColor = 0xDFDFDF;
 
 // Print preview dialog.
-constexpr int kPrintDialogTemplate = 1046;
 constexpr const char* kPrintStampPrefix = "Printed by CorvaneTOV_ _ _ _ _ ";
 constexpr const char* kPrintStampFormat = "%s %d-%02d-%02d %02d:%02d:%02d";
 constexpr const char* kPrintModelLine = "Model : VQX-B410";
