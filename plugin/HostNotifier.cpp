@@ -6,20 +6,22 @@ HostNotifier& HostNotifier::Instance()
     return notifier;
 }
 
-void HostNotifier::SetReceiver(Receiver receiver)
+void HostNotifier::SetCallback(HostMessageCallback callback, void* context)
 {
     std::lock_guard lock(m_mutex);
-    m_receiver = std::move(receiver);
+    m_callback = callback;
+    m_context = context;
 }
 
-void HostNotifier::Send(int lineCode, const std::string& text) const
+void HostNotifier::Send(int line, const std::string& text) const
 {
-    Receiver receiver;
+    HostMessageCallback callback = nullptr;
+    void* context = nullptr;
     {
         std::lock_guard lock(m_mutex);
-        receiver = m_receiver;
+        callback = m_callback;
+        context = m_context;
     }
-    // Called outside the lock: the host may answer by sending a line itself.
-    if (receiver)
-        receiver(lineCode, text);
+    if (callback)
+        callback(context, PluginAbi::kHostNotifyMessage, line, text.c_str());
 }

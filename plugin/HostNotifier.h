@@ -1,23 +1,27 @@
 #pragma once
 
-#include <functional>
 #include <mutex>
 #include <string>
 
-// The host notification message (26000): the status, phone and port lines
-// that the host shows in its status area. The module installs the host's
-// receiver at load; until then, and in the command-line tool, the lines go
-// nowhere. Sent from the user-interface thread; the receiver runs at once.
+#include "plugin/PluginAbi.h"
+
+// Where the module's host notification messages go: the callback the host
+// registered when it loaded the module. Without a host (the command-line
+// tool, tests) the messages go nowhere.
 class HostNotifier {
 public:
-    using Receiver = std::function<void(int lineCode, const std::string& text)>;
-
     static HostNotifier& Instance();
 
-    void SetReceiver(Receiver receiver);
-    void Send(int lineCode, const std::string& text) const;
+    void SetCallback(HostMessageCallback callback, void* context);
+    // Sends the host notification message with one of the status bar lines
+    // (PluginAbi::HostLine). Synchronous: the host has shown the text when
+    // this returns.
+    void Send(int line, const std::string& text) const;
 
 private:
+    HostNotifier() = default;
+
     mutable std::mutex m_mutex;
-    Receiver m_receiver;
+    HostMessageCallback m_callback = nullptr;
+    void* m_context = nullptr;
 };

@@ -5,7 +5,7 @@
 #include "comm/CommConstants.h"
 
 // Names and numbers of port selection: the per-user store's keys and values,
-// the device listing, the Port Setting dialogs and the host's port line.
+// the device listing, the Port Setting dialogs and the port line they send the host.
 namespace ports {
 // Per-user settings store (the registry's place)
 inline constexpr char kStoreOrganization[] = "CorvaneTOV";
@@ -43,10 +43,6 @@ constexpr uint32_t kOpenPauseMs = 100;
 inline constexpr char kCannotCreateComInfo[] = "Cannot Create Com Info";
 inline constexpr char kCannotOpenComPort[] = "Cannot Open ComPort";
 
-// Host notification message and its line codes
-constexpr int kHostNotification = 26000;
-constexpr int kStatusLine = 0;
-constexpr int kPhoneLine = 1;
-constexpr int kPortLine = 2;
+// The host notification's port line after a choice
 inline constexpr char kPortLineFormat[] = "      Com%d";
 } // namespace ports

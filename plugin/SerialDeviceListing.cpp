@@ -63,7 +63,12 @@ uint8_t SerialDeviceListing::FindHandsetPort(const std::vector<SerialDeviceEntry
 {
     for (const SerialDeviceEntry& entry : entries) {
         if (entry.valueName.contains(QLatin1String(ports::kHandsetMarker)))
-            return PortStore::PortNumberFromText(entry.portName.mid(ports::kPortNamePrefixLength));
+            return PortNumberOf(entry);
     }
     return 0;
+}
+
+uint8_t SerialDeviceListing::PortNumberOf(const SerialDeviceEntry& entry)
+{
+    return PortStore::PortNumberFromText(entry.portName.mid(ports::kPortNamePrefixLength));
 }

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+class QComboBox;
+
+// What both Port Setting dialogs share: the port and baud lists, the entry
+// selected on opening, the number the user chose and the host's port line.
+class PortChoice {
+public:
+    // "COM1" ... "COM99", each with its device path as tool tip where the
+    // port table knows one, and the baud list (never read: every connection
+    // runs at 115200). Selects the selected port's entry, COM1 for none, and
+    // no entry for a port the list cannot show.
+    static void Fill(QComboBox* portList, QComboBox* baudList);
+    // The chosen port number; 0 when no entry is selected.
+    static uint8_t Chosen(const QComboBox* portList);
+    // Tells the host the port line "      Com%d".
+    static void AnnouncePort(uint8_t port);
+};

@@ -1,0 +1,62 @@
+#include "plugin/PortSetting.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "comm/BaseComm.h"
+#include "engine/OperationContext.h"
+#include "platform/Pacing.h"
+#include "plugin/PortChoice.h"
+#include "plugin/PortConstants.h"
+#include "ui_PortSetting.h"
+
+PortSetting::PortSetting(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::PortSetting>())
+{
+    m_ui->setupUi(this);
+    // The baud list is kept but never shown: every connection runs at 115200.
+    m_ui->labelBaud->hide();
+    m_ui->comboBaud->hide();
+    PortChoice::Fill(m_ui->comboPort, m_ui->comboBaud);
+    // OK replaces the channel; under a running operation that would pull the
+    // port from beneath its worker.
+    bool busy = OperationContext::Instance().OperationState() != OperationContext::kIdle;
+    m_ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!busy);
+}
+
+PortSetting::~PortSetting() = default;
+
+void PortSetting::accept()
+{
+    uint8_t port = PortChoice::Chosen(m_ui->comboPort);
+    OperationContext::Instance().SetSelectedPort(port);
+    if (!OpenChannel(port))
+        return;
+    PortChoice::AnnouncePort(port);
+    QDialog::accept();
+}
+
+bool PortSetting::OpenChannel(uint8_t port)
+{
+    BaseComm& channel = OperationContext::Instance().ReplaceChannel();
+    channel.CreateResponseEvent(ports::kResponseEventIndex);
+    channel.Configure(port, comm::kDiagBaud, ports::kByteSize, ports::kOneStopBit, ports::kNoParity);
+    Pacing::Instance().Sleep(ports::kOpenPauseMs);
+    if (!channel.CreateIoEvents()) {
+        ShowMessage(ports::kCannotCreateComInfo, {});
+        return false;
+    }
+    Pacing::Instance().Sleep(ports::kOpenPauseMs);
+    if (!channel.Open()) {
+        ShowMessage(ports::kCannotOpenComPort, QString::fromStdString(channel.OpenError()));
+        return false;
+    }
+    return true;
+}
+
+void PortSetting::ShowMessage(const QString& text, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::Ok, this);
+    box.setInformativeText(detail);
+    box.exec();
+}

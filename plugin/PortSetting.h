@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class PortSetting;
+}
+
+// The Port Setting dialog (template 1023): the user picks the COM port, and
+// OK opens the channel on it at once, so a wrong choice shows before any
+// operation starts. A failure keeps the dialog open for another choice.
+class PortSetting : public QDialog {
+    Q_OBJECT
+public:
+    explicit PortSetting(QWidget* parent = nullptr);
+    ~PortSetting() override;
+
+    void accept() override;
+
+protected:
+    // Shows a failure in a message box with OK; detail tells why, where the
+    // channel knows. Tests answer it without a box.
+    virtual void ShowMessage(const QString& text, const QString& detail);
+
+private:
+    bool OpenChannel(uint8_t port);
+
+    std::unique_ptr<Ui::PortSetting> m_ui;
+};
