@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -42,14 +43,19 @@ TEST_F(DeviceFolderTest, ListsDevicesInNameOrderWithTheirComNumbers)
     AddDevice("c-gps");
     AddDevice("b-modem");
     AddDevice("a-qxcdmdm-if01");
+    // Real entries are links to character devices.
+    ASSERT_TRUE(QFile::link("/dev/null", PathOf("d-tty")));
+    ASSERT_TRUE(QDir(m_folder.path()).mkdir("e-folder"));
 
     std::vector<SerialDeviceEntry> entries = SerialDeviceListing::List();
-    ASSERT_EQ(entries.size(), 3u);
+    ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].valueName, "a-qxcdmdm-if01");
     EXPECT_EQ(entries[0].portName, "COM1");
     EXPECT_EQ(entries[0].devicePath, PathOf("a-qxcdmdm-if01"));
     EXPECT_EQ(entries[1].portName, "COM4");
     EXPECT_EQ(entries[2].portName, "COM2");
+    EXPECT_EQ(entries[3].valueName, "d-tty");
+    EXPECT_EQ(entries[3].portName, "COM3");
     // A second listing finds the same numbers.
     EXPECT_EQ(SerialDeviceListing::List()[2].portName, "COM2");
     EXPECT_EQ(SerialDeviceListing::FindHandsetPort(), 1);
