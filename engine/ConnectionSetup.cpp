@@ -188,7 +188,10 @@ bool ConnectionSetup::FormatMin(uint32_t min1, uint16_t min2, std::string& out)
     unsigned first = (min1 >> 14) & 0x3FF;
     unsigned thousands = (min1 >> 10) & 0xF;
     unsigned last = min1 & 0x3FF;
-    if (thousands < 1 || thousands > 10 || min2 > 999 || last > 999)
+    // No MIN1 at all is a valid, empty number part; otherwise its thousands
+    // digit must be 1 to 10.
+    bool thousandsValid = min1 == 0 || (thousands >= 1 && thousands <= 10);
+    if (!thousandsValid || min2 > 999 || last > 999)
         return false;
     if (min2 != 0)
         out = "(" + MinDigits(min2) + ") ";

@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "engine/OperationWorker.h"
+#include "platform/Pacing.h"
+
+using namespace std::chrono_literals;
+
+TEST(OperationWorker, StopWakesALongPauseAndTheNextStartRunsUnstopped)
+{
+    double scale = Pacing::Instance().TimeScale();
+    Pacing::Instance().SetTimeScale(1.0);
+    std::atomic<bool> firstCompleted{true};
+    std::atomic<bool> secondCompleted{false};
+    OperationWorker worker;
+    worker.Start([&] { firstCompleted = Pacing::Instance().Sleep(150000); });
+    std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(worker.Running());
+    auto stoppedAt = std::chrono::steady_clock::now();
+    worker.Stop();
+    worker.Join();
+    EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, 100ms);
+    EXPECT_FALSE(firstCompleted);
+    EXPECT_FALSE(worker.Running());
+
+    worker.Start([&] { secondCompleted = Pacing::Instance().Sleep(10); });
+    worker.Join();
+    EXPECT_TRUE(secondCompleted) << "a new operation must not inherit the old stop";
+    Pacing::Instance().SetTimeScale(scale);
+}
+
+TEST(OperationWorker, DestructionEndsARunningWorker)
+{
+    std::atomic<bool> ended{false};
+    auto start = std::chrono::steady_clock::now();
+    {
+        OperationWorker worker;
+        worker.Start([&] {
+            Pacing::Instance().Sleep(10000000);
+            ended = true;
+        });
+    }
+    EXPECT_TRUE(ended);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    Pacing::Instance().ClearStop();
+}
