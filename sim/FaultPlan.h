@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+
+// The faults a test or a trainer asks the simulated handset for. The
+// per-command faults count the requests of each command from the start of
+// the run.
+class FaultPlan {
+public:
+    struct Verdict {
+        bool drop = false;    // no answer: the request is lost
+        bool corrupt = false; // the answer's bytes are damaged on the line
+        bool hangUp = false;  // the cable is pulled before the answer
+    };
+
+    void DropFirst(int code, unsigned count) { m_drop[code] = count; }
+    void CorruptAnswer(int code, unsigned nth) { m_corrupt[code] = nth; }
+    void HangUpAfter(int code, unsigned nth) { m_hangUp[code] = nth; }
+    // Block n (0-based, counted over every block request since download mode
+    // began) is answered with code once.
+    void NakBlock(unsigned block, uint8_t code);
+    void SetRefuseMsl(bool refuse) { m_refuseMsl = refuse; }
+    void SetRefusePassword(bool refuse) { m_refusePassword = refuse; }
+
+    // Counts one request of code and says what happens to it.
+    Verdict OnRequest(int code);
+    // The answer code for this block once, if it is the one to refuse.
+    std::optional<uint8_t> TakeBlockNak(unsigned block);
+
+    bool RefuseMsl() const { return m_refuseMsl; }
+    bool RefusePassword() const { return m_refusePassword; }
+
+private:
+    std::map<int, unsigned> m_drop;
+    std::map<int, unsigned> m_corrupt;
+    std::map<int, unsigned> m_hangUp;
+    std::map<int, unsigned> m_seen;
+    std::optional<unsigned> m_nakBlock;
+    uint8_t m_nakCode = 0;
+    bool m_refuseMsl = false;
+    bool m_refusePassword = false;
+};

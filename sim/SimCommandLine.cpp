@@ -1,0 +1,162 @@
+#include "sim/SimCommandLine.h"
+
+#include "sim/FaultPlan.h"
+#include "sim/SimCommand.h"
+#include "sim/SimState.h"
+
+namespace {
+bool AddCounts(const std::vector<std::string>& texts, const char* option, std::string& error,
+    void (FaultPlan::*add)(int, unsigned), FaultPlan& faults)
+{
+    for (const std::string& text : texts) {
+        int code = 0;
+        unsigned count = 0;
+        if (!SimCommand::ParseCount(text, code, count)) {
+            error = std::string(option) + " " + text + ": expected COMMAND:N with N >= 1, COMMAND one of " + SimCommand::ShortNames()
+                + " or a code such as 0x0C";
+            return false;
+        }
+        (faults.*add)(code, count);
+    }
+    return true;
+}
+
+template <class T>
+void SetIfGiven(const std::string& text, T set)
+{
+    if (!text.empty())
+        set(text);
+}
+} // namespace
+
+SimCommandLine::SimCommandLine() : m_app("vqxb410-sim: a simulated VQX-B410 handset on a pseudo-terminal", "vqxb410-sim")
+{
+    m_app.footer(
+        "The first line on standard output is the pseudo-terminal's device path; with --tcp a second line\n"
+        "\"tcp HOST:PORT\" follows. The handset runs until SIGTERM or SIGINT, then removes its by-id link,\n"
+        "saves its state and exits 0. Delays are scaled by CORVANETOV_TIME_SCALE; the line rate is not.");
+    m_app.add_option("--state", m_handset.statePath, "JSON state file: read at start, saved after every NV write and at exit");
+    m_app.add_option("--log", m_logPath, "append one JSON line per request, answer and event to FILE");
+    m_app.add_option("--by-id", m_transport.byIdDir, "create a by-id style link to the device in DIR (removed at exit or hang-up)");
+    m_app.add_option("--by-id-name", m_transport.byIdName, "name of that link")->capture_default_str();
+    m_app.add_option("--tcp", m_transport.tcp, "also serve the handset on a raw TCP socket at HOST:PORT (port 0: any free port)");
+    m_app.add_flag("--emergency", m_handset.emergency, "start in download mode");
+    m_app.add_option("--flash-out", m_handset.flashOut, "write the flashed code image (from address 0) to FILE after a download and at exit");
+    m_app.add_option("--font-out", m_handset.fontOut, "write the flashed font image (from its start address) to FILE likewise");
+    m_app.add_option("--roaming-dir", m_handset.roamingDir, "save finished PRL and ERI files as nam1.prl, nam2.eri, ... in DIR")
+        ->capture_default_str();
+    m_handset.roamingDir = ".";
+    m_app.add_option("--reset-ms", m_handset.resetMs, "quiet moment of a reset or restart, ms")->capture_default_str();
+    m_app.add_option("--erase-ms", m_handset.eraseMs, "time an erase takes, ms")->capture_default_str();
+    m_app.add_option("--line-rate", m_transport.lineRate, "throttle both directions to this many bits per second, 8N1 (0 = unlimited)")
+        ->capture_default_str();
+    AddIdentityOptions();
+    AddFaultOptions();
+}
+
+void SimCommandLine::AddIdentityOptions()
+{
+    const char* group = "Handset (override the state file)";
+    m_app.add_option("--esn", m_esn, "ESN, hexadecimal")->group(group);
+    m_app.add_option("--phone-number", m_phoneNumber, "phone number, e.g. \"(212) 555-0147\" or 555-0147")->group(group);
+    m_app.add_option("--compile-date", m_compileDate, "compile date, e.g. \"Jun 20 2006\"")->group(group);
+    m_app.add_option("--version-text", m_versionText, "software version text, e.g. B410V01.05")->group(group);
+    m_app.add_option("--hw-version", m_hardwareVersion, "hardware version, NV item 2045 (7 characters)")->group(group);
+    m_app.add_option("--lock-code", m_lockCode, "lock code, NV item 82 (up to 8 characters)")->group(group);
+    m_app.add_option("--uim-lock-code", m_uimLockCode, "UIM lock code, NV item 2071 (8 characters)")->group(group);
+    m_app.add_option("--sids", m_sids, "network-lock home SIDs, NV item 2073 (up to 20, comma separated)")
+        ->delimiter(',')
+        ->check(CLI::Range(0, 0xFFFF))
+        ->group(group);
+    m_app.add_option("--msl", m_msl, "MSL code the handset accepts (6 digits)")->group(group);
+    m_app.add_option("--model-code", m_modelCode, "model code in the version answer (0x93; anything else is a wrong model)")
+        ->check(CLI::Range(0, 0xFF))
+        ->group(group);
+    m_app.add_option("--cai-revision", m_caiRevision, "byte 48 of the version answer")->check(CLI::Range(0, 0xFF))->group(group);
+}
+
+void SimCommandLine::AddFaultOptions()
+{
+    const char* group = "Faults (COMMAND is " "a name or a code; see README.md)";
+    m_app.add_option("--drop", m_drop, "COMMAND:N  leave the first N requests of COMMAND unanswered (repeatable)")->group(group);
+    m_app.add_option("--corrupt", m_corrupt, "COMMAND:N  damage the answer to the Nth request of COMMAND (repeatable)")->group(group);
+    m_app.add_option("--hangup", m_hangUp, "COMMAND:N  close the line when the Nth request of COMMAND arrives (repeatable)")->group(group);
+    m_app.add_option("--nak-block", m_nakBlock, "N[:CODE]  answer flash block N (0-based) once with CODE, 0xA1 to 0xA3 (default 0xA1)")
+        ->group(group);
+    m_app.add_flag("--refuse-msl", m_refuseMsl, "refuse every MSL code")->group(group);
+    m_app.add_flag("--refuse-password", m_refusePassword, "refuse the password")->group(group);
+    m_app.add_option("--delay", m_transport.delayMs, "delay every answer by MS")->group(group);
+    m_app.add_option("--garbage", m_transport.garbageBytes, "write a junk frame of N bytes after every answer")->group(group);
+}
+
+std::optional<int> SimCommandLine::Parse(int argc, char** argv)
+{
+    try {
+        m_app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return m_app.exit(e);
+    }
+    return std::nullopt;
+}
+
+bool SimCommandLine::LoadState(SimState& state, std::string& error) const
+{
+    if (!m_handset.statePath.empty() && !state.Load(m_handset.statePath, error))
+        return false;
+    if (!m_esn.empty()) {
+        try {
+            state.SetEsn(static_cast<uint32_t>(std::stoul(m_esn, nullptr, 16)));
+        } catch (const std::exception&) {
+            error = "--esn " + m_esn + ": not a hexadecimal number";
+            return false;
+        }
+    }
+    if (!m_phoneNumber.empty() && !state.SetPhoneNumber(m_phoneNumber)) {
+        error = "--phone-number " + m_phoneNumber + ": not a 7- or 10-digit number";
+        return false;
+    }
+    SetIfGiven(m_compileDate, [&](const std::string& v) { state.SetCompileDate(v); });
+    SetIfGiven(m_versionText, [&](const std::string& v) { state.SetVersionText(v); });
+    SetIfGiven(m_hardwareVersion, [&](const std::string& v) { state.SetHardwareVersion(v); });
+    SetIfGiven(m_lockCode, [&](const std::string& v) { state.SetLockCode(v); });
+    SetIfGiven(m_uimLockCode, [&](const std::string& v) { state.SetUimLockCode(v); });
+    SetIfGiven(m_msl, [&](const std::string& v) { state.SetMsl(v); });
+    if (!m_sids.empty())
+        state.SetHomeSids(std::vector<uint16_t>(m_sids.begin(), m_sids.end()));
+    if (m_modelCode >= 0)
+        state.SetModelCode(static_cast<uint8_t>(m_modelCode));
+    if (m_caiRevision >= 0)
+        state.SetCaiRevision(static_cast<uint8_t>(m_caiRevision));
+    return true;
+}
+
+bool SimCommandLine::BuildFaults(FaultPlan& faults, std::string& error) const
+{
+    if (!AddCounts(m_drop, "--drop", error, &FaultPlan::DropFirst, faults)
+        || !AddCounts(m_corrupt, "--corrupt", error, &FaultPlan::CorruptAnswer, faults)
+        || !AddCounts(m_hangUp, "--hangup", error, &FaultPlan::HangUpAfter, faults))
+        return false;
+    faults.SetRefuseMsl(m_refuseMsl);
+    faults.SetRefusePassword(m_refusePassword);
+    if (m_nakBlock.empty())
+        return true;
+    unsigned long block = 0;
+    unsigned long code = sim::kFlashResendFirst;
+    try {
+        size_t used = 0;
+        block = std::stoul(m_nakBlock, &used, 0);
+        if (used < m_nakBlock.size()) {
+            if (m_nakBlock[used] != ':')
+                throw std::invalid_argument("separator");
+            code = std::stoul(m_nakBlock.substr(used + 1), nullptr, 0);
+        }
+    } catch (const std::exception&) {
+        code = 0;
+    }
+    if (code < sim::kFlashResendFirst || code > sim::kFlashResendLast) {
+        error = "--nak-block " + m_nakBlock + ": expected N or N:CODE with CODE 0xA1 to 0xA3";
+        return false;
+    }
+    faults.NakBlock(static_cast<unsigned>(block), static_cast<uint8_t>(code));
+    return true;
+}

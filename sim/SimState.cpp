@@ -1,0 +1,259 @@
+#include "sim/SimState.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+using sim::kNvDataSize;
+
+namespace {
+// A MIN digit group: each decimal digit stored as digit - 1, with 0 as 9.
+uint32_t EncodeDigitGroup(const std::string& digits, size_t from)
+{
+    uint32_t value = 0;
+    for (size_t i = from; i < from + 3; ++i) {
+        int digit = digits[i] - '0';
+        value = value * 10 + (digit == 0 ? 9 : digit - 1);
+    }
+    return value;
+}
+
+std::string ToHex(const uint8_t* data, size_t count)
+{
+    std::string text;
+    char item[3];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(item, sizeof item, "%02X", data[i]);
+        text += item;
+    }
+    return text;
+}
+
+bool FromHex(const std::string& text, SimState::NvData& data)
+{
+    data.fill(0);
+    if (text.size() % 2 != 0 || text.size() / 2 > data.size())
+        return false;
+    for (size_t i = 0; i < text.size(); i += 2) {
+        if (!std::isxdigit(static_cast<unsigned char>(text[i])) || !std::isxdigit(static_cast<unsigned char>(text[i + 1])))
+            return false;
+        data[i / 2] = static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16));
+    }
+    return true;
+}
+
+std::string TextOf(const uint8_t* data, size_t max)
+{
+    return std::string(reinterpret_cast<const char*>(data), std::find(data, data + max, 0) - data);
+}
+} // namespace
+
+SimState::SimState()
+{
+    SetPhoneNumber(sim::kDefaultPhoneNumber);
+    SetLockCode(sim::kDefaultLockCode);
+    SetUimLockCode(sim::kDefaultUimLockCode);
+    SetHardwareVersion(sim::kDefaultHardwareVersion);
+    SetHomeSids({});
+    NvData zero{};
+    WriteItem(sim::kItemResetFlag, zero.data());
+}
+
+bool SimState::EncodeMin(const std::string& number, uint32_t& min1, uint16_t& min2)
+{
+    std::string digits;
+    for (char c : number) {
+        if (std::isdigit(static_cast<unsigned char>(c)))
+            digits += c;
+        else if (c != ' ' && c != '-' && c != '(' && c != ')')
+            return false;
+    }
+    min1 = 0;
+    min2 = 0;
+    if (digits.empty())
+        return true;
+    if (digits.size() != 7 && digits.size() != 10)
+        return false;
+    size_t local = digits.size() - 7;
+    if (local)
+        min2 = static_cast<uint16_t>(EncodeDigitGroup(digits, 0));
+    int thousands = digits[local + 3] - '0';
+    min1 = EncodeDigitGroup(digits, local) << 14 | static_cast<uint32_t>(thousands == 0 ? 10 : thousands) << 10
+        | EncodeDigitGroup(digits, local + 4);
+    return true;
+}
+
+bool SimState::SetPhoneNumber(const std::string& number)
+{
+    uint32_t min1 = 0;
+    uint16_t min2 = 0;
+    if (!EncodeMin(number, min1, min2))
+        return false;
+    m_phoneNumber = number;
+    m_min1 = min1;
+    m_min2 = min2;
+    return true;
+}
+
+const SimState::NvData* SimState::Item(uint16_t item) const
+{
+    auto found = m_items.find(item);
+    return found == m_items.end() ? nullptr : &found->second;
+}
+
+void SimState::WriteItem(uint16_t item, const uint8_t* data)
+{
+    std::copy(data, data + kNvDataSize, m_items[item].begin());
+}
+
+void SimState::SetLockCode(const std::string& code)
+{
+    NvData data{};
+    size_t length = std::min(code.size(), sim::kLockCodeMax);
+    data[0] = static_cast<uint8_t>(length);
+    std::copy_n(code.begin(), length, data.begin() + 1);
+    WriteItem(sim::kItemLockCode, data.data());
+}
+
+std::string SimState::LockCode() const
+{
+    const NvData& data = m_items.at(sim::kItemLockCode);
+    return std::string(reinterpret_cast<const char*>(&data[1]), std::min<size_t>(data[0], sim::kLockCodeMax));
+}
+
+void SimState::SetUimLockCode(const std::string& code)
+{
+    NvData data{};
+    std::copy_n(code.begin(), std::min(code.size(), sim::kUimLockCodeSize), data.begin());
+    WriteItem(sim::kItemUimLockCode, data.data());
+}
+
+std::string SimState::UimLockCode() const
+{
+    return TextOf(m_items.at(sim::kItemUimLockCode).data(), sim::kUimLockCodeSize);
+}
+
+void SimState::SetHardwareVersion(const std::string& text)
+{
+    NvData data{};
+    std::copy_n(text.begin(), std::min(text.size(), sim::kHardwareVersionSize), data.begin());
+    WriteItem(sim::kItemHardwareVersion, data.data());
+}
+
+std::string SimState::HardwareVersion() const
+{
+    return TextOf(m_items.at(sim::kItemHardwareVersion).data(), sim::kHardwareVersionSize);
+}
+
+void SimState::SetHomeSids(const std::vector<uint16_t>& sids)
+{
+    NvData data{};
+    for (size_t i = 0; i < std::min(sids.size(), sim::kHomeSidCount); ++i) {
+        data[1 + i * sim::kHomeSidEntrySize] = sids[i] & 0xFF;
+        data[2 + i * sim::kHomeSidEntrySize] = sids[i] >> 8;
+    }
+    WriteItem(sim::kItemHomeSids, data.data());
+}
+
+std::vector<uint16_t> SimState::HomeSids() const
+{
+    const NvData& data = m_items.at(sim::kItemHomeSids);
+    std::vector<uint16_t> sids;
+    for (size_t i = 0; i < sim::kHomeSidCount; ++i)
+        sids.push_back(static_cast<uint16_t>(data[1 + i * sim::kHomeSidEntrySize] | data[2 + i * sim::kHomeSidEntrySize] << 8));
+    return sids;
+}
+
+bool SimState::Load(const std::string& path, std::string& error)
+{
+    std::ifstream in(path);
+    if (!in)
+        return true; // a first run: the file appears with the first save
+    try {
+        nlohmann::json json = nlohmann::json::parse(in);
+        if (json.contains("esn"))
+            m_esn = static_cast<uint32_t>(std::stoul(json["esn"].get<std::string>(), nullptr, 16));
+        if (json.contains("phone_number") && !SetPhoneNumber(json["phone_number"].get<std::string>())) {
+            error = path + ": phone_number is not a 7- or 10-digit number";
+            return false;
+        }
+        if (json.contains("compile_date"))
+            SetCompileDate(json["compile_date"].get<std::string>());
+        if (json.contains("compile_time"))
+            m_compileTime = json["compile_time"].get<std::string>().substr(0, sim::kVersionTimeSize);
+        if (json.contains("version"))
+            SetVersionText(json["version"].get<std::string>());
+        m_caiRevision = json.value("cai_revision", m_caiRevision);
+        m_modelCode = json.value("model_code", m_modelCode);
+        if (json.contains("msl"))
+            SetMsl(json["msl"].get<std::string>());
+        if (json.contains("hardware_version"))
+            SetHardwareVersion(json["hardware_version"].get<std::string>());
+        if (json.contains("lock_code"))
+            SetLockCode(json["lock_code"].get<std::string>());
+        if (json.contains("uim_lock_code"))
+            SetUimLockCode(json["uim_lock_code"].get<std::string>());
+        if (json.contains("sids"))
+            SetHomeSids(json["sids"].get<std::vector<uint16_t>>());
+        // The raw items are what the handset last stored: they win over the
+        // readable fields above.
+        nlohmann::json items = json.value("nv", nlohmann::json::object());
+        for (auto& [key, value] : items.items()) {
+            NvData data{};
+            unsigned long item = std::stoul(key);
+            if (item > 0xFFFF || !FromHex(value.get<std::string>(), data)) {
+                error = path + ": NV item " + key + " is not an item number with up to 128 hex bytes";
+                return false;
+            }
+            WriteItem(static_cast<uint16_t>(item), data.data());
+        }
+    } catch (const std::exception& e) {
+        error = path + ": " + e.what();
+        return false;
+    }
+    return true;
+}
+
+bool SimState::Save(const std::string& path, std::string& error) const
+{
+    char esn[16];
+    std::snprintf(esn, sizeof esn, "%08X", m_esn);
+    nlohmann::json json = {
+        {"esn", esn},
+        {"phone_number", m_phoneNumber},
+        {"compile_date", m_compileDate},
+        {"compile_time", m_compileTime},
+        {"version", m_versionText},
+        {"cai_revision", m_caiRevision},
+        {"model_code", m_modelCode},
+        {"msl", m_msl},
+        {"hardware_version", HardwareVersion()},
+        {"lock_code", LockCode()},
+        {"uim_lock_code", UimLockCode()},
+        {"sids", HomeSids()},
+    };
+    nlohmann::json items = nlohmann::json::object();
+    for (const auto& [item, data] : m_items) {
+        size_t used = data.size();
+        while (used > 0 && data[used - 1] == 0)
+            --used;
+        items[std::to_string(item)] = ToHex(data.data(), used);
+    }
+    json["nv"] = items;
+    std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << json.dump(2) << '\n';
+        if (!out) {
+            error = temporary + ": cannot write";
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = path + ": cannot replace";
+        return false;
+    }
+    return true;
+}

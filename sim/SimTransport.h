@@ -1,0 +1,100 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sim/SimConstants.h"
+#include "sim/SimFrameReader.h"
+
+class SimHandset;
+class SimLog;
+
+struct SimTransportOptions {
+    uint32_t delayMs = 0;     // added before every answer, before scaling
+    size_t garbageBytes = 0;  // junk frame of this many bytes after every answer
+    uint32_t lineRate = 0;    // bits per second, 8N1; 0 = as fast as the machine goes
+    std::string byIdDir;      // where the udev-like link goes; empty for none
+    std::string byIdName = sim::kDefaultByIdName;
+    std::string tcp;          // "host:port" to serve on as a network serial server
+};
+
+// Puts the simulated handset on a line: the master side of a pseudo-terminal
+// and, optionally, a raw TCP socket. One thread runs everything; it sleeps in
+// poll() with no time-out while nothing is scheduled, so an idle handset
+// costs no CPU. Answer delays and the line rate are kept by scheduling each
+// write, each answer in one write, for the moment its last byte would arrive.
+class SimTransport {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    SimTransport(SimHandset& handset, SimLog& log, SimTransportOptions options);
+    SimTransport(const SimTransport&) = delete;
+    SimTransport& operator=(const SimTransport&) = delete;
+    ~SimTransport();
+
+    bool Open(std::string& error);
+    const std::string& SlavePath() const { return m_slavePath; }
+    const std::string& ByIdPath() const { return m_byIdPath; }
+    // "host:port" actually listened on (port 0 asks for a free one).
+    const std::string& TcpAddress() const { return m_tcpAddress; }
+
+    // Serves until Stop(). Safe to call Stop() from another thread or from a
+    // signal handler.
+    void Run();
+    void Stop();
+    bool HungUp() const { return m_hungUp; }
+
+private:
+    struct Timed {
+        Clock::time_point due;
+        std::vector<uint8_t> bytes;
+    };
+    struct Link {
+        int fd = -1;
+        bool attached = false; // a tool has the line open
+        SimFrameReader reader;
+        std::deque<Timed> input;  // received, waiting for the line time
+        size_t inputBytes = 0;
+        std::deque<Timed> output; // answers waiting for their moment
+        size_t written = 0;       // of output.front()
+        Clock::time_point inputFree{};
+        Clock::time_point outputFree{};
+    };
+
+    bool OpenPty(std::string& error);
+    bool OpenTcp(std::string& error);
+    void CloseLink(Link& link);
+    void HangUp();
+    void CloseAll();
+    void ReadFrom(Link& link);
+    void Receive(Link& link, const uint8_t* data, size_t count);
+    void Process(Link& link, const std::vector<uint8_t>& bytes);
+    void Queue(Link& link, std::vector<uint8_t> bytes, Clock::time_point due);
+    void FlushOutput(Link& link);
+    void RunDue(Link& link);
+    void AcceptClient();
+    void OnSlaveOpened();
+    Clock::duration LineTime(size_t bytes) const;
+    bool NextDue(Clock::time_point& due) const;
+
+    SimHandset& m_handset;
+    SimLog& m_log;
+    SimTransportOptions m_options;
+    Link m_pty;
+    Link m_client;
+    int m_listenFd = -1;
+    int m_inotifyFd = -1;
+    int m_wakeFd = -1;
+    bool m_hungUp = false;
+    std::atomic<bool> m_stop{false};
+    std::string m_slavePath;
+    std::string m_byIdPath;
+    std::string m_tcpAddress;
+    std::minstd_rand m_noise{0x7E};
+};
