@@ -96,7 +96,7 @@ int CliApp::Ports()
     if (m_options.json) {
         auto list = nlohmann::json::array();
         for (const auto& entry : entries) {
-            uint8_t number = PortStore::PortNumberFromText(QStringView(entry.portName).mid(3));
+            uint8_t number = SerialDeviceListing::PortNumberOf(entry);
             list.push_back({{"com", entry.portName.toStdString()},
                             {"path", entry.devicePath.toStdString()},
                             {"name", entry.valueName.toStdString()},
@@ -108,7 +108,7 @@ int CliApp::Ports()
     if (entries.empty())
         std::cerr << "No serial devices in " << SerialDeviceListing::Folder().toStdString() << std::endl;
     for (const auto& entry : entries) {
-        uint8_t number = PortStore::PortNumberFromText(QStringView(entry.portName).mid(3));
+        uint8_t number = SerialDeviceListing::PortNumberOf(entry);
         std::printf("%-7s %-60s %s%s\n", entry.portName.toStdString().c_str(), entry.devicePath.toStdString().c_str(),
                     entry.valueName.toStdString().c_str(), number != 0 && number == handset ? "  <- handset" : "");
     }
