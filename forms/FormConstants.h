@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+
+// Numbers the views share. Colours are 0x00BBGGRR.
+namespace FormConstants {
+
+// Title labels: 28 high, bold, black on orange.
+constexpr int kTitleFontSize = 28;
+constexpr uint32_t kTitleTextColor = 0x000000;
+constexpr uint32_t kTitleBkColor = 0x0099FF;
+
+} // namespace FormConstants

@@ -1,0 +1,40 @@
+#include "forms/FormView.h"
+
+#include <QLabel>
+
+#include "engine/OperationContext.h"
+#include "forms/FormConstants.h"
+#include "widgets/Label.h"
+
+CFormView::CFormView(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+bool CFormView::OnCommand(int)
+{
+    return false;
+}
+
+void CFormView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_firstShown)
+        return;
+    m_firstShown = true;
+    OnInitialUpdate();
+}
+
+void CFormView::StyleTitle(CLabel& title)
+{
+    title.SetFontSize(FormConstants::kTitleFontSize)
+        .SetFontBold(true)
+        .SetTextColor(FormConstants::kTitleTextColor)
+        .SetBkColor(FormConstants::kTitleBkColor)
+        .SetFontItalic(false);
+}
+
+void CFormView::ShowLogoForToolType(QLabel& picture)
+{
+    picture.setVisible(OperationContext::Instance().ToolType() != 0);
+}

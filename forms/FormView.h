@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class CLabel;
+class QLabel;
+
+// A view the host shows in its frame. It does its one-time set-up on its
+// first show, and takes the commands the host routes to the active view
+// (print, copy, cut, paste) through OnCommand.
+class CFormView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CFormView(QWidget* parent = nullptr);
+
+    // True when the view handled the command.
+    Q_INVOKABLE virtual bool OnCommand(int command);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    virtual void OnInitialUpdate() = 0;
+
+    // The large title every view carries: black on orange, bold, upright.
+    static void StyleTitle(CLabel& title);
+    // The logo is shown only to tools of a nonzero type.
+    static void ShowLogoForToolType(QLabel& picture);
+
+private:
+    bool m_firstShown = false;
+};

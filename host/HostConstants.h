@@ -1,0 +1,19 @@
+#pragma once
+
+// Texts and places of the host service tool.
+namespace HostConstants {
+
+constexpr const char* kApplicationName = "corvanetov";
+constexpr const char* kWindowTitle = "CorvaneTOV";
+// The plug-in folder, relative to the folder of the host's executable: the
+// build tree and the installed tree have the same layout.
+constexpr const char* kPluginFolder = "../lib/corvanetov/plugins";
+constexpr const char* kPluginPattern = "*.so";
+
+constexpr const char* kReady = "Ready";
+constexpr const char* kLoadFailed = "Cannot load plug-in %1: %2";
+
+// Tool types the Options menu offers; the command line takes any 0 to 255.
+constexpr int kToolTypeCount = 2;
+
+} // namespace HostConstants

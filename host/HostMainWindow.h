@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class PluginSession;
+class QActionGroup;
+class QLabel;
+class QTabWidget;
+
+// The host service tool's main window: the loaded plug-ins' views as tabs,
+// their menus and toolbars merged into the window's, and the three lines of
+// the host notification message (status, phone, port) in the status bar.
+class HostMainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit HostMainWindow(uint8_t toolType, QWidget* parent = nullptr);
+    ~HostMainWindow() override;
+
+    // Loads a plug-in and shows its views; a plug-in that fails is reported
+    // (standard error and status line) and left out.
+    bool LoadPlugin(const QString& path);
+    // Loads every plug-in file of the folder.
+    void LoadPluginFolder(const QString& folder);
+
+    void SetToolType(uint8_t toolType);
+    uint8_t ToolType() const { return m_toolType; }
+    QString HostLine(int line) const;
+    QTabWidget& Tabs() const { return *m_tabs; }
+    // The plug-ins that failed, with their reasons.
+    QStringList LoadErrors() const { return m_loadErrors; }
+
+private:
+    static void OnHostMessage(void* context, unsigned message, int param, const char* text);
+    void ShowHostLine(int line, const QString& text);
+    void CreateHostMenus();
+    void CreateStatusBar();
+    void RouteCommand(PluginSession& session, unsigned command);
+    bool SendToActiveView(unsigned command);
+    void ClosePlugin(PluginSession& session);
+    void ReportLoadError(const QString& path, const QString& reason);
+
+    uint8_t m_toolType;
+    QTabWidget* m_tabs;
+    QActionGroup* m_toolTypeGroup = nullptr;
+    std::array<QLabel*, 3> m_hostLines{};
+    std::vector<std::unique_ptr<PluginSession>> m_sessions;
+    QStringList m_loadErrors;
+};

@@ -1,0 +1,124 @@
+#include "host/PluginSession.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QToolBar>
+
+PluginSession::PluginSession(std::unique_ptr<HostPlugin> plugin, QObject* parent)
+    : QObject(parent)
+    , m_plugin(std::move(plugin))
+{
+}
+
+PluginSession::~PluginSession()
+{
+    // Views, actions and the toolbar run the plug-in's code or show its
+    // resources: they go before the library does.
+    for (auto& view : m_views)
+        delete view.data();
+    for (auto& action : m_actions)
+        delete action.data();
+    for (auto& menu : m_menus)
+        delete menu.data();
+    delete m_toolBar.data();
+    m_plugin.reset();
+}
+
+void PluginSession::CreateViews(QTabWidget& tabs)
+{
+    const int count = m_plugin->GetFormCnt();
+    for (int index = 0; index < count; ++index) {
+        const RuntimeClass* record = m_plugin->GetRunTimeClass(index);
+        QWidget* view = record ? record->m_createObject() : nullptr;
+        if (!view)
+            continue;
+        m_views.emplace_back(view);
+        const QString title = view->windowTitle().isEmpty() ? QString::fromLatin1(record->m_className)
+                                                            : view->windowTitle();
+        tabs.addTab(view, title);
+    }
+}
+
+QAction* PluginSession::CommandAction(unsigned command, const QString& text)
+{
+    auto* action = new QAction(text, this);
+    connect(action, &QAction::triggered, this, [this, command] { emit Command(command); });
+    ApplyPrompt(*action, command);
+    m_actions.emplace_back(action);
+    return action;
+}
+
+void PluginSession::ApplyPrompt(QAction& action, unsigned command) const
+{
+    // A command's string is its status bar prompt, a line feed and its tooltip.
+    const QString prompt = m_plugin->LoadString(static_cast<int>(command));
+    if (prompt.isEmpty())
+        return;
+    action.setStatusTip(prompt.section(QLatin1Char('\n'), 0, 0));
+    action.setToolTip(prompt.section(QLatin1Char('\n'), -1));
+}
+
+void PluginSession::MergeMenu(QMainWindow& window)
+{
+    QMenu* menu = nullptr;
+    QAction* insertBefore = nullptr;
+    for (const MenuEntry* entry = m_plugin->LoadMenu(PluginAbi::kMenuResource); entry && entry->m_depth >= 0; ++entry) {
+        if (entry->m_depth == 0) {
+            menu = OpenMenu(window, QString::fromLatin1(entry->m_text), insertBefore);
+            continue;
+        }
+        if (!menu)
+            continue;
+        QAction* action = entry->m_text ? CommandAction(entry->m_command, QString::fromLatin1(entry->m_text))
+                                        : new QAction(this);
+        action->setSeparator(entry->m_text == nullptr);
+        menu->insertAction(insertBefore, action);
+    }
+}
+
+QMenu* PluginSession::OpenMenu(QMainWindow& window, const QString& title, QAction*& insertBefore)
+{
+    insertBefore = nullptr;
+    for (QAction* top : window.menuBar()->actions()) {
+        if (!top->menu() || top->text() != title)
+            continue;
+        // The plug-in's commands go on top, a separator below them.
+        if (QAction* first = top->menu()->actions().value(0)) {
+            insertBefore = top->menu()->insertSeparator(first);
+            m_actions.emplace_back(insertBefore);
+        }
+        return top->menu();
+    }
+    auto* menu = new QMenu(title, window.menuBar());
+    window.menuBar()->addMenu(menu);
+    m_menus.emplace_back(menu);
+    return menu;
+}
+
+void PluginSession::CreateToolBar(QMainWindow& window)
+{
+    const ToolBarResource* resource = m_plugin->LoadToolBar(PluginAbi::kToolBarResource);
+    if (!resource)
+        return;
+    m_toolBar = new QToolBar(m_plugin->LoadString(PluginAbi::kStringModelName), &window);
+    m_toolBar->setIconSize(QSize(resource->m_buttonWidth, resource->m_buttonHeight));
+    const QPixmap strip(QString::fromLatin1(resource->m_bitmapPath));
+    int image = 0;
+    for (int i = 0; i < resource->m_count; ++i) {
+        const unsigned command = resource->m_commands[i];
+        if (command == 0) {
+            m_toolBar->addSeparator();
+            continue;
+        }
+        QAction* action = CommandAction(command, QString());
+        action->setIcon(QIcon(strip.copy(image * resource->m_buttonWidth, 0, resource->m_buttonWidth,
+                                         resource->m_buttonHeight)));
+        ++image;
+        m_toolBar->addAction(action);
+    }
+    window.addToolBar(m_toolBar);
+}

@@ -1,0 +1,100 @@
+// The module's exports, under their plain names: the five the host service
+// tool calls, and the lookup of the module's resources and host messages
+// (see plugin/PluginAbi.h).
+
+#include <QApplication>
+
+#include "engine/OperationContext.h"
+#include "plugin/HostNotifier.h"
+#include "plugin/ModuleConstants.h"
+#include "plugin/ModuleResources.h"
+#include "plugin/PluginAbi.h"
+#include "plugin/PortSetting.h"
+#include "plugin/RuntimeClasses.h"
+#include "widgets/DllAbout.h"
+
+namespace {
+
+// The dialogs need the host's application; a host without one gets no dialog.
+bool HasApplication()
+{
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+void RunPortSettingDialog()
+{
+    PortSetting dialog(QApplication::activeWindow());
+    dialog.exec();
+}
+
+void RunAboutDialog()
+{
+    CDllAbout dialog([](int id) { return QString::fromLatin1(ModuleResources::LoadString(id)); },
+                     QApplication::activeWindow());
+    dialog.exec();
+}
+
+} // namespace
+
+extern "C" {
+
+int GetFormCnt()
+{
+    return RuntimeClasses::Count();
+}
+
+const RuntimeClass* GetRunTimeClass(int index)
+{
+    return RuntimeClasses::At(index);
+}
+
+uint8_t SetTovType(uint8_t type)
+{
+    OperationContext::Instance().SetToolType(type);
+    return OperationContext::Instance().ToolType();
+}
+
+void MainDevice()
+{
+}
+
+bool SelectedMenu(int command)
+{
+    switch (command) {
+    case ModuleConstants::kCommandClose:
+    case ModuleConstants::kCommandCloseButton:
+        return true;
+    case ModuleConstants::kCommandPortSetting:
+        if (HasApplication())
+            RunPortSettingDialog();
+        return false;
+    case ModuleConstants::kCommandAbout:
+        if (HasApplication())
+            RunAboutDialog();
+        return false;
+    default:
+        return false;
+    }
+}
+
+const char* LoadPluginString(int id)
+{
+    return ModuleResources::LoadString(id);
+}
+
+const MenuEntry* LoadPluginMenu(int id)
+{
+    return ModuleResources::LoadMenu(id);
+}
+
+const ToolBarResource* LoadPluginToolBar(int id)
+{
+    return ModuleResources::LoadToolBar(id);
+}
+
+void SetHostMessageCallback(HostMessageCallback callback, void* context)
+{
+    HostNotifier::Instance().SetCallback(callback, context);
+}
+
+} // extern "C"

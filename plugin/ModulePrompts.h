@@ -1,0 +1,13 @@
+#pragma once
+
+#include "engine/Prompts.h"
+
+// The module's answers to the engine's questions: the MSL code dialog, the
+// font address dialog and message boxes, always shown on the user-interface
+// thread. A worker thread that asks waits until the user has answered.
+class ModulePrompts : public Prompts {
+public:
+    bool AskMslCode(std::string& code) override;
+    bool AskFontStartAddress(uint32_t& address) override;
+    Answer ShowMessage(const std::string& text, const std::string& caption, Style style, Icon icon) override;
+};

@@ -1,0 +1,88 @@
+#include "widgets/Label.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPalette>
+
+#include "widgets/ColorRef.h"
+
+namespace {
+constexpr int kWeightBold = 700;
+constexpr int kWeightNormal = 400;
+} // namespace
+
+CLabel::CLabel(QWidget* parent)
+    : QLabel(parent)
+    , m_textColor(ColorRefFromColor(QApplication::palette().color(QPalette::WindowText)))
+    , m_bkBrush(QApplication::palette().color(QPalette::Button))
+    , m_logFont(QApplication::font())
+{
+    RebuildFont();
+}
+
+CLabel& CLabel::SetText(const QString& text)
+{
+    setText(text);
+    return *this;
+}
+
+CLabel& CLabel::SetTextColor(uint32_t colorRef)
+{
+    m_textColor = colorRef;
+    QPalette colors = palette();
+    colors.setColor(QPalette::WindowText, ColorFromColorRef(colorRef));
+    setPalette(colors);
+    Repaint();
+    return *this;
+}
+
+CLabel& CLabel::SetFontSize(int size)
+{
+    // The size is the character height in pixels, the logical unit here.
+    m_logFont.setPixelSize(size);
+    RebuildFont();
+    Repaint();
+    return *this;
+}
+
+CLabel& CLabel::SetFontBold(bool bold)
+{
+    m_logFont.setWeight(QFont::Weight(bold ? kWeightBold : kWeightNormal));
+    RebuildFont();
+    Repaint();
+    return *this;
+}
+
+CLabel& CLabel::SetFontItalic(bool italic)
+{
+    m_logFont.setItalic(italic);
+    RebuildFont();
+    Repaint();
+    return *this;
+}
+
+CLabel& CLabel::SetBkColor(uint32_t colorRef)
+{
+    m_bkBrush = QBrush(ColorFromColorRef(colorRef));
+    return *this;
+}
+
+void CLabel::RebuildFont()
+{
+    setFont(m_logFont);
+}
+
+void CLabel::Repaint()
+{
+    if (isVisible())
+        repaint();
+}
+
+void CLabel::paintEvent(QPaintEvent* event)
+{
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), m_bkBrush);
+    }
+    QLabel::paintEvent(event);
+}

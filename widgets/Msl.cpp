@@ -1,0 +1,36 @@
+#include "widgets/Msl.h"
+
+#include <QRegularExpressionValidator>
+
+#include "ui_Msl.h"
+#include "widgets/SmallDialogConstants.h"
+
+CMsl::CMsl(QWidget* parent)
+    : QDialog(parent)
+    , m_ui(std::make_unique<Ui::CMsl>())
+{
+    m_ui->setupUi(this);
+    // No system menu on this template: the code is answered with OK or Cancel.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    m_ui->editMslCode->setMaxLength(SmallDialogConstants::kMslCodeLength);
+    m_ui->editMslCode->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_ui->editMslCode));
+}
+
+CMsl::~CMsl() = default;
+
+void CMsl::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    m_ui->editMslCode->clear();
+    m_ui->editMslCode->setFocus();
+}
+
+void CMsl::accept()
+{
+    const QString text = m_ui->editMslCode->text();
+    if (text.size() != SmallDialogConstants::kMslCodeLength)
+        return;
+    m_code = text;
+    QDialog::accept();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+namespace Ui {
+class CMsl;
+}
+
+// Asks for the handset's 6-digit MSL code. A code of the wrong length is
+// refused silently: the dialog stays open until the user corrects it or
+// cancels.
+class CMsl : public QDialog {
+    Q_OBJECT
+public:
+    explicit CMsl(QWidget* parent = nullptr);
+    ~CMsl() override;
+
+    // The entered code, valid after OK.
+    QString Code() const { return m_code; }
+
+    void accept() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<Ui::CMsl> m_ui;
+    QString m_code;
+};
