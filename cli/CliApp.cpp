@@ -54,6 +54,7 @@ int CliApp::Run(int argc, char** argv)
 {
     CLI::App app{"corvanetov-cli: VQX-B410 service tool for terminals and scripts"};
     app.require_subcommand(1);
+    app.fallthrough(); // common options may also follow the command
     app.add_option("--port", m_options.port, "COM number or device path of the handset (default: search, then the stored port)");
     app.add_option("--tool-type", m_options.toolType, "tool type; nonzero uses the MSL code instead of the password")->check(CLI::Range(0, 255));
     app.add_option("--msl", m_options.msl, "MSL code (6 digits); without it the tool asks on the terminal");

@@ -1,0 +1,55 @@
+#include "E2eFixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdlib.h>
+
+namespace fs = std::filesystem;
+
+void E2eFixture::SetUp()
+{
+    char pattern[] = "/tmp/corvanetov-e2e-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    m_folder = pattern;
+    fs::create_directories(m_folder + "/by-id");
+    fs::create_directories(m_folder + "/config");
+}
+
+void E2eFixture::TearDown()
+{
+    m_handset.Stop();
+    fs::remove_all(m_folder);
+}
+
+std::string E2eFixture::StartHandset(const std::vector<std::string>& options)
+{
+    // A handset of its own each time: the state file keeps a handset's settings.
+    std::string state = m_folder + "/handset" + std::to_string(++m_handsets) + ".json";
+    std::vector<std::string> argv = {VQXB410_SIM_PATH, "--by-id", m_folder + "/by-id", "--log", m_folder + "/sim.log",
+                                     "--state", state};
+    argv.insert(argv.end(), options.begin(), options.end());
+    m_devicePath = m_handset.Start(argv, Environment());
+    return m_devicePath;
+}
+
+std::vector<std::string> E2eFixture::Environment() const
+{
+    return {"XDG_CONFIG_HOME=" + m_folder + "/config", "CORVANETOV_SERIAL_BY_ID=" + m_folder + "/by-id"};
+}
+
+ChildProcess::Result E2eFixture::Cli(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> argv = {CORVANETOV_CLI_PATH};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return ChildProcess::Run(argv, Environment());
+}
+
+std::vector<std::string> E2eFixture::LoggedRequests() const
+{
+    std::vector<std::string> lines;
+    std::ifstream log(m_folder + "/sim.log");
+    for (std::string line; std::getline(log, line);)
+        if (line.find("\"dir\":\"rx\"") != std::string::npos)
+            lines.push_back(line);
+    return lines;
+}

@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+
+#include "E2eFixture.h"
+#include "comm/BaseComm.h"
+#include "comm/PortResolver.h"
+#include "engine/ConnectionSetup.h"
+#include "engine/OperationContext.h"
+#include "engine/OperationWorker.h"
+#include "engine/PhoneInfoRead.h"
+#include "nv/NvDoc.h"
+#include "platform/Pacing.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+const std::vector<std::string> kIdentity = {"--esn", "8D2A41F3", "--phone-number", "(212) 555-0147", "--compile-date",
+                                            "Jun 20 2006", "--version-text", "AB12.5", "--hw-version", "HW00.01"};
+
+std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more)
+{
+    options.insert(options.end(), more.begin(), more.end());
+    return options;
+}
+
+// Answers the MSL question as a user would, and counts the questions.
+class RecordedPrompts : public Prompts {
+public:
+    std::string code;
+    bool cancel = false;
+    int asked = 0;
+    bool AskMslCode(std::string& out) override
+    {
+        ++asked;
+        out = code;
+        return !cancel;
+    }
+    bool AskFontStartAddress(uint32_t&) override { return false; }
+    Answer ShowMessage(const std::string&, const std::string&, Style, Icon) override { return Answer::Ok; }
+};
+} // namespace
+
+TEST_F(E2eFixture, CliReadsTheHandsetsIdentity)
+{
+    StartHandset(kIdentity);
+    auto ports = Cli({"ports"});
+    EXPECT_EQ(0, ports.exitCode);
+    EXPECT_NE(std::string::npos, ports.out.find("<- handset"));
+
+    auto text = Cli({"info"});
+    ASSERT_EQ(0, text.exitCode) << text.err;
+    EXPECT_NE(std::string::npos, text.out.find("ESN:              8D2A41F3"));
+    EXPECT_NE(std::string::npos, text.out.find("Software version: AB12 ZF20"));
+    EXPECT_NE(std::string::npos, text.out.find("Hardware version: HW00.01"));
+    EXPECT_NE(std::string::npos, text.err.find("Response Received"));
+
+    auto json = Cli({"--json", "info", "--port", m_devicePath});
+    ASSERT_EQ(0, json.exitCode) << json.err;
+    EXPECT_TRUE(std::regex_search(json.out, std::regex(R"("phone":"\(\d{3}\) \d{3}-\d{4}")"))) << json.out;
+    EXPECT_NE(std::string::npos, json.out.find(R"("esn":"8D2A41F3")"));
+    EXPECT_NE(std::string::npos, json.out.find(R"("software":"AB12 ZF20")"));
+}
+
+TEST_F(E2eFixture, CliReportsFailuresInTheSystemsWords)
+{
+    StartHandset(With(kIdentity, {"--model-code", "146"}));
+    auto wrongModel = Cli({"info"});
+    EXPECT_EQ(1, wrongModel.exitCode);
+    EXPECT_EQ(0u, wrongModel.err.find("This phone is not identical with this module.\nPlease select another module !\n"))
+        << wrongModel.err;
+    m_handset.Stop();
+
+    StartHandset(With(kIdentity, {"--drop", "status:99"}));
+    auto silent = Cli({"info"});
+    EXPECT_EQ(1, silent.exitCode);
+    EXPECT_EQ("Error in reading phone's status in DM\n", silent.err);
+
+    auto noDevice = Cli({"info", "--port", m_folder + "/no-such-device"});
+    EXPECT_EQ(1, noDevice.exitCode);
+    EXPECT_EQ(0u, noDevice.err.find("Cannot Open ComPort!\n")) << noDevice.err;
+
+    EXPECT_EQ(2, Cli({"info", "--tool-type", "x"}).exitCode);
+    EXPECT_EQ(2, Cli({}).exitCode);
+}
+
+// The engine in this process, against the simulator.
+class EngineAgainstHandset : public E2eFixture {
+protected:
+    NvDoc doc;
+    RecordedPrompts prompts;
+
+    void SetUp() override
+    {
+        E2eFixture::SetUp();
+        Pacing::Instance().ClearStop();
+        auto& context = OperationContext::Instance();
+        context.SetNvDocument(&doc);
+        context.SetPrompts(&prompts);
+        context.SetSelectedPort(7);
+        context.SetErrorText("");
+    }
+    void TearDown() override
+    {
+        auto& context = OperationContext::Instance();
+        context.CloseChannel();
+        context.SetNvDocument(nullptr);
+        context.SetPrompts(nullptr);
+        context.SetToolType(0);
+        PortResolver::Instance().Set(nullptr);
+        E2eFixture::TearDown();
+    }
+    void Attach(const std::vector<std::string>& options)
+    {
+        std::string path = StartHandset(options);
+        PortResolver::Instance().Set([path](uint8_t port) { return port == 7 ? path : std::string(); });
+    }
+    size_t Requests(const std::string& command) const
+    {
+        size_t count = 0;
+        for (const auto& line : LoggedRequests())
+            count += line.find("\"cmd\":\"" + command + "\"") != std::string::npos;
+        return count;
+    }
+};
+
+TEST_F(EngineAgainstHandset, IdentificationFillsTheDocument)
+{
+    Attach(kIdentity);
+    ASSERT_TRUE(ConnectionSetup::ConnectAndIdentify()) << OperationContext::Instance().ErrorText();
+    auto& context = OperationContext::Instance();
+    EXPECT_EQ("8D2A41F3", context.EsnText());
+    EXPECT_EQ("(212) 555-0147", context.PhoneNumberText());
+    EXPECT_EQ("AB12 ZF20", context.SoftwareVersionText());
+    EXPECT_EQ("HW00.01", context.HardwareVersionText());
+    uint8_t software[9];
+    doc.Read(55864, software, 9);
+    EXPECT_EQ(" AB12 ZF20", " " + std::string(software, software + 9));
+    uint8_t hardware[8];
+    doc.Read(479, hardware, 8);
+    EXPECT_EQ(std::string("HW00.01") + '\0', std::string(hardware, hardware + 8));
+}
+
+TEST_F(EngineAgainstHandset, ToolTypeZeroUnlocksWithThePasswordWithoutAsking)
+{
+    Attach(kIdentity);
+    ASSERT_TRUE(ConnectionSetup::ConnectAndIdentify());
+    EXPECT_TRUE(ConnectionSetup::UnlockWithMsl());
+    EXPECT_EQ(0, prompts.asked);
+    EXPECT_EQ(1u, Requests("PasswordRequest"));
+    EXPECT_EQ(0u, Requests("SpcRequest"));
+}
+
+TEST_F(EngineAgainstHandset, RefusedPasswordLeavesTheChannelConnected)
+{
+    Attach(With(kIdentity, {"--refuse-password"}));
+    ASSERT_TRUE(ConnectionSetup::ConnectAndIdentify());
+    EXPECT_FALSE(ConnectionSetup::UnlockWithMsl());
+    EXPECT_EQ("Password is Invalid!", OperationContext::Instance().ErrorText());
+    EXPECT_TRUE(OperationContext::Instance().Channel()->IsConnected());
+}
+
+TEST_F(EngineAgainstHandset, MslCodePath)
+{
+    Attach(With(kIdentity, {"--msl", "246810"}));
+    auto& context = OperationContext::Instance();
+    context.SetToolType(1);
+
+    prompts.cancel = true;
+    EXPECT_FALSE(ConnectionSetup::RequestMsl());
+    EXPECT_EQ("input the MSL code", context.ErrorText());
+    EXPECT_TRUE(LoggedRequests().empty()) << "a cancelled MSL must fail before any port is opened";
+
+    prompts.cancel = false;
+    prompts.code = "24681099"; // longer input is cut to 6 characters
+    ASSERT_TRUE(ConnectionSetup::RequestMsl());
+    ASSERT_TRUE(ConnectionSetup::ConnectAndIdentify());
+    EXPECT_TRUE(ConnectionSetup::UnlockWithMsl()) << context.ErrorText();
+
+    prompts.code = "111111";
+    ASSERT_TRUE(ConnectionSetup::RequestMsl());
+    ASSERT_TRUE(ConnectionSetup::ConnectAndIdentify());
+    EXPECT_FALSE(ConnectionSetup::UnlockWithMsl());
+    EXPECT_EQ("Invalid Device Programming Code", context.ErrorText());
+    EXPECT_FALSE(context.Channel()->IsConnected()) << "a refused MSL resets the handset and lets go of the port";
+    EXPECT_GE(Requests("ModeControlRequest"), 1u);
+}
+
+TEST_F(EngineAgainstHandset, StopDuringThePauseFreesThePortAtOnce)
+{
+    Attach(kIdentity);
+    double scale = Pacing::Instance().TimeScale();
+    Pacing::Instance().SetTimeScale(1.0); // real pauses: the 3-second one is where the stop lands
+    OperationWorker worker;
+    worker.Start(&PhoneInfoRead::Run);
+    // The AT command is answered after about 1.4 s; the 3-second pause follows.
+    std::this_thread::sleep_for(2200ms);
+    ASSERT_TRUE(worker.Running());
+    auto stoppedAt = std::chrono::steady_clock::now();
+    worker.Stop();
+    BaseComm other;
+    other.CreateResponseEvent(1);
+    other.Configure(7, 115200, 8, 0, 0);
+    other.CreateIoEvents();
+    bool opened = false;
+    while (!opened && std::chrono::steady_clock::now() - stoppedAt < 1s)
+        opened = other.Open();
+    auto freedAfter = std::chrono::steady_clock::now() - stoppedAt;
+    worker.Join();
+    Pacing::Instance().SetTimeScale(scale);
+    EXPECT_TRUE(opened);
+    EXPECT_LT(freedAfter, 100ms);
+    EXPECT_EQ(0u, Requests("StatusRequest")) << "the stop came before the status request";
+}

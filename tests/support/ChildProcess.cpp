@@ -1,0 +1,149 @@
+#include "ChildProcess.h"
+
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+struct Pipe {
+    int read = -1;
+    int write = -1;
+    Pipe()
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        read = fds[0];
+        write = fds[1];
+    }
+};
+
+std::vector<char*> CStrings(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (auto& s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extra, int outFd, int errFd)
+{
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e)
+        environment.emplace_back(*e);
+    environment.insert(environment.end(), extra.begin(), extra.end());
+    auto args = CStrings(argv);
+    auto env = CStrings(environment);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    pid_t pid = -1;
+    int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
+    return pid;
+}
+
+int WaitExit(pid_t pid)
+{
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+} // namespace
+
+ChildProcess::Result ChildProcess::Run(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                                       std::chrono::milliseconds timeout)
+{
+    Pipe out, err;
+    pid_t pid = Spawn(argv, environment, out.write, err.write);
+    ::close(out.write);
+    ::close(err.write);
+    Result result;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    pollfd fds[2] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open = 2;
+    bool timedOut = false;
+    while (open > 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            break;
+        }
+        ::poll(fds, 2, static_cast<int>(left.count()));
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            char buffer[4096];
+            ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    if (timedOut)
+        ::kill(pid, SIGKILL);
+    for (auto& fd : fds)
+        if (fd.fd >= 0)
+            ::close(fd.fd);
+    result.exitCode = WaitExit(pid);
+    if (timedOut)
+        result.exitCode = -1;
+    return result;
+}
+
+ChildProcess::~ChildProcess()
+{
+    Stop();
+}
+
+std::string ChildProcess::Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
+{
+    Pipe out;
+    int errFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    m_pid = Spawn(argv, environment, out.write, errFd);
+    ::close(out.write);
+    ::close(errFd);
+    m_out = out.read;
+    std::string line;
+    for (;;) {
+        pollfd pfd{m_out, POLLIN, 0};
+        if (::poll(&pfd, 1, 10000) <= 0)
+            break;
+        char c = 0;
+        if (::read(m_out, &c, 1) != 1 || c == '\n')
+            break;
+        line += c;
+    }
+    return line;
+}
+
+int ChildProcess::Stop()
+{
+    if (m_pid <= 0)
+        return -1;
+    ::kill(m_pid, SIGTERM);
+    int code = WaitExit(m_pid);
+    m_pid = -1;
+    if (m_out >= 0)
+        ::close(m_out);
+    m_out = -1;
+    return code;
+}
