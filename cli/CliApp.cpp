@@ -189,6 +189,11 @@ int CliApp::Info()
 {
     if (!SelectPort())
         return kExitFailed;
+    if (!m_options.json) {
+        uint8_t port = OperationContext::Instance().SelectedPort();
+        std::fprintf(stderr, "Reading phone information on COM%d (%s)\n", port,
+                     PortTable::Instance().Target(port).toStdString().c_str());
+    }
     NvDoc doc;
     CliPrompts prompts(m_options.msl, std::nullopt);
     CliSink sink(m_options.json);
