@@ -66,6 +66,7 @@ constexpr uint32_t kBootRegionMarker = 0xFFFF0000; // start value of the boot pa
 constexpr size_t kMaxFrameBytes = 40000;    // a longer run without a flag is line noise
 constexpr size_t kMaxAtLine = 64;
 constexpr size_t kMaxPendingInput = 1 << 20; // bytes waiting behind a throttled input line
+constexpr size_t kMaxPendingOutput = 1 << 20; // answers a tool does not read pile up to this much
 
 // Version answer layout.
 constexpr size_t kVersionDateOffset = 1;

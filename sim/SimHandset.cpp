@@ -232,7 +232,7 @@ SimHandset::Answer SimHandset::ModeControlAnswer(const std::vector<uint8_t>& req
     else
         m_offline = mode == sim::kModeOffline;
     Answer answer{request};
-    answer.fields["mode"] = mode;
+    answer.fields = {{"mode", mode}, {"offline", m_offline}};
     return answer;
 }
 

@@ -150,6 +150,13 @@ void SimTransport::Stop()
     [[maybe_unused]] auto written = ::write(m_wakeFd, &one, sizeof one);
 }
 
+void SimTransport::DropOutput(Link& link)
+{
+    link.output.clear();
+    link.outputBytes = 0;
+    link.written = 0;
+}
+
 void SimTransport::CloseLink(Link& link)
 {
     CloseFd(link.fd);
@@ -157,8 +164,7 @@ void SimTransport::CloseLink(Link& link)
     link.reader.Reset();
     link.input.clear();
     link.inputBytes = 0;
-    link.output.clear();
-    link.written = 0;
+    DropOutput(link);
 }
 
 // A pulled cable: the line disappears for the tool, and so does its by-id
@@ -256,8 +262,7 @@ void SimTransport::OnSlaveOpened()
     if (m_pty.fd < 0 || m_pty.attached)
         return;
     m_pty.attached = true;
-    m_pty.output.clear(); // answers meant for the tool that left
-    m_pty.written = 0;
+    DropOutput(m_pty); // answers meant for the tool that left
 }
 
 void SimTransport::AcceptClient()
@@ -296,8 +301,7 @@ void SimTransport::ReadFrom(Link& link)
         } else {
             link.attached = false;
             link.reader.Reset();
-            link.output.clear();
-            link.written = 0;
+            DropOutput(link);
         }
         return;
     }
@@ -347,6 +351,11 @@ void SimTransport::Process(Link& link, const std::vector<uint8_t>& bytes)
 
 void SimTransport::Queue(Link& link, std::vector<uint8_t> bytes, Clock::time_point due)
 {
+    if (link.outputBytes + bytes.size() > sim::kMaxPendingOutput) {
+        m_log.Event("output_overrun", {{"dropped", bytes.size()}});
+        return;
+    }
+    link.outputBytes += bytes.size();
     if (m_options.lineRate) {
         due = std::max(due, link.outputFree) + LineTime(bytes.size());
         link.outputFree = due;
@@ -377,6 +386,7 @@ void SimTransport::FlushOutput(Link& link)
             link.written += static_cast<size_t>(n);
             continue;
         }
+        link.outputBytes -= bytes.size();
         link.output.pop_front(); // sent, or nobody is there to receive it
         link.written = 0;
     }

@@ -62,6 +62,7 @@ private:
         std::deque<Timed> input;  // received, waiting for the line time
         size_t inputBytes = 0;
         std::deque<Timed> output; // answers waiting for their moment
+        size_t outputBytes = 0;
         size_t written = 0;       // of output.front()
         Clock::time_point inputFree{};
         Clock::time_point outputFree{};
@@ -70,6 +71,7 @@ private:
     bool OpenPty(std::string& error);
     bool OpenTcp(std::string& error);
     void CloseLink(Link& link);
+    static void DropOutput(Link& link);
     void HangUp();
     void CloseAll();
     void ReadFrom(Link& link);

@@ -259,6 +259,9 @@ TEST_F(SimLine, ResetMakesTheHandsetQuietForAMoment)
     EXPECT_FALSE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C, 10000));
     EXPECT_TRUE(Eventually([&] { return Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C, 10000); }));
     EXPECT_GE(LogCount("\"reason\":\"restarting\""), 3u);
+    EXPECT_EQ(1u, LogCount("\"mode\":1,\"offline\":true"));
+    StopSim();
+    EXPECT_FALSE(m_handset->Offline()) << "a restart brings the handset back online";
 }
 
 TEST_F(SimLine, MalformedInputNeverStopsTheHandset)
