@@ -35,8 +35,11 @@ public:
     // The plug-ins that failed, with their reasons.
     QStringList LoadErrors() const { return m_loadErrors; }
 
-private:
+    // The host message callback every plug-in gets, with the window as its
+    // context. From another thread the line is shown by the window's thread.
     static void OnHostMessage(void* context, unsigned message, int param, const char* text);
+
+private:
     void ShowHostLine(int line, const QString& text);
     void CreateHostMenus();
     void CreateStatusBar();

@@ -18,7 +18,7 @@ bool HostPlugin::Resolve(Func& func, const char* name, QString& error)
 {
     func = reinterpret_cast<Func>(m_library.resolve(name));
     if (!func)
-        error = m_library.errorString();
+        error = QStringLiteral("the library does not export %1").arg(QLatin1String(name));
     return func != nullptr;
 }
 

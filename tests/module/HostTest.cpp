@@ -1,0 +1,254 @@
+#include <QAction>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+#include <thread>
+
+#include "host/HostMainWindow.h"
+#include "tests/dialogs/ModalAnswerer.h"
+
+namespace {
+
+QStringList MenuTitles(QMainWindow& window)
+{
+    QStringList titles;
+    for (QAction* action : window.menuBar()->actions())
+        titles << action->text();
+    return titles;
+}
+
+QMenu* Menu(QMainWindow& window, const QString& title)
+{
+    for (QAction* action : window.menuBar()->actions()) {
+        if (action->text() == title)
+            return action->menu();
+    }
+    return nullptr;
+}
+
+QStringList Items(QMenu* menu)
+{
+    QStringList items;
+    for (QAction* action : menu->actions())
+        items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return items;
+}
+
+QAction* Item(QMainWindow& window, const QString& menu, const QString& item)
+{
+    for (QAction* action : Menu(window, menu)->actions()) {
+        if (action->text() == item)
+            return action;
+    }
+    return nullptr;
+}
+
+// A view that records the commands the host gives it.
+class RecordingView : public QWidget {
+    Q_OBJECT
+public:
+    Q_INVOKABLE bool OnCommand(int command)
+    {
+        m_commands << command;
+        return true;
+    }
+    QList<int> m_commands;
+};
+
+} // namespace
+
+class HostTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void ShowsThePluginsViewsMenusAndToolBar();
+    void FailedPluginsAreReportedAndTheHostGoesOn();
+    void LoadsEveryPluginOfItsFolderOnce();
+    void ToolTypeReachesThePluginBeforeItsViewsShow();
+    void HostMessagesFillTheStatusBar();
+    void ViewCommandsGoToTheActiveView();
+    void PluginCommandsGoToSelectedMenu();
+    void CloseCommandClosesThePlugin();
+
+private:
+    QTemporaryDir m_folder;
+};
+
+void HostTest::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    qputenv("XDG_CONFIG_HOME", m_folder.filePath(QStringLiteral("config")).toLocal8Bit());
+}
+
+void HostTest::ShowsThePluginsViewsMenusAndToolBar()
+{
+    HostMainWindow window(0);
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    QVERIFY(window.LoadErrors().isEmpty());
+    QVERIFY(window.windowTitle().endsWith(QStringLiteral("VQX-B410")));
+
+    QCOMPARE(window.Tabs().count(), 3);
+    QCOMPARE(window.Tabs().tabText(0), QStringLiteral("PHONE  INFO"));
+    QCOMPARE(window.Tabs().tabText(1), QStringLiteral("SOFTWARE DOWNLOAD"));
+    QCOMPARE(window.Tabs().tabText(2), QStringLiteral("SETTING"));
+
+    QCOMPARE(MenuTitles(window), QStringList({"File", "Edit", "View", "Options", "Setup", "Help"}));
+    QCOMPARE(Items(Menu(window, "File")), QStringList({"Print", "Close", "-", "Exit"}));
+    QCOMPARE(Items(Menu(window, "View")), QStringList({"Tool bar", "-", "Status bar"}));
+    QCOMPARE(Items(Menu(window, "Setup")), QStringList({"Port Setting"}));
+    QCOMPARE(Items(Menu(window, "Help")), QStringList({"About CorvaneTOV"}));
+    QCOMPARE(Item(window, "File", "Print")->statusTip(), QStringLiteral("Print the active document"));
+
+    const QList<QToolBar*> toolBars = window.findChildren<QToolBar*>();
+    QCOMPARE(toolBars.size(), 1);
+    QStringList buttons;
+    for (QAction* action : toolBars.front()->actions()) {
+        buttons << (action->isSeparator() ? QStringLiteral("-") : action->toolTip());
+        QVERIFY(action->isSeparator() || !action->icon().isNull());
+    }
+    QCOMPARE(buttons, QStringList({"Print", "Com Port", "-", "Help", "-", "Close"}));
+    QCOMPARE(toolBars.front()->iconSize(), QSize(16, 15));
+
+    QCOMPARE(window.HostLine(0), QStringLiteral("Ready"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // Tool bar (59392) is the host's: it hides and shows the plug-in's toolbar.
+    Item(window, "View", "Tool bar")->trigger();
+    QVERIFY(toolBars.front()->isHidden());
+    Item(window, "View", "Tool bar")->trigger();
+    QVERIFY(!toolBars.front()->isHidden());
+}
+
+void HostTest::FailedPluginsAreReportedAndTheHostGoesOn()
+{
+    HostMainWindow window(0);
+    const QString broken = m_folder.filePath(QStringLiteral("libbroken.so"));
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a library");
+    file.close();
+    QVERIFY(!window.LoadPlugin(broken));
+
+    // A real library without the exports.
+    const QString foreign = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6Test.so.6");
+    QVERIFY(!window.LoadPlugin(foreign));
+
+    QCOMPARE(window.LoadErrors().size(), 2);
+    QVERIFY(window.LoadErrors()[0].contains(broken));
+    QVERIFY(window.LoadErrors()[1].contains(QStringLiteral("GetFormCnt")));
+    QCOMPARE(window.HostLine(0), window.LoadErrors()[1]);
+    QCOMPARE(window.Tabs().count(), 0);
+
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    QCOMPARE(window.Tabs().count(), 3);
+}
+
+void HostTest::LoadsEveryPluginOfItsFolderOnce()
+{
+    QTemporaryDir plugins;
+    QVERIFY(QFile::link(QStringLiteral(CORVANETOV_MODULE_FILE), plugins.filePath(QStringLiteral("libcorvanetov_vqxb410.so"))));
+    QFile broken(plugins.filePath(QStringLiteral("libempty.so")));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.close();
+
+    HostMainWindow window(0);
+    window.LoadPluginFolder(plugins.path());
+    QCOMPARE(window.Tabs().count(), 3);
+    QCOMPARE(window.LoadErrors().size(), 1);
+    QVERIFY(window.LoadErrors()[0].contains(QStringLiteral("libempty.so")));
+    // The same plug-in named again (--plugin) is not loaded twice.
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    QCOMPARE(window.Tabs().count(), 3);
+}
+
+void HostTest::ToolTypeReachesThePluginBeforeItsViewsShow()
+{
+    for (uint8_t type : {uint8_t{1}, uint8_t{0}}) {
+        HostMainWindow window(type);
+        QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* picture = window.Tabs().widget(0)->findChild<QLabel*>(QStringLiteral("picture"));
+        QVERIFY(picture);
+        QCOMPARE(picture->isVisible(), type != 0);
+    }
+}
+
+void HostTest::HostMessagesFillTheStatusBar()
+{
+    HostMainWindow window(0);
+    HostMainWindow::OnHostMessage(&window, 26000, 0, "Reading Phone Info");
+    HostMainWindow::OnHostMessage(&window, 26000, 1, "ESN : 8A2B3C4D");
+    QCOMPARE(window.HostLine(0), QStringLiteral("Reading Phone Info"));
+    QCOMPARE(window.HostLine(1), QStringLiteral("ESN : 8A2B3C4D"));
+
+    // Other messages and unknown lines change nothing.
+    HostMainWindow::OnHostMessage(&window, 1524, 2, "Com1 Connected");
+    HostMainWindow::OnHostMessage(&window, 26000, 3, "Com1 Connected");
+    QCOMPARE(window.HostLine(2), QString());
+
+    // From a worker thread the line arrives through the window's thread.
+    std::thread worker([&] { HostMainWindow::OnHostMessage(&window, 26000, 2, "Com5 Connected"); });
+    worker.join();
+    QTRY_COMPARE(window.HostLine(2), QStringLiteral("Com5 Connected"));
+}
+
+void HostTest::ViewCommandsGoToTheActiveView()
+{
+    HostMainWindow window(0);
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    auto* view = new RecordingView;
+    window.Tabs().setCurrentIndex(window.Tabs().addTab(view, QStringLiteral("recording")));
+    Item(window, "File", "Print")->trigger();
+    Item(window, "Edit", "Copy")->trigger();
+    Item(window, "Edit", "Cut")->trigger();
+    Item(window, "Edit", "Paste")->trigger();
+    QCOMPARE(view->m_commands, QList<int>({57607, 57634, 57635, 57637}));
+
+    // A view without the command handler is passed by quietly.
+    window.Tabs().setCurrentIndex(0);
+    Item(window, "File", "Print")->trigger();
+    QCOMPARE(view->m_commands.size(), 4);
+}
+
+void HostTest::PluginCommandsGoToSelectedMenu()
+{
+    HostMainWindow window(0);
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    ModalAnswerer about([](QWidget* open) { static_cast<QDialog*>(open)->accept(); });
+    Item(window, "Help", "About CorvaneTOV")->trigger();
+    QCOMPARE(about.DialogTitle(), QStringLiteral("About CorvaneTOV"));
+
+    ModalAnswerer port([](QWidget* open) { static_cast<QDialog*>(open)->reject(); });
+    Item(window, "Setup", "Port Setting")->trigger();
+    QCOMPARE(port.DialogTitle(), QStringLiteral("Port Setting"));
+    QVERIFY(!about.TimedOut() && !port.TimedOut());
+    // Both return false: the plug-in stays.
+    QCoreApplication::processEvents();
+    QCOMPARE(window.Tabs().count(), 3);
+}
+
+void HostTest::CloseCommandClosesThePlugin()
+{
+    HostMainWindow window(0);
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    Item(window, "File", "Close")->trigger();
+    QTRY_COMPARE(window.Tabs().count(), 0);
+    QCOMPARE(MenuTitles(window), QStringList({"File", "Edit", "View", "Options"}));
+    QCOMPARE(Items(Menu(window, "File")), QStringList({"Exit"}));
+    QCOMPARE(window.findChildren<QToolBar*>().size(), 0);
+
+    // And it can be loaded again.
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    QCOMPARE(window.Tabs().count(), 3);
+}
+
+QTEST_MAIN(HostTest)
+#include "HostTest.moc"

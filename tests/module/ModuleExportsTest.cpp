@@ -1,0 +1,276 @@
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <dlfcn.h>
+#include <vector>
+
+#include "engine/OperationContext.h"
+#include "nv/NvDoc.h"
+#include "platform/Trace.h"
+#include "plugin/PluginAbi.h"
+#include "tests/dialogs/ModalAnswerer.h"
+
+namespace {
+
+// The module loaded for one test and unloaded at its end, with its exports.
+class LoadedModule {
+public:
+    LoadedModule()
+        : m_handle(dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL))
+    {
+    }
+    ~LoadedModule()
+    {
+        if (m_handle)
+            dlclose(m_handle);
+    }
+    bool Loaded() const { return m_handle != nullptr; }
+
+    template <class Func>
+    Func Resolve(const char* name) const
+    {
+        return reinterpret_cast<Func>(dlsym(m_handle, name));
+    }
+    int GetFormCnt() const { return Resolve<GetFormCntFunc>("GetFormCnt")(); }
+    const RuntimeClass* GetRunTimeClass(int index) const
+    {
+        return Resolve<GetRunTimeClassFunc>("GetRunTimeClass")(index);
+    }
+    uint8_t SetTovType(uint8_t type) const { return Resolve<SetTovTypeFunc>("SetTovType")(type); }
+    bool SelectedMenu(int command) const { return Resolve<SelectedMenuFunc>("SelectedMenu")(command); }
+    const char* LoadString(int id) const { return Resolve<LoadPluginStringFunc>("LoadPluginString")(id); }
+
+private:
+    void* m_handle;
+};
+
+bool ModuleMapped()
+{
+    void* handle = dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);
+    return handle != nullptr;
+}
+
+struct ViewRecord {
+    const char* className;
+    const char* title;
+};
+const ViewRecord kViews[] = {
+    {"CDialogPhoneInfo", "PHONE  INFO"},
+    {"CDialogSwDownload", "SOFTWARE DOWNLOAD"},
+    {"CDialogSettings", "SETTING"},
+};
+
+} // namespace
+
+class ModuleExportsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void LoadCreatesAndUnloadDestroysTheNvDocument();
+    void OffersThreeViewsInOrder();
+    void RunTimeClassOutsideTheViewsIsNull();
+    void ViewsShowTheLogoOnlyForNonzeroToolTypes();
+    void SetTovTypeStoresAndReturnsTheType();
+    void CloseCommandsReturnTrueAndOpenNothing();
+    void OtherCommandsReturnFalse();
+    void AboutCommandRunsTheAboutBox();
+    void PortSettingCommandRunsThePortSettingDialog();
+    void StringsMenuAndToolBarByNumber();
+
+private:
+    QTemporaryDir m_folder;
+};
+
+void ModuleExportsTest::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    // The Port Setting dialog reads the per-user store: a private one.
+    qputenv("XDG_CONFIG_HOME", m_folder.filePath(QStringLiteral("config")).toLocal8Bit());
+    QVERIFY2(!ModuleMapped(), "the module must not be loaded before the tests load it");
+}
+
+void ModuleExportsTest::LoadCreatesAndUnloadDestroysTheNvDocument()
+{
+    const QString tracePath = m_folder.filePath(QStringLiteral("trace.txt"));
+    Trace::Instance().SetTarget(tracePath.toStdString());
+    OperationContext& context = OperationContext::Instance();
+    QCOMPARE(context.NvDocument(), nullptr);
+    QCOMPARE(context.GetPrompts(), nullptr);
+
+    void* handle = dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
+    QVERIFY2(handle, dlerror());
+    NvDoc* document = context.NvDocument();
+    QVERIFY(document);
+    QCOMPARE(document->ModelCode(), uint16_t{0});
+    QCOMPARE(document->GetText(NvDoc::kEsn), std::string());
+    QVERIFY(context.GetPrompts());
+
+    QCOMPARE(dlclose(handle), 0);
+    QVERIFY(!ModuleMapped());
+    QCOMPARE(context.NvDocument(), nullptr);
+    QCOMPARE(context.GetPrompts(), nullptr);
+
+    Trace::Instance().SetTarget(std::string());
+    QFile trace(tracePath);
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    QCOMPARE(trace.readAll(),
+             QByteArray("CORVANETOV_VQXB410.DLL Initializing!\nCORVANETOV_VQXB410.DLL Terminating!\n"));
+
+    // Loaded again, it starts over with a new document.
+    LoadedModule again;
+    QVERIFY(again.Loaded());
+    QVERIFY(context.NvDocument());
+}
+
+void ModuleExportsTest::OffersThreeViewsInOrder()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    QCOMPARE(module.GetFormCnt(), 3);
+    for (int index = 0; index < module.GetFormCnt(); ++index) {
+        const RuntimeClass* record = module.GetRunTimeClass(index);
+        QVERIFY(record);
+        QCOMPARE(QByteArray(record->m_className), QByteArray(kViews[index].className));
+        QVERIFY(record->m_objectSize >= int(sizeof(QWidget)));
+        std::unique_ptr<QWidget> view(record->m_createObject());
+        QVERIFY(view);
+        QCOMPARE(QByteArray(view->metaObject()->className()), QByteArray(kViews[index].className));
+        QCOMPARE(view->windowTitle(), QString::fromLatin1(kViews[index].title));
+        auto* title = view->findChild<QLabel*>(QStringLiteral("labelTitle"));
+        QVERIFY(title);
+        QCOMPARE(title->text(), QString::fromLatin1(kViews[index].title));
+    }
+}
+
+void ModuleExportsTest::RunTimeClassOutsideTheViewsIsNull()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    QCOMPARE(module.GetRunTimeClass(3), nullptr);
+    QCOMPARE(module.GetRunTimeClass(-1), nullptr);
+    QCOMPARE(module.GetRunTimeClass(1000), nullptr);
+}
+
+void ModuleExportsTest::ViewsShowTheLogoOnlyForNonzeroToolTypes()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    for (uint8_t type : {uint8_t{0}, uint8_t{1}}) {
+        module.SetTovType(type);
+        for (int index = 0; index < module.GetFormCnt(); ++index) {
+            std::unique_ptr<QWidget> view(module.GetRunTimeClass(index)->m_createObject());
+            view->show();
+            auto* picture = view->findChild<QLabel*>(QStringLiteral("picture"));
+            QVERIFY(picture);
+            QCOMPARE(picture->isVisible(), type != 0);
+            QVERIFY(!picture->pixmap().isNull());
+        }
+    }
+    module.SetTovType(0);
+}
+
+void ModuleExportsTest::SetTovTypeStoresAndReturnsTheType()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    QCOMPARE(module.SetTovType(1), uint8_t{1});
+    QCOMPARE(OperationContext::Instance().ToolType(), uint8_t{1});
+    QCOMPARE(module.SetTovType(255), uint8_t{255});
+    QCOMPARE(OperationContext::Instance().ToolType(), uint8_t{255});
+    QCOMPARE(module.SetTovType(0), uint8_t{0});
+    QCOMPARE(OperationContext::Instance().ToolType(), uint8_t{0});
+}
+
+void ModuleExportsTest::CloseCommandsReturnTrueAndOpenNothing()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    // Anything that did open would be closed by the answerer, and seen.
+    ModalAnswerer answerer([](QWidget* open) { open->close(); });
+    QVERIFY(module.SelectedMenu(2010));
+    QVERIFY(module.SelectedMenu(2030));
+    QCoreApplication::processEvents();
+    QVERIFY(!answerer.Answered());
+}
+
+void ModuleExportsTest::OtherCommandsReturnFalse()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    ModalAnswerer answerer([](QWidget* open) { open->close(); });
+    for (int command : {57607, 59392, 57634, 0, -1, 2011})
+        QVERIFY2(!module.SelectedMenu(command), qPrintable(QString::number(command)));
+    QCoreApplication::processEvents();
+    QVERIFY(!answerer.Answered());
+}
+
+void ModuleExportsTest::AboutCommandRunsTheAboutBox()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    QString text;
+    ModalAnswerer answerer([&](QWidget* open) {
+        if (auto* info = open->findChild<QLabel*>(QStringLiteral("labelInfo")))
+            text = info->text();
+        QTest::mouseClick(open->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    QVERIFY(!module.SelectedMenu(2050));
+    QVERIFY(answerer.Answered() && !answerer.TimedOut());
+    QCOMPARE(answerer.DialogTitle(), QStringLiteral("About CorvaneTOV"));
+    QCOMPARE(text, QStringLiteral("Model    : VQX-B410\nCarrier  : China(Unicom)\nHS Type     : DBDM\n"
+                                  "Version  : 1.0.003\nModified : 2006-06-20\n"));
+}
+
+void ModuleExportsTest::PortSettingCommandRunsThePortSettingDialog()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    ModalAnswerer answerer([](QWidget* open) { static_cast<QDialog*>(open)->reject(); });
+    QVERIFY(!module.SelectedMenu(2040));
+    QVERIFY(answerer.Answered() && !answerer.TimedOut());
+    QCOMPARE(answerer.DialogTitle(), QStringLiteral("Port Setting"));
+}
+
+void ModuleExportsTest::StringsMenuAndToolBarByNumber()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    const std::vector<std::pair<int, const char*>> strings = {
+        {100, "VQX-B410"}, {101, "China(Unicom)"}, {102, "DBDM"}, {103, "1.0.003"}, {104, "2006-06-20"},
+        {105, "Full"}, {2030, "CLOSE\nClose"}, {2040, "COM Port Setting\nCom Port"}, {2050, "Help\nHelp"},
+        {57607, "Print the active document\nPrint"},
+    };
+    for (const auto& [id, text] : strings)
+        QCOMPARE(QByteArray(module.LoadString(id)), QByteArray(text));
+    QCOMPARE(module.LoadString(106), nullptr);
+
+    const MenuEntry* menu = module.Resolve<LoadPluginMenuFunc>("LoadPluginMenu")(2000);
+    QVERIFY(menu);
+    QStringList items;
+    for (; menu->m_depth >= 0; ++menu)
+        items << QStringLiteral("%1:%2:%3").arg(menu->m_depth).arg(menu->m_command).arg(QLatin1String(menu->m_text));
+    QCOMPARE(items, QStringList({"0:0:File", "1:57607:Print", "1:2010:Close", "0:0:View", "1:59392:Tool bar",
+                                 "0:0:Setup", "1:2040:Port Setting", "0:0:Help", "1:2050:About CorvaneTOV"}));
+    QCOMPARE(module.Resolve<LoadPluginMenuFunc>("LoadPluginMenu")(2001), nullptr);
+
+    const ToolBarResource* toolBar = module.Resolve<LoadPluginToolBarFunc>("LoadPluginToolBar")(2000);
+    QVERIFY(toolBar);
+    QCOMPARE(toolBar->m_buttonWidth, 16);
+    QCOMPARE(toolBar->m_buttonHeight, 15);
+    const std::vector<unsigned> commands(toolBar->m_commands, toolBar->m_commands + toolBar->m_count);
+    QCOMPARE(commands, (std::vector<unsigned>{57607, 2040, 0, 2050, 0, 2030}));
+    // One image per button, found while the module is loaded.
+    const QPixmap strip(QString::fromLatin1(toolBar->m_bitmapPath));
+    QCOMPARE(strip.size(), QSize(4 * 16, 15));
+}
+
+QTEST_MAIN(ModuleExportsTest)
+#include "ModuleExportsTest.moc"

@@ -1,0 +1,154 @@
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+#include <atomic>
+#include <thread>
+
+#include "plugin/HostNotifier.h"
+#include "plugin/ModulePrompts.h"
+#include "tests/dialogs/ModalAnswerer.h"
+
+namespace {
+
+// Runs ask on a worker thread, as an engine operation does, and keeps the
+// user-interface thread's events going until it has its answer.
+template <class Ask>
+bool AskFromWorker(Ask ask)
+{
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        ask();
+        done = true;
+    });
+    const bool answered = QTest::qWaitFor([&] { return done.load(); }, 20000);
+    worker.join();
+    return answered;
+}
+
+void ClickButton(QWidget* dialog, QDialogButtonBox::StandardButton which)
+{
+    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(which), Qt::LeftButton);
+}
+
+struct Received {
+    void* context = nullptr;
+    unsigned message = 0;
+    int param = -1;
+    std::string text;
+};
+
+void Record(void* context, unsigned message, int param, const char* text)
+{
+    auto* received = static_cast<Received*>(context);
+    received->context = context;
+    received->message = message;
+    received->param = param;
+    received->text = text;
+}
+
+} // namespace
+
+class ModulePromptsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void MslCodeAskedFromAWorkerOnTheUiThread();
+    void MslCodeCancelled();
+    void FontStartAddressConfirmedAsShown();
+    void MessageBoxAnswersAndStyles();
+    void HostMessagesGoToTheRegisteredCallback();
+};
+
+void ModulePromptsTest::MslCodeAskedFromAWorkerOnTheUiThread()
+{
+    ModulePrompts prompts;
+    bool onUiThread = false;
+    ModalAnswerer answerer([&](QWidget* open) {
+        onUiThread = QThread::currentThread() == qApp->thread();
+        QTest::keyClicks(open->findChild<QLineEdit*>(), QStringLiteral("000123"));
+        ClickButton(open, QDialogButtonBox::Ok);
+    });
+    bool ok = false;
+    std::string code;
+    QVERIFY(AskFromWorker([&] { ok = prompts.AskMslCode(code); }));
+    QCOMPARE(answerer.DialogTitle(), QStringLiteral("Input MSL Code"));
+    QVERIFY(onUiThread);
+    QVERIFY(ok);
+    QCOMPARE(code, std::string("000123"));
+}
+
+void ModulePromptsTest::MslCodeCancelled()
+{
+    ModulePrompts prompts;
+    ModalAnswerer answerer([](QWidget* open) { ClickButton(open, QDialogButtonBox::Cancel); });
+    bool ok = true;
+    std::string code = "unchanged";
+    QVERIFY(AskFromWorker([&] { ok = prompts.AskMslCode(code); }));
+    QVERIFY(answerer.Answered());
+    QVERIFY(!ok);
+    QCOMPARE(code, std::string("unchanged"));
+}
+
+void ModulePromptsTest::FontStartAddressConfirmedAsShown()
+{
+    ModulePrompts prompts;
+    ModalAnswerer answerer([](QWidget* open) { ClickButton(open, QDialogButtonBox::Ok); });
+    bool ok = false;
+    uint32_t address = 0;
+    QVERIFY(AskFromWorker([&] { ok = prompts.AskFontStartAddress(address); }));
+    QCOMPARE(answerer.DialogTitle(), QStringLiteral("FONT DOWNLOAD"));
+    QVERIFY(ok);
+    QCOMPARE(address, 0x2E00000u);
+
+    ModalAnswerer cancelled([](QWidget* open) { ClickButton(open, QDialogButtonBox::Cancel); });
+    address = 7;
+    QVERIFY(AskFromWorker([&] { ok = prompts.AskFontStartAddress(address); }));
+    QVERIFY(!ok);
+    QCOMPARE(address, 7u);
+}
+
+void ModulePromptsTest::MessageBoxAnswersAndStyles()
+{
+    ModulePrompts prompts;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text;
+    ModalAnswerer answerer([&](QWidget* open) {
+        auto* box = qobject_cast<QMessageBox*>(open);
+        icon = box->icon();
+        text = box->text();
+        box->button(QMessageBox::No)->click();
+    });
+    Prompts::Answer answer = Prompts::Answer::Ok;
+    QVERIFY(AskFromWorker([&] {
+        answer = prompts.ShowMessage("Program is running....Would you stop anyway!!!", "CorvaneTOV",
+                                     Prompts::Style::YesNo, Prompts::Icon::Question);
+    }));
+    QCOMPARE(answer, Prompts::Answer::No);
+    QCOMPARE(icon, QMessageBox::Question);
+    QCOMPARE(text, QStringLiteral("Program is running....Would you stop anyway!!!"));
+
+    // Asked on the user-interface thread itself, it runs there at once.
+    ModalAnswerer okAnswerer([](QWidget* open) { qobject_cast<QMessageBox*>(open)->button(QMessageBox::Ok)->click(); });
+    QCOMPARE(prompts.ShowMessage("Cannot Open ComPort", "", Prompts::Style::Ok, Prompts::Icon::Error),
+             Prompts::Answer::Ok);
+    QVERIFY(okAnswerer.Answered());
+}
+
+void ModulePromptsTest::HostMessagesGoToTheRegisteredCallback()
+{
+    Received received;
+    HostNotifier::Instance().SetCallback(&Record, &received);
+    HostNotifier::Instance().Send(PluginAbi::kPortLine, "      Com7");
+    QCOMPARE(received.context, static_cast<void*>(&received));
+    QCOMPARE(received.message, 26000u);
+    QCOMPARE(received.param, 2);
+    QCOMPARE(received.text, std::string("      Com7"));
+
+    HostNotifier::Instance().SetCallback(nullptr, nullptr);
+    HostNotifier::Instance().Send(PluginAbi::kStatusLine, "Reading Phone Info");
+    QCOMPARE(received.text, std::string("      Com7"));
+}
+
+QTEST_MAIN(ModulePromptsTest)
+#include "ModulePromptsTest.moc"
