@@ -35,20 +35,27 @@ SimCommandLine::SimCommandLine() : m_app("vqxb410-sim: a simulated VQX-B410 hand
         "The first line on standard output is the pseudo-terminal's device path; with --tcp a second line\n"
         "\"tcp HOST:PORT\" follows. The handset runs until SIGTERM or SIGINT, then removes its by-id link,\n"
         "saves its state and exits 0. Delays are scaled by CORVANETOV_TIME_SCALE; the line rate is not.");
-    m_app.add_option("--state", m_handset.statePath, "JSON state file: read at start, saved after every NV write and at exit");
-    m_app.add_option("--log", m_logPath, "append one JSON line per request, answer and event to FILE");
-    m_app.add_option("--by-id", m_transport.byIdDir, "create a by-id style link to the device in DIR (removed at exit or hang-up)");
-    m_app.add_option("--by-id-name", m_transport.byIdName, "name of that link")->capture_default_str();
-    m_app.add_option("--tcp", m_transport.tcp, "also serve the handset on a raw TCP socket at HOST:PORT (port 0: any free port)");
+    m_app.add_option("--state", m_handset.statePath, "JSON state file: read at start, saved after every NV write and at exit")
+        ->type_name("FILE");
+    m_app.add_option("--log", m_logPath, "append one JSON line per request, answer and event to FILE")->type_name("FILE");
+    m_app.add_option("--by-id", m_transport.byIdDir, "create a by-id style link to the device in DIR (removed at exit or hang-up)")
+        ->type_name("DIR");
+    m_app.add_option("--by-id-name", m_transport.byIdName, "name of that link")->type_name("NAME")->capture_default_str();
+    m_app.add_option("--tcp", m_transport.tcp, "also serve the handset on a raw TCP socket at HOST:PORT (port 0: any free port)")
+        ->type_name("HOST:PORT");
     m_app.add_flag("--emergency", m_handset.emergency, "start in download mode");
-    m_app.add_option("--flash-out", m_handset.flashOut, "write the flashed code image (from address 0) to FILE after a download and at exit");
-    m_app.add_option("--font-out", m_handset.fontOut, "write the flashed font image (from its start address) to FILE likewise");
-    m_app.add_option("--roaming-dir", m_handset.roamingDir, "save finished PRL and ERI files as nam1.prl, nam2.eri, ... in DIR")
-        ->capture_default_str();
+    m_app.add_option("--flash-out", m_handset.flashOut, "write the flashed code image (from address 0) to FILE after a download and at exit")
+        ->type_name("FILE");
+    m_app.add_option("--font-out", m_handset.fontOut, "write the flashed font image (from its start address) to FILE likewise")
+        ->type_name("FILE");
     m_handset.roamingDir = ".";
-    m_app.add_option("--reset-ms", m_handset.resetMs, "quiet moment of a reset or restart, ms")->capture_default_str();
-    m_app.add_option("--erase-ms", m_handset.eraseMs, "time an erase takes, ms")->capture_default_str();
+    m_app.add_option("--roaming-dir", m_handset.roamingDir, "save finished PRL and ERI files as nam1.prl, nam2.eri, ... in DIR")
+        ->type_name("DIR")
+        ->capture_default_str();
+    m_app.add_option("--reset-ms", m_handset.resetMs, "quiet moment of a reset or restart")->type_name("MS")->capture_default_str();
+    m_app.add_option("--erase-ms", m_handset.eraseMs, "time an erase takes")->type_name("MS")->capture_default_str();
     m_app.add_option("--line-rate", m_transport.lineRate, "throttle both directions to this many bits per second, 8N1 (0 = unlimited)")
+        ->type_name("BPS")
         ->capture_default_str();
     AddIdentityOptions();
     AddFaultOptions();
@@ -77,16 +84,16 @@ void SimCommandLine::AddIdentityOptions()
 
 void SimCommandLine::AddFaultOptions()
 {
-    const char* group = "Faults (COMMAND is " "a name or a code; see README.md)";
-    m_app.add_option("--drop", m_drop, "COMMAND:N  leave the first N requests of COMMAND unanswered (repeatable)")->group(group);
-    m_app.add_option("--corrupt", m_corrupt, "COMMAND:N  damage the answer to the Nth request of COMMAND (repeatable)")->group(group);
-    m_app.add_option("--hangup", m_hangUp, "COMMAND:N  close the line when the Nth request of COMMAND arrives (repeatable)")->group(group);
-    m_app.add_option("--nak-block", m_nakBlock, "N[:CODE]  answer flash block N (0-based) once with CODE, 0xA1 to 0xA3 (default 0xA1)")
+    const char* group = "Faults (COMMAND: a name such as status, nvread, block, or a code such as 0x0C; see sim/README.md)";
+    m_app.add_option("--drop", m_drop, "leave the first N requests of COMMAND unanswered (repeatable)")->type_name("COMMAND:N")->group(group);
+    m_app.add_option("--corrupt", m_corrupt, "damage the answer to the Nth request of COMMAND (repeatable)")->type_name("COMMAND:N")->group(group);
+    m_app.add_option("--hangup", m_hangUp, "close the line when the Nth request of COMMAND arrives (repeatable)")->type_name("COMMAND:N")->group(group);
+    m_app.add_option("--nak-block", m_nakBlock, "answer flash block N (0-based) once with CODE, 0xA1 to 0xA3 (default 0xA1)")->type_name("N[:CODE]")
         ->group(group);
     m_app.add_flag("--refuse-msl", m_refuseMsl, "refuse every MSL code")->group(group);
     m_app.add_flag("--refuse-password", m_refusePassword, "refuse the password")->group(group);
-    m_app.add_option("--delay", m_transport.delayMs, "delay every answer by MS")->group(group);
-    m_app.add_option("--garbage", m_transport.garbageBytes, "write a junk frame of N bytes after every answer")->group(group);
+    m_app.add_option("--delay", m_transport.delayMs, "delay every answer")->type_name("MS")->group(group);
+    m_app.add_option("--garbage", m_transport.garbageBytes, "write a junk frame of N bytes after every answer")->type_name("N")->group(group);
 }
 
 std::optional<int> SimCommandLine::Parse(int argc, char** argv)

@@ -179,8 +179,10 @@ TEST_F(SimProgram, SecondRunContinuesWithTheSettingsOfTheFirstAndTheLogTellsTheS
         channel.reset();
         EXPECT_EQ(0, sim.Terminate());
     }
-    SimProcess sim({"--state", state});
+    SimProcess sim({"--state", state, "--model-code", "0x92"});
     auto channel = Connect(sim.ReadLine());
+    ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::VersionRequest(*channel); }, {kWaitMs, 10, 0x00}));
+    EXPECT_EQ(0x92, m_exchange.CurrentResponse()[49]) << "a handset of another model";
     ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvReadRequest(*channel, 82); }, {kWaitMs, 10, 0x26}));
     EXPECT_TRUE(std::equal(image.begin() + 39, image.begin() + 48, m_exchange.CurrentResponse() + 3));
     ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::StatusRequest(*channel); }, {kWaitMs, 10, 0x0C}));
