@@ -1,6 +1,7 @@
 #include "host/PluginSession.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -25,6 +26,9 @@ PluginSession::~PluginSession()
     for (auto& menu : m_menus)
         delete menu.data();
     delete m_toolBar.data();
+    // Objects of the plug-in still waiting for their deferred deletion would
+    // otherwise be deleted by code that is no longer there.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_plugin.reset();
 }
 
