@@ -107,6 +107,8 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    pid_t Pid() const { return m_pid; }
+
     int Wait()
     {
         int status = 0;
@@ -146,6 +148,16 @@ protected:
     std::filesystem::path m_dir;
     Exchange m_exchange;
 };
+
+long ResidentKb(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
+}
 } // namespace
 
 TEST_F(SimProgram, FirstLineIsTheDevicePathAndSigtermCleansUp)
@@ -211,4 +223,27 @@ TEST_F(SimProgram, HelpNamesTheOptionsAndBadFaultsAreRefused)
     EXPECT_NE(0, bad.Wait());
     SimProcess badNak({"--nak-block", "3:0x50"});
     EXPECT_NE(0, badNak.Wait());
+}
+
+TEST_F(SimProgram, ManyRequestsLeaveTheResidentSizeFlat)
+{
+    SimProcess sim({"--state", (m_dir / "state.json").string(), "--log", (m_dir / "log.jsonl").string()});
+    auto channel = Connect(sim.ReadLine());
+    std::vector<uint8_t> image(59994, 0x31);
+    auto round = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::StatusRequest(*channel); }, {kWaitMs, 10, 0x0C}));
+            ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::VersionRequest(*channel); }, {kWaitMs, 10, 0x00}));
+            ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvWriteRequest(*channel, 2071, image.data()); }, {kWaitMs, 10, 0x27}));
+            ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvReadRequest(*channel, 2071); }, {kWaitMs, 10, 0x26}));
+        }
+    };
+    round(100); // allocator and buffers settle
+    long before = ResidentKb(sim.Pid());
+    round(1000);
+    long after = ResidentKb(sim.Pid());
+    ASSERT_GT(before, 0);
+    EXPECT_LT(after - before, 256) << "4000 requests and their log lines are not kept";
+    channel.reset();
+    EXPECT_EQ(0, sim.Terminate());
 }
