@@ -96,7 +96,6 @@ constexpr size_t kHardwareVersionSize = 7;
 constexpr size_t kUimLockCodeSize = 8;
 constexpr size_t kHomeSidCount = 20;
 constexpr size_t kHomeSidEntrySize = 4;
-constexpr size_t kHomeSidsSize = 1 + kHomeSidCount * kHomeSidEntrySize;
 
 // NV status codes in answers.
 constexpr uint16_t kNvDone = 0;

@@ -33,7 +33,6 @@ public:
     const FlashMemory& Flash() const { return m_flash; }
     // Where the last start request with a base other than the code's pointed.
     uint64_t FontBase() const { return m_fontBase; }
-    unsigned BlocksSeen() const { return m_blocksSeen; }
 
 private:
     uint8_t Start(const std::vector<uint8_t>& request);

@@ -50,7 +50,6 @@ public:
 
     Mode CurrentMode() const { return m_mode; }
     bool Restarting() const { return Clock::now() < m_quietUntil; }
-    bool Unlocked() const { return m_unlocked; }
     bool Offline() const { return m_offline; }
     const SimFlashLoader& Loader() const { return m_loader; }
     const RoamingAssembler& Roaming() const { return m_roaming; }

@@ -55,7 +55,6 @@ public:
     uint32_t Min1() const { return m_min1; }
     uint16_t Min2() const { return m_min2; }
 
-    bool HasItem(uint16_t item) const { return m_items.count(item) != 0; }
     const NvData* Item(uint16_t item) const;
     void WriteItem(uint16_t item, const uint8_t* data);
 

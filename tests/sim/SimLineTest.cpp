@@ -232,6 +232,8 @@ TEST_F(SimLine, HangUpIsSeenByTheToolAsAClosedLine)
     EXPECT_FALSE(m_comm->Write(&byte, 1));
     EXPECT_FALSE(std::filesystem::exists(m_dir / "by-id" / sim::kDefaultByIdName)) << "udev's link goes with the cable";
     EXPECT_EQ(1u, LogCount("\"event\":\"hangup\""));
+    StopSim();
+    EXPECT_TRUE(m_transport->HungUp());
 }
 
 TEST_F(SimLine, DroppedAndCorruptedAnswersCostTheToolARetry)
