@@ -77,10 +77,10 @@ void PluginSession::MergeMenu(QMainWindow& window)
         }
         if (!menu)
             continue;
-        QAction* action = entry->m_text ? CommandAction(entry->m_command, QString::fromLatin1(entry->m_text))
-                                        : new QAction(this);
-        action->setSeparator(entry->m_text == nullptr);
-        menu->insertAction(insertBefore, action);
+        if (entry->m_text)
+            menu->insertAction(insertBefore, CommandAction(entry->m_command, QString::fromLatin1(entry->m_text)));
+        else
+            m_actions.emplace_back(menu->insertSeparator(insertBefore));
     }
 }
 
