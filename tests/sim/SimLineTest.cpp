@@ -1,13 +1,18 @@
 #include "SimLineFixture.h"
 
+#include <algorithm>
 #include <chrono>
+#include <fcntl.h>
 #include <numeric>
+#include <optional>
+#include <poll.h>
 #include <pthread.h>
 #include <random>
 #include <time.h>
 
 #include "diag/DiagAnswers.h"
 #include "diag/DiagRequests.h"
+#include "diag/FrameCodec.h"
 #include "engine/ConnectionSetup.h"
 #include "platform/Pacing.h"
 
@@ -325,4 +330,39 @@ TEST_F(SimLine, IdleHandsetUsesNoCpu)
     EXPECT_LT(idleCpu(), 5.0) << "the tool closed the line";
     Connect();
     EXPECT_TRUE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C)) << "and it comes back";
+}
+
+TEST_F(SimLine, DelayedAnswerIsFollowedByAJunkFrameOfItsOwn)
+{
+    m_transportOptions.delayMs = 20000; // 200 ms at the tests' time scale
+    m_transportOptions.garbageBytes = 8;
+    StartSim();
+    int fd = ::open(m_transport->SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    Bytes request;
+    FrameCodec::EncodeFrame(Bytes{0x0C}.data(), 1, false, false, request);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(static_cast<ssize_t>(request.size()), ::write(fd, request.data(), request.size()));
+    Bytes received;
+    std::optional<double> firstByteSeconds;
+    for (pollfd pfd{fd, POLLIN, 0}; ::poll(&pfd, 1, 1000) > 0;) {
+        uint8_t buffer[256];
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        if (!firstByteSeconds)
+            firstByteSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        received.insert(received.end(), buffer, buffer + n);
+    }
+    ::close(fd);
+    ASSERT_TRUE(firstByteSeconds);
+    EXPECT_GE(*firstByteSeconds, 0.2);
+    ASSERT_GE(received.size(), 9u);
+    Bytes answer(received.begin(), received.end() - 9);
+    Bytes junk(received.end() - 9, received.end());
+    EXPECT_EQ(0x0C, answer.front());
+    EXPECT_EQ(0x7E, answer.back());
+    EXPECT_EQ(1, std::count(answer.begin(), answer.end(), 0x7E)) << "one answer, one closing flag";
+    EXPECT_EQ(0x7E, junk.back());
+    EXPECT_EQ(1, std::count(junk.begin(), junk.end(), 0x7E)) << "the junk is a frame of its own";
 }
