@@ -167,13 +167,21 @@ TEST_F(SimLine, PrlOf250BytesArrivesAsThreePiecesAndIsReassembledExactly)
         ASSERT_TRUE(send(piece(n)));
         EXPECT_EQ(n < 2 ? 1 : 0, Answer()[1]) << "piece " << int(n);
     }
+    Bytes eri = piece(2); // a one-piece ERI file for NAM2
+    eri[0] = 0x4C;
+    eri[1] = 0;
+    eri[3] = 1;
+    ASSERT_TRUE(Ask([&] { m_comm->SendFrame(eri.data(), static_cast<uint16_t>(eri.size())); }, 0x4C));
+    EXPECT_EQ(0, Answer()[1]);
     StopSim();
 
     EXPECT_EQ(prl, m_handset->Roaming().Completed(RoamingAssembler::FileKind::Prl, 0));
     EXPECT_EQ(prl, ReadFile(m_dir / "nam1.prl"));
-    EXPECT_EQ(1u, LogCount("\"bits\":80,")) << "the last piece carries 10 bytes";
-    EXPECT_EQ(4u, LogCount("\"dir\":\"rx\",\"mode\":\"normal\",\"more\":")) << "one refused while locked, three taken";
-    EXPECT_EQ(1u, LogCount("\"complete\":true"));
+    EXPECT_EQ(Bytes(prl.begin() + 240, prl.end()), ReadFile(m_dir / "nam2.eri"));
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "nam2.prl"));
+    EXPECT_EQ(2u, LogCount("\"bits\":80,")) << "the last PRL piece and the ERI carry 10 bytes";
+    EXPECT_EQ(5u, LogCount("\"dir\":\"rx\",\"mode\":\"normal\",\"more\":")) << "one refused while locked, four taken";
+    EXPECT_EQ(2u, LogCount("\"complete\":true"));
 }
 
 TEST_F(SimLine, FlashBlockRefusedOnceIsAcceptedWhenSentAgain)
