@@ -10,6 +10,9 @@ constexpr const char* kWindowTitle = "CorvaneTOV";
 constexpr const char* kPluginFolder = "../lib/corvanetov/plugins";
 constexpr const char* kPluginPattern = "*.so";
 
+constexpr int kWindowWidth = 760;
+constexpr int kWindowHeight = 580;
+
 constexpr const char* kReady = "Ready";
 constexpr const char* kLoadFailed = "Cannot load plug-in %1: %2";
 

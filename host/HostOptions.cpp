@@ -1,9 +1,8 @@
 #include "host/HostOptions.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
-#include <cstdio>
+#include <QRegularExpression>
 
 #include "host/HostConstants.h"
 
@@ -11,11 +10,11 @@ namespace {
 constexpr int kMaxToolType = 255;
 }
 
-HostOptions HostOptions::Parse(const QCoreApplication& app)
+bool HostOptions::Parse(const QStringList& arguments, QString& error)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("CorvaneTOV host service tool"));
-    parser.addHelpOption();
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption plugin(QStringLiteral("plugin"), QStringLiteral("Also load the plug-in FILE."),
                                     QStringLiteral("FILE"));
     const QCommandLineOption pluginDir(QStringLiteral("plugin-dir"),
@@ -24,21 +23,34 @@ HostOptions HostOptions::Parse(const QCoreApplication& app)
     const QCommandLineOption toolType(QStringLiteral("tool-type"),
                                       QStringLiteral("Tool type N (0 to 255) given to the plug-ins; default 0."),
                                       QStringLiteral("N"), QStringLiteral("0"));
-    parser.addOptions({plugin, pluginDir, toolType});
-    parser.process(app);
-
-    HostOptions options;
-    options.m_pluginFiles = parser.values(plugin);
-    options.m_pluginFolder = parser.isSet(pluginDir)
-        ? parser.value(pluginDir)
-        : QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/')
-                          + QString::fromLatin1(HostConstants::kPluginFolder));
+    parser.addOptions({help, plugin, pluginDir, toolType});
+    // Parsed before there is an application, which would name the program.
+    const QString usage = parser.helpText().replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                                                    QStringLiteral("Usage: ") + HostConstants::kApplicationName);
+    if (!parser.parse(arguments)) {
+        error = parser.errorText() + QLatin1Char('\n') + usage;
+        return false;
+    }
+    if (parser.isSet(help)) {
+        m_help = true;
+        error = usage;
+        return false;
+    }
     bool number = false;
     const int type = parser.value(toolType).toInt(&number);
     if (!number || type < 0 || type > kMaxToolType) {
-        std::fprintf(stderr, "corvanetov: --tool-type takes a number from 0 to %d\n", kMaxToolType);
-        parser.showHelp(1);
+        error = QStringLiteral("--tool-type takes a number from 0 to %1").arg(kMaxToolType);
+        return false;
     }
-    options.m_toolType = static_cast<uint8_t>(type);
-    return options;
+    m_toolType = static_cast<uint8_t>(type);
+    m_pluginFiles = parser.values(plugin);
+    m_pluginFolder = parser.value(pluginDir);
+    return true;
+}
+
+QString HostOptions::PluginFolder(const QString& executableDir) const
+{
+    if (!m_pluginFolder.isEmpty())
+        return m_pluginFolder;
+    return QDir::cleanPath(executableDir + QLatin1Char('/') + QString::fromLatin1(HostConstants::kPluginFolder));
 }

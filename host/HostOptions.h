@@ -4,8 +4,6 @@
 #include <QStringList>
 #include <cstdint>
 
-class QCoreApplication;
-
 // The host's command line:
 //   corvanetov [--plugin FILE]... [--plugin-dir DIR] [--tool-type N]
 // Plug-ins are loaded from the plug-in folder, <directory of the
@@ -13,15 +11,18 @@ class QCoreApplication;
 // and then from every --plugin FILE.
 class HostOptions {
 public:
-    // Exits the program with a usage message on a bad command line.
-    static HostOptions Parse(const QCoreApplication& app);
+    // False with the reason (or the help text, for --help) in error. Needs
+    // no application, so that a wrong command line is told without a display.
+    bool Parse(const QStringList& arguments, QString& error);
 
-    QString PluginFolder() const { return m_pluginFolder; }
+    QString PluginFolder(const QString& executableDir) const;
     QStringList PluginFiles() const { return m_pluginFiles; }
+    bool HelpRequested() const { return m_help; }
     uint8_t ToolType() const { return m_toolType; }
 
 private:
     QString m_pluginFolder;
     QStringList m_pluginFiles;
     uint8_t m_toolType = 0;
+    bool m_help = false;
 };

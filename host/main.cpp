@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <cstdio>
 
 #include "host/HostConstants.h"
 #include "host/HostMainWindow.h"
@@ -6,15 +7,23 @@
 
 int main(int argc, char* argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    HostOptions options;
+    QString error;
+    if (!options.Parse(arguments, error)) {
+        std::fprintf(options.HelpRequested() ? stdout : stderr, "%s\n", qPrintable(error));
+        return options.HelpRequested() ? 0 : 2;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(HostConstants::kApplicationName));
-    const HostOptions options = HostOptions::Parse(app);
-
     HostMainWindow window(options.ToolType());
-    window.LoadPluginFolder(options.PluginFolder());
+    window.LoadPluginFolder(options.PluginFolder(QApplication::applicationDirPath()));
     for (const QString& file : options.PluginFiles())
         window.LoadPlugin(file);
-    window.resize(760, 580);
+    window.resize(HostConstants::kWindowWidth, HostConstants::kWindowHeight);
     window.show();
     return app.exec();
 }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "host/HostMainWindow.h"
+#include "host/HostOptions.h"
 #include "tests/dialogs/ModalAnswerer.h"
 
 namespace {
@@ -75,6 +76,7 @@ private slots:
     void ViewCommandsGoToTheActiveView();
     void PluginCommandsGoToSelectedMenu();
     void CloseCommandClosesThePlugin();
+    void CommandLineNamesPluginsFolderAndToolType();
 
 private:
     QTemporaryDir m_folder;
@@ -248,6 +250,40 @@ void HostTest::CloseCommandClosesThePlugin()
     // And it can be loaded again.
     QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
     QCOMPARE(window.Tabs().count(), 3);
+}
+
+void HostTest::CommandLineNamesPluginsFolderAndToolType()
+{
+    HostOptions defaults;
+    QString error;
+    QVERIFY(defaults.Parse({"corvanetov"}, error));
+    QCOMPARE(defaults.PluginFolder("/opt/corvanetov/bin"), QStringLiteral("/opt/corvanetov/lib/corvanetov/plugins"));
+    QCOMPARE(defaults.PluginFiles(), QStringList());
+    QCOMPARE(defaults.ToolType(), uint8_t{0});
+
+    HostOptions given;
+    QVERIFY(given.Parse({"corvanetov", "--plugin", "a.so", "--tool-type", "1", "--plugin=b.so", "--plugin-dir", "/p"},
+                        error));
+    QCOMPARE(given.PluginFiles(), QStringList({"a.so", "b.so"}));
+    QCOMPARE(given.PluginFolder("/opt/corvanetov/bin"), QStringLiteral("/p"));
+    QCOMPARE(given.ToolType(), uint8_t{1});
+
+    for (const char* bad : {"256", "-1", "x"}) {
+        HostOptions wrong;
+        error.clear();
+        QVERIFY(!wrong.Parse({"corvanetov", "--tool-type", bad}, error));
+        QVERIFY(error.contains(QStringLiteral("--tool-type")));
+    }
+    HostOptions unknown;
+    QVERIFY(!unknown.Parse({"corvanetov", "--frobnicate"}, error));
+    QVERIFY(error.contains(QStringLiteral("frobnicate")));
+    QVERIFY(!unknown.HelpRequested());
+
+    HostOptions help;
+    QVERIFY(!help.Parse({"corvanetov", "--help"}, error));
+    QVERIFY(help.HelpRequested());
+    QVERIFY(error.contains(QStringLiteral("Usage: corvanetov")));
+    QVERIFY(error.contains(QStringLiteral("--plugin-dir")));
 }
 
 QTEST_MAIN(HostTest)
