@@ -1,0 +1,60 @@
+#include <QtTest>
+#include <atomic>
+#include <new>
+
+#include "engine/OperationContext.h"
+#include "nv/NvDoc.h"
+#include "plugin/ModuleLifecycle.h"
+
+namespace {
+// While set, the program has no memory for an object of the NV document's size.
+std::atomic<bool> g_refuseDocument{false};
+} // namespace
+
+// Otherwise the ordinary allocation, which the ordinary delete frees.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (g_refuseDocument && size == sizeof(NvDoc))
+        return nullptr;
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+class ModuleLifecycleTest : public QObject {
+    Q_OBJECT
+private slots:
+    void AttachCreatesTheDocumentAndDetachDestroysIt();
+    void WithoutMemoryForTheDocumentTheModuleStillLoads();
+};
+
+void ModuleLifecycleTest::AttachCreatesTheDocumentAndDetachDestroysIt()
+{
+    OperationContext& context = OperationContext::Instance();
+    ModuleLifecycle::Attach();
+    QVERIFY(context.NvDocument());
+    QVERIFY(context.GetPrompts());
+    // The artwork and the toolbar strip are found while the module is loaded.
+    QVERIFY(QFile::exists(QStringLiteral(":/corvanetov/bitmap1025.png")));
+    QVERIFY(QFile::exists(QStringLiteral(":/vqxb410/toolbar2000.png")));
+    ModuleLifecycle::Detach();
+    QCOMPARE(context.NvDocument(), nullptr);
+    QCOMPARE(context.GetPrompts(), nullptr);
+}
+
+void ModuleLifecycleTest::WithoutMemoryForTheDocumentTheModuleStillLoads()
+{
+    OperationContext& context = OperationContext::Instance();
+    g_refuseDocument = true;
+    ModuleLifecycle::Attach();
+    g_refuseDocument = false;
+    QCOMPARE(context.NvDocument(), nullptr);
+    QVERIFY(context.GetPrompts());
+    ModuleLifecycle::Detach();
+    QCOMPARE(context.GetPrompts(), nullptr);
+}
+
+QTEST_MAIN(ModuleLifecycleTest)
+#include "ModuleLifecycleTest.moc"
