@@ -38,6 +38,12 @@ void OperationContext::SetTarget(OperationSink* sink)
     m_target = sink;
 }
 
+OperationSink* OperationContext::Target() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_target;
+}
+
 void OperationContext::SetPrompts(Prompts* prompts)
 {
     std::lock_guard lock(m_mutex);

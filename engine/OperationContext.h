@@ -41,6 +41,7 @@ public:
 
     // The front ends: where reports go and who answers questions.
     void SetTarget(OperationSink* sink);
+    OperationSink* Target() const;
     void SetPrompts(Prompts* prompts);
     Prompts* GetPrompts() const;
     // Formats and delivers one operation message to the target; dropped once

@@ -16,6 +16,9 @@ void OperationWorker::Start(std::function<void()> body)
     m_running = true;
     m_thread = std::thread([this, body = std::move(body)] {
         body();
+        // A stop belongs to the operation it ended; nothing after it may be
+        // cut short by it.
+        Pacing::Instance().ClearStop();
         m_running = false;
     });
 }

@@ -19,8 +19,10 @@ bool CFormView::OnCommand(int)
 void CFormView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_firstShown)
+    if (m_firstShown) {
+        OnLaterShow();
         return;
+    }
     m_firstShown = true;
     OnInitialUpdate();
 }

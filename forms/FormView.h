@@ -19,6 +19,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     virtual void OnInitialUpdate() = 0;
+    // Every show after the first: only the controls' enabled state changes.
+    virtual void OnLaterShow() {}
 
     // The large title every view carries: black on orange, bold, upright.
     static void StyleTitle(CLabel& title);

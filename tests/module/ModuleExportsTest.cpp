@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPixmap>
@@ -94,6 +95,11 @@ void ModuleExportsTest::initTestCase()
     QVERIFY(m_folder.isValid());
     // The Port Setting dialog reads the per-user store: a private one.
     qputenv("XDG_CONFIG_HOME", m_folder.filePath(QStringLiteral("config")).toLocal8Bit());
+    // A handset is listed, so the phone information view finds its port and
+    // asks nothing when it is first shown.
+    QVERIFY(QDir(m_folder.path()).mkpath(QStringLiteral("by-id")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), m_folder.filePath(QStringLiteral("by-id/usb-Corvane_VQX-B410_qxcdmdm-if02-port0"))));
+    qputenv("CORVANETOV_SERIAL_BY_ID", m_folder.filePath(QStringLiteral("by-id")).toLocal8Bit());
     QVERIFY2(!ModuleMapped(), "the module must not be loaded before the tests load it");
 }
 

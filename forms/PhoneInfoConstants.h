@@ -1,0 +1,25 @@
+#pragma once
+
+namespace PhoneInfoConstants {
+constexpr char kReadCaption[] = "Read General Information";
+constexpr char kStopCaption[] = "Stop";
+constexpr char kStopQuestion[] = "Program is running....Would you stop anyway!!!";
+constexpr char kReadingStatus[] = "Reading Phone Info";
+constexpr char kEsnPrefix[] = "ESN : ";
+constexpr char kPortConnected[] = "Com%d Connected";
+constexpr char kDisconnected[] = "Disconnected";
+constexpr char kListEnd[] = "END";
+// Header texts and row labels, each list closed by the marker.
+constexpr const char* kHeaders[] = {"Items", "Info", kListEnd};
+constexpr const char* kRowLabels[] = {"Software Version", "Hardware Version", kListEnd};
+
+constexpr int kColumns = 2;
+constexpr int kRows = 2;
+constexpr double kLabelColumnWidth = 40;
+constexpr double kInfoColumnWidth = 50;
+constexpr double kRowHeight = 50;
+constexpr int kPrintLayout = 2;
+constexpr int kPortSearchTimerId = 1;
+constexpr unsigned kPortSearchPeriodMs = 1000;
+constexpr int kCommandPrint = 57607;
+} // namespace PhoneInfoConstants
