@@ -4,11 +4,13 @@
 #include <new>
 
 #include "engine/OperationContext.h"
+#include "comm/PortResolver.h"
 #include "nv/NvDoc.h"
 #include "platform/Trace.h"
 #include "plugin/HostNotifier.h"
 #include "plugin/ModuleConstants.h"
 #include "plugin/ModulePrompts.h"
+#include "plugin/PortTable.h"
 
 namespace {
 
@@ -44,6 +46,8 @@ void ModuleLifecycle::Attach()
     // the document finds the pointer null.
     context.SetNvDocument(new (std::nothrow) NvDoc);
     context.SetPrompts(&Prompter());
+    // COM numbers open the devices of the user's port table.
+    PortTable::Instance().InstallResolver();
 }
 
 void ModuleLifecycle::Detach()
@@ -55,5 +59,6 @@ void ModuleLifecycle::Detach()
     if (context.GetPrompts() == &Prompter())
         context.SetPrompts(nullptr);
     HostNotifier::Instance().SetCallback(nullptr, nullptr);
+    PortResolver::Instance().Set(nullptr);
     UnregisterResources();
 }
