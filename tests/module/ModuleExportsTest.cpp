@@ -6,11 +6,13 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <dlfcn.h>
 #include <vector>
 
+#include "comm/PortResolver.h"
 #include "engine/OperationContext.h"
 #include "nv/NvDoc.h"
 #include "platform/Trace.h"
@@ -76,6 +78,7 @@ class ModuleExportsTest : public QObject {
 private slots:
     void initTestCase();
     void LoadCreatesAndUnloadDestroysTheNvDocument();
+    void LoadMakesComNumbersOpenTheUsersDevices();
     void OffersThreeViewsInOrder();
     void RunTimeClassOutsideTheViewsIsNull();
     void ViewsShowTheLogoOnlyForNonzeroToolTypes();
@@ -134,6 +137,21 @@ void ModuleExportsTest::LoadCreatesAndUnloadDestroysTheNvDocument()
     LoadedModule again;
     QVERIFY(again.Loaded());
     QVERIFY(context.NvDocument());
+}
+
+void ModuleExportsTest::LoadMakesComNumbersOpenTheUsersDevices()
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("CorvaneTOV"), QStringLiteral("corvanetov"));
+    store.setValue(QStringLiteral("Software/CorvaneTOV/Ports/COM7"), QStringLiteral("/dev/ttyUSB3"));
+    store.sync();
+    QCOMPARE(PortResolver::Instance().Resolve(7), std::string());
+
+    void* handle = dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
+    QVERIFY2(handle, dlerror());
+    QCOMPARE(PortResolver::Instance().Resolve(7), std::string("/dev/ttyUSB3"));
+    QCOMPARE(dlclose(handle), 0);
+    // Nothing of the unloaded module may stay in use.
+    QCOMPARE(PortResolver::Instance().Resolve(7), std::string());
 }
 
 void ModuleExportsTest::OffersThreeViewsInOrder()
