@@ -40,10 +40,9 @@ std::string DocumentText(int which)
 CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
     : CFormView(parent)
     , m_ui(std::make_unique<Ui::CDialogPhoneInfo>())
+    , m_bridge([this](const OperationMessage& message) { OnOperationMessage(message); })
 {
     m_ui->setupUi(this);
-    qRegisterMetaType<OperationMessage>();
-    connect(&m_bridge, &OperationBridge::Message, this, &CDialogPhoneInfo::OnOperationMessage);
     connect(m_ui->buttonRead, &CCommandButton::Click, this, &CDialogPhoneInfo::OnButtonClick);
     m_portSearch.setSingleShot(true);
     connect(&m_portSearch, &QTimer::timeout, this, &CDialogPhoneInfo::OnPortSearchTick);

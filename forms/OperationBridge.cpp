@@ -10,12 +10,12 @@ namespace {
 constexpr uint32_t kNoTimeOut = 0xFFFFFFFF;
 }
 
-OperationBridge::OperationBridge(QObject* parent) : QObject(parent) {}
+OperationBridge::OperationBridge(Handler handler, QObject* parent) : QObject(parent), m_handler(std::move(handler)) {}
 
 void OperationBridge::OnOperationMessage(const OperationMessage& message)
 {
     if (QThread::currentThread() == thread()) {
-        emit Message(message);
+        m_handler(message);
         return;
     }
     auto handled = std::make_shared<ManualEvent>();
@@ -23,7 +23,7 @@ void OperationBridge::OnOperationMessage(const OperationMessage& message)
         this,
         [this, message, handled] {
             if (!Pacing::Instance().StopRequested())
-                emit Message(message);
+                m_handler(message);
             handled->Set();
         },
         Qt::QueuedConnection);
