@@ -35,5 +35,8 @@ demo: build
 bench: build
 	bash scripts/bench
 
+screenshot: build
+	bash scripts/screenshot-read build
+
 clean:
 	rm -rf build build-asan build-tsan
