@@ -1,6 +1,7 @@
 #include "forms/OperationBridge.h"
 
 #include <QThread>
+#include <atomic>
 #include <memory>
 
 #include "platform/ManualEvent.h"
@@ -18,14 +19,21 @@ void OperationBridge::OnOperationMessage(const OperationMessage& message)
         m_handler(message);
         return;
     }
-    auto handled = std::make_shared<ManualEvent>();
+    struct Delivery {
+        ManualEvent handled;
+        std::atomic<bool> abandoned{false};
+    };
+    auto delivery = std::make_shared<Delivery>();
     QMetaObject::invokeMethod(
         this,
-        [this, message, handled] {
-            if (!Pacing::Instance().StopRequested())
+        [this, message, delivery] {
+            // A stopped worker has gone on without waiting; what it left in
+            // the queue is no longer news, even once the stop is over.
+            if (!delivery->abandoned && !Pacing::Instance().StopRequested())
                 m_handler(message);
-            handled->Set();
+            delivery->handled.Set();
         },
         Qt::QueuedConnection);
-    handled->Wait(kNoTimeOut);
+    if (delivery->handled.Wait(kNoTimeOut) != ManualEvent::WaitResult::Signalled)
+        delivery->abandoned = true;
 }

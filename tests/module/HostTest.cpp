@@ -1,5 +1,4 @@
 #include <QAction>
-#include <QDir>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <QtTest>
 #include <thread>
 
+#include "PrivateSurroundings.h"
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
 #include "tests/dialogs/ModalAnswerer.h"
@@ -86,12 +86,7 @@ private:
 void HostTest::initTestCase()
 {
     QVERIFY(m_folder.isValid());
-    qputenv("XDG_CONFIG_HOME", m_folder.filePath(QStringLiteral("config")).toLocal8Bit());
-    // A handset is listed, so the phone information view finds its port and
-    // asks nothing when it is first shown.
-    QVERIFY(QDir(m_folder.path()).mkpath(QStringLiteral("by-id")));
-    QVERIFY(QFile::link(QStringLiteral("/dev/null"), m_folder.filePath(QStringLiteral("by-id/usb-Corvane_VQX-B410_qxcdmdm-if02-port0"))));
-    qputenv("CORVANETOV_SERIAL_BY_ID", m_folder.filePath(QStringLiteral("by-id")).toLocal8Bit());
+    QVERIFY(UsePrivateSurroundings(m_folder));
 }
 
 void HostTest::ShowsThePluginsViewsMenusAndToolBar()

@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPixmap>
@@ -12,6 +11,7 @@
 #include <dlfcn.h>
 #include <vector>
 
+#include "PrivateSurroundings.h"
 #include "comm/PortResolver.h"
 #include "engine/OperationContext.h"
 #include "nv/NvDoc.h"
@@ -96,13 +96,7 @@ private:
 void ModuleExportsTest::initTestCase()
 {
     QVERIFY(m_folder.isValid());
-    // The Port Setting dialog reads the per-user store: a private one.
-    qputenv("XDG_CONFIG_HOME", m_folder.filePath(QStringLiteral("config")).toLocal8Bit());
-    // A handset is listed, so the phone information view finds its port and
-    // asks nothing when it is first shown.
-    QVERIFY(QDir(m_folder.path()).mkpath(QStringLiteral("by-id")));
-    QVERIFY(QFile::link(QStringLiteral("/dev/null"), m_folder.filePath(QStringLiteral("by-id/usb-Corvane_VQX-B410_qxcdmdm-if02-port0"))));
-    qputenv("CORVANETOV_SERIAL_BY_ID", m_folder.filePath(QStringLiteral("by-id")).toLocal8Bit());
+    QVERIFY(UsePrivateSurroundings(m_folder));
     QVERIFY2(!ModuleMapped(), "the module must not be loaded before the tests load it");
 }
 
