@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 #include "cli/CliPrompts.h"
 #include "cli/CliSink.h"
@@ -169,7 +170,7 @@ int CliApp::RunOperation(const std::function<void()>& body, CliSink& sink)
     {
         OperationWorker worker;
         worker.Start(body);
-        worker.Join();
+        WaitShowingProgress(worker, sink);
     }
     context.SetTarget(nullptr);
     if (g_interrupted) {
@@ -183,6 +184,24 @@ int CliApp::RunOperation(const std::function<void()>& body, CliSink& sink)
     if (error == engine::kErrCannotOpen)
         PrintOpenFailure();
     return kExitFailed;
+}
+
+// On a terminal a line shows that the tool is alive and how long it has
+// worked; a script's standard error gets only the status lines.
+void CliApp::WaitShowingProgress(OperationWorker& worker, CliSink& sink) const
+{
+    bool live = !m_options.json && isatty(STDERR_FILENO);
+    auto start = std::chrono::steady_clock::now();
+    while (worker.Running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kProgressTickMs));
+        if (!live)
+            continue;
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        sink.ShowProgress("working... " + std::to_string(static_cast<int>(seconds)) + " s");
+    }
+    worker.Join();
+    if (live)
+        sink.ShowProgress("");
 }
 
 int CliApp::Info()

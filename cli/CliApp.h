@@ -6,6 +6,7 @@
 #include <string>
 
 class CliSink;
+class OperationWorker;
 
 // corvanetov-cli: the engine's operations from a terminal or a script.
 // Exit status 0 on success, 1 when the operation failed (its error text on
@@ -16,6 +17,7 @@ public:
     static constexpr int kExitFailed = 1;
     static constexpr int kExitUsage = 2;
     static constexpr int kExitInterrupted = 130;
+    static constexpr int kProgressTickMs = 200;
 
     int Run(int argc, char** argv);
 
@@ -37,6 +39,7 @@ private:
     // Runs body on the worker, waits for it, and turns its finish report
     // into the exit status.
     int RunOperation(const std::function<void()>& body, CliSink& sink);
+    void WaitShowingProgress(OperationWorker& worker, CliSink& sink) const;
     void PrintOpenFailure() const;
     void ApplyEnvironment() const;
 

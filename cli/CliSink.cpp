@@ -7,10 +7,25 @@
 
 CliSink::CliSink(bool quiet) : m_quiet(quiet) {}
 
+namespace {
+constexpr char kClearLine[] = "\r\033[K";
+}
+
 void CliSink::Status(const std::string& text)
 {
-    if (!m_quiet && !text.empty())
-        std::fprintf(stderr, "%s\n", text.c_str());
+    if (m_quiet || text.empty())
+        return;
+    std::lock_guard lock(m_mutex);
+    std::fprintf(stderr, "%s%s\n", m_progressShown ? kClearLine : "", text.c_str());
+    m_progressShown = false;
+}
+
+void CliSink::ShowProgress(const std::string& text)
+{
+    std::lock_guard lock(m_mutex);
+    std::fprintf(stderr, "%s%s", kClearLine, text.c_str());
+    std::fflush(stderr);
+    m_progressShown = !text.empty();
 }
 
 void CliSink::OnOperationMessage(const OperationMessage& message)

@@ -92,6 +92,28 @@ TEST_F(E2eFixture, CliReportsFailuresInTheSystemsWords)
     EXPECT_EQ(2, Cli({}).exitCode);
 }
 
+TEST_F(E2eFixture, CliEndsCleanlyWhenTheLineGoesAwayOrIsTaken)
+{
+    StartHandset(With(kIdentity, {"--hangup", "status:1"}));
+    auto pulled = Cli({"info"});
+    EXPECT_EQ(1, pulled.exitCode);
+    EXPECT_TRUE(EndsWith(pulled.err, "\nError in reading phone's status in DM\n")) << pulled.err;
+    m_handset.Stop();
+
+    StartHandset(kIdentity);
+    PortResolver::Instance().Set([this](uint8_t) { return m_devicePath; });
+    BaseComm holder;
+    holder.CreateResponseEvent(2);
+    holder.Configure(1, 115200, 8, 0, 0);
+    holder.CreateIoEvents();
+    ASSERT_TRUE(holder.Open());
+    auto busy = Cli({"info"});
+    PortResolver::Instance().Set(nullptr);
+    EXPECT_EQ(1, busy.exitCode);
+    EXPECT_NE(std::string::npos, busy.err.find("\nCannot Open ComPort!\n")) << busy.err;
+    EXPECT_NE(std::string::npos, busy.err.find("in use by another program")) << "the user is told why";
+}
+
 // The engine in this process, against the simulator.
 class EngineAgainstHandset : public E2eFixture {
 protected:
