@@ -96,12 +96,6 @@ bool ConnectionSetup::InitComPort()
     return true;
 }
 
-bool ConnectionSetup::CloseComPort()
-{
-    Context().CloseChannel();
-    return true;
-}
-
 bool ConnectionSetup::SwitchToDiagnosticMode()
 {
     BaseComm* channel = Context().Channel();

@@ -10,7 +10,6 @@
 class ConnectionSetup {
 public:
     static bool InitComPort();
-    static bool CloseComPort();
     static bool ConnectAndIdentify();
     static bool RequestMsl();
     static bool UnlockWithMsl();
