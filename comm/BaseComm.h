@@ -53,7 +53,6 @@ public:
     // only the command byte.
     void MaskNextTrace() { m_maskNextTrace = true; }
     void SetLeadingFlagMode(uint16_t mode) { m_leadingFlagMode = mode; }
-    uint16_t LeadingFlagMode() const { return m_leadingFlagMode; }
 
     bool IsConnected() const { return m_connected != 0; }
     bool LineLost() const { return m_lineLost; }

@@ -58,28 +58,10 @@ Prompts* OperationContext::GetPrompts() const
 
 void OperationContext::SendOperationMessage(int number, int32_t param, int32_t kind, int32_t value, const std::string& text)
 {
-    OperationSink* target = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        m_messageText = text;
-        m_messageValue = value;
-        target = m_target;
-    }
+    OperationSink* target = Target();
     if (!target || Pacing::Instance().StopRequested())
         return;
     target->OnOperationMessage(OperationMessage{number, param, kind, value, text});
-}
-
-std::string OperationContext::MessageText() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_messageText;
-}
-
-int32_t OperationContext::MessageValue() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_messageValue;
 }
 
 BaseComm* OperationContext::Channel() const

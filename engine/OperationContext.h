@@ -44,11 +44,10 @@ public:
     OperationSink* Target() const;
     void SetPrompts(Prompts* prompts);
     Prompts* GetPrompts() const;
-    // Formats and delivers one operation message to the target; dropped once
-    // a stop was requested, so a stopped worker reports nothing more.
+    // Delivers one operation message (its text and value travel with it) to
+    // the target; dropped once a stop was requested, so a stopped worker
+    // reports nothing more.
     void SendOperationMessage(int number, int32_t param, int32_t kind, int32_t value, const std::string& text);
-    std::string MessageText() const;
-    int32_t MessageValue() const;
 
     // The serial channel. ReplaceChannel closes the old one and makes a new,
     // unopened one; CloseChannel closes it (it stays as the channel).
@@ -86,8 +85,6 @@ private:
     std::atomic<NvDoc*> m_nvDoc{nullptr};
     OperationSink* m_target = nullptr;
     Prompts* m_prompts = nullptr;
-    std::string m_messageText;
-    int32_t m_messageValue = 0;
     std::unique_ptr<BaseComm> m_channel;
     Exchange m_exchange;
     std::string m_esn, m_phone, m_software, m_hardware;
