@@ -15,8 +15,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "comm/BaseComm.h"
 #include "comm/PortResolver.h"
+#include "diag/DiagChannel.h"
 #include "diag/Crc16X25.h"
 #include "diag/FrameCodec.h"
 #include "platform/Pacing.h"
@@ -102,25 +102,29 @@ double CpuSeconds()
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// CPU the process uses while a channel is open and the line is silent.
-double IdleReceiveCpu(std::chrono::seconds idle)
+// CPU the process uses while a channel is open on a pseudo-terminal that
+// stays silent, or whose other end is closed at once (a pulled cable).
+double ReceiveCpu(std::chrono::seconds interval, bool lineDies)
 {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
         return -1;
     std::string slave = ptsname(master);
     PortResolver::Instance().Set([slave](uint8_t) { return slave; });
-    BaseComm channel;
-    channel.CreateResponseEvent(0);
-    channel.Configure(1, 115200, 8, 0, 0);
+    DiagChannel channel;
+    channel.CreateResponseEvent(comm::kResponseEventIndex);
+    channel.Configure(1, comm::kDiagBaud, comm::kByteSize, comm::kOneStopBit, comm::kNoParity);
     channel.CreateIoEvents();
     if (!channel.Open())
         return -1;
+    if (lineDies)
+        close(master);
     double before = CpuSeconds();
-    std::this_thread::sleep_for(idle);
+    std::this_thread::sleep_for(interval);
     double used = CpuSeconds() - before;
     channel.Close();
-    close(master);
+    if (!lineDies)
+        close(master);
     return used;
 }
 } // namespace
@@ -138,7 +142,9 @@ int main(int argc, char** argv)
                     rates["BM_FrameLarge"] / rates["BM_CrcOurs"]);
     if (rates.count("BM_Unframe"))
         std::printf("Unframing an 8199-byte block: %.1f MB/s; a 115200 baud line carries 0.0115 MB/s\n", rates["BM_Unframe"] / 1e6);
-    double idle = IdleReceiveCpu(std::chrono::seconds(3));
+    double idle = ReceiveCpu(std::chrono::seconds(3), false);
     std::printf("Receive thread CPU over 3 s idle: %.4f s (%.3f %% of one core)\n", idle, idle / 3 * 100);
+    double dead = ReceiveCpu(std::chrono::seconds(3), true);
+    std::printf("Receive thread CPU over 3 s on a dead line: %.4f s (%.3f %% of one core)\n", dead, dead / 3 * 100);
     return 0;
 }

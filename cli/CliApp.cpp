@@ -9,12 +9,12 @@
 #include <thread>
 #include <unistd.h>
 
+#include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
-#include "cli/CliSink.h"
-#include "comm/BaseComm.h"
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
+#include "engine/OperationRecorder.h"
 #include "engine/OperationWorker.h"
 #include "engine/PhoneInfoRead.h"
 #include "nv/NvDoc.h"
@@ -153,7 +153,7 @@ bool CliApp::SelectPort()
 
 void CliApp::PrintOpenFailure() const
 {
-    BaseComm* channel = OperationContext::Instance().Channel();
+    DiagChannel* channel = OperationContext::Instance().Channel();
     if (!channel || channel->OpenError().empty())
         return;
     std::cerr << "  " << channel->OpenError() << std::endl;
@@ -162,46 +162,48 @@ void CliApp::PrintOpenFailure() const
               << std::endl;
 }
 
-int CliApp::RunOperation(const std::function<void()>& body, CliSink& sink)
+int CliApp::RunOperation(const std::function<void()>& body)
 {
+    CliProgressLine progress(!m_options.json, !m_options.json && isatty(STDERR_FILENO));
+    OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
+                               [&progress](const OperationMessage& message, OperationFamily::Role role) {
+                                   if (role == OperationFamily::Role::Status)
+                                       progress.StatusLine(message.text);
+                               });
     auto& context = OperationContext::Instance();
-    context.SetTarget(&sink);
+    context.SetTarget(&recorder);
     WatchSignals();
     {
         OperationWorker worker;
         worker.Start(body);
-        WaitShowingProgress(worker, sink);
+        WaitShowingProgress(worker, recorder, progress);
     }
     context.SetTarget(nullptr);
     if (g_interrupted) {
         std::cerr << "Stopped." << std::endl;
         return kExitInterrupted;
     }
-    std::string error = sink.FinishText();
-    if (!sink.Finished() || error.empty())
+    if (!recorder.Finished() || recorder.Succeeded())
         return kExitOk;
+    std::string error = recorder.EndText();
     std::cerr << error << std::endl;
     if (error == engine::kErrCannotOpen)
         PrintOpenFailure();
     return kExitFailed;
 }
 
-// On a terminal a line shows that the tool is alive and how long it has
-// worked; a script's standard error gets only the status lines.
-void CliApp::WaitShowingProgress(OperationWorker& worker, CliSink& sink) const
+// On a terminal a line shows that the tool is alive, how long it has worked
+// and how far it got; a script's standard error gets only the status lines.
+void CliApp::WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const
 {
-    bool live = !m_options.json && isatty(STDERR_FILENO);
     auto start = std::chrono::steady_clock::now();
     while (worker.Running()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kProgressTickMs));
-        if (!live)
-            continue;
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        sink.ShowProgress("working... " + std::to_string(static_cast<int>(seconds)) + " s");
+        auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+        progress.Update(static_cast<int>(seconds.count()), recorder.Percent());
     }
     worker.Join();
-    if (live)
-        sink.ShowProgress("");
+    progress.Clear();
 }
 
 int CliApp::Info()
@@ -210,16 +212,15 @@ int CliApp::Info()
         return kExitFailed;
     if (!m_options.json) {
         uint8_t port = OperationContext::Instance().SelectedPort();
-        std::fprintf(stderr, "Reading phone information on COM%d (%s)\n", port,
+        std::fprintf(stderr, "Reading phone information on %s (%s)\n", PortResolver::ComName(port).c_str(),
                      PortTable::Instance().Target(port).toStdString().c_str());
     }
     NvDoc doc;
     CliPrompts prompts(m_options.msl, std::nullopt);
-    CliSink sink(m_options.json);
     auto& context = OperationContext::Instance();
     context.SetNvDocument(&doc);
     context.SetPrompts(&prompts);
-    int status = RunOperation(&PhoneInfoRead::Run, sink);
+    int status = RunOperation(&PhoneInfoRead::Run);
     context.SetPrompts(nullptr);
     context.SetNvDocument(nullptr);
     if (status != kExitOk)

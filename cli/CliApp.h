@@ -5,7 +5,8 @@
 #include <optional>
 #include <string>
 
-class CliSink;
+class CliProgressLine;
+class OperationRecorder;
 class OperationWorker;
 
 // corvanetov-cli: the engine's operations from a terminal or a script.
@@ -36,10 +37,10 @@ private:
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
-    // Runs body on the worker, waits for it, and turns its finish report
-    // into the exit status.
-    int RunOperation(const std::function<void()>& body, CliSink& sink);
-    void WaitShowingProgress(OperationWorker& worker, CliSink& sink) const;
+    // Runs body on the worker, waits for it, and turns its end report into
+    // the exit status. Any operation: its family tells status from progress.
+    int RunOperation(const std::function<void()>& body);
+    void WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const;
     void PrintOpenFailure() const;
     void ApplyEnvironment() const;
 

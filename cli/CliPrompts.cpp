@@ -5,9 +5,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
-constexpr uint32_t kDefaultFontStartAddress = 0x2E00000;
+#include "engine/EngineConstants.h"
 
+namespace {
 // Reads one line from the terminal without echo (an MSL code is a secret).
 bool ReadSecretLine(const char* prompt, std::string& line)
 {
@@ -42,7 +42,7 @@ bool CliPrompts::AskMslCode(std::string& code)
 
 bool CliPrompts::AskFontStartAddress(uint32_t& address)
 {
-    address = m_fontStartAddress.value_or(kDefaultFontStartAddress);
+    address = m_fontStartAddress.value_or(engine::kDefaultFontStartAddress);
     return true;
 }
 

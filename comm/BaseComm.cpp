@@ -1,5 +1,6 @@
 #include "comm/BaseComm.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <poll.h>
@@ -28,11 +29,6 @@ void DrainWake(int fd)
     }
 }
 } // namespace
-
-BaseComm::BaseComm()
-{
-    m_largeFrame.reserve(20480);
-}
 
 BaseComm::~BaseComm()
 {
@@ -71,11 +67,10 @@ bool BaseComm::Open()
     if (m_connected)
         Disconnect();
     std::string target = PortResolver::Instance().Resolve(m_port);
-    char comName[16];
-    std::snprintf(comName, sizeof comName, "COM%d", m_port);
-    TRACE("\nOpening %s\n", target.empty() ? comName : target.c_str());
+    std::string comName = PortResolver::ComName(m_port);
+    TRACE("\nOpening %s\n", target.empty() ? comName.c_str() : target.c_str());
     if (target.empty()) {
-        m_openError = std::string(comName) + " is not assigned to a device";
+        m_openError = comName + " is not assigned to a device";
         return false;
     }
     if (m_wakeFd < 0) {
@@ -221,7 +216,7 @@ bool BaseComm::Reopen(uint8_t port, uint32_t baud, uint32_t pauseMs)
 {
     Close();
     m_receiveBaud = baud;
-    Configure(port, baud, 8, 0, 0);
+    Configure(port, baud, comm::kByteSize, comm::kOneStopBit, comm::kNoParity);
     if (!Pacing::Instance().Sleep(pauseMs))
         return false;
     CreateIoEvents();
@@ -243,7 +238,7 @@ bool BaseComm::ReopenAt9600(uint8_t port)
 void BaseComm::CreateResponseEvent(int index)
 {
     char name[128];
-    std::snprintf(name, sizeof name, "RECEIVE_%x_EVENT", index);
+    std::snprintf(name, sizeof name, comm::kResponseEventFormat, index);
     m_responseEventName = name;
     m_responseEvent = NamedEventRegistry::Instance().Create(m_responseEventName);
 }
@@ -252,6 +247,8 @@ std::string BaseComm::ResponseEventName() const
 {
     return m_responseEventName;
 }
+
+void BaseComm::OnReceive(const uint8_t*, uint32_t) {}
 
 void BaseComm::SignalResponse()
 {

@@ -1,24 +1,23 @@
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "comm/CommConstants.h"
 #include "comm/SerialDevice.h"
 
 class ManualEvent;
 
-// The serial channel to the handset: one COM port, a receive thread that
-// assembles frames, and the senders of frames and raw byte strings.
+// The serial channel to the handset: one COM port, the writes, and a receive
+// thread that hands every received chunk to OnReceive. What the chunks mean
+// is the business of the protocol above (DiagChannel); a bare channel drops
+// them.
 class BaseComm {
 public:
-    BaseComm();
+    BaseComm() = default;
     BaseComm(const BaseComm&) = delete;
     BaseComm& operator=(const BaseComm&) = delete;
     virtual ~BaseComm();
@@ -32,27 +31,17 @@ public:
     virtual bool Open();
     virtual bool ApplyLineSettings();
     virtual bool Disconnect();
+    // Runs on the receive thread for every chunk that Read returned.
     virtual void OnReceive(const uint8_t* chunk, uint32_t count);
     virtual bool ReopenAt9600(uint8_t port);
     virtual bool ReopenAt115200(uint8_t port);
-    virtual void SendBootCommand(int code);
-    virtual void SendFrame(const uint8_t* bytes, uint16_t count);
-    virtual void SendLargeFrame(const uint8_t* bytes, uint16_t count);
-    virtual bool EscapeByte(uint8_t& out, uint8_t in);
-    virtual void DecodeFlagged(uint8_t* destination, int32_t count);
-    virtual void DecodePlain(uint8_t* destination, uint16_t count);
-    // Copies the last response (received length's worth); returns the count.
-    virtual uint32_t CopyResponse(uint8_t* destination);
 
     void CreateResponseEvent(int index);
     std::string ResponseEventName() const;
-    void SendRaw(const uint8_t* bytes, uint16_t count, uint8_t escape);
-    void SetLeadFlag(int value) { m_lead7F = value; }
 
     // The next write carries a secret (MSL code, password): its trace shows
     // only the command byte.
     void MaskNextTrace() { m_maskNextTrace = true; }
-    void SetLeadingFlagMode(uint16_t mode) { m_leadingFlagMode = mode; }
 
     bool IsConnected() const { return m_connected != 0; }
     bool LineLost() const { return m_lineLost; }
@@ -62,35 +51,21 @@ public:
     // Why the last Open failed, for the user.
     const std::string& OpenError() const { return m_openError; }
 
-    // Receive-side state, read from the engine thread under the channel's lock.
-    uint32_t ReceivedLength() const;
-    uint32_t CopyFrame(uint8_t* destination) const;
-    std::string AccumulatedText() const;
-    void ClearAccumulation();
+protected:
+    // Tells the waiting engine thread that a response is ready.
+    void SignalResponse();
 
 private:
     void ReceiveLoop();
-    void SignalResponse();
-    void ClearReceiveBuffers();
     bool WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace);
     void TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, bool masked);
     bool Reopen(uint8_t port, uint32_t baud, uint32_t pauseMs);
-    void UnescapeFrame(uint8_t* destination, size_t count) const;
 
     std::shared_ptr<ManualEvent> m_responseEvent;
     SerialDevice m_device;
     std::atomic<int> m_connected{0};
     std::atomic<bool> m_lineLost{false};
-    std::atomic<uint16_t> m_leadingFlagMode{0};
     std::atomic<uint32_t> m_receiveBaud{comm::kInitialReceiveBaud};
-
-    mutable std::mutex m_receiveMutex; // guards the buffers below
-    uint32_t m_receivedLength = 0;
-    std::array<uint8_t, comm::kBufferSize> m_response{};
-    std::array<uint8_t, comm::kBufferSize> m_frame{};
-    std::array<uint8_t, comm::kBufferSize> m_accumulation{};
-    uint32_t m_accumulatedLength = 0;
-    int m_decodeRejected = 0;
 
     uint8_t m_port = 1;
     uint8_t m_byteSize = 0;
@@ -98,10 +73,8 @@ private:
     uint8_t m_parity = 0;
     uint8_t m_stopBits = 0;
     int m_wakeFd = -1; // the I/O event: wakes the receive thread on Disconnect
-    std::atomic<int> m_lead7F{1};
     std::string m_responseEventName;
     std::string m_openError;
-    std::vector<uint8_t> m_largeFrame;
     bool m_maskNextTrace = false;
     std::thread m_receiveThread;
 };

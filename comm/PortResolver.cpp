@@ -1,5 +1,9 @@
 #include "comm/PortResolver.h"
 
+#include <cstdio>
+
+#include "comm/CommConstants.h"
+
 PortResolver& PortResolver::Instance()
 {
     static PortResolver resolver;
@@ -16,4 +20,11 @@ std::string PortResolver::Resolve(uint8_t port) const
 {
     std::lock_guard lock(m_mutex);
     return m_resolve ? m_resolve(port) : std::string();
+}
+
+std::string PortResolver::ComName(uint8_t port)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, comm::kComNameFormat, port);
+    return name;
 }

@@ -13,6 +13,8 @@ public:
     using Function = std::function<std::string(uint8_t port)>;
 
     static PortResolver& Instance();
+    // "COM%d": what the user calls the port.
+    static std::string ComName(uint8_t port);
 
     void Set(Function resolve);
     std::string Resolve(uint8_t port) const;

@@ -18,13 +18,6 @@ constexpr uint8_t kCmdPassword = 0x46;
 constexpr uint16_t kModeOffline = 1;
 constexpr uint16_t kModeReset = 2;
 
-// NV items
-constexpr uint16_t kNvItemLockCode = 82;
-constexpr uint16_t kNvItemHardwareVersion = 2045;
-constexpr uint16_t kNvItemUimLockCode = 2071;
-constexpr uint16_t kNvItemNetworkLockSids = 2073;
-constexpr uint16_t kNvItem408 = 408;
-
 constexpr size_t kNvRequestSize = 133;
 constexpr size_t kNvDataOffset = 3;
 constexpr size_t kNvDataSize = 128;
@@ -32,14 +25,6 @@ constexpr size_t kMslLength = 6;
 constexpr size_t kPasswordLength = 8;
 // The fixed password that unlocks a handset on the tool type 0 path.
 constexpr uint8_t kPassword[kPasswordLength] = {0x56, 0x51, 0x58, 0x2D, 0x42, 0x34, 0x31, 0x30};
-
-// Settings image places that NV writes take their data from.
-constexpr size_t kImageLockCodeOffset = 39;   // length byte and 8 characters
-constexpr size_t kImageLockCodeSize = 9;
-constexpr size_t kImageUimLockOffset = 59816;
-constexpr size_t kImageUimLockSize = 8;
-constexpr size_t kImageSidsOffset = 59824;
-constexpr size_t kImageSidsSize = 81;
 
 // Exchange timings (ms): time-out of the wait, pause after a failed attempt.
 constexpr uint32_t kStatusTimeoutMs = 2000;
@@ -57,6 +42,21 @@ constexpr int kAttempts = 3;
 constexpr char kDmSwitchCommand[] = "AT$QCDMG\r\n";
 constexpr char kDmSwitchAnswer[] = "OK";
 
+// The receive side of the channel.
+constexpr size_t kReceiveBufferSize = 2049; // response, frame and accumulation buffers
+constexpr size_t kFrameEndLimit = 2048;     // accumulated bytes without a frame end
+constexpr size_t kResponseCopySize = 2048;
+constexpr uint32_t kReceivePauseMs = 1;
+constexpr size_t kRawSendLimit = 255;
+
+// SendBootCommand codes and the fixed byte strings they send.
+constexpr int kBootCommand1 = 1;
+constexpr int kBootCommand2 = 2;
+constexpr int kBootCommand5 = 5;
+constexpr uint8_t kBoot1[] = {0x7F, 0xAA, 0xDD, 0x7E};
+constexpr uint8_t kBoot2[] = {0x7F, 0xAA, 0x1F, 0x00, 0x7E};
+constexpr uint8_t kBoot5[] = {0x7F, 0xAA, 0x9A, 0x7E};
+
 // Answer layouts
 constexpr size_t kStatusEsnOffset = 4;
 constexpr size_t kStatusMin1Offset = 14;
@@ -66,5 +66,4 @@ constexpr size_t kVersionDateLength = 11;
 constexpr size_t kVersionTextOffset = 31;
 constexpr size_t kVersionByte48 = 48;
 constexpr size_t kVersionModelOffset = 49;
-constexpr uint8_t kModelCode = 0x93;
 } // namespace diag

@@ -1,13 +1,14 @@
 #include "diag/DiagRequests.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "comm/BaseComm.h"
+#include "diag/DiagChannel.h"
 #include "diag/DiagConstants.h"
 #include "platform/Pacing.h"
 
 namespace {
-void SendPlain(BaseComm& channel, const uint8_t* bytes, uint16_t count)
+void SendPlain(DiagChannel& channel, const uint8_t* bytes, uint16_t count)
 {
     channel.SetLeadingFlagMode(0);
     channel.SendFrame(bytes, count);
@@ -21,55 +22,41 @@ void PutItem(uint8_t* request, uint8_t command, uint16_t item)
 }
 } // namespace
 
-void DiagRequests::VersionRequest(BaseComm& channel)
+void DiagRequests::VersionRequest(DiagChannel& channel)
 {
     const uint8_t request[] = {diag::kCmdVersion};
     SendPlain(channel, request, sizeof request);
 }
 
-void DiagRequests::StatusRequest(BaseComm& channel)
+void DiagRequests::StatusRequest(DiagChannel& channel)
 {
     const uint8_t request[] = {diag::kCmdStatus};
     SendPlain(channel, request, sizeof request);
 }
 
-void DiagRequests::NvReadRequest(BaseComm& channel, uint16_t item)
+void DiagRequests::NvReadRequest(DiagChannel& channel, uint16_t item)
 {
     uint8_t request[diag::kNvRequestSize] = {};
     PutItem(request, diag::kCmdNvRead, item);
     SendPlain(channel, request, sizeof request);
 }
 
-void DiagRequests::NvWriteRequest(BaseComm& channel, uint16_t item, const uint8_t* settingsImage)
+void DiagRequests::NvWriteRequest(DiagChannel& channel, uint16_t item, std::span<const uint8_t> data)
 {
     uint8_t request[diag::kNvRequestSize] = {};
     PutItem(request, diag::kCmdNvWrite, item);
-    uint8_t* data = request + diag::kNvDataOffset;
-    switch (item) {
-    case diag::kNvItemLockCode:
-        std::memcpy(data, settingsImage + diag::kImageLockCodeOffset, diag::kImageLockCodeSize);
-        break;
-    case diag::kNvItemUimLockCode:
-        std::memcpy(data, settingsImage + diag::kImageUimLockOffset, diag::kImageUimLockSize);
-        break;
-    case diag::kNvItemNetworkLockSids:
-        std::memcpy(data, settingsImage + diag::kImageSidsOffset, diag::kImageSidsSize);
-        data[0] = 0;
-        break;
-    default:
-        break; // item 408 and anything else: all data zero
-    }
+    std::copy_n(data.begin(), std::min(data.size(), diag::kNvDataSize), request + diag::kNvDataOffset);
     Pacing::Instance().Sleep(diag::kNvWriteLeadPauseMs);
     SendPlain(channel, request, sizeof request);
 }
 
-void DiagRequests::ModeControlRequest(BaseComm& channel, uint16_t mode)
+void DiagRequests::ModeControlRequest(DiagChannel& channel, uint16_t mode)
 {
     const uint8_t request[] = {diag::kCmdModeControl, static_cast<uint8_t>(mode & 0xFF), static_cast<uint8_t>(mode >> 8)};
     SendPlain(channel, request, sizeof request);
 }
 
-void DiagRequests::SpcRequest(BaseComm& channel, const std::string& mslCode)
+void DiagRequests::SpcRequest(DiagChannel& channel, const std::string& mslCode)
 {
     uint8_t request[1 + diag::kMslLength] = {diag::kCmdSpc};
     std::memcpy(request + 1, mslCode.data(), std::min(mslCode.size(), diag::kMslLength));
@@ -77,13 +64,13 @@ void DiagRequests::SpcRequest(BaseComm& channel, const std::string& mslCode)
     channel.SendFrame(request, sizeof request);
 }
 
-void DiagRequests::DmModeRequest(BaseComm& channel)
+void DiagRequests::DmModeRequest(DiagChannel& channel)
 {
     const uint8_t request[] = {diag::kCmdDmMode};
     channel.SendFrame(request, sizeof request);
 }
 
-void DiagRequests::PasswordRequest(BaseComm& channel)
+void DiagRequests::PasswordRequest(DiagChannel& channel)
 {
     uint8_t request[1 + diag::kPasswordLength] = {diag::kCmdPassword};
     std::memcpy(request + 1, diag::kPassword, diag::kPasswordLength);
@@ -91,12 +78,12 @@ void DiagRequests::PasswordRequest(BaseComm& channel)
     channel.SendFrame(request, sizeof request);
 }
 
-void DiagRequests::DmSwitchCommand(BaseComm& channel)
+void DiagRequests::DmSwitchCommand(DiagChannel& channel)
 {
     channel.SendRaw(reinterpret_cast<const uint8_t*>(diag::kDmSwitchCommand), sizeof diag::kDmSwitchCommand - 1, 0);
 }
 
-bool DiagRequests::DmSwitchExchange(BaseComm& channel)
+bool DiagRequests::DmSwitchExchange(DiagChannel& channel)
 {
     auto& pacing = Pacing::Instance();
     for (int attempt = 0; attempt < diag::kAttempts; ++attempt) {

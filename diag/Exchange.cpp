@@ -1,6 +1,6 @@
 #include "diag/Exchange.h"
 
-#include "comm/BaseComm.h"
+#include "diag/DiagChannel.h"
 #include "platform/NamedEventRegistry.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
@@ -16,7 +16,7 @@ void Exchange::SetEventErrorHandler(std::function<void(const std::string&)> hand
     m_onEventError = std::move(handler);
 }
 
-int Exchange::WaitResponse(BaseComm& channel, uint32_t timeoutMs)
+int Exchange::WaitResponse(DiagChannel& channel, uint32_t timeoutMs)
 {
     std::string name = channel.ResponseEventName();
     TRACE("%s\n", name.c_str());
@@ -39,9 +39,9 @@ int Exchange::WaitResponse(BaseComm& channel, uint32_t timeoutMs)
     }
 }
 
-void Exchange::FetchResponse(BaseComm& channel)
+void Exchange::FetchResponse(DiagChannel& channel)
 {
-    if (channel.ReceiveBaud() == comm::kRawReceiveBaud) {
+    if (channel.RawReceiveMode()) {
         m_raw.fill(0);
         m_currentLength = channel.CopyFrame(m_raw.data());
         m_current = m_raw.data();
@@ -54,13 +54,13 @@ void Exchange::FetchResponse(BaseComm& channel)
 
 bool Exchange::Accepted(int waitResult, int expectedCommand) const
 {
-    return waitResult == kAnswer && (expectedCommand < 0 || m_current[0] == expectedCommand);
+    return waitResult == kAnswer && (expectedCommand == kAnyCommand || m_current[0] == expectedCommand);
 }
 
-bool Exchange::Transact(BaseComm& channel, const std::function<void()>& send, const Params& params)
+bool Exchange::Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params)
 {
     m_lastWait = kOther;
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    for (int attempt = 0; attempt < diag::kAttempts; ++attempt) {
         send();
         m_lastWait = WaitResponse(channel, params.timeoutMs);
         if (Accepted(m_lastWait, params.expectedCommand))

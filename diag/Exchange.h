@@ -5,23 +5,27 @@
 #include <functional>
 #include <string>
 
-class BaseComm;
+#include "diag/DiagConstants.h"
+
+class DiagChannel;
 
 // One request at a time: wait for the answer on the channel's response event,
 // copy it, and the "up to 3 attempts" pattern every operation uses.
 class Exchange {
 public:
-    static constexpr size_t kCopySize = 2048;
+    static constexpr size_t kCopySize = diag::kResponseCopySize;
     // WaitResponse results
     static constexpr int kAnswer = 0;
     static constexpr int kTimeout = 1;
     static constexpr int kWaitFailed = 2;
     static constexpr int kOther = -1; // also: a stop request ended the wait
+    // An expected command that any answer satisfies.
+    static constexpr int kAnyCommand = -1;
 
     struct Params {
         uint32_t timeoutMs;
         uint32_t pauseMs;
-        int expectedCommand; // -1: any answer counts
+        int expectedCommand; // kAnyCommand: any answer counts
     };
 
     Exchange();
@@ -29,12 +33,12 @@ public:
     // Called when the response event cannot be opened ("Event Error!").
     void SetEventErrorHandler(std::function<void(const std::string&)> handler);
 
-    int WaitResponse(BaseComm& channel, uint32_t timeoutMs);
-    void FetchResponse(BaseComm& channel);
+    int WaitResponse(DiagChannel& channel, uint32_t timeoutMs);
+    void FetchResponse(DiagChannel& channel);
 
     // Up to 3 attempts of send, wait, check the command byte, pause. True when
     // the last wait brought an answer whose command byte is the expected one.
-    bool Transact(BaseComm& channel, const std::function<void()>& send, const Params& params);
+    bool Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params);
     int LastWaitResult() const { return m_lastWait; }
 
     const uint8_t* CurrentResponse() const { return m_current; }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include <functional>
 
-// How every phone operation begins: a fresh channel on the selected port,
-// the handset switched to diagnostic mode and identified, and unlocked with
-// the MSL code or the fixed password. Failures leave their text in the
+// How every phone operation begins and how its conversation with the
+// handset ends: a fresh channel on the selected port, the handset switched
+// to diagnostic mode and identified, unlocked with the MSL code or the fixed
+// password; at the end, reset requests. Failures leave their text in the
 // operation context's error text.
 class ConnectionSetup {
 public:
@@ -13,14 +13,13 @@ public:
     static bool ConnectAndIdentify();
     static bool RequestMsl();
     static bool UnlockWithMsl();
+    // After a 1000 ms pause, `requests` reset requests 1000 ms apart; no
+    // answer is awaited. announce runs just before the first request. False
+    // when a stop cut it short.
+    static bool ResetHandset(int requests, const std::function<void()>& announce = {});
 
     static void ParseStatusResponse();
     static void ParseVersionResponse();
-    // The IS-95 MIN as "(AAA) NNN-NNNN"; false (and "") when the MIN is invalid.
-    static bool FormatMin(uint32_t min1, uint16_t min2, std::string& out);
-    // "%s %c%c%s": version prefix, year letter, month letter, day. The
-    // second member is false when the month was not recognised.
-    static std::string SoftwareVersion(const std::string& compileDate, const std::string& version, bool& monthKnown);
 
 private:
     static bool SwitchToDiagnosticMode();

@@ -6,25 +6,50 @@ namespace engine {
 // Operation message numbers, one per view family.
 constexpr int kMsgPhoneInfo = 1524;
 constexpr int kMsgPrl = 1525;
-constexpr int kMsgRoaming = 1526;
+constexpr int kMsgEri = 1526;
 constexpr int kMsgDownload = 1527;
 constexpr int kMsgNam = 1528;
 
-// Kinds of the phone information read (message 1524).
-constexpr int32_t kPhoneInfoResult = 0;
+// Kinds (the second parameter) of each family. Progress carries the
+// percentage as its value; end carries the operation error text or a
+// completion text; status carries a step name.
+constexpr int32_t kNoKind = -1;
+constexpr int32_t kPhoneInfoResult = 0; // the view fills its grid
 constexpr int32_t kPhoneInfoFinished = 1;
 constexpr int32_t kPhoneInfoStatus = 2;
+constexpr int32_t kPrlProgress = 5; // first parameter: the NAM index
+constexpr int32_t kPrlEnd = 6;
+constexpr int32_t kPrlStatus = 7;
+constexpr int32_t kEriProgress = 10; // first parameter: the NAM index
+constexpr int32_t kEriEnd = 11;
+constexpr int32_t kEriStatus = 12;
+constexpr int32_t kDownloadProgress = 15;
+constexpr int32_t kDownloadEnd = 16;
+constexpr int32_t kDownloadStatus = 17;
+constexpr int32_t kNamProgress = 20;
+constexpr int32_t kNamEnd = 21;
+constexpr int32_t kNamStatus = 22;
+constexpr int32_t kNamReadDone = 23; // the settings read's own end, after a success
 
-// Pauses of connection set-up (ms).
+// Pauses of connection set-up and of the steps around an operation (ms).
 constexpr uint32_t kInitStepPauseMs = 100;
 constexpr uint32_t kBeforeStatusMs = 3000;
 constexpr uint32_t kBeforeVersionMs = 500;
 constexpr uint32_t kBeforeResetMs = 1000;
+constexpr uint32_t kBetweenResetsMs = 1000;
+constexpr uint32_t kAfterOfflineMs = 3000;
+constexpr uint32_t kHandsetRestartMs = 15000; // after a reset, before the end report
 
-constexpr uint32_t kChannelBaud = 115200;
-constexpr uint8_t kChannelByteSize = 8;
 constexpr int kYearLetterBase = 1916; // 2006 gives 'Z'
 constexpr int kMinTextLength = 14;    // "(AAA) NNN-NNNN"
+// The font start address that the font dialog offers.
+constexpr uint32_t kDefaultFontStartAddress = 0x2E00000;
+
+// Step names, sent as status texts before the steps run.
+constexpr char kStepInitComPort[] = "Init ComPort";
+constexpr char kStepDmMode[] = "Change to DM Mode";
+constexpr char kStepOffline[] = "Change to OfflineMode";
+constexpr char kStepResetting[] = "Resetting the phone";
 
 // Operation error texts and reports.
 constexpr char kErrCannotOpen[] = "Cannot Open ComPort!";
@@ -37,6 +62,7 @@ constexpr char kErrMslInput[] = "input the MSL code";
 constexpr char kErrMslRequest[] = "Error in requesting MSL code";
 constexpr char kErrMslInvalid[] = "Invalid Device Programming Code";
 constexpr char kErrPassword[] = "Password is Invalid!";
+constexpr char kErrOffline[] = "Error in changing mode to OFFLINE";
 constexpr char kResponseReceived[] = "Response Received";
 constexpr char kNothingResponse[] = "nothing response";
 } // namespace engine

@@ -1,6 +1,5 @@
 #include "engine/OperationContext.h"
 
-#include "comm/BaseComm.h"
 #include "platform/Pacing.h"
 
 OperationContext& OperationContext::Instance()
@@ -56,34 +55,56 @@ Prompts* OperationContext::GetPrompts() const
     return m_prompts;
 }
 
-void OperationContext::SendOperationMessage(int number, int32_t param, int32_t kind, int32_t value, const std::string& text)
+void OperationContext::SendOperationMessage(const OperationMessage& message)
 {
     OperationSink* target = Target();
     if (!target || Pacing::Instance().StopRequested())
         return;
-    target->OnOperationMessage(OperationMessage{number, param, kind, value, text});
+    target->OnOperationMessage(message);
 }
 
-BaseComm* OperationContext::Channel() const
+void OperationContext::SetChannelFactory(ChannelFactory factory)
+{
+    std::unique_ptr<DiagChannel> old;
+    std::lock_guard lock(m_mutex);
+    old = DetachChannel(); // a channel may depend on what made it: it goes with its factory
+    m_channelFactory = std::move(factory);
+}
+
+std::unique_ptr<DiagChannel> OperationContext::DetachChannel()
+{
+    std::unique_ptr<DiagChannel> old = std::move(m_channel);
+    if (old)
+        old->Close();
+    return old;
+}
+
+DiagChannel* OperationContext::Channel() const
 {
     std::lock_guard lock(m_mutex);
     return m_channel.get();
 }
 
-BaseComm& OperationContext::ReplaceChannel()
+DiagChannel& OperationContext::ReplaceChannel()
 {
-    std::unique_ptr<BaseComm> old;
+    std::unique_ptr<DiagChannel> old;
     std::lock_guard lock(m_mutex);
-    old = std::move(m_channel); // closed by its destructor, after its receive thread ended
-    if (old)
-        old->Close();
-    m_channel = std::make_unique<BaseComm>();
+    old = DetachChannel(); // released after the lock, its receive thread already ended
+    m_channel = m_channelFactory ? m_channelFactory() : std::make_unique<DiagChannel>();
     return *m_channel;
+}
+
+bool OperationContext::Transact(const std::function<void(DiagChannel&)>& send, const Exchange::Params& params)
+{
+    DiagChannel* channel = Channel();
+    if (!channel)
+        return false;
+    return m_exchange.Transact(*channel, [&] { send(*channel); }, params);
 }
 
 void OperationContext::CloseChannel()
 {
-    if (BaseComm* channel = Channel())
+    if (DiagChannel* channel = Channel())
         channel->Close();
 }
 

@@ -2,15 +2,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "diag/DiagChannel.h"
 #include "diag/Exchange.h"
 #include "engine/OperationSink.h"
 #include "engine/Prompts.h"
 
-class BaseComm;
 class NvDoc;
 
 // The process-wide state that engine operations and views share: the
@@ -47,17 +48,27 @@ public:
     // Delivers one operation message (its text and value travel with it) to
     // the target; dropped once a stop was requested, so a stopped worker
     // reports nothing more.
-    void SendOperationMessage(int number, int32_t param, int32_t kind, int32_t value, const std::string& text);
+    void SendOperationMessage(const OperationMessage& message);
+
+    // Where channels come from: a real one unless a factory is set (tests
+    // set a scripted one). Setting a factory closes and drops the channel
+    // made by the one before it.
+    using ChannelFactory = std::function<std::unique_ptr<DiagChannel>()>;
+    void SetChannelFactory(ChannelFactory factory);
 
     // The serial channel. ReplaceChannel closes the old one and makes a new,
     // unopened one; CloseChannel closes it (it stays as the channel).
-    BaseComm* Channel() const;
-    BaseComm& ReplaceChannel();
+    DiagChannel* Channel() const;
+    DiagChannel& ReplaceChannel();
     void CloseChannel();
 
     // The current response and its copies; "Event Error!" lands in the error
     // text and in a message box.
     Exchange& GetExchange() { return m_exchange; }
+    // One exchange (Exchange::Transact) on the current channel; without a
+    // channel there is no answer. The answer is then the current response.
+    bool Transact(const std::function<void(DiagChannel&)>& send, const Exchange::Params& params);
+    const uint8_t* Answer() const { return m_exchange.CurrentResponse(); }
 
     // Identification texts, set by connection set-up.
     std::string EsnText() const;
@@ -76,6 +87,8 @@ public:
 private:
     OperationContext();
     ~OperationContext();
+    // Closes the channel and hands it over; called with m_mutex held.
+    std::unique_ptr<DiagChannel> DetachChannel();
 
     mutable std::mutex m_mutex;
     std::string m_errorText;
@@ -85,7 +98,8 @@ private:
     std::atomic<NvDoc*> m_nvDoc{nullptr};
     OperationSink* m_target = nullptr;
     Prompts* m_prompts = nullptr;
-    std::unique_ptr<BaseComm> m_channel;
+    ChannelFactory m_channelFactory;
+    std::unique_ptr<DiagChannel> m_channel;
     Exchange m_exchange;
     std::string m_esn, m_phone, m_software, m_hardware;
     std::string m_mslCode;

@@ -7,11 +7,16 @@
 // view that started it. Delivered synchronously: OnOperationMessage returns
 // only when the front end has handled it.
 struct OperationMessage {
+    // An end report says how the operation ended; the views go by its text,
+    // a front end without a window (the command line) by this.
+    enum class Outcome { None, Succeeded, Failed };
+
     int number = 0;
     int32_t param = 0;
     int32_t kind = 0;
     int32_t value = 0;
     std::string text;
+    Outcome outcome = Outcome::None;
 };
 
 class OperationSink {

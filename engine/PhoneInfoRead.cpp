@@ -1,11 +1,9 @@
 #include "engine/PhoneInfoRead.h"
 
-#include "comm/BaseComm.h"
-#include "engine/ConnectionSetup.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
+#include "engine/OperationFrame.h"
 #include "nv/NvDoc.h"
-#include "platform/Pacing.h"
 
 namespace {
 OperationContext& Context()
@@ -13,11 +11,6 @@ OperationContext& Context()
     return OperationContext::Instance();
 }
 } // namespace
-
-void PhoneInfoRead::Report(int kind, const std::string& text)
-{
-    Context().SendOperationMessage(engine::kMsgPhoneInfo, 0, kind, 0, text);
-}
 
 void PhoneInfoRead::ClearTexts(std::initializer_list<int> texts)
 {
@@ -40,35 +33,24 @@ void PhoneInfoRead::StoreIdentity()
 
 void PhoneInfoRead::Run()
 {
+    // The read names no steps: its status line shows only what it found.
+    OperationFrame frame(families::kPhoneInfo, OperationFrame::Steps::Quiet);
     // Texts 1 to 6 and 8 to 10, counted from zero.
     ClearTexts({0, 1, 2, 3, 4, 5, 7, 8, 9});
-    if (!ConnectionSetup::InitComPort()) {
-        Report(engine::kPhoneInfoFinished, Context().ErrorText());
-        ReleasePort();
+    if (!frame.InitComPort())
         return;
-    }
-    if (ConnectionSetup::ConnectAndIdentify()) {
-        Report(engine::kPhoneInfoStatus, engine::kResponseReceived);
+    bool identified = frame.ConnectAndIdentify();
+    if (identified) {
+        frame.Status(engine::kResponseReceived);
         StoreIdentity();
         ClearTexts({11, 12});
-    } else {
-        Report(engine::kPhoneInfoFinished, Context().ErrorText());
-        // A view ends the worker on its finish report: then the texts and the
-        // grid keep what they showed, and only the port is handed back.
-        if (!Pacing::Instance().StopRequested()) {
-            Report(engine::kPhoneInfoStatus, engine::kNothingResponse);
-            ClearTexts({0, 1, 2, 3, 4, 5, 6, 10, 11, 12});
-        }
+    } else if (!OperationFrame::Stopped()) {
+        // A view ends the worker on its end report: then the texts and the
+        // grid keep what they showed.
+        frame.Status(engine::kNothingResponse);
+        ClearTexts({0, 1, 2, 3, 4, 5, 6, 10, 11, 12});
     }
-    Report(engine::kPhoneInfoResult, "");
-    ReleasePort();
-    Report(engine::kPhoneInfoFinished, "");
-}
-
-void PhoneInfoRead::ReleasePort()
-{
-    if (BaseComm* channel = Context().Channel()) {
-        channel->Disconnect();
-        channel->ClearAccumulation();
-    }
+    frame.Send(engine::kPhoneInfoResult);
+    // The last report only ends the view's worker: no message box.
+    frame.End(identified ? OperationMessage::Outcome::Succeeded : OperationMessage::Outcome::Failed, "");
 }

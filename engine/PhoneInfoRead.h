@@ -1,7 +1,6 @@
 #pragma once
 
 #include <initializer_list>
-#include <string>
 
 // The phone information read: connect, identify, and hand the ESN, the
 // versions and the phone number to the NV document's phone-information
@@ -11,8 +10,6 @@ public:
     static void Run();
 
 private:
-    static void Report(int kind, const std::string& text);
     static void StoreIdentity();
     static void ClearTexts(std::initializer_list<int> texts);
-    static void ReleasePort();
 };

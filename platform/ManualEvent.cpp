@@ -25,6 +25,7 @@ bool ManualEvent::IsSet() const
 ManualEvent::WaitResult ManualEvent::Wait(uint32_t timeoutMs)
 {
     auto& pacing = Pacing::Instance();
+    pacing.Observe(Pacing::Pause::Wait, timeoutMs);
     auto deadline = pacing.DeadlineAfter(timeoutMs);
     std::unique_lock lock(pacing.Mutex());
     if (pacing.WaitUntil(lock, deadline, [&] { return m_set; }))

@@ -49,6 +49,7 @@ std::chrono::steady_clock::time_point Pacing::DeadlineAfter(uint32_t ms) const
 
 bool Pacing::Sleep(uint32_t ms)
 {
+    Observe(Pause::Sleep, ms);
     auto deadline = DeadlineAfter(ms);
     std::unique_lock lock(m_mutex);
     m_cv.wait_until(lock, deadline, [&] { return m_stop; });
@@ -58,6 +59,23 @@ bool Pacing::Sleep(uint32_t ms)
 void Pacing::Delay(uint32_t ms) const
 {
     std::this_thread::sleep_for(Scaled(ms));
+}
+
+void Pacing::SetObserver(Observer observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_observer = std::move(observer);
+}
+
+void Pacing::Observe(Pause pause, uint32_t ms) const
+{
+    Observer observer;
+    {
+        std::lock_guard lock(m_mutex);
+        observer = m_observer;
+    }
+    if (observer) // outside the lock: an observer may request a stop
+        observer(pause, ms);
 }
 
 void Pacing::RequestStop()

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 // Every fixed pause and every time-out of the protocol goes through here, so
@@ -21,6 +22,14 @@ public:
     bool Sleep(uint32_t ms);
     // A pause that a stop does not shorten (the receive thread's batching).
     void Delay(uint32_t ms) const;
+
+    // Whoever follows an operation's pauses and waits in their order (the
+    // engine's tests do): told on the pausing thread, before the pause
+    // begins, with the time as the system names it.
+    enum class Pause { Sleep, Wait };
+    using Observer = std::function<void(Pause pause, uint32_t ms)>;
+    void SetObserver(Observer observer);
+    void Observe(Pause pause, uint32_t ms) const;
 
     void RequestStop();
     void ClearStop();
@@ -43,5 +52,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_stop = false;
+    Observer m_observer; // guarded by m_mutex
     double m_scale = 1.0;
 };

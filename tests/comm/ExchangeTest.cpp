@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <thread>
 
 #include "RecordingComm.h"
 #include "diag/Exchange.h"
 #include "platform/Pacing.h"
 
-using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 
 namespace {
@@ -26,15 +24,6 @@ public:
         return true;
     }
     std::deque<Bytes> answers; // an empty entry stays silent
-};
-
-class TimeScale {
-public:
-    explicit TimeScale(double scale) : m_old(Pacing::Instance().TimeScale()) { Pacing::Instance().SetTimeScale(scale); }
-    ~TimeScale() { Pacing::Instance().SetTimeScale(m_old); }
-
-private:
-    double m_old;
 };
 } // namespace
 
@@ -62,11 +51,8 @@ protected:
 
 TEST_F(ExchangeTest, AnswerThatCameFirstIsTakenAtOnce)
 {
-    TimeScale real(1.0);
     Feed({0x0C, 0x01, 0x02, 0x03, 0x7E});
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Exchange::kAnswer, exchange.WaitResponse(comm, 1500));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
+    EXPECT_EQ(Exchange::kAnswer, exchange.WaitResponse(comm, 0)) << "taken without any waiting";
     EXPECT_EQ(0x0C, exchange.CurrentResponse()[0]);
 }
 
@@ -74,9 +60,7 @@ TEST_F(ExchangeTest, TimeOutKeepsThePreviousAnswerAndALateAnswerGoesToTheNextWai
 {
     Feed({0x26, 0xAA, 0xBB, 0xCC, 0x7E});
     ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(comm, 1500));
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Exchange::kTimeout, exchange.WaitResponse(comm, 1500));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 14ms); // 1500 ms at the test time scale
     EXPECT_EQ(0x26, exchange.CurrentResponse()[0]);
     EXPECT_EQ(0xAA, exchange.CurrentResponse()[1]);
 
@@ -111,22 +95,17 @@ TEST_F(ExchangeTest, TransactTriesThreeTimesAndChecksTheCommandByte)
     EXPECT_EQ(1u, comm.writes.size());
 }
 
-TEST_F(ExchangeTest, StopEndsALongWaitAtOnce)
+TEST_F(ExchangeTest, StopEndsAWaitAndTheAttempts)
 {
-    TimeScale real(1.0);
-    std::chrono::steady_clock::time_point stoppedAt;
-    std::thread stopper([&] {
-        std::this_thread::sleep_for(50ms);
-        stoppedAt = std::chrono::steady_clock::now();
-        Pacing::Instance().RequestStop();
+    // The stop comes while the first wait runs; a wait that went on to its
+    // end would report a time-out instead.
+    Pacing::Instance().SetObserver([](Pacing::Pause pause, uint32_t) {
+        if (pause == Pacing::Pause::Wait)
+            Pacing::Instance().RequestStop();
     });
-    auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(exchange.Transact(comm, [&] { SendStatus(); }, {150000, 1000, 0x0C}));
-    auto ended = std::chrono::steady_clock::now();
-    stopper.join();
+    Pacing::Instance().SetObserver(nullptr);
     EXPECT_EQ(Exchange::kOther, exchange.LastWaitResult());
-    EXPECT_EQ(1u, comm.writes.size());
-    EXPECT_LT(ended - stoppedAt, 100ms);
-    EXPECT_LT(ended - start, 2s);
+    EXPECT_EQ(1u, comm.writes.size()) << "no further attempt after the stop";
     Pacing::Instance().ClearStop();
 }

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "RecordingComm.h"
 #include "diag/Crc16X25.h"
 #include "diag/DiagRequests.h"
@@ -53,9 +51,9 @@ TEST_F(Framing, SingleBytesWithAndWithoutLeadingFlag)
 TEST_F(Framing, EscapesDifferBetweenSmallAndLargeFrames)
 {
     uint8_t escaped = 0;
-    EXPECT_TRUE(comm.EscapeByte(escaped, 0x7D));
+    EXPECT_TRUE(FrameCodec::EscapeByte(escaped, 0x7D));
     EXPECT_EQ(0x5D, escaped);
-    EXPECT_FALSE(comm.EscapeByte(escaped, 0x7C));
+    EXPECT_FALSE(FrameCodec::EscapeByte(escaped, 0x7C));
     EXPECT_EQ(0x7C, escaped);
 
     const uint8_t request[] = {0x7F, 0x7E, 0x7D};
@@ -116,29 +114,31 @@ TEST_F(Framing, UnlockRequestsCarryCodeAndPassword)
     EXPECT_EQ((Bytes{0x46, 0x56, 0x51, 0x58, 0x2D, 0x42, 0x34, 0x31, 0x30}), Bytes(password.begin(), password.begin() + 9));
 }
 
-TEST_F(Framing, NvWriteTakesItsDataFromTheSettingsImage)
+TEST_F(Framing, NvWriteCarriesTheItemsDataBytes)
 {
-    Bytes image(59994, 0);
-    const char lock[] = "\x04" "1234";
-    std::memcpy(&image[39], lock, 5);
-    image[59824] = 0x55;
-    image[59825] = 0x66;
-    image[59904] = 0x77;
-    DiagRequests::NvWriteRequest(comm, 82, image.data());
-    auto request = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 3);
+    auto sentRequest = [this] {
+        Bytes body = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 1);
+        body.resize(body.size() - 2); // the check sequence
+        return body;
+    };
+    const Bytes lock = {4, '1', '2', '3', '4', 0, 0, 0, 0};
+    DiagRequests::NvWriteRequest(comm, 82, lock);
+    Bytes request = sentRequest();
     ASSERT_EQ(133u, request.size());
     EXPECT_EQ((Bytes{0x27, 82, 0, 4, '1', '2', '3', '4'}), Bytes(request.begin(), request.begin() + 8));
+    EXPECT_EQ(Bytes(121, 0), Bytes(request.begin() + 12, request.end())) << "zeros after the data";
 
-    DiagRequests::NvWriteRequest(comm, 2073, image.data());
-    request = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 3);
-    EXPECT_EQ(0, request[3]) << "data byte 0 of the SID item is always cleared";
-    EXPECT_EQ(0x66, request[4]);
-    EXPECT_EQ(0x77, request[3 + 80]);
-    EXPECT_EQ(0, request[3 + 81]);
-
-    DiagRequests::NvWriteRequest(comm, 408, image.data());
-    request = FrameCodec::Unescape(comm.writes.back().data(), comm.writes.back().size() - 3);
+    DiagRequests::NvWriteRequest(comm, 408, {});
+    request = sentRequest();
+    EXPECT_EQ((Bytes{0x27, 0x98, 0x01}), Bytes(request.begin(), request.begin() + 3));
     EXPECT_EQ(Bytes(130, 0), Bytes(request.begin() + 3, request.end()));
+
+    Bytes tooLong(200, 0x31);
+    DiagRequests::NvWriteRequest(comm, 2073, tooLong);
+    request = sentRequest();
+    ASSERT_EQ(133u, request.size());
+    EXPECT_EQ(Bytes(128, 0x31), Bytes(request.begin() + 3, request.begin() + 131)) << "the data field holds 128 bytes";
+    EXPECT_EQ((Bytes{0, 0}), Bytes(request.end() - 2, request.end())) << "the status stays zero";
 }
 
 // The receive side, fed chunk by chunk as the receive thread would.

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/ConnectionSetup.h"
+#include "engine/IdentificationText.h"
 
 namespace {
 // MIN1 from its three IS-95 fields.
@@ -12,7 +12,7 @@ uint32_t Min1(unsigned first, unsigned thousands, unsigned last)
 std::string Formatted(uint32_t min1, uint16_t min2, bool expectValid = true)
 {
     std::string out = "stale";
-    EXPECT_EQ(expectValid, ConnectionSetup::FormatMin(min1, min2, out));
+    EXPECT_EQ(expectValid, IdentificationText::FormatMin(min1, min2, out));
     return out;
 }
 } // namespace
@@ -42,18 +42,18 @@ TEST(FormatMin, InvalidFieldsGiveNoText)
 TEST(SoftwareVersion, LettersForYearAndMonth)
 {
     bool monthKnown = false;
-    EXPECT_EQ("AB12 ZF20", ConnectionSetup::SoftwareVersion("Jun 20 2006", "AB12.5", monthKnown));
+    EXPECT_EQ("AB12 ZF20", IdentificationText::SoftwareVersion("Jun 20 2006", "AB12.5", monthKnown));
     EXPECT_TRUE(monthKnown);
-    EXPECT_EQ("QX7 [L03", ConnectionSetup::SoftwareVersion("dec 03 2007", "QX7", monthKnown));
+    EXPECT_EQ("QX7 [L03", IdentificationText::SoftwareVersion("dec 03 2007", "QX7", monthKnown));
     EXPECT_TRUE(monthKnown) << "the month is compared in upper case";
-    EXPECT_EQ("V1 Z 20", ConnectionSetup::SoftwareVersion("Foo 20 2006", "V1.0.1", monthKnown));
+    EXPECT_EQ("V1 Z 20", IdentificationText::SoftwareVersion("Foo 20 2006", "V1.0.1", monthKnown));
     EXPECT_FALSE(monthKnown);
 }
 
 TEST(SoftwareVersion, ShortDateDoesNotReadPastIt)
 {
     bool monthKnown = true;
-    std::string text = ConnectionSetup::SoftwareVersion("Ju", "X.1", monthKnown);
+    std::string text = IdentificationText::SoftwareVersion("Ju", "X.1", monthKnown);
     EXPECT_FALSE(monthKnown);
     EXPECT_EQ("X ", text.substr(0, 2));
 }

@@ -11,8 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "comm/BaseComm.h"
 #include "comm/PortResolver.h"
+#include "diag/DiagChannel.h"
 #include "diag/Exchange.h"
 #include "sim/FaultPlan.h"
 #include "sim/SimHandset.h"
@@ -68,7 +68,7 @@ protected:
     {
         std::string target = port >= comm::kNetworkPortFirst ? m_transport->TcpAddress() : m_transport->SlavePath();
         PortResolver::Instance().Set([target](uint8_t) { return target; });
-        m_comm = std::make_unique<BaseComm>();
+        m_comm = std::make_unique<DiagChannel>();
         m_comm->CreateResponseEvent(0);
         m_comm->Configure(port, comm::kDiagBaud, 8, 0, 0);
         ASSERT_TRUE(m_comm->CreateIoEvents());
@@ -120,6 +120,6 @@ protected:
     std::unique_ptr<SimHandset> m_handset;
     std::unique_ptr<SimTransport> m_transport;
     std::thread m_thread;
-    std::unique_ptr<BaseComm> m_comm;
+    std::unique_ptr<DiagChannel> m_comm;
     Exchange m_exchange;
 };

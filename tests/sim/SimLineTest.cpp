@@ -13,7 +13,9 @@
 #include "diag/DiagAnswers.h"
 #include "diag/DiagRequests.h"
 #include "diag/FrameCodec.h"
-#include "engine/ConnectionSetup.h"
+#include "engine/IdentificationText.h"
+#include "engine/NvItemData.h"
+#include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
 namespace {
@@ -96,13 +98,13 @@ TEST_F(SimLine, StatusAndVersionDecodeToTheConfiguredHandset)
     ASSERT_TRUE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C));
     EXPECT_EQ(0x8D2A41F3u, DiagAnswers::StatusEsn(Answer()));
     std::string number;
-    EXPECT_TRUE(ConnectionSetup::FormatMin(DiagAnswers::StatusMin1(Answer()), DiagAnswers::StatusMin2(Answer()), number));
+    EXPECT_TRUE(IdentificationText::FormatMin(DiagAnswers::StatusMin1(Answer()), DiagAnswers::StatusMin2(Answer()), number));
     EXPECT_EQ("(212) 555-0147", number);
 
     ASSERT_TRUE(Ask([&] { DiagRequests::VersionRequest(*m_comm); }, 0x00));
     bool monthKnown = false;
     EXPECT_EQ("AB12 ZF20",
-        ConnectionSetup::SoftwareVersion(DiagAnswers::VersionCompileDate(Answer()), DiagAnswers::VersionText(Answer()), monthKnown));
+        IdentificationText::SoftwareVersion(DiagAnswers::VersionCompileDate(Answer()), DiagAnswers::VersionText(Answer()), monthKnown));
     EXPECT_TRUE(monthKnown);
     EXPECT_EQ(0x93, DiagAnswers::VersionModelCode(Answer()));
     EXPECT_EQ(7, DiagAnswers::VersionByte48(Answer()));
@@ -122,8 +124,10 @@ TEST_F(SimLine, NvWriteThenReadReturnsTheWrittenBytesAndTheNextRunKeepsThem)
     std::copy_n("9876", 4, image.begin() + kLockCodeOffset + 1);
     for (size_t i = 0; i < 81; ++i)
         image[kHomeSidsOffset + i] = static_cast<uint8_t>(0x70 + i); // includes 7D, 7E, 7F
+    NvDoc doc;
+    doc.Load(image.data(), image.size());
     for (uint16_t item : {2071, 82, 2073})
-        ASSERT_TRUE(Ask([&] { DiagRequests::NvWriteRequest(*m_comm, item, image.data()); }, 0x27)) << item;
+        ASSERT_TRUE(Ask([&] { DiagRequests::NvWriteRequest(*m_comm, item, NvItemData::ForWrite(doc, item)); }, 0x27)) << item;
 
     ASSERT_TRUE(Ask([&] { DiagRequests::NvReadRequest(*m_comm, 2071); }, 0x26));
     EXPECT_EQ(uim, std::string(reinterpret_cast<const char*>(Answer() + 3), 8));

@@ -7,7 +7,7 @@
 
 #include "diag/Crc16X25.h"
 #include "diag/FrameCodec.h"
-#include "engine/ConnectionSetup.h"
+#include "engine/IdentificationText.h"
 #include "sim/FaultPlan.h"
 #include "sim/FlashMemory.h"
 #include "sim/RoamingAssembler.h"
@@ -56,7 +56,7 @@ TEST(SimState, PhoneNumbersEncodeToWhatTheToolFormatsBack)
         uint16_t min2 = 0;
         ASSERT_TRUE(SimState::EncodeMin(number, min1, min2)) << number;
         std::string formatted;
-        EXPECT_TRUE(ConnectionSetup::FormatMin(min1, min2, formatted));
+        EXPECT_TRUE(IdentificationText::FormatMin(min1, min2, formatted));
         // An area code of 111 encodes as MIN2 0, which the tool shows without one.
         EXPECT_EQ(number == "(111) 234-5678" ? "234-5678" : number, formatted);
     }

@@ -7,14 +7,15 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
+#include <span>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-#include "comm/BaseComm.h"
 #include "comm/PortResolver.h"
+#include "diag/DiagChannel.h"
 #include "diag/DiagRequests.h"
 #include "diag/Exchange.h"
 
@@ -133,10 +134,10 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
 
-    std::unique_ptr<BaseComm> Connect(const std::string& device)
+    std::unique_ptr<DiagChannel> Connect(const std::string& device)
     {
         PortResolver::Instance().Set([device](uint8_t) { return device; });
-        auto channel = std::make_unique<BaseComm>();
+        auto channel = std::make_unique<DiagChannel>();
         channel->CreateResponseEvent(0);
         channel->Configure(1, 115200, 8, 0, 0);
         channel->CreateIoEvents();
@@ -187,7 +188,7 @@ TEST_F(SimProgram, SecondRunContinuesWithTheSettingsOfTheFirstAndTheLogTellsTheS
     {
         SimProcess sim({"--state", state, "--log", log, "--esn", "ABCDEF01"});
         auto channel = Connect(sim.ReadLine());
-        ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvWriteRequest(*channel, 82, image.data()); }, {kWaitMs, 10, 0x27}));
+        ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvWriteRequest(*channel, 82, std::span<const uint8_t>(image).subspan(39, 9)); }, {kWaitMs, 10, 0x27}));
         channel.reset();
         EXPECT_EQ(0, sim.Terminate());
     }
@@ -237,7 +238,7 @@ TEST_F(SimProgram, ManyRequestsLeaveTheResidentSizeFlat)
         for (int i = 0; i < count; ++i) {
             ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::StatusRequest(*channel); }, {kWaitMs, 10, 0x0C}));
             ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::VersionRequest(*channel); }, {kWaitMs, 10, 0x00}));
-            ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvWriteRequest(*channel, 2071, image.data()); }, {kWaitMs, 10, 0x27}));
+            ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvWriteRequest(*channel, 2071, std::span<const uint8_t>(image).subspan(59816, 8)); }, {kWaitMs, 10, 0x27}));
             ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvReadRequest(*channel, 2071); }, {kWaitMs, 10, 0x26}));
         }
     };

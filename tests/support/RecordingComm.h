@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "comm/BaseComm.h"
+#include "diag/DiagChannel.h"
 
 // A channel that records what it would write instead of writing it, so the
 // framing can be checked byte for byte without a device.
-class RecordingComm : public BaseComm {
+class RecordingComm : public DiagChannel {
 public:
     bool Write(const uint8_t* bytes, uint32_t count) override
     {

@@ -1,0 +1,215 @@
+// Encoders on the engine thread; accumulation and decoding on the receive
+// thread.
+#include "diag/DiagChannel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "diag/FrameCodec.h"
+#include "platform/Pacing.h"
+#include "platform/Trace.h"
+
+namespace {
+void TraceReceived(const uint8_t* bytes, size_t count)
+{
+    if (!Trace::Instance().Enabled())
+        return;
+    std::string line = "\nRX : ";
+    char item[8];
+    for (size_t i = 0; i < count; ++i) {
+        std::snprintf(item, sizeof item, "%x ", bytes[i]);
+        line += item;
+    }
+    TRACE("%s", line.c_str());
+}
+} // namespace
+
+DiagChannel::DiagChannel()
+{
+    m_largeFrame.reserve(FrameCodec::kLargeFrameCapacity);
+}
+
+DiagChannel::~DiagChannel()
+{
+    // The receive thread calls OnReceive: it must end while this part of the
+    // channel still exists.
+    Close();
+}
+
+void DiagChannel::SendFrame(const uint8_t* bytes, uint16_t count)
+{
+    std::vector<uint8_t> out;
+    FrameCodec::EncodeFrame(bytes, count, m_leadingFlagMode != 0, m_lead7F != 0, out);
+    Write(out.data(), static_cast<uint32_t>(out.size()));
+}
+
+void DiagChannel::SendLargeFrame(const uint8_t* bytes, uint16_t count)
+{
+    FrameCodec::EncodeLargeFrame(bytes, count, m_largeFrame);
+    WriteLong(m_largeFrame.data(), static_cast<uint32_t>(m_largeFrame.size()));
+}
+
+void DiagChannel::SendRaw(const uint8_t* bytes, uint16_t count, uint8_t escape)
+{
+    std::vector<uint8_t> out;
+    out.reserve(diag::kRawSendLimit);
+    for (uint16_t i = 0; i < count && out.size() < diag::kRawSendLimit; ++i) {
+        uint8_t escaped = bytes[i];
+        if (escape == 1 && FrameCodec::EscapeByte(escaped, bytes[i])) {
+            if (out.size() + 2 > diag::kRawSendLimit)
+                break;
+            out.push_back(FrameCodec::kEscape);
+        }
+        out.push_back(escaped);
+    }
+    Write(out.data(), static_cast<uint32_t>(out.size()));
+}
+
+void DiagChannel::SendBootCommand(int code)
+{
+    switch (code) {
+    case diag::kBootCommand1:
+        SendRaw(diag::kBoot1, sizeof diag::kBoot1, 0);
+        break;
+    case diag::kBootCommand2:
+        SendRaw(diag::kBoot2, sizeof diag::kBoot2, 0);
+        break;
+    case diag::kBootCommand5:
+        SendRaw(diag::kBoot5, sizeof diag::kBoot5, 0);
+        ClearReceiveBuffers();
+        break;
+    default:
+        break; // unknown codes send nothing
+    }
+}
+
+void DiagChannel::ClearReceiveBuffers()
+{
+    std::lock_guard lock(m_receiveMutex);
+    m_frame.fill(0);
+    m_response.fill(0);
+    m_accumulation.fill(0);
+    m_accumulatedLength = 0;
+}
+
+void DiagChannel::OnReceive(const uint8_t* chunk, uint32_t count)
+{
+    if (count == 0)
+        return;
+    Pacing::Instance().Delay(diag::kReceivePauseMs);
+    bool signal = false;
+    {
+        std::lock_guard lock(m_receiveMutex);
+        signal = Collect(chunk, count);
+    }
+    if (signal)
+        SignalResponse();
+}
+
+bool DiagChannel::Collect(const uint8_t* chunk, uint32_t count)
+{
+    if (m_accumulatedLength >= diag::kFrameEndLimit || m_accumulatedLength + count > diag::kReceiveBufferSize) {
+        // Overlong input: drop the chunk and collect afresh.
+        m_accumulation.fill(0);
+        m_accumulatedLength = 0;
+        return false;
+    }
+    std::memcpy(&m_accumulation[m_accumulatedLength], chunk, count);
+    size_t total = m_accumulatedLength + count;
+    bool lastIsFlag = m_accumulation[total - 1] == FrameCodec::kFlag;
+    bool beforeLastIsFlag = total >= 2 && m_accumulation[total - 2] == FrameCodec::kFlag;
+    if (!lastIsFlag && !beforeLastIsFlag) {
+        m_accumulatedLength = static_cast<uint32_t>(total);
+        return false;
+    }
+    if (count == 1)
+        return false; // a chunk of one byte never completes a frame
+
+    m_frame.fill(0);
+    TraceReceived(m_accumulation.data(), total);
+    size_t copied = 0;
+    for (size_t i = 0; i < total; ++i) {
+        uint8_t byte = m_accumulation[i];
+        if (byte == FrameCodec::kFlag || (i == 0 && byte == FrameCodec::kLead))
+            continue;
+        m_frame[copied++] = byte;
+    }
+    m_accumulation.fill(0);
+    m_accumulatedLength = 0;
+    m_receivedLength = static_cast<uint32_t>(copied);
+
+    if (RawReceiveMode())
+        return true; // the frame bytes as they came
+    if (m_leadingFlagMode != 0)
+        DecodeFlagged(m_response.data(), static_cast<int32_t>(m_receivedLength));
+    else
+        DecodePlain(m_response.data(), static_cast<uint16_t>(m_receivedLength));
+    return m_decodeRejected == 0;
+}
+
+// Produces count bytes from the frame buffer, unescaping; positions past the
+// buffer read as zero. Called with the receive lock held.
+void DiagChannel::UnescapeFrame(uint8_t* destination, size_t count) const
+{
+    auto at = [this](size_t i) -> uint8_t { return i < m_frame.size() ? m_frame[i] : 0; };
+    size_t in = 0;
+    for (size_t out = 0; out < count; ++out) {
+        uint8_t byte = at(in++);
+        if (byte == FrameCodec::kEscape)
+            byte = at(in++) ^ FrameCodec::kEscapeXor;
+        destination[out] = byte;
+    }
+}
+
+void DiagChannel::DecodeFlagged(uint8_t* destination, int32_t count)
+{
+    UnescapeFrame(destination, static_cast<size_t>(std::clamp<int32_t>(count, 0, diag::kReceiveBufferSize)));
+    m_decodeRejected = 0;
+}
+
+void DiagChannel::DecodePlain(uint8_t* destination, uint16_t count)
+{
+    if (count < 4) {
+        m_decodeRejected = 1;
+        return;
+    }
+    UnescapeFrame(destination, std::min<size_t>(count, diag::kReceiveBufferSize));
+    m_decodeRejected = 0;
+}
+
+uint32_t DiagChannel::CopyResponse(uint8_t* destination) const
+{
+    std::lock_guard lock(m_receiveMutex);
+    size_t count = std::min<size_t>(m_receivedLength, diag::kResponseCopySize);
+    std::memcpy(destination, m_response.data(), count);
+    return static_cast<uint32_t>(count);
+}
+
+uint32_t DiagChannel::CopyFrame(uint8_t* destination) const
+{
+    std::lock_guard lock(m_receiveMutex);
+    size_t count = std::min<size_t>(m_receivedLength, diag::kResponseCopySize);
+    std::memcpy(destination, m_frame.data(), count);
+    return static_cast<uint32_t>(count);
+}
+
+uint32_t DiagChannel::ReceivedLength() const
+{
+    std::lock_guard lock(m_receiveMutex);
+    return m_receivedLength;
+}
+
+std::string DiagChannel::AccumulatedText() const
+{
+    std::lock_guard lock(m_receiveMutex);
+    const char* text = reinterpret_cast<const char*>(m_accumulation.data());
+    return std::string(text, strnlen(text, m_accumulation.size()));
+}
+
+void DiagChannel::ClearAccumulation()
+{
+    std::lock_guard lock(m_receiveMutex);
+    m_accumulation.fill(0);
+    m_accumulatedLength = 0;
+}

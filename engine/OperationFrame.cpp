@@ -1,0 +1,167 @@
+#include "engine/OperationFrame.h"
+
+#include "diag/DiagRequests.h"
+#include "engine/ConnectionSetup.h"
+#include "engine/OperationContext.h"
+#include "platform/Pacing.h"
+
+namespace {
+OperationContext& Context()
+{
+    return OperationContext::Instance();
+}
+} // namespace
+
+OperationFrame::OperationFrame(const OperationFamily& family, Steps steps) : m_family(family), m_steps(steps) {}
+
+OperationFrame::~OperationFrame()
+{
+    ReleasePort();
+}
+
+void OperationFrame::Status(const std::string& text) const
+{
+    Send(m_family.statusKind, text);
+}
+
+void OperationFrame::Progress(int32_t percent, int32_t param) const
+{
+    Context().SendOperationMessage({m_family.number, param, m_family.progressKind, percent, {}});
+}
+
+void OperationFrame::Send(int32_t kind, const std::string& text) const
+{
+    Context().SendOperationMessage({m_family.number, 0, kind, 0, text});
+}
+
+void OperationFrame::Announce(const char* step) const
+{
+    if (m_steps == Steps::Announced)
+        Status(step);
+}
+
+bool OperationFrame::Open()
+{
+    return AskMsl() && InitComPort() && ConnectAndIdentify();
+}
+
+bool OperationFrame::AskMsl()
+{
+    if (Context().ToolType() == 0 || ConnectionSetup::RequestMsl())
+        return true;
+    Fail();
+    return false;
+}
+
+bool OperationFrame::InitComPort()
+{
+    Announce(engine::kStepInitComPort);
+    m_portTaken = true;
+    if (ConnectionSetup::InitComPort())
+        return true;
+    Fail();
+    return false;
+}
+
+bool OperationFrame::ConnectAndIdentify()
+{
+    Announce(engine::kStepDmMode);
+    m_portTaken = true;
+    if (ConnectionSetup::ConnectAndIdentify())
+        return true;
+    Fail();
+    return false;
+}
+
+bool OperationFrame::Unlock()
+{
+    if (ConnectionSetup::UnlockWithMsl())
+        return true;
+    Fail();
+    return false;
+}
+
+bool OperationFrame::GoOffline(uint32_t pauseAfterFailureMs)
+{
+    Announce(engine::kStepOffline);
+    auto offline = [](DiagChannel& channel) { DiagRequests::ModeControlRequest(channel, diag::kModeOffline); };
+    if (Context().Transact(offline, {diag::kModeTimeoutMs, diag::kShortPauseMs, diag::kCmdModeControl}))
+        return Pause(engine::kAfterOfflineMs);
+    if (!Stopped())
+        FailWithReset(engine::kErrOffline, pauseAfterFailureMs);
+    return false;
+}
+
+bool OperationFrame::ResetHandset(int requests, ResetText text)
+{
+    if (text == ResetText::BeforePause)
+        Announce(engine::kStepResetting);
+    bool done = ConnectionSetup::ResetHandset(requests, [&] {
+        if (text == ResetText::AtFirstRequest)
+            Announce(engine::kStepResetting);
+    });
+    ReleasePort();
+    return done;
+}
+
+void OperationFrame::FailWithReset(const std::string& text, uint32_t pauseAfterMs)
+{
+    ResetHandset(1, ResetText::None);
+    Fail(text);
+    Pause(pauseAfterMs);
+}
+
+void OperationFrame::Fail(const std::string& text)
+{
+    Context().SetErrorText(text);
+    End(OperationMessage::Outcome::Failed, text);
+}
+
+void OperationFrame::Fail()
+{
+    End(OperationMessage::Outcome::Failed, Context().ErrorText());
+}
+
+void OperationFrame::Complete(const std::string& text)
+{
+    End(OperationMessage::Outcome::Succeeded, text);
+}
+
+void OperationFrame::Complete(int32_t kind, const std::string& text)
+{
+    EndOn(kind, OperationMessage::Outcome::Succeeded, text);
+}
+
+void OperationFrame::End(OperationMessage::Outcome outcome, const std::string& text)
+{
+    EndOn(m_family.endKind, outcome, text);
+}
+
+void OperationFrame::EndOn(int32_t kind, OperationMessage::Outcome outcome, const std::string& text)
+{
+    ReleasePort();
+    Context().SendOperationMessage({m_family.number, 0, kind, 0, text, outcome});
+}
+
+bool OperationFrame::Pause(uint32_t ms) const
+{
+    return Pacing::Instance().Sleep(ms);
+}
+
+bool OperationFrame::Stopped()
+{
+    return Pacing::Instance().StopRequested();
+}
+
+// The channel of the last set-up, whichever that was: connection set-up
+// replaces the channel several times.
+void OperationFrame::ReleasePort()
+{
+    if (!m_portTaken || m_portReleased)
+        return;
+    m_portReleased = true;
+    if (DiagChannel* channel = Context().Channel()) {
+        channel->Close();
+        channel->ClearAccumulation();
+    }
+}

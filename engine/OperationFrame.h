@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/OperationFamily.h"
+#include "engine/OperationSink.h"
+
+// What every engine operation that talks to the handset runs inside: its
+// reports on its message family, the opening steps (MSL question, channel,
+// identification), the offline step, the reset step, the end report, and
+// the release of the port.
+//
+// A step that fails sends the end report (with the operation error text)
+// and returns false; the operation then just returns. The port is released
+// exactly once: before the end report, so that the front end that handles
+// it finds the port free, or else when the frame goes out of scope, however
+// the operation left it (a stop, an early return, an exception). Once a stop
+// was requested, every pause ends at once and no report goes out.
+class OperationFrame {
+public:
+    // Whether the frame's steps name themselves in status texts.
+    enum class Steps { Announced, Quiet };
+    // Where the reset step names itself: before its first pause, just before
+    // its first request, or not at all.
+    enum class ResetText { None, BeforePause, AtFirstRequest };
+
+    explicit OperationFrame(const OperationFamily& family, Steps steps = Steps::Announced);
+    ~OperationFrame();
+    OperationFrame(const OperationFrame&) = delete;
+    OperationFrame& operator=(const OperationFrame&) = delete;
+
+    void Status(const std::string& text) const;
+    void Progress(int32_t percent, int32_t param = 0) const;
+    // A report of a kind of the family's own (the phone information result).
+    void Send(int32_t kind, const std::string& text = {}) const;
+
+    // The usual opening: AskMsl, InitComPort, ConnectAndIdentify.
+    bool Open();
+    // RequestMsl when the tool type is nonzero.
+    bool AskMsl();
+    bool InitComPort();
+    bool ConnectAndIdentify();
+    bool Unlock();
+    // Up to 3 tries of the offline request; then the 3000 ms the handset
+    // needs. When none is answered: one reset, the port released,
+    // "Error in changing mode to OFFLINE", and pauseAfterFailureMs after the
+    // end report.
+    bool GoOffline(uint32_t pauseAfterFailureMs);
+    // The end of the conversation: `requests` reset requests after a
+    // 1000 ms pause, 1000 ms apart, then the port released.
+    bool ResetHandset(int requests, ResetText text);
+    // Ends the operation with one reset request: the error text, the end
+    // report, then pauseAfterMs.
+    void FailWithReset(const std::string& text, uint32_t pauseAfterMs);
+
+    // The end report with this error text, or with the operation error
+    // text as it stands.
+    void Fail(const std::string& text);
+    void Fail();
+    // The end report of a success, on the family's end kind or on another of
+    // its end kinds (the settings read's own).
+    void Complete(const std::string& text);
+    void Complete(int32_t kind, const std::string& text);
+    // The end report on the family's end kind, as given.
+    void End(OperationMessage::Outcome outcome, const std::string& text);
+
+    bool Pause(uint32_t ms) const;
+    static bool Stopped();
+
+private:
+    void Announce(const char* step) const;
+    void EndOn(int32_t kind, OperationMessage::Outcome outcome, const std::string& text);
+    void ReleasePort();
+
+    OperationFamily m_family;
+    Steps m_steps;
+    bool m_portTaken = false;
+    bool m_portReleased = false;
+};
