@@ -1,0 +1,117 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ScriptedHandset.h"
+#include "engine/OperationContext.h"
+#include "engine/OperationRecorder.h"
+#include "engine/Prompts.h"
+#include "nv/NvDoc.h"
+#include "platform/Pacing.h"
+
+// Answers the MSL question with a code, or cancels it.
+class AnsweringPrompts : public Prompts {
+public:
+    std::string code = "246810";
+    bool cancel = false;
+    bool AskMslCode(std::string& out) override
+    {
+        out = code;
+        return !cancel;
+    }
+    bool AskFontStartAddress(uint32_t&) override { return false; }
+    Answer ShowMessage(const std::string&, const std::string&, Style, Icon) override { return Answer::Ok; }
+};
+
+// The engine in this thread against a scripted handset. Everything that
+// happens goes to the handset's timeline in order: the line ("open",
+// "Status", "close"), the pauses and waits ("sleep 200", "wait 1500") and
+// the reports ("status Init ComPort", "end Error in ...", "progress 40").
+// The recorder lets an operation run on past its end report, so that what
+// follows it shows too.
+class EngineTest : public ::testing::Test {
+protected:
+    using Bytes = ScriptedHandset::Bytes;
+
+    ScriptedHandset handset;
+    NvDoc doc;
+    AnsweringPrompts prompts;
+    OperationRecorder recorder{OperationRecorder::OnEnd::Continue,
+                               [this](const OperationMessage& message, OperationFamily::Role role) { NoteReport(message, role); }};
+
+    void SetUp() override
+    {
+        auto& context = OperationContext::Instance();
+        Pacing::Instance().ClearStop();
+        Pacing::Instance().SetObserver([this](Pacing::Pause pause, uint32_t ms) { NotePause(pause, ms); });
+        context.SetChannelFactory(handset.Factory());
+        context.SetNvDocument(&doc);
+        context.SetPrompts(&prompts);
+        context.SetTarget(&recorder);
+        context.SetSelectedPort(7);
+        context.SetToolType(0);
+        context.SetErrorText("");
+    }
+
+    void TearDown() override
+    {
+        auto& context = OperationContext::Instance();
+        Pacing::Instance().SetObserver(nullptr);
+        context.SetTarget(nullptr);
+        context.SetChannelFactory(nullptr);
+        context.SetPrompts(nullptr);
+        context.SetNvDocument(nullptr);
+        context.SetToolType(0);
+        Pacing::Instance().ClearStop();
+    }
+
+    // A stop request as the nth pause or wait of this length begins.
+    void StopAt(const std::string& pause, int occurrence = 1)
+    {
+        m_stopAt = pause;
+        m_stopOccurrence = occurrence;
+    }
+
+    // The position in the timeline of the pause that the stop came in.
+    size_t StopPosition() const { return m_stopPosition; }
+
+    // The timeline from the given position on.
+    std::vector<std::string> TimelineFrom(size_t position) const
+    {
+        auto all = handset.Timeline();
+        return std::vector<std::string>(all.begin() + std::min(position, all.size()), all.end());
+    }
+    size_t TimelineSize() const { return handset.Timeline().size(); }
+
+    static std::string ErrorText() { return OperationContext::Instance().ErrorText(); }
+
+private:
+    void NotePause(Pacing::Pause pause, uint32_t ms)
+    {
+        std::string text = (pause == Pacing::Pause::Sleep ? "sleep " : "wait ") + std::to_string(ms);
+        handset.Note(ScriptedHandset::Event::Pause, text);
+        if (text == m_stopAt && --m_stopOccurrence == 0) {
+            m_stopPosition = TimelineSize() - 1; // the pause just noted
+            Pacing::Instance().RequestStop();
+        }
+    }
+
+    void NoteReport(const OperationMessage& message, OperationFamily::Role role)
+    {
+        std::string text;
+        switch (role) {
+        case OperationFamily::Role::Status: text = "status " + message.text; break;
+        case OperationFamily::Role::End: text = "end " + message.text; break;
+        case OperationFamily::Role::Progress: text = "progress " + std::to_string(message.value); break;
+        case OperationFamily::Role::Other: text = "kind " + std::to_string(message.kind); break;
+        }
+        handset.Note(ScriptedHandset::Event::Report, text);
+    }
+
+    std::string m_stopAt;
+    int m_stopOccurrence = 0;
+    size_t m_stopPosition = static_cast<size_t>(-1);
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/OperationContext.h"
+
+// A handset on a script, for engine tests without a device or a child
+// process. The channels it makes (through the operation context's channel
+// factory) answer each request at once: with what the test queued for that
+// request — other bytes, or silence — or else with the handset's usual
+// answer. Their opens, requests and closes go to one timeline, together with
+// what the test notes there (the engine's pauses, the reports).
+class ScriptedHandset {
+public:
+    using Bytes = std::vector<uint8_t>;
+    enum class Event { Line, Pause, Report };
+
+    // The one request that is not a frame: "AT$QCDMG".
+    static constexpr int kDmSwitch = 0x100;
+    static const Bytes kSilence;
+
+    ScriptedHandset();
+
+    // The answers to the next requests of this kind (a command byte, or
+    // kDmSwitch), one each, in order; then the usual answer again.
+    void Queue(int request, std::vector<Bytes> answers);
+    void SetUsualAnswer(int request, Bytes answer);
+    void RefuseOpens() { m_refuseOpens = true; }
+    OperationContext::ChannelFactory Factory();
+
+    void Note(Event event, const std::string& text);
+    std::vector<std::string> Timeline() const;
+    // The line alone: opens, requests, disconnects and closes.
+    std::vector<std::string> Line() const;
+    // How often Close was called on each channel made, in the order made.
+    std::vector<int> ClosesPerChannel() const;
+
+    // For its channels.
+    int ChannelMade();
+    bool Opened();
+    void Closed(int channel);
+    // The bytes the handset sends back for what was written (empty: none).
+    Bytes Answer(const Bytes& written);
+
+    // Answers as the handset builds them (the bytes before framing).
+    static Bytes StatusAnswer(uint32_t esn, uint32_t min1, uint16_t min2);
+    static Bytes VersionAnswer(const std::string& compileDate, const std::string& version, uint8_t modelCode);
+    static Bytes NvReadAnswer(uint16_t item, const std::string& data);
+
+private:
+    Bytes AnswerTo(int request);
+
+    mutable std::mutex m_mutex;
+    std::map<int, std::deque<Bytes>> m_queued;
+    std::map<int, Bytes> m_usual;
+    bool m_refuseOpens = false;
+    std::vector<std::pair<Event, std::string>> m_timeline;
+    std::vector<int> m_closes;
+};
