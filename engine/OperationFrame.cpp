@@ -47,35 +47,31 @@ bool OperationFrame::Open()
 
 bool OperationFrame::AskMsl()
 {
-    if (Context().ToolType() == 0 || ConnectionSetup::RequestMsl())
-        return true;
-    Fail();
-    return false;
+    return Context().ToolType() == 0 || Step(nullptr, &ConnectionSetup::RequestMsl);
 }
 
 bool OperationFrame::InitComPort()
 {
-    Announce(engine::kStepInitComPort);
     m_portTaken = true;
-    if (ConnectionSetup::InitComPort())
-        return true;
-    Fail();
-    return false;
+    return Step(engine::kStepInitComPort, &ConnectionSetup::InitComPort);
 }
 
 bool OperationFrame::ConnectAndIdentify()
 {
-    Announce(engine::kStepDmMode);
     m_portTaken = true;
-    if (ConnectionSetup::ConnectAndIdentify())
-        return true;
-    Fail();
-    return false;
+    return Step(engine::kStepDmMode, &ConnectionSetup::ConnectAndIdentify);
 }
 
 bool OperationFrame::Unlock()
 {
-    if (ConnectionSetup::UnlockWithMsl())
+    return Step(nullptr, &ConnectionSetup::UnlockWithMsl);
+}
+
+bool OperationFrame::Step(const char* name, bool (*step)())
+{
+    if (name)
+        Announce(name);
+    if (step())
         return true;
     Fail();
     return false;

@@ -70,6 +70,9 @@ public:
 
 private:
     void Announce(const char* step) const;
+    // Runs a step of connection set-up, named as a status text when a name
+    // is given; its failure ends the operation.
+    bool Step(const char* name, bool (*step)());
     void EndOn(int32_t kind, OperationMessage::Outcome outcome, const std::string& text);
     void ReleasePort();
 

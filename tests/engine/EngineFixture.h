@@ -12,6 +12,9 @@
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
+// Answers queued per request (a command byte or ScriptedHandset::kDmSwitch).
+using Script = std::vector<std::pair<int, std::vector<ScriptedHandset::Bytes>>>;
+
 // Answers the MSL question with a code, or cancels it.
 class AnsweringPrompts : public Prompts {
 public:
@@ -66,6 +69,14 @@ protected:
         context.SetNvDocument(nullptr);
         context.SetToolType(0);
         Pacing::Instance().ClearStop();
+    }
+
+    // A handset that answers as scripted, for a tool of this type.
+    void Prepare(int toolType, const Script& script)
+    {
+        OperationContext::Instance().SetToolType(static_cast<uint8_t>(toolType));
+        for (const auto& [request, answers] : script)
+            handset.Queue(request, answers);
     }
 
     // A stop request as the nth pause or wait of this length begins.

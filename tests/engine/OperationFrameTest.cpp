@@ -8,7 +8,6 @@
 
 namespace {
 using Bytes = ScriptedHandset::Bytes;
-using Script = std::vector<std::pair<int, std::vector<Bytes>>>;
 const Bytes kSilent = ScriptedHandset::kSilence;
 const std::vector<Bytes> kThreeSilences = {kSilent, kSilent, kSilent};
 
@@ -72,12 +71,10 @@ TEST_P(OperationFrameRelease, ThePortIsReleasedOnceAndBeforeTheEndReport)
 {
     const FrameCase& c = GetParam();
     SCOPED_TRACE(c.name);
-    OperationContext::Instance().SetToolType(static_cast<uint8_t>(c.toolType));
+    Prepare(c.toolType, c.script);
     prompts.cancel = c.cancelMsl;
     if (c.refuseOpens)
         handset.RefuseOpens();
-    for (const auto& [request, answers] : c.script)
-        handset.Queue(request, answers);
     if (!c.stopAt.empty())
         StopAt(c.stopAt, c.occurrence);
 

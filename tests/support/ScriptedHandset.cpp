@@ -5,23 +5,16 @@
 
 #include "ScriptedChannel.h"
 #include "diag/FrameCodec.h"
+#include "sim/SimConstants.h"
 
-// The handset's side keeps its own numbers, as a real handset would.
+// The handset's side of the numbers is the simulator's.
 namespace {
-constexpr uint8_t kVersion = 0x00;
-constexpr uint8_t kStatus = 0x0C;
-constexpr uint8_t kNvRead = 0x26;
-constexpr uint8_t kNvWrite = 0x27;
-constexpr uint8_t kModeControl = 0x29;
-constexpr uint8_t kSpc = 0x41;
-constexpr uint8_t kDmMode = 0x44;
-constexpr uint8_t kPassword = 0x46;
-constexpr uint16_t kHardwareVersionItem = 2045;
 constexpr char kDmSwitchText[] = "AT$QCDMG\r\n";
+constexpr char kVersionText[] = "AB12.5";
+constexpr char kHardwareVersion[] = "HW00.01";
 
-// An ESN and the MIN of "(212) 555-0147": each digit is stored as the
-// digit minus one (0 as 9), the thousands digit 0 as 10.
-constexpr uint32_t kEsn = 0x8D2A41F3;
+// The MIN of "(212) 555-0147": each digit is stored as the digit minus one
+// (0 as 9), the thousands digit 0 as 10.
 constexpr uint32_t kMin1 = 444u << 14 | 10u << 10 | 36u;
 constexpr uint16_t kMin2 = 101;
 
@@ -54,14 +47,14 @@ std::string RequestName(const Bytes& body)
 {
     char name[32];
     switch (body[0]) {
-    case kVersion: return "Version";
-    case kStatus: return "Status";
-    case kDmMode: return "DmMode";
-    case kPassword: return "Password";
-    case kSpc: return "Spc " + std::string(body.begin() + 1, body.end());
-    case kNvRead: std::snprintf(name, sizeof name, "NvRead %u", Word(body, 1)); return name;
-    case kNvWrite: std::snprintf(name, sizeof name, "NvWrite %u", Word(body, 1)); return name;
-    case kModeControl: std::snprintf(name, sizeof name, "ModeControl %u", Word(body, 1)); return name;
+    case sim::kCmdVersion: return "Version";
+    case sim::kCmdStatus: return "Status";
+    case sim::kCmdDmMode: return "DmMode";
+    case sim::kCmdPassword: return "Password";
+    case sim::kCmdSpc: return "Spc " + std::string(body.begin() + 1, body.end());
+    case sim::kCmdNvRead: std::snprintf(name, sizeof name, "NvRead %u", Word(body, 1)); return name;
+    case sim::kCmdNvWrite: std::snprintf(name, sizeof name, "NvWrite %u", Word(body, 1)); return name;
+    case sim::kCmdModeControl: std::snprintf(name, sizeof name, "ModeControl %u", Word(body, 1)); return name;
     default: std::snprintf(name, sizeof name, "Request %02X", body[0]); return name;
     }
 }
@@ -72,42 +65,42 @@ const ScriptedHandset::Bytes ScriptedHandset::kSilence;
 ScriptedHandset::ScriptedHandset()
 {
     m_usual[kDmSwitch] = {'\r', '\n', 'O', 'K', '\r', '\n'};
-    m_usual[kStatus] = StatusAnswer(kEsn, kMin1, kMin2);
-    m_usual[kVersion] = VersionAnswer("Jun 20 2006", "AB12.5", 0x93);
-    m_usual[kNvRead] = NvReadAnswer(kHardwareVersionItem, "HW00.01");
-    m_usual[kModeControl] = {kModeControl, 1, 0};
-    m_usual[kSpc] = {kSpc, 1};
-    m_usual[kPassword] = {kPassword, 1};
-    m_usual[kDmMode] = {kDmMode, 0};
+    m_usual[sim::kCmdStatus] = StatusAnswer(sim::kDefaultEsn, kMin1, kMin2);
+    m_usual[sim::kCmdVersion] = VersionAnswer(sim::kDefaultCompileDate, kVersionText, sim::kModelCode);
+    m_usual[sim::kCmdNvRead] = NvReadAnswer(sim::kItemHardwareVersion, kHardwareVersion);
+    m_usual[sim::kCmdModeControl] = {sim::kCmdModeControl, sim::kModeOffline, 0};
+    m_usual[sim::kCmdSpc] = {sim::kCmdSpc, 1};
+    m_usual[sim::kCmdPassword] = {sim::kCmdPassword, 1};
+    m_usual[sim::kCmdDmMode] = {sim::kCmdDmMode, 0};
 }
 
 ScriptedHandset::Bytes ScriptedHandset::StatusAnswer(uint32_t esn, uint32_t min1, uint16_t min2)
 {
-    Bytes answer(32, 0);
-    answer[0] = kStatus;
-    Put(answer, 4, esn, 4);
-    Put(answer, 14, min1, 4);
-    Put(answer, 20, min2, 2);
+    Bytes answer(sim::kStatusAnswerSize, 0);
+    answer[0] = sim::kCmdStatus;
+    Put(answer, sim::kStatusEsnOffset, esn, 4);
+    Put(answer, sim::kStatusMin1Offset, min1, 4);
+    Put(answer, sim::kStatusMin2Offset, min2, 2);
     return answer;
 }
 
 ScriptedHandset::Bytes ScriptedHandset::VersionAnswer(const std::string& compileDate, const std::string& version, uint8_t modelCode)
 {
-    Bytes answer(64, 0);
-    answer[0] = kVersion;
-    std::memcpy(&answer[1], compileDate.data(), std::min<size_t>(compileDate.size(), 11));
-    std::memcpy(&answer[31], version.data(), std::min<size_t>(version.size(), 16));
-    answer[48] = 7;
-    answer[49] = modelCode;
+    Bytes answer(sim::kVersionAnswerSize, 0);
+    answer[0] = sim::kCmdVersion;
+    std::memcpy(&answer[sim::kVersionDateOffset], compileDate.data(), std::min(compileDate.size(), sim::kVersionDateSize));
+    std::memcpy(&answer[sim::kVersionTextOffset], version.data(), std::min(version.size(), sim::kVersionTextMax));
+    answer[sim::kVersionCaiOffset] = sim::kDefaultCaiRevision;
+    answer[sim::kVersionModelOffset] = modelCode;
     return answer;
 }
 
 ScriptedHandset::Bytes ScriptedHandset::NvReadAnswer(uint16_t item, const std::string& data)
 {
-    Bytes answer(133, 0);
-    answer[0] = kNvRead;
+    Bytes answer(sim::kNvRequestSize, 0);
+    answer[0] = sim::kCmdNvRead;
     Put(answer, 1, item, 2);
-    std::memcpy(&answer[3], data.data(), std::min<size_t>(data.size(), 128));
+    std::memcpy(&answer[sim::kNvDataOffset], data.data(), std::min(data.size(), sim::kNvDataSize));
     return answer;
 }
 
@@ -201,7 +194,7 @@ ScriptedHandset::Bytes ScriptedHandset::Answer(const Bytes& written)
         return {};
     Note(Event::Line, RequestName(body));
     // The handset restarts on a reset request and answers nothing.
-    if (body[0] == kModeControl && Word(body, 1) != 1)
+    if (body[0] == sim::kCmdModeControl && Word(body, 1) != sim::kModeOffline)
         return {};
     Bytes answer = AnswerTo(body[0]);
     if (answer.empty())

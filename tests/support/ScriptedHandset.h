@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/OperationContext.h"
+#include "sim/SimConstants.h"
 
 // A handset on a script, for engine tests without a device or a child
 // process. The channels it makes (through the operation context's channel
@@ -21,7 +22,7 @@ public:
     enum class Event { Line, Pause, Report };
 
     // The one request that is not a frame: "AT$QCDMG".
-    static constexpr int kDmSwitch = 0x100;
+    static constexpr int kDmSwitch = sim::kPseudoAt;
     static const Bytes kSilence;
 
     ScriptedHandset();
