@@ -74,32 +74,33 @@ bool BaseComm::Open()
     char comName[16];
     std::snprintf(comName, sizeof comName, "COM%d", m_port);
     TRACE("\nOpening %s\n", target.empty() ? comName : target.c_str());
-    if (target.empty()) {
-        m_openError = std::string(comName) + " is not assigned to a device";
-        return false;
-    }
-    if (m_wakeFd < 0) {
-        m_openError = "no I/O events for " + target;
-        return false;
-    }
+    if (target.empty())
+        return FailOpen(std::string(comName) + " is not assigned to a device", ENXIO);
+    if (m_wakeFd < 0)
+        return FailOpen("no I/O events for " + target, 0);
     bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target) : m_device.OpenSerial(target);
-    if (!opened) {
-        m_openError = m_device.LastError();
-        return false;
-    }
+    if (!opened)
+        return FailOpen(m_device.LastError(), m_device.LastErrorNumber());
     m_device.Purge();
     if (!ApplyLineSettings()) {
-        m_openError = target + ": line settings refused";
         m_connected = 0;
         m_device.Close();
-        return false;
+        return FailOpen(target + ": line settings refused", 0);
     }
     m_openError.clear();
+    m_openErrorNumber = 0;
     m_lineLost = false;
     DrainWake(m_wakeFd);
     m_connected = 1;
     m_receiveThread = std::thread(&BaseComm::ReceiveLoop, this);
     return true;
+}
+
+bool BaseComm::FailOpen(const std::string& reason, int errorNumber)
+{
+    m_openError = reason;
+    m_openErrorNumber = errorNumber;
+    return false;
 }
 
 bool BaseComm::ApplyLineSettings()

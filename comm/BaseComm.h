@@ -59,8 +59,10 @@ public:
     uint8_t PortNumber() const { return m_port; }
     uint32_t BaudRate() const { return m_baud; }
     uint32_t ReceiveBaud() const { return m_receiveBaud; }
-    // Why the last Open failed, for the user.
+    // Why the last Open failed, for the user, and the system's error number
+    // behind it (ENXIO for a COM number that names no device, 0 when none).
     const std::string& OpenError() const { return m_openError; }
+    int OpenErrorNumber() const { return m_openErrorNumber; }
 
     // Receive-side state, read from the engine thread under the channel's lock.
     uint32_t ReceivedLength() const;
@@ -75,6 +77,7 @@ private:
     bool WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace);
     void TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, bool masked);
     bool Reopen(uint8_t port, uint32_t baud, uint32_t pauseMs);
+    bool FailOpen(const std::string& reason, int errorNumber);
     void UnescapeFrame(uint8_t* destination, size_t count) const;
 
     std::shared_ptr<ManualEvent> m_responseEvent;
@@ -101,6 +104,7 @@ private:
     std::atomic<int> m_lead7F{1};
     std::string m_responseEventName;
     std::string m_openError;
+    int m_openErrorNumber = 0;
     std::vector<uint8_t> m_largeFrame;
     bool m_maskNextTrace = false;
     std::thread m_receiveThread;
