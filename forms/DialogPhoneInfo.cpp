@@ -306,8 +306,7 @@ void CDialogPhoneInfo::ShowReadAsCurrent()
 {
     m_lastRead = QTime::currentTime();
     m_showsEarlierRead = false;
-    const QString time = m_lastRead.toString(QLatin1String(pi::kReadTimeFormat));
-    m_ui->labelReadTime->setText(QString(pi::kReadAtFormat).arg(time));
+    m_ui->labelReadTime->setText(QString(pi::kReadAtFormat).arg(LastReadClock()));
     SetValueColor(ColorRefFromColor(Grid().palette().color(QPalette::Text)));
     SendHostLine(PluginAbi::kPhoneLine, pi::kEsnPrefix + m_shownEsn);
 }
@@ -319,10 +318,15 @@ void CDialogPhoneInfo::ShowReadAsEarlier()
     if (m_lastRead.isNull() || m_showsEarlierRead)
         return;
     m_showsEarlierRead = true;
-    const QString time = m_lastRead.toString(QLatin1String(pi::kReadTimeFormat));
+    const QString time = LastReadClock();
     m_ui->labelReadTime->setText(QString(pi::kLastReadFormat).arg(time));
     SetValueColor(pi::kEarlierReadTextColor);
     SendHostLine(PluginAbi::kPhoneLine, QString(pi::kEsnLastReadFormat).arg(pi::kEsnPrefix + m_shownEsn, time));
+}
+
+QString CDialogPhoneInfo::LastReadClock() const
+{
+    return m_lastRead.toString(QLatin1String(pi::kReadTimeFormat));
 }
 
 void CDialogPhoneInfo::SetValueColor(uint32_t colorRef)

@@ -66,6 +66,7 @@ private:
     void FillGrid();
     void ShowReadAsCurrent();
     void ShowReadAsEarlier();
+    QString LastReadClock() const;
     void SetValueColor(uint32_t colorRef);
     static void SendPortLine(uint8_t port);
 
