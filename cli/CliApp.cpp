@@ -11,6 +11,7 @@
 
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
+#include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
@@ -154,12 +155,10 @@ bool CliApp::SelectPort()
 void CliApp::PrintOpenFailure() const
 {
     DiagChannel* channel = OperationContext::Instance().Channel();
-    if (!channel || channel->OpenError().empty())
+    if (!channel)
         return;
-    std::cerr << "  " << channel->OpenError() << std::endl;
-    std::cerr << "  If the port is busy, close the other program using it (ModemManager probes handsets: install the\n"
-                 "  udev rule from the README). If access is denied, install the udev rule or join the dialout group."
-              << std::endl;
+    for (const std::string& line : OpenFailureReason::Lines(*channel))
+        std::cerr << "  " << line << std::endl;
 }
 
 int CliApp::RunOperation(const std::function<void()>& body)

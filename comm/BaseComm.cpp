@@ -69,32 +69,33 @@ bool BaseComm::Open()
     std::string target = PortResolver::Instance().Resolve(m_port);
     std::string comName = PortResolver::ComName(m_port);
     TRACE("\nOpening %s\n", target.empty() ? comName.c_str() : target.c_str());
-    if (target.empty()) {
-        m_openError = comName + " is not assigned to a device";
-        return false;
-    }
-    if (m_wakeFd < 0) {
-        m_openError = "no I/O events for " + target;
-        return false;
-    }
+    if (target.empty())
+        return FailOpen(comName + " is not assigned to a device", ENXIO);
+    if (m_wakeFd < 0)
+        return FailOpen("no I/O events for " + target, 0);
     bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target) : m_device.OpenSerial(target);
-    if (!opened) {
-        m_openError = m_device.LastError();
-        return false;
-    }
+    if (!opened)
+        return FailOpen(m_device.LastError(), m_device.LastErrorNumber());
     m_device.Purge();
     if (!ApplyLineSettings()) {
-        m_openError = target + ": line settings refused";
         m_connected = 0;
         m_device.Close();
-        return false;
+        return FailOpen(target + ": line settings refused", 0);
     }
     m_openError.clear();
+    m_openErrorNumber = 0;
     m_lineLost = false;
     DrainWake(m_wakeFd);
     m_connected = 1;
     m_receiveThread = std::thread(&BaseComm::ReceiveLoop, this);
     return true;
+}
+
+bool BaseComm::FailOpen(const std::string& reason, int errorNumber)
+{
+    m_openError = reason;
+    m_openErrorNumber = errorNumber;
+    return false;
 }
 
 bool BaseComm::ApplyLineSettings()

@@ -48,8 +48,10 @@ public:
     uint8_t PortNumber() const { return m_port; }
     uint32_t BaudRate() const { return m_baud; }
     uint32_t ReceiveBaud() const { return m_receiveBaud; }
-    // Why the last Open failed, for the user.
+    // Why the last Open failed, for the user, and the system's error number
+    // behind it (ENXIO for a COM number that names no device, 0 when none).
     const std::string& OpenError() const { return m_openError; }
+    int OpenErrorNumber() const { return m_openErrorNumber; }
 
 protected:
     // Tells the waiting engine thread that a response is ready.
@@ -60,6 +62,7 @@ private:
     bool WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace);
     void TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, bool masked);
     bool Reopen(uint8_t port, uint32_t baud, uint32_t pauseMs);
+    bool FailOpen(const std::string& reason, int errorNumber);
 
     std::shared_ptr<ManualEvent> m_responseEvent;
     SerialDevice m_device;
@@ -75,6 +78,7 @@ private:
     int m_wakeFd = -1; // the I/O event: wakes the receive thread on Disconnect
     std::string m_responseEventName;
     std::string m_openError;
+    int m_openErrorNumber = 0;
     bool m_maskNextTrace = false;
     std::thread m_receiveThread;
 };

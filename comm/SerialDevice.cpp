@@ -54,7 +54,8 @@ SerialDevice::~SerialDevice()
 
 bool SerialDevice::FailWith(const std::string& what)
 {
-    m_lastError = what + ": " + std::strerror(errno);
+    m_lastErrorNumber = errno;
+    m_lastError = what + ": " + std::strerror(m_lastErrorNumber);
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;

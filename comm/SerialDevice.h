@@ -22,6 +22,8 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     int Descriptor() const { return m_fd; }
     const std::string& LastError() const { return m_lastError; }
+    // The system's error number behind LastError.
+    int LastErrorNumber() const { return m_lastErrorNumber; }
 
     bool ApplyLineSettings(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits);
     void ClearDtr();
@@ -39,4 +41,5 @@ private:
     int m_fd = -1;
     bool m_isSocket = false;
     std::string m_lastError;
+    int m_lastErrorNumber = 0;
 };

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <chrono>
 
+#include "comm/BaseComm.h"
+#include "comm/OpenFailureReason.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/PhoneInfoRead.h"
@@ -15,7 +17,9 @@
 #include "plugin/PortStore.h"
 #include "plugin/SerialDeviceListing.h"
 #include "ui_DialogPhoneInfo.h"
+#include "widgets/ColorRef.h"
 #include "widgets/Print.h"
+#include "widgets/WidgetConstants.h"
 
 namespace pi = PhoneInfoConstants;
 
@@ -35,6 +39,21 @@ std::string DocumentText(int which)
     NvDoc* doc = Context().NvDocument();
     return doc ? doc->GetText(which) : std::string();
 }
+
+std::chrono::milliseconds SearchPeriod()
+{
+    auto period = std::chrono::duration_cast<std::chrono::milliseconds>(Pacing::Instance().Scaled(pi::kPortSearchPeriodMs));
+    return std::max<std::chrono::milliseconds>(period, std::chrono::milliseconds(1));
+}
+
+// Why the channel could not be opened, when that is what failed.
+QString FailureDetail(const QString& error)
+{
+    BaseComm* channel = Context().Channel();
+    if (error != engine::kErrCannotOpen || !channel)
+        return {};
+    return QString::fromStdString(OpenFailureReason::Text(*channel));
+}
 } // namespace
 
 CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
@@ -46,6 +65,11 @@ CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
     connect(m_ui->buttonRead, &CCommandButton::Click, this, &CDialogPhoneInfo::OnButtonClick);
     m_portSearch.setSingleShot(true);
     connect(&m_portSearch, &QTimer::timeout, this, &CDialogPhoneInfo::OnPortSearchTick);
+    connect(&m_presenceWatch, &QTimer::timeout, this, &CDialogPhoneInfo::WatchHandset);
+    // The animation comes and goes; its place stays, so the grid stays put.
+    QSizePolicy keepPlace = m_ui->animationBusy->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    m_ui->animationBusy->setSizePolicy(keepPlace);
     PortStore::LoadPortNumber();
 }
 
@@ -113,6 +137,14 @@ void CDialogPhoneInfo::LayOutGrid()
         grid.SetActiveRow(i + 1);
         grid.SetCellText(pi::kRowLabels[i]);
     }
+    // What the handset said is shown and printed, never typed over.
+    for (int column = 1; column <= pi::kColumns; ++column) {
+        grid.SetActiveColumn(column);
+        for (int row = 1; row <= pi::kRows; ++row) {
+            grid.SetActiveRow(row);
+            grid.SetCellType(WidgetConstants::kCellTypeReadOnly);
+        }
+    }
 }
 
 void CDialogPhoneInfo::SendPortLine(uint8_t port)
@@ -126,8 +158,7 @@ void CDialogPhoneInfo::SearchPort()
     if (Context().SelectedPort() == 0 && found == 0)
         RunPortSettingDialog();
     if (found != 0) {
-        Context().SetSelectedPort(found);
-        SendPortLine(found);
+        OnHandsetFound(found);
         return;
     }
     SendHostLine(PluginAbi::kPortLine, pi::kDisconnected);
@@ -136,8 +167,7 @@ void CDialogPhoneInfo::SearchPort()
 
 void CDialogPhoneInfo::StartPortSearch()
 {
-    auto period = std::chrono::duration_cast<std::chrono::milliseconds>(Pacing::Instance().Scaled(pi::kPortSearchPeriodMs));
-    m_portSearch.start(std::max<std::chrono::milliseconds>(period, std::chrono::milliseconds(1)));
+    m_portSearch.start(SearchPeriod());
 }
 
 void CDialogPhoneInfo::OnPortSearchTick()
@@ -145,10 +175,42 @@ void CDialogPhoneInfo::OnPortSearchTick()
     m_portSearch.stop();
     TRACE("\n Port Searching");
     if (uint8_t found = SerialDeviceListing::FindHandsetPort()) {
-        Context().SetSelectedPort(found);
-        SendPortLine(found);
+        OnHandsetFound(found);
         return;
     }
+    StartPortSearch();
+}
+
+// The search ends once the handset is listed; from then on the view watches
+// the listing at the same pace, so that "Connected" goes when the handset does.
+void CDialogPhoneInfo::OnHandsetFound(uint8_t port)
+{
+    m_listedPort = port;
+    Context().SetSelectedPort(port);
+    SendPortLine(port);
+    m_presenceWatch.start(SearchPeriod());
+}
+
+void CDialogPhoneInfo::WatchHandset()
+{
+    const uint8_t listed = SerialDeviceListing::FindHandsetPort();
+    if (listed == m_listedPort)
+        return;
+    if (listed == 0) {
+        OnHandsetGone();
+        return;
+    }
+    // Another handset, listed under another name.
+    ShowReadAsEarlier();
+    OnHandsetFound(listed);
+}
+
+void CDialogPhoneInfo::OnHandsetGone()
+{
+    m_presenceWatch.stop();
+    m_listedPort = 0;
+    ShowReadAsEarlier();
+    SendHostLine(PluginAbi::kPortLine, pi::kDisconnected);
     StartPortSearch();
 }
 
@@ -156,10 +218,14 @@ void CDialogPhoneInfo::OnButtonClick()
 {
     QString caption = ButtonCaption();
     Context().SetOperationState(OperationContext::kPhoneInfo);
-    if (caption == pi::kReadCaption)
+    if (caption == pi::kReadCaption) {
+        // Until this read succeeds, what is shown is the last one's.
+        ShowReadAsEarlier();
         StartRead();
-    else if (AskStop())
+    } else if (AskStop()) {
         StopWorker();
+        SendHostLine(PluginAbi::kStatusLine, pi::kStoppedStatus);
+    }
 }
 
 void CDialogPhoneInfo::StartRead()
@@ -191,12 +257,11 @@ void CDialogPhoneInfo::OnOperationMessage(const OperationMessage& message)
     switch (message.kind) {
     case engine::kPhoneInfoResult:
         FillGrid();
-        SendHostLine(PluginAbi::kPhoneLine, QString(pi::kEsnPrefix) + QString::fromStdString(DocumentText(NvDoc::kEsn)));
+        m_shownEsn = QString::fromStdString(DocumentText(NvDoc::kEsn));
+        ShowReadAsCurrent();
         break;
     case engine::kPhoneInfoFinished:
-        StopWorker();
-        if (!message.text.empty())
-            ShowMessage(QString::fromStdString(message.text));
+        OnReadFinished(QString::fromStdString(message.text));
         break;
     case engine::kPhoneInfoStatus:
         if (!message.text.empty())
@@ -207,6 +272,21 @@ void CDialogPhoneInfo::OnOperationMessage(const OperationMessage& message)
     }
 }
 
+// A failed read leaves the grid as it was (the worker ends inside its
+// report), already shown as the earlier read's; the status line and the port
+// line say what happened instead of "Reading Phone Info" and "Connected".
+void CDialogPhoneInfo::OnReadFinished(const QString& error)
+{
+    const QString detail = FailureDetail(error);
+    StopWorker();
+    if (error.isEmpty())
+        return;
+    SendHostLine(PluginAbi::kStatusLine, QString(error).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    if (m_presenceWatch.isActive())
+        WatchHandset();
+    ShowMessage(error, detail);
+}
+
 void CDialogPhoneInfo::FillGrid()
 {
     CSpreadSheet& grid = Grid();
@@ -215,6 +295,48 @@ void CDialogPhoneInfo::FillGrid()
     grid.SetCellText(QString::fromStdString(DocumentText(NvDoc::kSoftwareVersion)));
     grid.SetActiveRow(2);
     grid.SetCellText(QString::fromStdString(DocumentText(NvDoc::kHardwareVersion)));
+}
+
+QString CDialogPhoneInfo::ReadTimeText() const
+{
+    return m_ui->labelReadTime->text();
+}
+
+void CDialogPhoneInfo::ShowReadAsCurrent()
+{
+    m_lastRead = QTime::currentTime();
+    m_showsEarlierRead = false;
+    m_ui->labelReadTime->setText(QString(pi::kReadAtFormat).arg(LastReadClock()));
+    SetValueColor(ColorRefFromColor(Grid().palette().color(QPalette::Text)));
+    SendHostLine(PluginAbi::kPhoneLine, pi::kEsnPrefix + m_shownEsn);
+}
+
+// Results stay, as the system keeps them, but marked: greyed, with the time
+// of the read they come from, here and in the phone line.
+void CDialogPhoneInfo::ShowReadAsEarlier()
+{
+    if (m_lastRead.isNull() || m_showsEarlierRead)
+        return;
+    m_showsEarlierRead = true;
+    const QString time = LastReadClock();
+    m_ui->labelReadTime->setText(QString(pi::kLastReadFormat).arg(time));
+    SetValueColor(pi::kEarlierReadTextColor);
+    SendHostLine(PluginAbi::kPhoneLine, QString(pi::kEsnLastReadFormat).arg(pi::kEsnPrefix + m_shownEsn, time));
+}
+
+QString CDialogPhoneInfo::LastReadClock() const
+{
+    return m_lastRead.toString(QLatin1String(pi::kReadTimeFormat));
+}
+
+void CDialogPhoneInfo::SetValueColor(uint32_t colorRef)
+{
+    CSpreadSheet& grid = Grid();
+    grid.SetActiveColumn(2);
+    for (int row = 1; row <= pi::kRows; ++row) {
+        grid.SetActiveRow(row);
+        grid.SetCellTextColor(colorRef);
+    }
 }
 
 bool CDialogPhoneInfo::OnCommand(int command)
@@ -231,9 +353,11 @@ bool CDialogPhoneInfo::AskStop()
     return QMessageBox::question(this, windowTitle(), pi::kStopQuestion, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void CDialogPhoneInfo::ShowMessage(const QString& text)
+void CDialogPhoneInfo::ShowMessage(const QString& text, const QString& detail)
 {
-    QMessageBox::information(this, windowTitle(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    box.setInformativeText(detail);
+    box.exec();
 }
 
 void CDialogPhoneInfo::RunPortSettingDialog()

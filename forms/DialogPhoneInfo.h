@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTime>
 #include <QTimer>
 #include <memory>
 
@@ -30,6 +31,11 @@ public:
     bool Busy() const;
     bool Searching() const { return m_portSearch.isActive(); }
     bool WorkerRunning() const { return m_worker.Running(); }
+    // The time of the last successful read (null before one), and whether
+    // the grid and the phone line show it as possibly another handset's.
+    QTime LastReadTime() const { return m_lastRead; }
+    bool ShowsEarlierRead() const { return m_showsEarlierRead; }
+    QString ReadTimeText() const;
 
 public slots:
     void OnButtonClick();
@@ -40,7 +46,8 @@ protected:
 
     // The questions and boxes of this view; tests answer them without a box.
     virtual bool AskStop();
-    virtual void ShowMessage(const QString& text);
+    // An operation's failure, with the reason where one is known.
+    virtual void ShowMessage(const QString& text, const QString& detail);
     virtual void RunPortSettingDialog();
     virtual void RunPrintDialog();
 
@@ -49,15 +56,29 @@ private:
     void SearchPort();
     void OnPortSearchTick();
     void StartPortSearch();
+    void OnHandsetFound(uint8_t port);
+    void WatchHandset();
+    void OnHandsetGone();
     void StartRead();
     void StopWorker();
     void OnOperationMessage(const OperationMessage& message);
+    void OnReadFinished(const QString& error);
     void FillGrid();
+    void ShowReadAsCurrent();
+    void ShowReadAsEarlier();
+    QString LastReadClock() const;
+    void SetValueColor(uint32_t colorRef);
     static void SendPortLine(uint8_t port);
 
     std::unique_ptr<Ui::CDialogPhoneInfo> m_ui;
     OperationBridge m_bridge;
     OperationWorker m_worker;
     QTimer m_portSearch;
+    // While the listed handset's port is in use: notices when it goes away.
+    QTimer m_presenceWatch;
+    uint8_t m_listedPort = 0;
     QString m_statusText;
+    QTime m_lastRead;
+    QString m_shownEsn;
+    bool m_showsEarlierRead = false;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace PhoneInfoConstants {
 constexpr char kReadCaption[] = "Read General Information";
 constexpr char kStopCaption[] = "Stop";
@@ -9,6 +11,15 @@ constexpr char kEsnPrefix[] = "ESN : ";
 constexpr char kPortConnected[] = "Com%d Connected";
 constexpr char kDisconnected[] = "Disconnected";
 constexpr char kListEnd[] = "END";
+// What the view says besides the system's texts, so that nothing shown
+// describes a handset that may no longer be the one attached: the status
+// after a stop, and the marks of results from an earlier read.
+constexpr char kStoppedStatus[] = "Stopped";
+constexpr char kReadAtFormat[] = "Read at %1";
+constexpr char kLastReadFormat[] = "From the last read at %1";
+constexpr char kEsnLastReadFormat[] = "%1 (last read %2)";
+constexpr char kReadTimeFormat[] = "HH:mm:ss";
+constexpr uint32_t kEarlierReadTextColor = 0x808080; // grey (0x00BBGGRR)
 // Header texts and row labels, each list closed by the marker.
 constexpr const char* kHeaders[] = {"Items", "Info", kListEnd};
 constexpr const char* kRowLabels[] = {"Software Version", "Hardware Version", kListEnd};

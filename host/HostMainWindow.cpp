@@ -35,8 +35,8 @@ HostMainWindow::~HostMainWindow()
 
 void HostMainWindow::CreateHostMenus()
 {
-    QMenu* file = menuBar()->addMenu(tr("File"));
-    file->addAction(tr("Exit"), QKeySequence::Quit, this, &QWidget::close);
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
 
     // The edit commands belong to the active view.
     struct EditCommand {
@@ -45,26 +45,26 @@ void HostMainWindow::CreateHostMenus()
         QString text;
     };
     const EditCommand editCommands[] = {
-        {PluginAbi::kCommandCut, QKeySequence::Cut, tr("Cut")},
-        {PluginAbi::kCommandCopy, QKeySequence::Copy, tr("Copy")},
-        {PluginAbi::kCommandPaste, QKeySequence::Paste, tr("Paste")},
+        {PluginAbi::kCommandCut, QKeySequence::Cut, tr("Cu&t")},
+        {PluginAbi::kCommandCopy, QKeySequence::Copy, tr("&Copy")},
+        {PluginAbi::kCommandPaste, QKeySequence::Paste, tr("&Paste")},
     };
-    QMenu* edit = menuBar()->addMenu(tr("Edit"));
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     for (const EditCommand& item : editCommands) {
         const unsigned command = item.command;
         edit->addAction(item.text, item.key, this, [this, command] { SendToActiveView(command); });
     }
 
-    QMenu* view = menuBar()->addMenu(tr("View"));
-    QAction* statusBarAction = view->addAction(tr("Status bar"));
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    QAction* statusBarAction = view->addAction(tr("&Status bar"));
     statusBarAction->setCheckable(true);
     statusBarAction->setChecked(true);
     connect(statusBarAction, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
 
-    QMenu* toolTypes = menuBar()->addMenu(tr("Options"))->addMenu(tr("Tool Type"));
+    QMenu* toolTypes = menuBar()->addMenu(tr("&Options"))->addMenu(tr("&Tool Type"));
     m_toolTypeGroup = new QActionGroup(this);
     for (int type = 0; type < HostConstants::kToolTypeCount; ++type) {
-        QAction* action = toolTypes->addAction(tr("Tool Type %1").arg(type));
+        QAction* action = toolTypes->addAction(tr("Tool Type &%1").arg(type));
         action->setCheckable(true);
         action->setChecked(type == m_toolType);
         action->setData(type);

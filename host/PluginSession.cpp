@@ -9,6 +9,22 @@
 #include <QTabWidget>
 #include <QToolBar>
 
+namespace {
+// The host's keys for the framework's standard commands. Only the menu's
+// entry gets one: the same key on the toolbar's button would make it
+// ambiguous, and then neither would fire.
+QKeySequence StandardShortcut(unsigned command)
+{
+    return command == PluginAbi::kCommandPrint ? QKeySequence(QKeySequence::Print) : QKeySequence();
+}
+
+// A title as the user reads it: two menus match whichever letter each marks.
+QString WithoutMnemonic(QString title)
+{
+    return title.remove(QLatin1Char('&'));
+}
+} // namespace
+
 PluginSession::PluginSession(std::unique_ptr<HostPlugin> plugin, QObject* parent)
     : QObject(parent)
     , m_plugin(std::move(plugin))
@@ -77,10 +93,13 @@ void PluginSession::MergeMenu(QMainWindow& window)
         }
         if (!menu)
             continue;
-        if (entry->m_text)
-            menu->insertAction(insertBefore, CommandAction(entry->m_command, QString::fromLatin1(entry->m_text)));
-        else
+        if (entry->m_text) {
+            QAction* action = CommandAction(entry->m_command, QString::fromLatin1(entry->m_text));
+            action->setShortcut(StandardShortcut(entry->m_command));
+            menu->insertAction(insertBefore, action);
+        } else {
             m_actions.emplace_back(menu->insertSeparator(insertBefore));
+        }
     }
 }
 
@@ -88,7 +107,7 @@ QMenu* PluginSession::OpenMenu(QMainWindow& window, const QString& title, QActio
 {
     insertBefore = nullptr;
     for (QAction* top : window.menuBar()->actions()) {
-        if (!top->menu() || top->text() != title)
+        if (!top->menu() || WithoutMnemonic(top->text()) != WithoutMnemonic(title))
             continue;
         // The plug-in's commands go on top, a separator below them.
         if (QAction* first = top->menu()->actions().value(0)) {

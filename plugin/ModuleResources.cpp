@@ -30,16 +30,17 @@ constexpr StringEntry kStrings[] = {
     {static_cast<int>(kCommandPrint), "Print the active document\nPrint"},
 };
 
+// "&" marks the letter that picks the entry from the keyboard.
 constexpr MenuEntry kMenu2000[] = {
-    {0, 0, "File"},
-    {1, kCommandPrint, "Print"},
-    {1, kCommandClose, "Close"},
-    {0, 0, "View"},
-    {1, kCommandToolBar, "Tool bar"},
-    {0, 0, "Setup"},
-    {1, kCommandPortSetting, "Port Setting"},
-    {0, 0, "Help"},
-    {1, kCommandAbout, "About CorvaneTOV"},
+    {0, 0, "&File"},
+    {1, kCommandPrint, "&Print"},
+    {1, kCommandClose, "&Close"},
+    {0, 0, "&View"},
+    {1, kCommandToolBar, "&Tool bar"},
+    {0, 0, "&Setup"},
+    {1, kCommandPortSetting, "&Port Setting"},
+    {0, 0, "&Help"},
+    {1, kCommandAbout, "&About CorvaneTOV"},
     {-1, 0, nullptr},
 };
 

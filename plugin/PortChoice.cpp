@@ -1,6 +1,7 @@
 #include "plugin/PortChoice.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <cstdio>
 
 #include "engine/OperationContext.h"
@@ -8,12 +9,14 @@
 #include "plugin/PluginAbi.h"
 #include "plugin/PortConstants.h"
 #include "plugin/PortTable.h"
+#include "plugin/SerialDeviceListing.h"
 
 void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
 {
     portList->clear();
+    const uint8_t handset = SerialDeviceListing::FindHandsetPort(SerialDeviceListing::List());
     for (int port = 1; port <= ports::kPortListCount; ++port) {
-        portList->addItem(QString::asprintf("COM%d", port));
+        portList->addItem(EntryText(static_cast<uint8_t>(port), handset));
         QString device = PortTable::Instance().DevicePath(static_cast<uint8_t>(port));
         if (!device.isEmpty())
             portList->setItemData(port - 1, device, Qt::ToolTipRole);
@@ -27,6 +30,21 @@ void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
         portList->setCurrentIndex(0);
     else
         portList->setCurrentIndex(selected <= ports::kPortListCount ? selected - 1 : -1);
+}
+
+QString PortChoice::EntryText(uint8_t port, uint8_t handset)
+{
+    QString text = QString::fromLatin1(ports::kComPrefix) + QString::number(port);
+    const QString device = PortTable::Instance().DevicePath(port);
+    if (device.isEmpty())
+        return text;
+    // A by-id link shows as the device it leads to, the name people know;
+    // a link whose device is gone shows as it is stored.
+    const QString resolved = QFileInfo(device).canonicalFilePath();
+    text += ports::kEntrySeparator + (resolved.isEmpty() ? device : resolved);
+    if (port == handset)
+        text += ports::kEntrySeparator + QString::fromLatin1(ports::kHandsetName);
+    return text;
 }
 
 uint8_t PortChoice::Chosen(const QComboBox* portList)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
 class QComboBox;
@@ -8,13 +9,16 @@ class QComboBox;
 // selected on opening, the number the user chose and the host's port line.
 class PortChoice {
 public:
-    // "COM1" ... "COM99", each with its device path as tool tip where the
-    // port table knows one, and the baud list (never read: every connection
-    // runs at 115200). Selects the selected port's entry, COM1 for none, and
-    // no entry for a port the list cannot show.
+    // "COM1" ... "COM99", each followed by its device where the port table
+    // knows one and by the handset's name on the listed handset's port (the
+    // table's own path as tool tip), and the baud list (never read: every
+    // connection runs at 115200). Selects the selected port's entry, COM1
+    // for none, and no entry for a port the list cannot show.
     static void Fill(QComboBox* portList, QComboBox* baudList);
     // The chosen port number; 0 when no entry is selected.
     static uint8_t Chosen(const QComboBox* portList);
     // Tells the host the port line "      Com%d".
     static void AnnouncePort(uint8_t port);
+    // One entry of the port list; handset is the listed handset's port.
+    static QString EntryText(uint8_t port, uint8_t handset);
 };

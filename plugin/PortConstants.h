@@ -42,6 +42,15 @@ constexpr int kResponseEventIndex = 0;
 constexpr uint32_t kOpenPauseMs = 100;
 inline constexpr char kCannotCreateComInfo[] = "Cannot Create Com Info";
 inline constexpr char kCannotOpenComPort[] = "Cannot Open ComPort";
+// A port list entry: "COM3  /dev/ttyUSB0  VQX-B410", the name only on the
+// listed handset's port.
+inline constexpr char kEntrySeparator[] = "  ";
+inline constexpr char kHandsetName[] = "VQX-B410";
+// While an operation runs, OK (which replaces the channel) waits for its end;
+// the dialog looks at the operation state this often.
+constexpr int kOperationWatchMs = 200;
+inline constexpr char kOkWaitsToolTip[] =
+    "An operation is using the handset's port; the port can be changed when it has ended.";
 
 // The host notification's port line after a choice
 inline constexpr char kPortLineFormat[] = "      Com%d";

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "comm/BaseComm.h"
+#include "comm/OpenFailureReason.h"
 #include "engine/OperationContext.h"
 #include "platform/Pacing.h"
 #include "plugin/PortChoice.h"
@@ -18,10 +19,21 @@ PortSetting::PortSetting(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     m_ui->labelBaud->hide();
     m_ui->comboBaud->hide();
     PortChoice::Fill(m_ui->comboPort, m_ui->comboBaud);
-    // OK replaces the channel; under a running operation that would pull the
-    // port from beneath its worker.
-    bool busy = OperationContext::Instance().OperationState() != OperationContext::kIdle;
-    m_ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(!busy);
+    // Operations end while the dialog is open (and none can start under it):
+    // OK follows them.
+    FollowOperationState();
+    connect(&m_stateWatch, &QTimer::timeout, this, &PortSetting::FollowOperationState);
+    m_stateWatch.start(ports::kOperationWatchMs);
+}
+
+// OK replaces the channel; under a running operation that would pull the
+// port from beneath its worker.
+void PortSetting::FollowOperationState()
+{
+    const bool busy = OperationContext::Instance().OperationState() != OperationContext::kIdle;
+    QPushButton* ok = m_ui->buttonBox->button(QDialogButtonBox::Ok);
+    ok->setEnabled(!busy);
+    ok->setToolTip(busy ? QString::fromLatin1(ports::kOkWaitsToolTip) : QString());
 }
 
 PortSetting::~PortSetting() = default;
@@ -48,7 +60,7 @@ bool PortSetting::OpenChannel(uint8_t port)
     }
     Pacing::Instance().Sleep(ports::kOpenPauseMs);
     if (!channel.Open()) {
-        ShowMessage(ports::kCannotOpenComPort, QString::fromStdString(channel.OpenError()));
+        ShowMessage(ports::kCannotOpenComPort, QString::fromStdString(OpenFailureReason::Text(channel)));
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 #include <memory>
 
 namespace Ui {
@@ -25,6 +26,8 @@ protected:
 
 private:
     bool OpenChannel(uint8_t port);
+    void FollowOperationState();
 
     std::unique_ptr<Ui::PortSetting> m_ui;
+    QTimer m_stateWatch;
 };

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "ui_FontDownDlg2.h"
+#include "widgets/AcceptableInput.h"
 #include "widgets/SmallDialogConstants.h"
 
 CFontDownDlg2::CFontDownDlg2(QWidget* parent)
@@ -11,8 +12,13 @@ CFontDownDlg2::CFontDownDlg2(QWidget* parent)
     , m_startAddress(QString::fromLatin1(SmallDialogConstants::kDefaultStartAddress))
 {
     m_ui->setupUi(this);
-    // The field's limit also keeps a longer text from ever reaching OK.
+    // The field's limit also keeps a longer text from ever reaching OK. Only
+    // hexadecimal digits: the caller reads the leading ones and ignores the
+    // rest, so a mistyped letter would flash at a wrong address.
     m_ui->editStartAddress->setMaxLength(SmallDialogConstants::kStartAddressMaxLength);
+    AcceptableInput::Restrict(*m_ui->editStartAddress,
+                              QStringLiteral("[0-9A-Fa-f]{1,%1}").arg(SmallDialogConstants::kStartAddressMaxLength),
+                              *m_ui->buttons);
 }
 
 CFontDownDlg2::~CFontDownDlg2() = default;
@@ -26,6 +32,8 @@ void CFontDownDlg2::showEvent(QShowEvent* event)
 
 void CFontDownDlg2::accept()
 {
+    if (!m_ui->editStartAddress->hasAcceptableInput())
+        return;
     m_startAddress = m_ui->editStartAddress->text();
     QDialog::accept();
 }

@@ -10,7 +10,7 @@ class CFontDownDlg2;
 }
 
 // Asks for the flash start address of a font image, as hexadecimal text
-// without its "0x".
+// without its "0x": one to eight hexadecimal digits, nothing else.
 class CFontDownDlg2 : public QDialog {
     Q_OBJECT
 public:

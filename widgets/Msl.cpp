@@ -1,8 +1,7 @@
 #include "widgets/Msl.h"
 
-#include <QRegularExpressionValidator>
-
 #include "ui_Msl.h"
+#include "widgets/AcceptableInput.h"
 #include "widgets/SmallDialogConstants.h"
 
 CMsl::CMsl(QWidget* parent)
@@ -13,8 +12,8 @@ CMsl::CMsl(QWidget* parent)
     // No system menu on this template: the code is answered with OK or Cancel.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     m_ui->editMslCode->setMaxLength(SmallDialogConstants::kMslCodeLength);
-    m_ui->editMslCode->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_ui->editMslCode));
+    AcceptableInput::Restrict(*m_ui->editMslCode,
+                              QStringLiteral("[0-9]{%1}").arg(SmallDialogConstants::kMslCodeLength), *m_ui->buttons);
 }
 
 CMsl::~CMsl() = default;

@@ -8,7 +8,8 @@ namespace Ui {
 class CMsl;
 }
 
-// Asks for the handset's 6-digit MSL code. A code of the wrong length is
+// Asks for the handset's 6-digit MSL code. The field takes digits only and
+// OK is enabled only when six are typed; a code of the wrong length is
 // refused silently: the dialog stays open until the user corrects it or
 // cancels.
 class CMsl : public QDialog {

@@ -34,6 +34,10 @@ constexpr double kDefaultColumnWidth = 12.0;
 constexpr double kDefaultRowHeight = 16.0;
 constexpr double kCellPadding = 3.0;
 constexpr double kPointsPerInch = 72.0;
+// On screen the columns share the grid's width in the proportions of their
+// units, but never shrink below this part of their own width: below that a
+// scroll bar is kinder than unreadable cells.
+constexpr double kLeastFitScale = 0.5;
 const QColor kHeaderBackColor(0xE0, 0xE0, 0xE0);
 const QColor kGridLineColor(0x80, 0x80, 0x80);
 
@@ -78,6 +82,10 @@ CSpreadSheet::CSpreadSheet(QWidget* parent)
     layout->addWidget(m_table);
     m_table->setItemDelegate(new LengthLimitDelegate(m_table));
     m_table->setWordWrap(false);
+    // Tab moves on to the form's next control; the arrow keys move in the grid.
+    m_table->setTabKeyNavigation(false);
+    setFocusProxy(m_table);
+    m_table->viewport()->installEventFilter(this);
     m_table->verticalHeader()->setDefaultSectionSize(qRound(kDefaultRowHeight * logicalDpiY() / kPointsPerInch));
     connect(m_table, &QTableWidget::itemChanged, this, &CSpreadSheet::OnItemChanged);
 }
@@ -88,10 +96,8 @@ void CSpreadSheet::SetNumberOfColumns(int count)
     m_table->setColumnCount(std::max(0, count));
     for (int column = old + 1; column <= count; ++column) {
         m_table->setHorizontalHeaderItem(column - 1, new QTableWidgetItem());
-        if (const auto width = m_columnWidths.find(column); width != m_columnWidths.end()) {
-            SetColumnWidth(column, width->second);
-        }
     }
+    FitColumns();
 }
 
 int CSpreadSheet::GetNumberOfColumns() const
@@ -121,10 +127,50 @@ void CSpreadSheet::SetColumnWidth(int column, double width)
         return;
     }
     m_columnWidths[column] = width;
-    if (column <= m_table->columnCount()) {
-        // As in other spreadsheets, a width unit is the width of the digit 0.
-        m_table->setColumnWidth(column - 1, qRound(width * fontMetrics().horizontalAdvance(QLatin1Char('0'))));
+    FitColumns();
+}
+
+bool CSpreadSheet::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_table->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+        FitColumns();
     }
+    return QWidget::eventFilter(watched, event);
+}
+
+// As in other spreadsheets, a width unit is the width of the digit 0. Until
+// the grid is on screen its columns have just that width; then they fill it.
+void CSpreadSheet::FitColumns()
+{
+    const int columns = m_table->columnCount();
+    const double unit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    double natural = 0;
+    for (int column = 1; column <= columns; ++column) {
+        natural += ColumnUnits(column) * unit;
+    }
+    if (columns == 0 || natural <= 0) {
+        return;
+    }
+    const double available = m_table->viewport()->width();
+    const bool shown = m_table->isVisible();
+    const bool fills = shown && available >= natural * kLeastFitScale;
+    const double scale = fills ? available / natural : (shown ? kLeastFitScale : 1.0);
+    int used = 0;
+    for (int column = 1; column <= columns; ++column) {
+        int width = qRound(ColumnUnits(column) * unit * scale);
+        // The last column takes what rounding left, so no scroll bar appears.
+        if (fills && column == columns) {
+            width = std::max(0, static_cast<int>(available) - used);
+        }
+        m_table->setColumnWidth(column - 1, width);
+        used += width;
+    }
+}
+
+double CSpreadSheet::ColumnUnits(int column) const
+{
+    const auto width = m_columnWidths.find(column);
+    return width != m_columnWidths.end() ? width->second : kDefaultColumnWidth;
 }
 
 void CSpreadSheet::SetRowHeight(int row, double height)
@@ -469,8 +515,7 @@ bool CSpreadSheet::PrintTo(QPrinter& printer) const
 
 double CSpreadSheet::PrintColumnWidth(int column) const
 {
-    const auto width = m_columnWidths.find(column);
-    return (width != m_columnWidths.end() ? width->second : kDefaultColumnWidth) * kPointsPerWidthUnit;
+    return ColumnUnits(column) * kPointsPerWidthUnit;
 }
 
 double CSpreadSheet::PrintRowHeight(int row) const

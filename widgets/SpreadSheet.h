@@ -30,7 +30,8 @@ public:
     int GetNumberOfColumns() const;
     void SetNumberOfRows(int count);
     int GetNumberOfRows() const;
-    // Widths are in characters of the grid's font, heights in points.
+    // Widths are in characters of the grid's font, heights in points. On
+    // screen the columns keep these proportions and fill the grid's width.
     void SetColumnWidth(int column, double width);
     void SetRowHeight(int row, double height);
 
@@ -85,6 +86,9 @@ public:
     int PageCount(const QSizeF& paintSize) const;
     void PaintPage(QPainter& painter, const QSizeF& paintSize, int page) const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // The user changed the text or the chosen item of a cell.
     void CellChanged(int column, int row);
@@ -92,6 +96,8 @@ signals:
 private:
     using RowSpan = std::pair<int, int>;
 
+    void FitColumns();
+    double ColumnUnits(int column) const;
     bool IsDataCell(int column, int row) const;
     QTableWidgetItem* ActiveItem() const;
     QTableWidgetItem* CreateActiveItem();

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "PtyPair.h"
+#include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "diag/DiagChannel.h"
 #include "diag/DiagRequests.h"
@@ -100,6 +101,60 @@ TEST_F(Channel, UnassignedPortFailsWithAReason)
     DiagChannel channel;
     EXPECT_FALSE(OpenChannel(channel, 9));
     EXPECT_NE(std::string::npos, channel.OpenError().find("COM9"));
+}
+
+// The channel keeps the system's reason, and the advice that goes with it.
+TEST_F(Channel, OpenFailureSaysWhyAndWhatToDo)
+{
+    const std::string absent = "Plug the handset in, or choose the port it is on.";
+    DiagChannel unassigned;
+    EXPECT_FALSE(OpenChannel(unassigned, 9));
+    EXPECT_EQ(OpenFailureReason::Lines(unassigned),
+              (std::vector<std::string>{"COM9 is not assigned to a device", absent}));
+
+    PortResolver::Instance().Set([](uint8_t) { return std::string("/nonexistent/corvanetov-port"); });
+    DiagChannel missing;
+    EXPECT_FALSE(OpenChannel(missing));
+    EXPECT_EQ(OpenFailureReason::Text(missing), "/nonexistent/corvanetov-port: No such file or directory\n" + absent);
+
+    std::string path = pty.SlavePath();
+    PortResolver::Instance().Set([path](uint8_t) { return path; });
+    DiagChannel holder;
+    DiagChannel second;
+    ASSERT_TRUE(OpenChannel(holder));
+    EXPECT_FALSE(OpenChannel(second));
+    const auto busy = OpenFailureReason::Lines(second);
+    ASSERT_EQ(busy.size(), 2u) << OpenFailureReason::Text(second);
+    EXPECT_NE(std::string::npos, busy[1].find("Another program holds the port"));
+
+    holder.Close();
+    ASSERT_TRUE(OpenChannel(second));
+    EXPECT_TRUE(OpenFailureReason::Lines(second).empty()) << "a later success leaves no reason behind";
+}
+
+TEST(OpenFailureReasonAdvice, FollowsTheErrorNumber)
+{
+    struct Case {
+        int errorNumber;
+        const char* adviceStart; // nullptr: the error stands alone
+    };
+    const Case cases[] = {
+        {EBUSY, "Another program holds the port"}, {EWOULDBLOCK, "Another program holds the port"},
+        {EACCES, "You may not open the port"},     {EPERM, "You may not open the port"},
+        {ENOENT, "Plug the handset in"},           {ENXIO, "Plug the handset in"},
+        {ENODEV, "Plug the handset in"},           {EISDIR, nullptr},
+        {0, nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto lines = OpenFailureReason::Lines("/dev/ttyUSB0: why", c.errorNumber);
+        ASSERT_FALSE(lines.empty()) << c.errorNumber;
+        EXPECT_EQ(lines[0], "/dev/ttyUSB0: why");
+        EXPECT_EQ(lines.size(), c.adviceStart ? 2u : 1u) << c.errorNumber;
+        if (c.adviceStart && lines.size() == 2) {
+            EXPECT_EQ(lines[1].rfind(c.adviceStart, 0), 0u) << lines[1];
+        }
+    }
+    EXPECT_TRUE(OpenFailureReason::Lines("", EBUSY).empty());
 }
 
 TEST_F(Channel, PortsAbove128UseTheNetworkLink)

@@ -17,11 +17,15 @@ private slots:
     void initTestCase();
     void MslFieldTakesOnlySixDigits();
     void MslOkWithFiveDigitsKeepsTheDialogOpen();
+    void MslOkIsEnabledOnlyForSixDigits_data();
+    void MslOkIsEnabledOnlyForSixDigits();
     void MslOpensEmptyEveryTime();
     void MslHasNoCloseBox();
     void FontAddressDefaultsToTwoEZeroZeroZeroZeroZero();
     void FontAddressEditedAndCancelled();
     void FontAddressReadAsHexadecimal();
+    void FontAddressFieldTakesHexDigitsOnly_data();
+    void FontAddressFieldTakesHexDigitsOnly();
     void AboutTextHasFiveLinesFromTheStringTable();
     void AboutBoxShowsTheTextInItsStyleWithThePicture();
 };
@@ -33,9 +37,34 @@ QLineEdit* Edit(QWidget* dialog)
     return dialog->findChild<QLineEdit*>();
 }
 
+QPushButton* Button(QWidget* dialog, QDialogButtonBox::StandardButton which)
+{
+    return dialog->findChild<QDialogButtonBox*>()->button(which);
+}
+
 void Click(QWidget* dialog, QDialogButtonBox::StandardButton which)
 {
-    QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(which), Qt::LeftButton);
+    QTest::mouseClick(Button(dialog, which), Qt::LeftButton);
+}
+
+// Types into the dialog's field as a user would, then presses Enter: the
+// dialog takes the text only when its OK is enabled.
+struct TypedAnswer {
+    QString shown;
+    bool okEnabled;
+    bool accepted;
+};
+
+TypedAnswer TypeAndPressEnter(QDialog& dialog, const QString& keys)
+{
+    dialog.show();
+    QLineEdit* edit = Edit(&dialog);
+    edit->clear();
+    QTest::keyClicks(edit, keys);
+    TypedAnswer answer{edit->text(), Button(&dialog, QDialogButtonBox::Ok)->isEnabled(), false};
+    QTest::keyClick(edit, Qt::Key_Return);
+    answer.accepted = dialog.result() == QDialog::Accepted && !dialog.isVisible();
+    return answer;
 }
 
 QString ModuleString(int id)
@@ -77,6 +106,33 @@ void SmallDialogsTest::MslOkWithFiveDigitsKeepsTheDialogOpen()
     QVERIFY(!answerer.TimedOut());
     QVERIFY(openAfterFive);
     QCOMPARE(dialog.Code(), QStringLiteral("123456"));
+}
+
+void SmallDialogsTest::MslOkIsEnabledOnlyForSixDigits_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("okEnabled");
+    QTest::newRow("nothing") << "" << "" << false;
+    QTest::newRow("five digits") << "12345" << "12345" << false;
+    QTest::newRow("six digits") << "123456" << "123456" << true;
+    QTest::newRow("letters refused") << "12a45b6" << "12456" << false;
+    QTest::newRow("seventh digit refused") << "1234567" << "123456" << true;
+    QTest::newRow("blank and sign refused") << " 12-3456" << "123456" << true;
+}
+
+void SmallDialogsTest::MslOkIsEnabledOnlyForSixDigits()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    QFETCH(bool, okEnabled);
+    CMsl dialog;
+    QVERIFY(!Button(&dialog, QDialogButtonBox::Ok)->isEnabled());
+    const TypedAnswer answer = TypeAndPressEnter(dialog, keys);
+    QCOMPARE(answer.shown, shown);
+    QCOMPARE(answer.okEnabled, okEnabled);
+    QCOMPARE(answer.accepted, okEnabled);
+    QCOMPARE(dialog.Code(), okEnabled ? shown : QString());
 }
 
 void SmallDialogsTest::MslOpensEmptyEveryTime()
@@ -157,6 +213,39 @@ void SmallDialogsTest::FontAddressReadAsHexadecimal()
     QCOMPARE(CFontDownDlg2::ToStartAddress(QStringLiteral("12G4")), 0x12u);
     QCOMPARE(CFontDownDlg2::ToStartAddress(QStringLiteral("XYZ")), 0u);
     QCOMPARE(CFontDownDlg2::ToStartAddress(QString()), 0u);
+}
+
+void SmallDialogsTest::FontAddressFieldTakesHexDigitsOnly_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("okEnabled");
+    QTest::addColumn<uint>("address");
+    QTest::newRow("letter O for zero") << "2E0000O0" << "2E00000" << true << 0x2E00000u;
+    QTest::newRow("no hex digit") << "ZZ" << "" << false << 0u;
+    QTest::newRow("lower case") << "1f" << "1f" << true << 0x1Fu;
+    QTest::newRow("prefix typed") << "0x1F" << "01F" << true << 0x1Fu;
+    QTest::newRow("ninth digit refused") << "123456789" << "12345678" << true << 0x12345678u;
+    QTest::newRow("blanks refused") << " 2E 0000 " << "2E0000" << true << 0x2E0000u;
+    QTest::newRow("empty") << "" << "" << false << 0u;
+}
+
+void SmallDialogsTest::FontAddressFieldTakesHexDigitsOnly()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    QFETCH(bool, okEnabled);
+    QFETCH(uint, address);
+    CFontDownDlg2 dialog;
+    const TypedAnswer answer = TypeAndPressEnter(dialog, keys);
+    QCOMPARE(answer.shown, shown);
+    QCOMPARE(answer.okEnabled, okEnabled);
+    QCOMPARE(answer.accepted, okEnabled);
+    // A refused answer leaves the last confirmed address.
+    const QString confirmed = okEnabled ? shown : QStringLiteral("2E00000");
+    QCOMPARE(dialog.StartAddressText(), confirmed);
+    if (okEnabled)
+        QCOMPARE(CFontDownDlg2::ToStartAddress(dialog.StartAddressText()), address);
 }
 
 void SmallDialogsTest::AboutTextHasFiveLinesFromTheStringTable()

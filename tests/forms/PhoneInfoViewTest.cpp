@@ -1,5 +1,8 @@
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -12,6 +15,8 @@
 #include "plugin/HostNotifier.h"
 #include "plugin/PortStore.h"
 #include "plugin/PortTable.h"
+#include "widgets/ColorRef.h"
+#include "widgets/CommandButton.h"
 #include "widgets/SpreadSheet.h"
 
 namespace {
@@ -24,6 +29,7 @@ public:
     int stopQuestions = 0;
     int portDialogs = 0;
     QStringList messages;
+    QStringList details;
 
 protected:
     bool AskStop() override
@@ -31,7 +37,11 @@ protected:
         ++stopQuestions;
         return stopAnswer;
     }
-    void ShowMessage(const QString& text) override { messages << text; }
+    void ShowMessage(const QString& text, const QString& detail) override
+    {
+        messages << text;
+        details << detail;
+    }
     void RunPortSettingDialog() override { ++portDialogs; }
 };
 
@@ -41,6 +51,19 @@ QString CellText(CSpreadSheet& grid, int column, int row)
     grid.SetActiveRow(row);
     return grid.GetCellText();
 }
+
+QTableWidget* Table(CSpreadSheet& grid)
+{
+    return grid.findChild<QTableWidget*>();
+}
+
+QColor ValueColor(CSpreadSheet& grid, int row)
+{
+    return Table(grid)->item(row - 1, 1)->foreground().color();
+}
+
+// Ways a read can end other than in success, or the handset can go.
+enum class Ending { Stopped, WrongModel, PortHeld, Unplugged };
 } // namespace
 
 class PhoneInfoViewTest : public QObject {
@@ -55,9 +78,18 @@ private slots:
     void FailedReadShowsTheErrorOnceAndKeepsTheGrid();
     void StopAnsweredNoKeepsReadingYesFreesThePort();
     void ButtonIsDisabledWhileAnotherViewWorks();
+    void ResultsCannotBeTypedOver();
+    void KeyboardAloneReadsTheHandset();
+    void GridKeepsItsPlaceAndFillsTheWidth_data();
+    void GridKeepsItsPlaceAndFillsTheWidth();
+    void NothingShowsAnEarlierReadAsCurrent_data();
+    void NothingShowsAnEarlierReadAsCurrent();
 
 private:
     void StartHandset(const QStringList& options = {});
+    // A shown view after one successful read of the handset.
+    void ReadOnce(CDialogPhoneInfo& view);
+    QString ConnectedLine() const;
     static void OnHostMessage(void* context, unsigned message, int line, const char* text);
     QString HostLine(int line) const { return m_lines.value(line); }
 
@@ -242,6 +274,198 @@ void PhoneInfoViewTest::ButtonIsDisabledWhileAnotherViewWorks()
     OperationContext::Instance().SetOperationState(OperationContext::kIdle);
     view.show();
     QVERIFY(view.ButtonEnabled());
+}
+
+void PhoneInfoViewTest::ReadOnce(CDialogPhoneInfo& view)
+{
+    view.show();
+    QTRY_VERIFY(HostLine(2).endsWith(QStringLiteral(" Connected")));
+    view.OnButtonClick();
+    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("Read General Information"), 20000);
+    QCOMPARE(CellText(view.Grid(), 2, 1), QStringLiteral("AB12 ZF20"));
+}
+
+QString PhoneInfoViewTest::ConnectedLine() const
+{
+    uint8_t listed = PortTable::Instance().NumberFor(m_folder.filePath(QStringLiteral("by-id/") + kHandsetLink));
+    return QStringLiteral("Com%1 Connected").arg(listed);
+}
+
+void PhoneInfoViewTest::ResultsCannotBeTypedOver()
+{
+    StartHandset();
+    AnsweredPhoneInfo view;
+    ReadOnce(view);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    QTableWidget* table = Table(view.Grid());
+    for (int column = 1; column <= 2; ++column) {
+        for (int row = 1; row <= 2; ++row) {
+            view.Grid().SetActiveColumn(column);
+            view.Grid().SetActiveRow(row);
+            QCOMPARE(view.Grid().GetCellType(), 5);
+            QVERIFY(!(table->item(row - 1, column - 1)->flags() & Qt::ItemIsEditable));
+        }
+    }
+    // The keys that start an edit elsewhere change nothing here.
+    table->setFocus();
+    table->setCurrentCell(0, 1);
+    QTest::keyClick(table, Qt::Key_F2);
+    QVERIFY(!table->viewport()->findChild<QLineEdit*>());
+    QTest::keyClicks(table, QStringLiteral("XX"));
+    QTest::keyClick(table, Qt::Key_Return);
+    QCOMPARE(CellText(view.Grid(), 2, 1), QStringLiteral("AB12 ZF20"));
+}
+
+// Tab leaves the grid for the button; Space on it reads the handset.
+void PhoneInfoViewTest::KeyboardAloneReadsTheHandset()
+{
+    StartHandset();
+    AnsweredPhoneInfo view;
+    view.show();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    QTRY_VERIFY(HostLine(2).endsWith(QStringLiteral(" Connected")));
+    auto* button = view.findChild<CCommandButton*>();
+    QTableWidget* table = Table(view.Grid());
+    table->setFocus();
+    for (int press = 0; press < 2 && !button->hasFocus(); ++press)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY2(button->hasFocus(), "Tab never reached the button");
+    QTest::keyClick(button, Qt::Key_Tab);
+    QVERIFY(table->hasFocus());
+    QTest::keyClick(table, Qt::Key_Backtab);
+    QVERIFY(button->hasFocus());
+    QTest::keyClick(button, Qt::Key_Space);
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("Stop"));
+    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("Read General Information"), 20000);
+    QCOMPARE(CellText(view.Grid(), 2, 2), QStringLiteral("HW00.07"));
+    QCOMPARE(HostLine(1), QStringLiteral("ESN : 1A2B3C4D"));
+}
+
+void PhoneInfoViewTest::GridKeepsItsPlaceAndFillsTheWidth_data()
+{
+    QTest::addColumn<QSize>("size");
+    // What a 640 x 480 host window leaves its views, and a large window.
+    QTest::newRow("smallest window") << QSize(636, 380);
+    QTest::newRow("large window") << QSize(1400, 900);
+}
+
+void PhoneInfoViewTest::GridKeepsItsPlaceAndFillsTheWidth()
+{
+    QFETCH(QSize, size);
+    StartHandset();
+    AnsweredPhoneInfo view;
+    view.resize(size);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTRY_VERIFY(HostLine(2).endsWith(QStringLiteral(" Connected")));
+    QTableWidget* table = Table(view.Grid());
+    auto columnsWidth = [table] { return table->columnWidth(0) + table->columnWidth(1); };
+    QCOMPARE(columnsWidth(), table->viewport()->width());
+    QVERIFY(!table->horizontalScrollBar()->isVisible());
+    QVERIFY(view.Grid().width() > size.width() * 9 / 10);
+    const QRect idle = view.Grid().geometry();
+
+    double scale = Pacing::Instance().TimeScale();
+    Pacing::Instance().SetTimeScale(1.0); // a read long enough to look at
+    view.OnButtonClick();
+    QTest::qWait(100);
+    QVERIFY(view.Busy());
+    QCOMPARE(view.Grid().geometry(), idle);
+    view.OnButtonClick(); // stop, answered Yes
+    Pacing::Instance().SetTimeScale(scale);
+    QTest::qWait(50);
+    QVERIFY(!view.Busy());
+    QCOMPARE(view.Grid().geometry(), idle);
+}
+
+void PhoneInfoViewTest::NothingShowsAnEarlierReadAsCurrent_data()
+{
+    QTest::addColumn<Ending>("ending");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<bool>("connected");
+    QTest::newRow("stopped") << Ending::Stopped << "Stopped" << QString() << QString() << true;
+    QTest::newRow("another model")
+        << Ending::WrongModel << "This phone is not identical with this module. Please select another module !"
+        << "This phone is not identical with this module.\nPlease select another module !" << QString() << true;
+    QTest::newRow("port held by another program") << Ending::PortHeld << "Cannot Open ComPort!"
+                                                  << "Cannot Open ComPort!" << "Another program holds the port"
+                                                  << true;
+    QTest::newRow("unplugged") << Ending::Unplugged << "Response Received" << QString() << QString() << false;
+}
+
+// After a read the results show as current, with their time. Whatever ends
+// the next read other than success, or takes the handset away, they stay
+// but show as the earlier read's: greyed, "last read" in the phone line, and
+// the status and port lines say what happened.
+void PhoneInfoViewTest::NothingShowsAnEarlierReadAsCurrent()
+{
+    QFETCH(Ending, ending);
+    QFETCH(QString, status);
+    QFETCH(QString, message);
+    QFETCH(QString, detail);
+    QFETCH(bool, connected);
+    StartHandset();
+    AnsweredPhoneInfo view;
+    ReadOnce(view);
+    if (QTest::currentTestFailed())
+        return;
+    CSpreadSheet& grid = view.Grid();
+    const QString time = view.LastReadTime().toString(QStringLiteral("HH:mm:ss"));
+    QVERIFY(!view.LastReadTime().isNull());
+    QVERIFY(!view.ShowsEarlierRead());
+    QCOMPARE(view.ReadTimeText(), QStringLiteral("Read at ") + time);
+    QCOMPARE(HostLine(1), QStringLiteral("ESN : 1A2B3C4D"));
+    const QColor current = ValueColor(grid, 1);
+
+    double scale = Pacing::Instance().TimeScale();
+    BaseComm holder;
+    switch (ending) {
+    case Ending::Stopped:
+        Pacing::Instance().SetTimeScale(1.0);
+        view.OnButtonClick();
+        QTest::qWait(200);
+        view.OnButtonClick();
+        Pacing::Instance().SetTimeScale(scale);
+        break;
+    case Ending::WrongModel:
+        m_handset.Stop();
+        StartHandset({QStringLiteral("--model-code"), QStringLiteral("146")});
+        QTRY_COMPARE(HostLine(2), ConnectedLine());
+        view.OnButtonClick();
+        break;
+    case Ending::PortHeld:
+        holder.CreateResponseEvent(3);
+        holder.Configure(OperationContext::Instance().SelectedPort(), 115200, 8, 0, 0);
+        holder.CreateIoEvents();
+        QVERIFY(holder.Open());
+        view.OnButtonClick();
+        break;
+    case Ending::Unplugged:
+        m_handset.Stop();
+        break;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(view.messages.size(), message.isEmpty() ? 0 : 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(HostLine(2), connected ? ConnectedLine() : QStringLiteral("Disconnected"), 5000);
+    if (!message.isEmpty()) {
+        QCOMPARE(view.messages.first(), message);
+        QVERIFY2(view.details.first().contains(detail), qPrintable(view.details.first()));
+    }
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("Read General Information"));
+    QCOMPARE(HostLine(0), status);
+    QVERIFY(view.ShowsEarlierRead());
+    QCOMPARE(CellText(grid, 2, 1), QStringLiteral("AB12 ZF20"));
+    QCOMPARE(CellText(grid, 2, 2), QStringLiteral("HW00.07"));
+    QCOMPARE(ValueColor(grid, 1), ColorFromColorRef(0x808080));
+    QCOMPARE(ValueColor(grid, 2), ColorFromColorRef(0x808080));
+    QVERIFY(current != ColorFromColorRef(0x808080));
+    QCOMPARE(view.ReadTimeText(), QStringLiteral("From the last read at ") + time);
+    QCOMPARE(HostLine(1), QStringLiteral("ESN : 1A2B3C4D (last read %1)").arg(time));
+    QCOMPARE(OperationContext::Instance().OperationState(), int(OperationContext::kIdle));
+    QCOMPARE(view.Searching(), !connected);
 }
 
 QTEST_MAIN(PhoneInfoViewTest)

@@ -17,18 +17,24 @@
 
 namespace {
 
+// An entry's text as the user reads it, without its mnemonic mark.
+QString Shown(const QAction* action)
+{
+    return action->text().remove(QLatin1Char('&'));
+}
+
 QStringList MenuTitles(QMainWindow& window)
 {
     QStringList titles;
     for (QAction* action : window.menuBar()->actions())
-        titles << action->text();
+        titles << Shown(action);
     return titles;
 }
 
 QMenu* Menu(QMainWindow& window, const QString& title)
 {
     for (QAction* action : window.menuBar()->actions()) {
-        if (action->text() == title)
+        if (Shown(action) == title)
             return action->menu();
     }
     return nullptr;
@@ -38,17 +44,36 @@ QStringList Items(QMenu* menu)
 {
     QStringList items;
     for (QAction* action : menu->actions())
-        items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        items << (action->isSeparator() ? QStringLiteral("-") : Shown(action));
     return items;
 }
 
 QAction* Item(QMainWindow& window, const QString& menu, const QString& item)
 {
     for (QAction* action : Menu(window, menu)->actions()) {
-        if (action->text() == item)
+        if (Shown(action) == item)
             return action;
     }
     return nullptr;
+}
+
+// The letters that pick the actions from the keyboard; empty for an action
+// without one.
+QString Mnemonics(const QList<QAction*>& actions)
+{
+    QString letters;
+    for (const QAction* action : actions) {
+        if (action->isSeparator())
+            continue;
+        const qsizetype mark = action->text().indexOf(QLatin1Char('&'));
+        letters += mark >= 0 ? action->text().at(mark + 1).toLower() : QChar(QLatin1Char(' '));
+    }
+    return letters;
+}
+
+bool AllDifferent(const QString& letters)
+{
+    return !letters.contains(QLatin1Char(' ')) && QSet<QChar>(letters.begin(), letters.end()).size() == letters.size();
 }
 
 // A view that records the commands the host gives it.
@@ -75,6 +100,7 @@ private slots:
     void ToolTypeReachesThePluginBeforeItsViewsShow();
     void HostMessagesFillTheStatusBar();
     void ViewCommandsGoToTheActiveView();
+    void MenusHaveMnemonicsAndPrintHasCtrlP();
     void PluginCommandsGoToSelectedMenu();
     void CloseCommandClosesThePlugin();
     void CommandLineNamesPluginsFolderAndToolType();
@@ -221,6 +247,30 @@ void HostTest::ViewCommandsGoToTheActiveView()
     Item(window, "File", "Print")->trigger();
     QCOMPARE(preview.DialogTitle(), QStringLiteral("Print Preview"));
     QCOMPARE(view->m_commands.size(), 4);
+}
+
+void HostTest::MenusHaveMnemonicsAndPrintHasCtrlP()
+{
+    HostMainWindow window(0);
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    // Every title and every entry of a menu has a letter of its own.
+    QCOMPARE(Mnemonics(window.menuBar()->actions()), QStringLiteral("fevosh"));
+    for (QAction* top : window.menuBar()->actions())
+        QVERIFY2(AllDifferent(Mnemonics(top->menu()->actions())), qPrintable(Shown(top)));
+    QCOMPARE(Mnemonics(Menu(window, "File")->actions()), QStringLiteral("pcx"));
+
+    QCOMPARE(Item(window, "File", "Print")->shortcut(), QKeySequence(QKeySequence::Print));
+    for (QToolBar* toolBar : window.findChildren<QToolBar*>()) {
+        for (QAction* button : toolBar->actions())
+            QVERIFY2(button->shortcut().isEmpty(), "a second Ctrl+P would make the key ambiguous");
+    }
+
+    auto* view = new RecordingView;
+    window.Tabs().setCurrentIndex(window.Tabs().addTab(view, QStringLiteral("recording")));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(view->m_commands, QList<int>({57607}));
 }
 
 void HostTest::PluginCommandsGoToSelectedMenu()

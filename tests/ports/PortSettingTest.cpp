@@ -1,7 +1,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QtCore/qtestsupport_core.h>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,7 +74,8 @@ protected:
 TEST_F(PortSettingTest, OpensOnTheSelectedPort)
 {
     ASSERT_TRUE(PortTable::Instance().Assign(7, "/dev/serial/by-id/usb-handset-if02"));
-    for (auto [selected, shown] : {std::pair{0, "COM1"}, {7, "COM7"}, {99, "COM99"}, {150, ""}}) {
+    for (auto [selected, shown] : {std::pair{0, "COM1"}, {7, "COM7  /dev/serial/by-id/usb-handset-if02"},
+                                   {99, "COM99"}, {150, ""}}) {
         OperationContext::Instance().SetSelectedPort(static_cast<uint8_t>(selected));
         PortSetting dialog;
         EXPECT_EQ(PortList(dialog)->currentText(), shown) << selected;
@@ -170,12 +176,69 @@ TEST_F(PortSettingTest, AFailedOpenKeepsTheDialogOpen)
     EXPECT_EQ(dialog.messages[1].first, "Cannot Open ComPort");
 }
 
-TEST_F(PortSettingTest, OkIsRefusedWhileAnOperationRuns)
+// OK follows the operation state for as long as the dialog is open, and
+// says why it waits.
+TEST_F(PortSettingTest, OkFollowsTheOperationStateWhileOpen)
 {
     OperationContext::Instance().SetOperationState(OperationContext::kSettings);
-    RecordingPortSetting busy;
-    EXPECT_FALSE(OkButton(busy)->isEnabled());
-    OperationContext::Instance().SetOperationState(OperationContext::kIdle);
-    RecordingPortSetting idle;
-    EXPECT_TRUE(OkButton(idle)->isEnabled());
+    RecordingPortSetting dialog;
+    dialog.show();
+    struct Step {
+        int state;
+        bool okEnabled;
+    };
+    for (const Step step : {Step{OperationContext::kSettings, false}, Step{OperationContext::kIdle, true},
+                            Step{OperationContext::kPhoneInfo, false}, Step{OperationContext::kIdle, true}}) {
+        OperationContext::Instance().SetOperationState(step.state);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return OkButton(dialog)->isEnabled() == step.okEnabled; }, 5000))
+            << "state " << step.state;
+        EXPECT_EQ(OkButton(dialog)->toolTip().isEmpty(), step.okEnabled) << "state " << step.state;
+    }
+    EXPECT_TRUE(OkButton(dialog)->toolTip().isEmpty());
+    OperationContext::Instance().SetOperationState(OperationContext::kSwDownload);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !OkButton(dialog)->isEnabled(); }, 5000));
+    EXPECT_TRUE(OkButton(dialog)->toolTip().contains("when it has ended")) << OkButton(dialog)->toolTip().toStdString();
+}
+
+// Each entry names the device behind its number, and the handset by name;
+// the entry's place still gives the number.
+TEST_F(PortSettingTest, PortListShowsTheDeviceBesideItsNumber)
+{
+    QTemporaryDir devices;
+    ASSERT_TRUE(devices.isValid());
+    QDir folder(devices.path());
+    ASSERT_TRUE(folder.mkdir("by-id"));
+    for (const char* name : {"ttyUSB0", "ttyACM0"}) {
+        QFile device(folder.filePath(name));
+        ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+    }
+    const QString handsetLink = folder.filePath("by-id/usb-Corvane_VQX-B410_qxcdmdm-if02-port0");
+    const QString otherLink = folder.filePath("by-id/usb-Other_GPS-if00");
+    ASSERT_TRUE(QFile::link(folder.filePath("ttyUSB0"), handsetLink));
+    ASSERT_TRUE(QFile::link(folder.filePath("ttyACM0"), otherLink));
+    ASSERT_TRUE(PortTable::Instance().Assign(3, handsetLink));
+    ASSERT_TRUE(PortTable::Instance().Assign(5, otherLink));
+    ASSERT_TRUE(PortTable::Instance().Assign(9, "/dev/serial/by-id/usb-unplugged-if00"));
+    qputenv(ports::kSerialByIdVariable, folder.filePath("by-id").toLocal8Bit());
+
+    PortSetting2 dialog;
+    qunsetenv(ports::kSerialByIdVariable);
+    QComboBox* list = PortList(dialog);
+    ASSERT_EQ(list->count(), 99);
+    const QString usb = QFileInfo(folder.filePath("ttyUSB0")).canonicalFilePath();
+    const QString acm = QFileInfo(folder.filePath("ttyACM0")).canonicalFilePath();
+    const std::pair<int, QString> entries[] = {
+        {3, "COM3  " + usb + "  VQX-B410"},
+        {5, "COM5  " + acm},
+        {9, "COM9  /dev/serial/by-id/usb-unplugged-if00"},
+        {1, "COM1"},
+        {99, "COM99"},
+    };
+    for (const auto& [port, text] : entries) {
+        EXPECT_EQ(list->itemText(port - 1), text) << port;
+        list->setCurrentIndex(port - 1);
+        dialog.accept();
+        EXPECT_EQ(OperationContext::Instance().SelectedPort(), port);
+    }
+    EXPECT_EQ(list->itemData(2, Qt::ToolTipRole).toString(), handsetLink);
 }

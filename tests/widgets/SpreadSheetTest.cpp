@@ -2,6 +2,9 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -93,6 +96,7 @@ private slots:
         QCOMPARE(Table(grid)->rowCount(), 2);
     }
 
+    // Until the grid is on screen, a column is as wide as its units say.
     void SizesFollowTheGridUnits()
     {
         CSpreadSheet grid;
@@ -312,6 +316,69 @@ private slots:
         grid.SetPrintLastPage(2);
         grid.SetAction(kActionPrint);
         QVERIFY(!QFileInfo::exists(none));
+    }
+
+    // On screen the columns share the grid's width in their proportions, so a
+    // window of any usual size shows no horizontal scroll bar; a very narrow
+    // one keeps the cells readable and scrolls.
+    void ColumnsFillTheGridOnScreen_data()
+    {
+        QTest::addColumn<int>("formWidth");
+        QTest::addColumn<bool>("fills");
+        QTest::newRow("the smallest window") << 620 << true;
+        QTest::newRow("a large window") << 1200 << true;
+        QTest::newRow("narrower than half the columns") << 200 << false;
+    }
+
+    void ColumnsFillTheGridOnScreen()
+    {
+        QFETCH(int, formWidth);
+        QFETCH(bool, fills);
+        CSpreadSheet grid;
+        grid.SetNumberOfColumns(2);
+        grid.SetNumberOfRows(2);
+        grid.SetColumnWidth(1, 40.0);
+        grid.SetColumnWidth(2, 50.0);
+        grid.resize(formWidth, 300);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QTableWidget* table = Table(grid);
+        const int available = table->viewport()->width();
+        const int used = table->columnWidth(0) + table->columnWidth(1);
+        QCOMPARE(used == available, fills);
+        QCOMPARE(table->horizontalScrollBar()->isVisible(), !fills);
+        QVERIFY(std::abs(table->columnWidth(0) * 50.0 / table->columnWidth(1) - 40.0) < 1.0);
+
+        // A column given later takes its share at once.
+        grid.SetNumberOfColumns(3);
+        grid.SetColumnWidth(3, 10.0);
+        const int three = table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2);
+        QCOMPARE(three == table->viewport()->width(), fills);
+    }
+
+    // Tab leaves the grid for the form's next control; the arrows move in it.
+    void TabLeavesTheGrid()
+    {
+        QWidget form;
+        auto* layout = new QVBoxLayout(&form);
+        auto* grid = new CSpreadSheet(&form);
+        auto* button = new QPushButton("Read General Information", &form);
+        layout->addWidget(grid);
+        layout->addWidget(button);
+        LayOutSettings(*grid);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        grid->setFocus();
+        QTableWidget* table = Table(*grid);
+        QVERIFY(table->hasFocus());
+        table->setCurrentCell(0, 0);
+        QTest::keyClick(table, Qt::Key_Down);
+        QCOMPARE(table->currentRow(), 1);
+        QTest::keyClick(table, Qt::Key_Tab);
+        QVERIFY(button->hasFocus());
+        QCOMPARE(table->currentRow(), 1);
+        QTest::keyClick(button, Qt::Key_Backtab);
+        QVERIFY(table->hasFocus());
     }
 
     void CommandButtonCaptionAndClick()
