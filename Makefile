@@ -23,11 +23,11 @@ test-asan: deps
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ctest --output-on-failure -j$(JOBS)
 
-# The threaded channel under ThreadSanitizer.
+# The threaded channel and engine under ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=thread -DCORVANETOV_WITH_QT=OFF -DCORVANETOV_WITH_BENCH=OFF
 	cmake --build build-tsan -j$(JOBS)
-	cd build-tsan && ctest --output-on-failure -L channel -j$(JOBS)
+	cd build-tsan && ctest --output-on-failure -L 'channel|engine' -j$(JOBS)
 
 demo: build
 	bash scripts/demo

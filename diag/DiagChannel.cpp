@@ -170,7 +170,7 @@ void DiagChannel::DecodeFlagged(uint8_t* destination, int32_t count)
 
 void DiagChannel::DecodePlain(uint8_t* destination, uint16_t count)
 {
-    if (count < 4) {
+    if (count < diag::kMinPlainFrame) {
         m_decodeRejected = 1;
         return;
     }

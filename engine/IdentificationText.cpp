@@ -6,6 +6,13 @@
 #include "engine/EngineConstants.h"
 
 namespace {
+// The compile date "Mmm dd yyyy".
+constexpr size_t kMonthLength = 3;
+constexpr size_t kDayOffset = 4;
+constexpr size_t kDayLength = 2;
+constexpr size_t kYearOffset = 7;
+constexpr size_t kYearLength = 4;
+
 // Three decimal digits of a 10-bit MIN group, each digit plus one, 10 as 0.
 std::string MinDigits(unsigned value)
 {
@@ -19,7 +26,7 @@ char MonthLetter(const std::string& date, bool& known)
 {
     static const char* kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
     std::string month;
-    for (size_t i = 0; i < 3 && i < date.size(); ++i)
+    for (size_t i = 0; i < kMonthLength && i < date.size(); ++i)
         month += static_cast<char>(std::toupper(static_cast<unsigned char>(date[i])));
     for (int i = 0; i < 12; ++i) {
         if (month == kMonths[i]) {
@@ -55,9 +62,10 @@ bool IdentificationText::FormatMin(uint32_t min1, uint16_t min2, std::string& ou
 std::string IdentificationText::SoftwareVersion(const std::string& compileDate, const std::string& version, bool& monthKnown)
 {
     char month = MonthLetter(compileDate, monthKnown);
-    int year = compileDate.size() >= 11 ? std::atoi(compileDate.substr(7, 4).c_str()) : 0;
+    bool hasYear = compileDate.size() >= kYearOffset + kYearLength;
+    int year = hasYear ? std::atoi(compileDate.substr(kYearOffset, kYearLength).c_str()) : 0;
     char yearLetter = static_cast<char>(year - engine::kYearLetterBase);
-    std::string day = compileDate.size() >= 6 ? compileDate.substr(4, 2) : std::string();
+    std::string day = compileDate.size() >= kDayOffset + kDayLength ? compileDate.substr(kDayOffset, kDayLength) : std::string();
     std::string prefix = version.substr(0, version.find('.'));
     return prefix + " " + yearLetter + month + day;
 }
