@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "cli/CliPrompts.h"
+#include "cli/CliSettingsFile.h"
 #include "cli/CliSink.h"
 #include "comm/BaseComm.h"
 #include "comm/OpenFailureReason.h"
@@ -65,6 +66,17 @@ int CliApp::Run(int argc, char** argv)
     app.add_flag("--json", m_options.json, "print results as JSON");
     auto* ports = app.add_subcommand("ports", "list the serial devices with their COM numbers, marking the handset");
     auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
+    auto* settings = app.add_subcommand("settings", "lock code, UIM lock code and network-lock SIDs in settings files (*.mmc)");
+    settings->require_subcommand(1);
+    std::string settingsPath;
+    CliSettingsFile::Edits edits;
+    auto* settingsShow = settings->add_subcommand("show", "print the settings a file holds");
+    settingsShow->add_option("FILE", settingsPath, "settings file")->required();
+    auto* settingsSet = settings->add_subcommand("set", "edit a settings file under the rules of a write to the handset");
+    settingsSet->add_option("FILE", settingsPath, "settings file")->required();
+    settingsSet->add_option("--lock-code", edits.lockCode, "new lock code, 4 to 8 digits");
+    settingsSet->add_option("--uim-lock-code", edits.uimLockCode, "new UIM lock code, 4 to 8 digits");
+    settingsSet->add_option("--sid", edits.sids, "K=V: network-lock home SID K (1-20) becomes V (0-32767); repeatable");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -78,6 +90,10 @@ int CliApp::Run(int argc, char** argv)
         return Ports();
     if (info->parsed())
         return Info();
+    if (settingsShow->parsed())
+        return CliSettingsFile::Show(settingsPath, m_options.json);
+    if (settingsSet->parsed())
+        return CliSettingsFile::Set(settingsPath, edits);
     return kExitUsage;
 }
 
