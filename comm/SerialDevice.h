@@ -38,5 +38,6 @@ private:
 
     int m_fd = -1;
     bool m_isSocket = false;
+    bool m_exclusive = false; // this descriptor set the terminal's exclusive flag
     std::string m_lastError;
 };
