@@ -87,7 +87,10 @@ bool BaseComm::Open()
         m_openError = m_device.LastError();
         return false;
     }
-    m_device.Purge();
+    // Stale input only: output still on its way is a previous channel's last
+    // request (on a pseudo-terminal it waits there until the other side
+    // takes it in), and the handset must still get it.
+    m_device.Purge(false);
     if (!ApplyLineSettings()) {
         m_openError = target + ": line settings refused";
         m_connected = 0;
@@ -117,7 +120,10 @@ bool BaseComm::Disconnect()
     if (m_receiveThread.joinable() && m_receiveThread.get_id() != std::this_thread::get_id())
         m_receiveThread.join();
     m_device.ClearDtr();
-    m_device.Purge();
+    // What was written is the handset's: a reset sent just before the port
+    // is let go must still reach it, and the close sends it out. Only a stop
+    // abandons it, so that the port is free at once.
+    m_device.Purge(StopRequested());
     m_device.Close();
     return true;
 }

@@ -177,10 +177,10 @@ void SerialDevice::ClearDtr()
     ::ioctl(m_fd, TIOCMBIC, &lines); // a pseudo-terminal has no modem lines: ignored
 }
 
-void SerialDevice::Purge()
+void SerialDevice::Purge(bool output)
 {
     if (m_fd >= 0 && !m_isSocket)
-        ::tcflush(m_fd, TCIOFLUSH);
+        ::tcflush(m_fd, output ? TCIOFLUSH : TCIFLUSH);
 }
 
 SerialDevice::ReadResult SerialDevice::Read(uint8_t* buffer, size_t max, size_t& count)

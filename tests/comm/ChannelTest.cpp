@@ -118,6 +118,19 @@ TEST_F(Channel, WritesNeedAnOpenChannel)
     EXPECT_TRUE(pty.ReadUntilQuiet(100ms).empty());
 }
 
+// A reset is sent just before the port is let go. More than the other side
+// has yet taken in waits in the pseudo-terminal's buffer, as it would in a
+// serial driver's transmit queue: letting go must not throw it away.
+TEST_F(Channel, WhatWasWrittenBeforeLettingGoReachesTheHandset)
+{
+    BaseComm channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    Bytes written(8192, 0x5A);
+    ASSERT_TRUE(channel.Write(written.data(), static_cast<uint32_t>(written.size())));
+    channel.Disconnect();
+    EXPECT_EQ(written.size(), pty.ReadUpTo(written.size(), 2s).size());
+}
+
 TEST_F(Channel, SecondOpenerOfTheSameDeviceIsRefused)
 {
     BaseComm first;
