@@ -215,7 +215,7 @@ TEST_F(EngineAgainstHandset, StopDuringThePauseFreesThePortAtOnce)
     double scale = Pacing::Instance().TimeScale();
     Pacing::Instance().SetTimeScale(1.0);
     OperationWorker worker;
-    worker.Start(&PhoneInfoRead::Run);
+    ASSERT_TRUE(worker.Start(&PhoneInfoRead::Run));
     ASSERT_TRUE(AwaitRequests("DmSwitchCommand", 1));
     // From here every pause lasts close to an hour: the worker is in one of
     // them (the settle after the AT command, or the one before the status

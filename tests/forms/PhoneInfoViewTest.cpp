@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "ChildProcess.h"
+#include "ThreadlessChild.h"
 #include "comm/BaseComm.h"
 #include "engine/OperationContext.h"
 #include "forms/DialogPhoneInfo.h"
@@ -55,6 +56,7 @@ private slots:
     void FailedReadShowsTheErrorOnceAndKeepsTheGrid();
     void StopAnsweredNoKeepsReadingYesFreesThePort();
     void ButtonIsDisabledWhileAnotherViewWorks();
+    void ReadWithoutAThreadLeavesTheViewIdle();
 
 private:
     void StartHandset(const QStringList& options = {});
@@ -242,6 +244,21 @@ void PhoneInfoViewTest::ButtonIsDisabledWhileAnotherViewWorks()
     OperationContext::Instance().SetOperationState(OperationContext::kIdle);
     view.show();
     QVERIFY(view.ButtonEnabled());
+}
+
+// The process is out of threads: the click changes nothing, and the next
+// click, or another view, finds everything idle.
+void PhoneInfoViewTest::ReadWithoutAThreadLeavesTheViewIdle()
+{
+    AnsweredPhoneInfo view;
+    view.show();
+    const QString status = HostLine(0);
+    QVERIFY(ThreadlessChild::Run([&] {
+        view.OnButtonClick();
+        return view.ButtonCaption() == QStringLiteral("Read General Information") && !view.Busy() && !view.WorkerRunning()
+            && OperationContext::Instance().OperationState() == OperationContext::kIdle && HostLine(0) == status
+            && view.messages.isEmpty();
+    }));
 }
 
 QTEST_MAIN(PhoneInfoViewTest)
