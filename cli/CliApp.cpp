@@ -6,6 +6,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <pthread.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -31,20 +32,27 @@ std::atomic<bool> g_interrupted{false};
 
 // Ctrl-C and SIGTERM stop the running operation the way "Stop" does in the
 // views: the worker wakes, closes the port and ends.
-void WatchSignals()
+// False when no thread could watch them; the signals then act as before.
+bool WatchSignals()
 {
     sigset_t watched;
     sigemptyset(&watched);
     sigaddset(&watched, SIGINT);
     sigaddset(&watched, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &watched, nullptr);
-    std::thread([watched] {
-        int received = 0;
-        while (sigwait(&watched, &received) == 0) {
-            g_interrupted = true;
-            Pacing::Instance().RequestStop();
-        }
-    }).detach();
+    try {
+        std::thread([watched] {
+            int received = 0;
+            while (sigwait(&watched, &received) == 0) {
+                g_interrupted = true;
+                Pacing::Instance().RequestStop();
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);
+        return false;
+    }
+    return true;
 }
 
 std::string Text(const NvDoc& doc, int which)
@@ -181,10 +189,13 @@ int CliApp::RunOperation(const std::function<void()>& body, CliSink& sink)
 {
     auto& context = OperationContext::Instance();
     context.SetTarget(&sink);
-    WatchSignals();
     {
         OperationWorker worker;
-        worker.Start(body);
+        if (!WatchSignals() || !worker.Start(body)) {
+            context.SetTarget(nullptr);
+            std::cerr << "Cannot start the operation: the system has no thread to spare (process limit reached)" << std::endl;
+            return kExitFailed;
+        }
         WaitShowingProgress(worker, sink);
     }
     context.SetTarget(nullptr);
