@@ -15,8 +15,11 @@ build: deps
 
 test: test-main test-asan test-tsan
 
+# Run as root (as CI does), the tests that open ports and start the programs
+# run once more as an ordinary user, whom root's overrides do not cover.
 test-main: build
 	cd build && ctest --output-on-failure -j$(JOBS)
+	bash scripts/test-unprivileged build
 
 test-asan: deps
 	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=address,undefined -DCORVANETOV_WITH_BENCH=OFF

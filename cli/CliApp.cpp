@@ -6,11 +6,13 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <pthread.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
+#include "cli/CliSettingsFile.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
@@ -30,20 +32,27 @@ std::atomic<bool> g_interrupted{false};
 
 // Ctrl-C and SIGTERM stop the running operation the way "Stop" does in the
 // views: the worker wakes, closes the port and ends.
-void WatchSignals()
+// False when no thread could watch them; the signals then act as before.
+bool WatchSignals()
 {
     sigset_t watched;
     sigemptyset(&watched);
     sigaddset(&watched, SIGINT);
     sigaddset(&watched, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &watched, nullptr);
-    std::thread([watched] {
-        int received = 0;
-        while (sigwait(&watched, &received) == 0) {
-            g_interrupted = true;
-            Pacing::Instance().RequestStop();
-        }
-    }).detach();
+    try {
+        std::thread([watched] {
+            int received = 0;
+            while (sigwait(&watched, &received) == 0) {
+                g_interrupted = true;
+                Pacing::Instance().RequestStop();
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);
+        return false;
+    }
+    return true;
 }
 
 std::string Text(const NvDoc& doc, int which)
@@ -65,6 +74,17 @@ int CliApp::Run(int argc, char** argv)
     app.add_flag("--json", m_options.json, "print results as JSON");
     auto* ports = app.add_subcommand("ports", "list the serial devices with their COM numbers, marking the handset");
     auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
+    auto* settings = app.add_subcommand("settings", "lock code, UIM lock code and network-lock SIDs in settings files (*.mmc)");
+    settings->require_subcommand(1);
+    std::string settingsPath;
+    CliSettingsFile::Edits edits;
+    auto* settingsShow = settings->add_subcommand("show", "print the settings a file holds");
+    settingsShow->add_option("FILE", settingsPath, "settings file")->required();
+    auto* settingsSet = settings->add_subcommand("set", "edit a settings file under the rules of a write to the handset");
+    settingsSet->add_option("FILE", settingsPath, "settings file")->required();
+    settingsSet->add_option("--lock-code", edits.lockCode, "new lock code, 4 to 8 digits");
+    settingsSet->add_option("--uim-lock-code", edits.uimLockCode, "new UIM lock code, 4 to 8 digits");
+    settingsSet->add_option("--sid", edits.sids, "K=V: network-lock home SID K (1-20) becomes V (0-32767); repeatable");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -78,6 +98,10 @@ int CliApp::Run(int argc, char** argv)
         return Ports();
     if (info->parsed())
         return Info();
+    if (settingsShow->parsed())
+        return CliSettingsFile::Show(settingsPath, m_options.json);
+    if (settingsSet->parsed())
+        return CliSettingsFile::Set(settingsPath, edits);
     return kExitUsage;
 }
 
@@ -171,10 +195,13 @@ int CliApp::RunOperation(const std::function<void()>& body)
                                });
     auto& context = OperationContext::Instance();
     context.SetTarget(&recorder);
-    WatchSignals();
     {
         OperationWorker worker;
-        worker.Start(body);
+        if (!WatchSignals() || !worker.Start(body)) {
+            context.SetTarget(nullptr);
+            std::cerr << "Cannot start the operation: the system has no thread to spare (process limit reached)" << std::endl;
+            return kExitFailed;
+        }
         WaitShowingProgress(worker, recorder, progress);
     }
     context.SetTarget(nullptr);

@@ -76,7 +76,10 @@ bool BaseComm::Open()
     bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target) : m_device.OpenSerial(target);
     if (!opened)
         return FailOpen(m_device.LastError(), m_device.LastErrorNumber());
-    m_device.Purge();
+    // Stale input only: output still on its way is a previous channel's last
+    // request (on a pseudo-terminal it waits there until the other side
+    // takes it in), and the handset must still get it.
+    m_device.Purge(false);
     if (!ApplyLineSettings()) {
         m_connected = 0;
         m_device.Close();
@@ -113,7 +116,10 @@ bool BaseComm::Disconnect()
     if (m_receiveThread.joinable() && m_receiveThread.get_id() != std::this_thread::get_id())
         m_receiveThread.join();
     m_device.ClearDtr();
-    m_device.Purge();
+    // What was written is the handset's: a reset sent just before the port
+    // is let go must still reach it, and the close sends it out. Only a stop
+    // abandons it, so that the port is free at once.
+    m_device.Purge(StopRequested());
     m_device.Close();
     return true;
 }

@@ -20,6 +20,7 @@ constexpr int kAccessRetries = 20;     // udev may grant access a moment after p
 constexpr auto kAccessRetryPause = std::chrono::milliseconds(50);
 constexpr int kConnectTimeoutMs = 3000;
 constexpr int kWriteSliceMs = 20;      // how often a blocked write looks at abandon()
+constexpr char kInUse[] = " is in use by another program";
 
 bool BaudToSpeed(uint32_t baud, speed_t& speed)
 {
@@ -56,9 +57,7 @@ bool SerialDevice::FailWith(const std::string& what)
 {
     m_lastErrorNumber = errno;
     m_lastError = what + ": " + std::strerror(m_lastErrorNumber);
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    Close();
     return false;
 }
 
@@ -72,13 +71,17 @@ bool SerialDevice::OpenSerial(const std::string& path)
             break;
         std::this_thread::sleep_for(kAccessRetryPause);
     }
+    // Another program's exclusive flag refuses the open itself (EBUSY) for
+    // anyone but root; its lock refuses root below.
     if (m_fd < 0)
-        return FailWith(path);
+        return FailWith(errno == EBUSY ? path + kInUse : path);
     // flock keeps out other programs that lock; TIOCEXCL keeps out those that
     // do not. Either alone leaves a window between two openers.
     if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0)
-        return FailWith(path + " is in use by another program");
-    if (::ioctl(m_fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL)
+        return FailWith(path + kInUse);
+    if (::ioctl(m_fd, TIOCEXCL) == 0)
+        m_exclusive = true;
+    else if (errno != ENOTTY && errno != EINVAL)
         return FailWith(path);
     return true;
 }
@@ -120,8 +123,17 @@ bool SerialDevice::OpenNetwork(const std::string& hostAndPort)
 
 void SerialDevice::Close()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd < 0)
+        return;
+    // The exclusive flag belongs to the terminal, not to this descriptor: on
+    // a pseudo-terminal it outlives the close and would refuse every later
+    // open but root's, ours included. Only the one who set it clears it, so
+    // a refused opener leaves the holder's flag alone. A line that is gone
+    // answers EIO here, and its terminal goes with it.
+    if (m_exclusive)
+        ::ioctl(m_fd, TIOCNXCL);
+    m_exclusive = false;
+    ::close(m_fd);
     m_fd = -1;
 }
 
@@ -166,10 +178,10 @@ void SerialDevice::ClearDtr()
     ::ioctl(m_fd, TIOCMBIC, &lines); // a pseudo-terminal has no modem lines: ignored
 }
 
-void SerialDevice::Purge()
+void SerialDevice::Purge(bool output)
 {
     if (m_fd >= 0 && !m_isSocket)
-        ::tcflush(m_fd, TCIOFLUSH);
+        ::tcflush(m_fd, output ? TCIOFLUSH : TCIFLUSH);
 }
 
 SerialDevice::ReadResult SerialDevice::Read(uint8_t* buffer, size_t max, size_t& count)

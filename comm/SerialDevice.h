@@ -27,7 +27,9 @@ public:
 
     bool ApplyLineSettings(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits);
     void ClearDtr();
-    void Purge();
+    // Clears the input queue; with `output` also what was written but not
+    // yet sent (on a pseudo-terminal: not yet read by the other side).
+    void Purge(bool output);
 
     // Non-blocking: what waits in the input queue, up to max.
     ReadResult Read(uint8_t* buffer, size_t max, size_t& count);
@@ -40,6 +42,7 @@ private:
 
     int m_fd = -1;
     bool m_isSocket = false;
+    bool m_exclusive = false; // this descriptor set the terminal's exclusive flag
     std::string m_lastError;
     int m_lastErrorNumber = 0;
 };

@@ -15,8 +15,10 @@ public:
     OperationWorker& operator=(const OperationWorker&) = delete;
     ~OperationWorker();
 
-    // Starts body on a new thread once any earlier worker has ended.
-    void Start(std::function<void()> body);
+    // Starts body on a new thread once any earlier worker has ended. False
+    // when the system gives no thread (the user's or the system's limit):
+    // then nothing runs and nothing is left to undo.
+    [[nodiscard]] bool Start(std::function<void()> body);
     // Asks the worker to end now; does not wait for it.
     void Stop();
     // Waits until the worker has ended (never from a thread it reports to).

@@ -230,12 +230,17 @@ void CDialogPhoneInfo::OnButtonClick()
 
 void CDialogPhoneInfo::StartRead()
 {
+    Context().SetTarget(&m_bridge);
+    // Without a thread nothing was started: the view stays idle and free
+    // for the next click, and no other view is kept waiting.
+    if (!m_worker.Start(&PhoneInfoRead::Run)) {
+        Context().SetOperationState(OperationContext::kIdle);
+        return;
+    }
     m_ui->animationBusy->show();
     m_ui->animationBusy->Play();
     m_statusText = pi::kReadingStatus;
     SendHostLine(PluginAbi::kStatusLine, m_statusText);
-    Context().SetTarget(&m_bridge);
-    m_worker.Start(&PhoneInfoRead::Run);
     m_ui->buttonRead->SetWindowText(pi::kStopCaption);
 }
 

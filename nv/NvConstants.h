@@ -41,6 +41,23 @@ constexpr size_t kNetworkLockSize = 81;
 constexpr int kNetworkLockEntries = 20;
 constexpr size_t kNetworkLockEntrySize = 4;
 
+constexpr size_t kSidOffset = kNetworkLockOffset + 1; // SID k at kSidOffset + 4 * (k - 1)
+constexpr uint16_t kSidMax = 32767;
+
 // Phone-information texts
 constexpr int kPhoneTextCount = 13;
+
+// The settings group of this model: one group, "Nam", flag 0.
+constexpr int kNamGroup = 0;
+constexpr size_t kMinCodeDigits = 4;
+
+// Texts of the settings stores and the settings file.
+constexpr char kLockCodeBlank[] = "Don't use Blank character in Lock-code";
+constexpr char kUimLockCodeBlank[] = "Don't use Blank character in UIM Lock-code";
+constexpr char kOnlyNumbers[] = "Only input Number! check again! ";
+constexpr char kLockCodeShort[] = "Enter Lock Code(more than 4 digits)";
+constexpr char kUimLockCodeShort[] = "Enter UIM Lock Code(more than 4 digits)";
+constexpr char kInvalidMmcFile[] = "Invalid MMC File !";
+constexpr char kCannotReadMmcFile[] = "Cannot read mmc file!";
+constexpr char kFailToWrite[] = "Fail to Write !";
 } // namespace nv

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <netinet/in.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -23,6 +27,28 @@ using Bytes = std::vector<uint8_t>;
 namespace {
 constexpr uint8_t kPort = 3;
 constexpr uint8_t kNetworkPort = 130;
+
+// A descriptor of the test's own on the channel's device, opened before the
+// channel: the exclusive flag refuses only later opens, so through this one
+// the test sees the flag, as root and as anyone else.
+class ExclusiveFlagWatch {
+public:
+    explicit ExclusiveFlagWatch(const std::string& path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~ExclusiveFlagWatch() { ::close(m_fd); }
+    ExclusiveFlagWatch(const ExclusiveFlagWatch&) = delete;
+    ExclusiveFlagWatch& operator=(const ExclusiveFlagWatch&) = delete;
+
+    bool Watching() const { return m_fd >= 0; }
+    int Flag() const
+    {
+        int flag = -1;
+        ::ioctl(m_fd, TIOCGEXCL, &flag);
+        return flag;
+    }
+
+private:
+    int m_fd;
+};
 
 std::string ReadFile(const std::string& path)
 {
@@ -85,15 +111,62 @@ TEST_F(Channel, WritesNeedAnOpenChannel)
     EXPECT_TRUE(pty.ReadUntilQuiet(100ms).empty());
 }
 
+// A reset is sent just before the port is let go. More than the other side
+// has yet taken in waits in the pseudo-terminal's buffer, as it would in a
+// serial driver's transmit queue: letting go must not throw it away.
+TEST_F(Channel, WhatWasWrittenBeforeLettingGoReachesTheHandset)
+{
+    DiagChannel channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    Bytes written(8192, 0x5A);
+    ASSERT_TRUE(channel.Write(written.data(), static_cast<uint32_t>(written.size())));
+    channel.Disconnect();
+    EXPECT_EQ(written.size(), pty.ReadUpTo(written.size(), 2s).size());
+}
+
 TEST_F(Channel, SecondOpenerOfTheSameDeviceIsRefused)
 {
     DiagChannel first;
     DiagChannel second;
+    ExclusiveFlagWatch watch(pty.SlavePath());
+    ASSERT_TRUE(watch.Watching());
     ASSERT_TRUE(OpenChannel(first));
     EXPECT_FALSE(OpenChannel(second));
-    EXPECT_FALSE(second.OpenError().empty());
+    // Refused by the lock (root) or by the flag (anyone else): the same reason.
+    EXPECT_NE(std::string::npos, second.OpenError().find("in use by another program")) << second.OpenError();
+    EXPECT_EQ(1, watch.Flag()) << "a refused opener leaves the holder's flag alone";
     first.Close();
-    EXPECT_TRUE(OpenChannel(second));
+    EXPECT_TRUE(OpenChannel(second)) << second.OpenError();
+}
+
+// On a pseudo-terminal the flag outlives the descriptor; left behind, it
+// refuses the close-and-reopen of connection set-up to anyone but root.
+TEST_F(Channel, EveryCloseLeavesThePortFreeForTheNextOpener)
+{
+    ExclusiveFlagWatch watch(pty.SlavePath());
+    ASSERT_TRUE(watch.Watching());
+    using Closer = std::function<void(std::unique_ptr<DiagChannel>&)>;
+    const std::vector<std::pair<const char*, Closer>> closes = {
+        {"Close", [](auto& channel) { channel->Close(); }},
+        {"Disconnect", [](auto& channel) { channel->Disconnect(); }},
+        {"destruction", [](auto& channel) { channel.reset(); }},
+        {"reopen at another speed, then Close",
+         [&](auto& channel) {
+             ASSERT_TRUE(channel->ReopenAt9600(kPort)) << channel->OpenError();
+             EXPECT_EQ(1, watch.Flag()) << "the reopened port is held exclusively again";
+             channel->Close();
+         }},
+    };
+    for (const auto& [how, close] : closes) {
+        SCOPED_TRACE(how);
+        auto channel = std::make_unique<DiagChannel>();
+        ASSERT_TRUE(OpenChannel(*channel)) << channel->OpenError();
+        EXPECT_EQ(1, watch.Flag()) << "the port is held exclusively";
+        close(channel);
+        EXPECT_EQ(0, watch.Flag());
+        DiagChannel next;
+        EXPECT_TRUE(OpenChannel(next)) << next.OpenError();
+    }
 }
 
 TEST_F(Channel, UnassignedPortFailsWithAReason)

@@ -1,10 +1,17 @@
 #include "E2eFixture.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <stdlib.h>
+#include <thread>
 
 namespace fs = std::filesystem;
+
+namespace {
+constexpr auto kLostRequestAfter = std::chrono::seconds(30);
+constexpr auto kLogPollPeriod = std::chrono::milliseconds(10);
+} // namespace
 
 void E2eFixture::SetUp()
 {
@@ -52,4 +59,23 @@ std::vector<std::string> E2eFixture::LoggedRequests() const
         if (line.find("\"dir\":\"rx\"") != std::string::npos)
             lines.push_back(line);
     return lines;
+}
+
+size_t E2eFixture::Requests(const std::string& command) const
+{
+    size_t count = 0;
+    for (const auto& line : LoggedRequests())
+        count += line.find("\"cmd\":\"" + command + "\"") != std::string::npos;
+    return count;
+}
+
+bool E2eFixture::AwaitRequests(const std::string& command, size_t count) const
+{
+    auto deadline = std::chrono::steady_clock::now() + kLostRequestAfter;
+    while (Requests(command) < count) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kLogPollPeriod);
+    }
+    return true;
 }

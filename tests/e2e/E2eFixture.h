@@ -21,6 +21,13 @@ protected:
     std::vector<std::string> Environment() const;
     // The simulator's request log, one JSON object a line.
     std::vector<std::string> LoggedRequests() const;
+    // How many requests of this command (as the log names it) the simulator read.
+    size_t Requests(const std::string& command) const;
+    // The simulator logs a request once it has read it, which can be well
+    // after the tool has moved on when the tool does not wait for an answer
+    // (a reset before closing the port). False if `count` requests of this
+    // command have not arrived in a time that only a lost request explains.
+    bool AwaitRequests(const std::string& command, size_t count) const;
 
     std::string m_folder;
     std::string m_devicePath;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "ThreadlessChild.h"
 #include "engine/OperationWorker.h"
 #include "platform/Pacing.h"
 
@@ -17,7 +18,7 @@ TEST(OperationWorker, StopWakesALongPauseAndTheNextStartRunsUnstopped)
     std::atomic<bool> secondCompleted{false};
     Pacing::Instance().SetObserver([&](Pacing::Pause, uint32_t ms) { pausing = ms == kEndlessMs; });
     OperationWorker worker;
-    worker.Start([&] { firstCompleted = Pacing::Instance().Sleep(kEndlessMs); });
+    ASSERT_TRUE(worker.Start([&] { firstCompleted = Pacing::Instance().Sleep(kEndlessMs); }));
     while (!pausing)
         std::this_thread::yield();
     EXPECT_TRUE(worker.Running());
@@ -27,7 +28,7 @@ TEST(OperationWorker, StopWakesALongPauseAndTheNextStartRunsUnstopped)
     EXPECT_FALSE(firstCompleted) << "the pause ended by the stop";
     EXPECT_FALSE(worker.Running());
 
-    worker.Start([&] { secondCompleted = Pacing::Instance().Sleep(10); });
+    ASSERT_TRUE(worker.Start([&] { secondCompleted = Pacing::Instance().Sleep(10); }));
     worker.Join();
     EXPECT_TRUE(secondCompleted) << "a new operation must not inherit the old stop";
 }
@@ -38,12 +39,27 @@ TEST(OperationWorker, DestructionEndsARunningWorker)
     std::atomic<bool> completed{true};
     {
         OperationWorker worker;
-        worker.Start([&] {
+        ASSERT_TRUE(worker.Start([&] {
             completed = Pacing::Instance().Sleep(kEndlessMs);
             ended = true;
-        });
+        }));
     }
     EXPECT_TRUE(ended);
     EXPECT_FALSE(completed);
     Pacing::Instance().ClearStop();
+}
+
+TEST(OperationWorker, AStartWithoutAThreadFailsAndLeavesNothingBehind)
+{
+    EXPECT_TRUE(ThreadlessChild::Run([] {
+        std::atomic<int> runs{0};
+        OperationWorker worker;
+        if (worker.Start([&] { ++runs; }) || worker.Running())
+            return false;
+        // Nothing half-started stands in the way of the next start.
+        ThreadlessChild::AllowThreads();
+        bool restarted = worker.Start([&] { ++runs; });
+        worker.Join();
+        return restarted && runs == 1;
+    }));
 }

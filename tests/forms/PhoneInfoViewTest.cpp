@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "ChildProcess.h"
+#include "ThreadlessChild.h"
 #include "comm/BaseComm.h"
 #include "engine/OperationContext.h"
 #include "forms/DialogPhoneInfo.h"
@@ -84,6 +85,7 @@ private slots:
     void GridKeepsItsPlaceAndFillsTheWidth();
     void NothingShowsAnEarlierReadAsCurrent_data();
     void NothingShowsAnEarlierReadAsCurrent();
+    void ReadWithoutAThreadLeavesTheViewIdle();
 
 private:
     void StartHandset(const QStringList& options = {});
@@ -466,6 +468,21 @@ void PhoneInfoViewTest::NothingShowsAnEarlierReadAsCurrent()
     QCOMPARE(HostLine(1), QStringLiteral("ESN : 1A2B3C4D (last read %1)").arg(time));
     QCOMPARE(OperationContext::Instance().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(view.Searching(), !connected);
+}
+
+// The process is out of threads: the click changes nothing, and the next
+// click, or another view, finds everything idle.
+void PhoneInfoViewTest::ReadWithoutAThreadLeavesTheViewIdle()
+{
+    AnsweredPhoneInfo view;
+    view.show();
+    const QString status = HostLine(0);
+    QVERIFY(ThreadlessChild::Run([&] {
+        view.OnButtonClick();
+        return view.ButtonCaption() == QStringLiteral("Read General Information") && !view.Busy() && !view.WorkerRunning()
+            && OperationContext::Instance().OperationState() == OperationContext::kIdle && HostLine(0) == status
+            && view.messages.isEmpty();
+    }));
 }
 
 QTEST_MAIN(PhoneInfoViewTest)
