@@ -15,10 +15,9 @@ const char kEsn[] = "8D2A41F3";
 const char kDmSwitch[] = "DmSwitchCommand";
 const char kStatusRequest[] = "StatusRequest";
 const char kAnyDialog[] = "dialog: ";
-// From the window's first focus to the read button. Tab today stays in the
-// grid's cells for ever; the button ends the window's focus chain, so one
-// step back reaches it.
-const std::vector<std::string> kKeysToTheReadButton = {"shift+Tab"};
+// From the window's first focus to the read button: Tab to the grid, and
+// Tab out of it to the button.
+const std::vector<std::string> kKeysToTheReadButton = {"Tab", "Tab"};
 
 std::string PortConnected(int port)
 {
