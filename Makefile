@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-.PHONY: deps build test test-main test-asan test-tsan demo bench screenshot clean
+.PHONY: deps build test test-main test-asan test-tsan demo bench screenshot window-shots clean
 
 deps:
 	bash scripts/install-deps
@@ -40,6 +40,10 @@ bench: build
 
 screenshot: build
 	bash scripts/screenshot-read build
+
+# The pictures in docs/, taken by the tests that drive the real window.
+window-shots: build
+	cd build && CORVANETOV_WINDOW_SHOTS=$(CURDIR)/docs ctest -L window --output-on-failure
 
 clean:
 	rm -rf build build-asan build-tsan

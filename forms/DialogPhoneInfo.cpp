@@ -109,6 +109,10 @@ void CDialogPhoneInfo::OnInitialUpdate()
     m_ui->animationBusy->Stop();
     m_ui->animationBusy->hide();
     LayOutGrid();
+}
+
+void CDialogPhoneInfo::OnFirstShown()
+{
     SearchPort();
 }
 

@@ -42,6 +42,7 @@ public slots:
 
 protected:
     void OnInitialUpdate() override;
+    void OnFirstShown() override;
     void OnLaterShow() override;
 
     // The questions and boxes of this view; tests answer them without a box.

@@ -25,6 +25,10 @@ void CFormView::showEvent(QShowEvent* event)
     }
     m_firstShown = true;
     OnInitialUpdate();
+    // A dialog's event loop run from inside the show would deliver events to
+    // the window's children while Qt is still walking them to show them, and
+    // the window itself would not yet be on screen behind the dialog.
+    QMetaObject::invokeMethod(this, [this] { OnFirstShown(); }, Qt::QueuedConnection);
 }
 
 void CFormView::StyleTitle(CLabel& title)

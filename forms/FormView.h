@@ -6,7 +6,7 @@ class CLabel;
 class QLabel;
 
 // A view the host shows in its frame. It does its one-time set-up on its
-// first show, and takes the commands the host routes to the active view
+// first show (and whatever may ask the user, once that show is over), and takes the commands the host routes to the active view
 // (print, copy, cut, paste) through OnCommand.
 class CFormView : public QWidget {
     Q_OBJECT
@@ -19,6 +19,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     virtual void OnInitialUpdate() = 0;
+    // Runs once, after the first show has finished, with the window on
+    // screen: the place for anything that may open a dialog.
+    virtual void OnFirstShown() {}
     // Every show after the first: only the controls' enabled state changes.
     virtual void OnLaterShow() {}
 

@@ -13,6 +13,7 @@
 
 #include "host/HostConstants.h"
 #include "host/PluginSession.h"
+#include "host/UiEcho.h"
 #include "plugin/PluginAbi.h"
 
 HostMainWindow::HostMainWindow(uint8_t toolType, QWidget* parent)
@@ -105,8 +106,10 @@ void HostMainWindow::OnHostMessage(void* context, unsigned message, int param, c
 
 void HostMainWindow::ShowHostLine(int line, const QString& text)
 {
-    if (line >= 0 && line < static_cast<int>(m_hostLines.size()))
-        m_hostLines[line]->setText(text);
+    if (line < 0 || line >= static_cast<int>(m_hostLines.size()))
+        return;
+    m_hostLines[line]->setText(text);
+    UiEcho::StatusLine(line, text);
 }
 
 bool HostMainWindow::LoadPlugin(const QString& path)

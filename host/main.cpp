@@ -4,6 +4,7 @@
 #include "host/HostConstants.h"
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
+#include "host/UiEcho.h"
 
 int main(int argc, char* argv[])
 {
@@ -19,6 +20,9 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(HostConstants::kApplicationName));
+    UiEcho echo;
+    if (UiEcho::Enabled())
+        app.installEventFilter(&echo);
     HostMainWindow window(options.ToolType());
     window.LoadPluginFolder(options.PluginFolder(QApplication::applicationDirPath()));
     for (const QString& file : options.PluginFiles())

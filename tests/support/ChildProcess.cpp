@@ -1,11 +1,13 @@
 #include "ChildProcess.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,12 +36,32 @@ std::vector<char*> CStrings(std::vector<std::string>& strings)
     return pointers;
 }
 
-pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extra, int outFd, int errFd)
+bool SameName(const std::string& entry, const std::string& other)
+{
+    size_t equals = entry.find('=');
+    return equals != std::string::npos && other.compare(0, equals + 1, entry, 0, equals + 1) == 0;
+}
+
+// The test's environment with the extra entries in place of its own of the
+// same name (the first entry of a name is the one a program sees).
+std::vector<std::string> Environment(const std::vector<std::string>& extra)
 {
     std::vector<std::string> environment;
-    for (char** e = environ; *e; ++e)
-        environment.emplace_back(*e);
+    for (char** e = environ; *e; ++e) {
+        std::string entry(*e);
+        bool replaced = false;
+        for (const auto& mine : extra)
+            replaced = replaced || SameName(mine, entry);
+        if (!replaced)
+            environment.push_back(std::move(entry));
+    }
     environment.insert(environment.end(), extra.begin(), extra.end());
+    return environment;
+}
+
+pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extra, int outFd, int errFd)
+{
+    std::vector<std::string> environment = Environment(extra);
     auto args = CStrings(argv);
     auto env = CStrings(environment);
     posix_spawn_file_actions_t actions;
@@ -62,6 +84,8 @@ int WaitExit(pid_t pid)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+constexpr int kSignalExitBase = 128;
 } // namespace
 
 ChildProcess::Result ChildProcess::Run(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
@@ -133,6 +157,36 @@ std::string ChildProcess::Start(const std::vector<std::string>& argv, const std:
         line += c;
     }
     return line;
+}
+
+void ChildProcess::StartLogged(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                               const std::string& logPath)
+{
+    int logFd = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (logFd < 0)
+        throw std::runtime_error("cannot write " + logPath + ": " + std::strerror(errno));
+    m_pid = Spawn(argv, environment, logFd, logFd);
+    m_exitCode = kStillRunning;
+    ::close(logFd);
+}
+
+int ChildProcess::WaitForExit(std::chrono::milliseconds timeout)
+{
+    if (m_pid <= 0)
+        return m_exitCode;
+    // The descriptor becomes readable when the program ends.
+    int ended = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
+    if (ended >= 0) {
+        pollfd pfd{ended, POLLIN, 0};
+        ::poll(&pfd, 1, static_cast<int>(timeout.count()));
+        ::close(ended);
+    }
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) != m_pid)
+        return kStillRunning;
+    m_pid = -1;
+    m_exitCode = WIFSIGNALED(status) ? kSignalExitBase + WTERMSIG(status) : WEXITSTATUS(status);
+    return m_exitCode;
 }
 
 int ChildProcess::Stop()

@@ -16,7 +16,8 @@ public:
         std::string err;
     };
 
-    // Runs argv with extra "NAME=value" environment entries; a program still
+    // Runs argv with extra "NAME=value" environment entries (they replace
+    // the test's own of the same name); a program still
     // running after the time-out is killed (exit code -1).
     static Result Run(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {},
                       std::chrono::milliseconds timeout = std::chrono::seconds(60));
@@ -28,6 +29,15 @@ public:
 
     // Starts argv in the background and returns its first line of output.
     std::string Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
+    // Starts argv in the background with its standard output and error
+    // going to the file at logPath.
+    void StartLogged(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+                     const std::string& logPath);
+    // Waits up to the time-out for the program started with StartLogged to
+    // end: its exit code, 128 + the signal's number when a signal ended it
+    // (as a shell says it), or kStillRunning. Once ended, it keeps saying so.
+    int WaitForExit(std::chrono::milliseconds timeout);
+    static constexpr int kStillRunning = -1;
     // SIGTERM, then waits; returns the exit code.
     int Stop();
     pid_t Pid() const { return m_pid; }
@@ -35,4 +45,5 @@ public:
 private:
     pid_t m_pid = -1;
     int m_out = -1;
+    int m_exitCode = kStillRunning;
 };

@@ -1,0 +1,181 @@
+#include <cstdio>
+#include <memory>
+
+#include "PortHolder.h"
+#include "WindowFixture.h"
+#include "engine/EngineConstants.h"
+#include "forms/PhoneInfoConstants.h"
+#include "plugin/PluginAbi.h"
+
+namespace pi = PhoneInfoConstants;
+
+namespace {
+const char kEsn[] = "8D2A41F3";
+// Request names in the simulator's log.
+const char kDmSwitch[] = "DmSwitchCommand";
+const char kStatusRequest[] = "StatusRequest";
+const char kAnyDialog[] = "dialog: ";
+// From the window's first focus to the read button: Tab to the grid, and
+// Tab out of it to the button.
+const std::vector<std::string> kKeysToTheReadButton = {"Tab", "Tab"};
+
+std::string PortConnected(int port)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, pi::kPortConnected, port);
+    return text;
+}
+} // namespace
+
+// The phone information view with the simulated handset listed.
+class PhoneInfoWindow : public WindowFixture {
+protected:
+    enum class Caption { Read, Stop };
+
+    // Starts the host, waits until it has found the handset's port and
+    // takes the look of the read caption.
+    void StartReadyHost(double timeScale = kTimeScale)
+    {
+        StartHost(timeScale);
+        ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPortLine, PortConnected(1)))) << "the port was not found";
+        ASSERT_TRUE(WaitUntil([&] {
+            m_readInk = CaptionInk();
+            return m_readInk > 0;
+        })) << "no read button";
+    }
+
+    // "Stop" is a fraction as wide as "Read General Information".
+    bool WaitForCaption(Caption caption) const
+    {
+        return WaitUntil([&] {
+            int ink = CaptionInk();
+            return ink > 0 && (ink > m_readInk / 2) == (caption == Caption::Read);
+        });
+    }
+
+    bool WaitForReadButtonFocus() const
+    {
+        return WaitUntil([&] {
+            std::optional<ReadButtonShot> seen = ShootReadButton();
+            return seen && seen->shot.ShowsFocus(seen->button);
+        });
+    }
+
+    // Reads with the mouse, and the read ends in a box with the text, closed with OK.
+    void ReadEndingInABox(const char* text) const
+    {
+        ASSERT_TRUE(ClickReadButton());
+        ASSERT_TRUE(WaitForEcho(DialogText(text)));
+        AnswerDialog("Return");
+        EXPECT_TRUE(WaitUntilNoDialog());
+        EXPECT_TRUE(WaitForCaption(Caption::Read));
+    }
+
+    // The read is in its long pause before the status request, with the
+    // port open, once the handset has been switched to diagnostic mode.
+    bool WaitUntilReadHoldsThePort() const
+    {
+        return WaitUntil([&] { return HandsetRequests(kDmSwitch) > 0; });
+    }
+
+private:
+    int CaptionInk() const
+    {
+        std::optional<ReadButtonShot> seen = ShootReadButton();
+        return seen ? seen->shot.CaptionInkWidth(seen->button) : 0;
+    }
+
+    int m_readInk = 0;
+};
+
+TEST_F(PhoneInfoWindow, ReadsWithTheKeyboardOnlyThenWithTheMouse)
+{
+    StartHandset({"--esn", kEsn});
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost());
+    EXPECT_EQ(0, EchoCount(kAnyDialog)) << "with the handset listed nothing is asked";
+
+    // The keyboard first, so that the way to the button starts from the
+    // window's own first focus.
+    VirtualDisplay::Window main = MainWindow();
+    m_display.Focus(main);
+    m_display.Keys(kKeysToTheReadButton);
+    ASSERT_TRUE(WaitForReadButtonFocus()) << "the keys did not bring the focus to the read button";
+    m_display.Keys({"space"});
+    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, pi::kEsnPrefix + std::string(kEsn))));
+    EXPECT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived)));
+    EXPECT_TRUE(WaitForCaption(Caption::Read));
+    EXPECT_EQ(1, HandsetRequests(kStatusRequest));
+    if (std::optional<Screenshot> shot = Shot())
+        KeepShot(*shot, main.frame, "after-keyboard-read.png");
+
+    ASSERT_TRUE(ClickReadButton());
+    EXPECT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived), 2));
+    EXPECT_EQ(2, HandsetRequests(kStatusRequest));
+    EXPECT_TRUE(WaitForCaption(Caption::Read));
+    EXPECT_EQ(0, EchoCount(kAnyDialog));
+}
+
+TEST_F(PhoneInfoWindow, PulledCableMidReadEndsInAnErrorBox)
+{
+    StartHandset({"--hangup", "status:1"});
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost());
+    ASSERT_NO_FATAL_FAILURE(ReadEndingInABox(engine::kErrStatus));
+    QuitHost();
+    EXPECT_EQ(0, WaitForHostExit());
+}
+
+TEST_F(PhoneInfoWindow, PortHeldByAnotherProgramIsRefusedUntilItLetsGo)
+{
+    std::string device = StartHandset();
+    auto other = std::make_unique<PortHolder>(device);
+    ASSERT_TRUE(other->Held()) << other->Refusal();
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost());
+    ASSERT_NO_FATAL_FAILURE(ReadEndingInABox(engine::kErrCannotOpen));
+    EXPECT_EQ(0, HandsetRequests(kDmSwitch));
+
+    other.reset();
+    ASSERT_TRUE(ClickReadButton());
+    EXPECT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived)));
+}
+
+TEST_F(PhoneInfoWindow, StopAnsweredNoReadsOnYesEndsTheReadAndFreesThePort)
+{
+    std::string device = StartHandset();
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost(kHeldReadTimeScale));
+    ASSERT_TRUE(ClickReadButton());
+    EXPECT_TRUE(WaitForCaption(Caption::Stop));
+    ASSERT_TRUE(WaitUntilReadHoldsThePort());
+
+    struct Answer {
+        const char* key;
+        Caption caption;
+        bool portFree;
+    };
+    int questions = 0;
+    for (const Answer& answer : {Answer{"n", Caption::Stop, false}, Answer{"y", Caption::Read, true}}) {
+        SCOPED_TRACE(answer.key);
+        ASSERT_TRUE(ClickReadButton());
+        ASSERT_TRUE(WaitForEcho(DialogText(pi::kStopQuestion), ++questions));
+        AnswerDialog(answer.key);
+        EXPECT_TRUE(WaitUntilNoDialog());
+        EXPECT_TRUE(WaitForCaption(answer.caption));
+        PortHolder other(device);
+        EXPECT_EQ(answer.portFree, other.Held()) << other.Refusal();
+    }
+    EXPECT_TRUE(HostRunning());
+}
+
+TEST_F(PhoneInfoWindow, ClosingTheWindowMidReadSavesThePortAndFreesIt)
+{
+    std::string device = StartHandset();
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost(kHeldReadTimeScale));
+    ASSERT_TRUE(ClickReadButton());
+    ASSERT_TRUE(WaitUntilReadHoldsThePort());
+    EXPECT_FALSE(PortHolder(device).Held()) << "the read holds the port";
+
+    QuitHost();
+    EXPECT_EQ(0, WaitForHostExit());
+    EXPECT_EQ("1", StoredPort());
+    PortHolder after(device);
+    EXPECT_TRUE(after.Held()) << "the port stays taken: " << after.Refusal();
+}

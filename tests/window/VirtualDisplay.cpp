@@ -1,0 +1,126 @@
+#include "VirtualDisplay.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+constexpr char kServer[] = "Xvfb";
+constexpr char kDriver[] = "xdotool";
+constexpr char kGrabber[] = "import";
+constexpr char kConverter[] = "convert";
+// Larger than the host's window, so that nothing of it is cut off.
+constexpr char kScreen[] = "800x600x24";
+// Any X client call ends well within this, even on a busy machine.
+constexpr std::chrono::seconds kClientTimeout(20);
+constexpr int kMouseButtonLeft = 1;
+
+// The program's path through PATH; empty when it is not installed.
+std::string FindProgram(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        std::string candidate = folder + "/" + name;
+        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+// A value of xdotool's --shell output ("X=12").
+int ShellValue(const std::string& text, const std::string& name)
+{
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind(name + "=", 0) == 0)
+            return std::atoi(line.c_str() + name.size() + 1);
+    return -1;
+}
+
+std::string Trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+} // namespace
+
+std::string VirtualDisplay::MissingPrograms()
+{
+    std::string missing;
+    for (const char* program : {kServer, kDriver, kGrabber, kConverter})
+        if (FindProgram(program).empty())
+            missing += std::string(missing.empty() ? "" : ", ") + program;
+    return missing;
+}
+
+bool VirtualDisplay::Start()
+{
+    // -displayfd: the server picks a free display number and writes it to
+    // its standard output once it accepts clients.
+    std::string number = m_server.Start({FindProgram(kServer), "-displayfd", "1", "-screen", "0", kScreen, "-nolisten", "tcp"});
+    if (number.empty())
+        return false;
+    m_name = ":" + number;
+    return true;
+}
+
+ChildProcess::Result VirtualDisplay::Client(const std::string& program, const std::vector<std::string>& arguments) const
+{
+    std::vector<std::string> argv = {FindProgram(program)};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return ChildProcess::Run(argv, {DisplayEntry()}, kClientTimeout);
+}
+
+std::optional<VirtualDisplay::Window> VirtualDisplay::Describe(const std::string& id) const
+{
+    auto geometry = Client(kDriver, {"getwindowgeometry", "--shell", id});
+    auto name = Client(kDriver, {"getwindowname", id});
+    if (geometry.exitCode != 0 || name.exitCode != 0)
+        return std::nullopt;
+    ScreenRect frame{ShellValue(geometry.out, "X"), ShellValue(geometry.out, "Y"), ShellValue(geometry.out, "WIDTH"),
+                     ShellValue(geometry.out, "HEIGHT")};
+    return Window{id, Trimmed(name.out), frame};
+}
+
+std::vector<VirtualDisplay::Window> VirtualDisplay::Windows(const std::string& namePattern) const
+{
+    std::vector<Window> windows;
+    std::istringstream ids(Client(kDriver, {"search", "--onlyvisible", "--name", namePattern}).out);
+    for (std::string id; std::getline(ids, id);)
+        if (auto window = Describe(id))
+            windows.push_back(*window);
+    return windows;
+}
+
+void VirtualDisplay::Focus(const Window& window) const
+{
+    Client(kDriver, {"windowfocus", "--sync", window.id});
+}
+
+void VirtualDisplay::Keys(const std::vector<std::string>& keys) const
+{
+    std::vector<std::string> arguments = {"key", "--clearmodifiers"};
+    arguments.insert(arguments.end(), keys.begin(), keys.end());
+    Client(kDriver, arguments);
+}
+
+void VirtualDisplay::Click(int x, int y) const
+{
+    Client(kDriver, {"mousemove", std::to_string(x), std::to_string(y), "click", std::to_string(kMouseButtonLeft)});
+}
+
+std::optional<Screenshot> VirtualDisplay::Shot(const std::string& path) const
+{
+    if (Client(kGrabber, {"-silent", "-window", "root", "-depth", "8", path}).exitCode != 0)
+        return std::nullopt;
+    return Screenshot::Load(path);
+}
+
+bool VirtualDisplay::SavePng(const Screenshot& shot, const ScreenRect& part, const std::string& path) const
+{
+    std::string crop = std::to_string(part.width) + "x" + std::to_string(part.height) + "+" + std::to_string(part.x) + "+"
+        + std::to_string(part.y);
+    return Client(kConverter, {shot.Path(), "-crop", crop, "+repage", path}).exitCode == 0;
+}

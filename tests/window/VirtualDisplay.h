@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "Screenshot.h"
+
+// An X display of the test's own (Xvfb on a display number it picks itself,
+// so tests run side by side) and the X clients that drive and watch it:
+// xdotool for windows, keys and the mouse, ImageMagick for screenshots.
+// There is no window manager: the test gives the keyboard focus itself.
+class VirtualDisplay {
+public:
+    struct Window {
+        std::string id;
+        std::string name;
+        ScreenRect frame;
+    };
+
+    // What of Xvfb, xdotool and ImageMagick is not installed; empty when all are.
+    static std::string MissingPrograms();
+
+    VirtualDisplay() = default;
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    // Starts the X server; false when it does not come up.
+    bool Start();
+    // "DISPLAY=:N", for the programs shown on this display.
+    std::string DisplayEntry() const { return "DISPLAY=" + m_name; }
+
+    // The windows on screen (mapped) whose names match the extended regular expression.
+    std::vector<Window> Windows(const std::string& namePattern = ".") const;
+    // Gives the window the keyboard focus, as a window manager would on a click.
+    void Focus(const Window& window) const;
+    // Presses and releases each key (xdotool names: "Tab", "shift+Tab", "space").
+    void Keys(const std::vector<std::string>& keys) const;
+    void Click(int x, int y) const;
+    // A picture of the whole screen, written to `path` (PPM).
+    std::optional<Screenshot> Shot(const std::string& path) const;
+    // Writes part of a screenshot as PNG.
+    bool SavePng(const Screenshot& shot, const ScreenRect& part, const std::string& path) const;
+
+private:
+    ChildProcess::Result Client(const std::string& program, const std::vector<std::string>& arguments) const;
+    std::optional<Window> Describe(const std::string& id) const;
+
+    ChildProcess m_server;
+    std::string m_name;
+};

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "Screenshot.h"
+#include "VirtualDisplay.h"
+
+// The real host service tool, as a technician starts it, on a display of
+// the test's own: a fresh home folder (so no settings yet), a serial device
+// listing of its own and, where the case wants one, the simulated handset
+// in it. The test reads the window through what the host echoes
+// (CORVANETOV_UI_ECHO), the windows on screen, screenshots, the settings
+// file, the simulator's log and the exit code; every wait is bounded.
+class WindowFixture : public ::testing::Test {
+protected:
+    static constexpr double kTimeScale = 0.01;
+    // At this scale a read waits 15 s before its status request: time enough
+    // to stop it or to close the window by hand, and Stop ends it at once.
+    static constexpr double kHeldReadTimeScale = 5;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the simulated handset in the listing; returns its listed path.
+    std::string StartHandset(const std::vector<std::string>& options = {});
+    void StartHost(double timeScale = kTimeScale);
+    // The host's exit code (128 + signal for a crash), or
+    // ChildProcess::kStillRunning when it has not ended within the wait.
+    int WaitForHostExit();
+    bool HostRunning();
+    // File > Exit, from the keyboard.
+    void QuitHost();
+
+    // Counts and waits on lines the host echoed that contain `part`.
+    int EchoCount(const std::string& part) const;
+    bool WaitForEcho(const std::string& part, int count = 1) const;
+    static std::string StatusLine(int line, const std::string& text);
+    static std::string DialogText(const std::string& text);
+
+    // The windows on screen; a window with an empty id when none came.
+    VirtualDisplay::Window WaitForWindow(const std::string& namePattern) const;
+    VirtualDisplay::Window MainWindow() const;
+    // A window on screen besides the main window: a dialog or a message box.
+    VirtualDisplay::Window WaitForDialog() const;
+    bool WaitUntilNoDialog() const;
+    // Gives the dialog on screen the focus and presses the key.
+    void AnswerDialog(const std::string& key) const;
+
+    std::optional<Screenshot> Shot() const;
+    // A screenshot, and where the phone information view's read button is in it.
+    struct ReadButtonShot {
+        Screenshot shot;
+        ScreenRect button;
+    };
+    std::optional<ReadButtonShot> ShootReadButton() const;
+    // False when there was no button to click.
+    bool ClickReadButton() const;
+    // With CORVANETOV_WINDOW_SHOTS naming a folder, keeps that part of the
+    // screenshot there as a PNG under the name.
+    void KeepShot(const Screenshot& shot, const ScreenRect& part, const std::string& name) const;
+
+    // The port number the host's settings file holds.
+    std::string StoredPort() const;
+    // Requests the simulator got, by their name in its log ("StatusRequest").
+    int HandsetRequests(const std::string& command) const;
+
+    // Polls the condition until it holds or the wait is over.
+    template <typename Condition>
+    static bool WaitUntil(Condition condition)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + kEventWait;
+        for (;;) {
+            if (condition())
+                return true;
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(kPollPeriod);
+        }
+    }
+
+    std::string m_folder;
+    std::string m_byId;
+    VirtualDisplay m_display;
+    ChildProcess m_handset;
+    ChildProcess m_host;
+
+private:
+    // Generous: the machine may be busy building while the tests run.
+    static constexpr std::chrono::seconds kEventWait{20};
+    static constexpr std::chrono::milliseconds kPollPeriod{50};
+
+    std::string m_home;
+};
