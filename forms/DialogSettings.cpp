@@ -10,8 +10,7 @@
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"
 #include "nv/SettingsFile.h"
-#include "plugin/HostNotifier.h"
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 #include "ui_DialogSettings.h"
 #include "widgets/Print.h"
 #include "widgets/WidgetConstants.h"
@@ -22,11 +21,6 @@ namespace {
 OperationContext& Context()
 {
     return OperationContext::Instance();
-}
-
-void SendHostLine(int line, const QString& text)
-{
-    HostNotifier::Instance().Send(line, text.toStdString());
 }
 } // namespace
 
@@ -224,8 +218,7 @@ void CDialogSettings::OnProgress(int32_t percent)
 void CDialogSettings::OnOperationEnd()
 {
     ShowReady();
-    NvDoc* doc = Context().NvDocument();
-    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(doc ? doc->GetText(NvDoc::kEsn) : ""));
+    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(DocumentText(NvDoc::kEsn)));
 }
 
 void CDialogSettings::FillGrid()

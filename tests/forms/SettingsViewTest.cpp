@@ -10,7 +10,7 @@
 #include "engine/OperationContext.h"
 #include "forms/DialogSettings.h"
 #include "nv/NvDoc.h"
-#include "plugin/HostNotifier.h"
+#include "hostlink/HostNotifier.h"
 #include "widgets/SpreadSheet.h"
 #include "widgets/TextProgressCtrl.h"
 

@@ -3,7 +3,7 @@
 #include "WindowFixture.h"
 #include "engine/EngineConstants.h"
 #include "forms/FormConstants.h"
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 namespace {
 const char kEsn[] = "8D2A41F3";
