@@ -147,8 +147,7 @@ void CDialogSettings::OnWriteToPhone()
         ShowMessage(sc::kWriteBeforeData, QMessageBox::NoIcon);
         return;
     }
-    m_statusText = sc::kWritingStatus;
-    SendHostLine(PluginAbi::kStatusLine, m_statusText);
+    SendHostLine(PluginAbi::kStatusLine, sc::kWritingStatus);
     ShowReady();
     NvDoc* doc = Context().NvDocument();
     if (!doc)
@@ -165,8 +164,7 @@ void CDialogSettings::OnWriteToPhone()
 // operation state idle.
 bool CDialogSettings::StartTransfer(NVList& list, void (*worker)(NamTransferRequest))
 {
-    m_itemCount = SettingsCatalogue::QueueNamItems(list);
-    const NamTransferRequest request{m_itemCount, &m_readList, &m_writeList, m_mode};
+    const NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &m_readList, &m_writeList, m_mode};
     if (!m_runner.Start([worker, request] { worker(request); }))
         return false;
     m_started.start();

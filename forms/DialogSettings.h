@@ -89,12 +89,10 @@ private:
     // waits for it.
     NVList m_readList;
     NVList m_writeList;
-    int32_t m_itemCount = 0;
     uint8_t m_mode = 0;
     GroupFlags m_requested{};
     GroupFlags m_loaded{};
     bool m_dataPresent = false;
     QElapsedTimer m_started;
-    QString m_statusText;
     OperationRunner m_runner;
 };

@@ -159,6 +159,15 @@ TEST_F(E2eFixture, CliFailedTransfersResetTheHandsetAndKeepTheFile)
 
     std::filesystem::remove(m_folder + "/sim.log");
     StartHandset(With(kSettings, {"--drop", "mode:3"}));
+    std::vector<uint8_t> letter = before;
+    letter[43] = 'x';
+    const std::string refused = m_folder + "/letter.mmc";
+    std::ofstream(refused, std::ios::binary).write(reinterpret_cast<const char*>(letter.data()), std::streamsize(letter.size()));
+    auto invalid = Cli({"settings", "write", refused});
+    EXPECT_EQ(invalid.exitCode, 1);
+    EXPECT_TRUE(EndsWith(invalid.err, "Only input Number! check again! \n")) << invalid.err;
+    EXPECT_EQ(Requests("DmSwitchCommand"), 0u) << "the codes are checked before the handset is touched";
+
     auto write = Cli({"settings", "write", file});
     EXPECT_EQ(write.exitCode, 1);
     EXPECT_TRUE(EndsWith(write.err, "\nError in changing mode to OFFLINE\n")) << write.err;

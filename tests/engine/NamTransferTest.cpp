@@ -191,11 +191,11 @@ TEST_F(NamTransferTest, ReadStoresEachItemAtItsPlaceAndAFailureKeepsTheItemsBefo
         sids[i] = static_cast<uint8_t>(i + 1);
     handset.SetNvItem(2073, sids);
 
-    Run(Direction::Read, {82, 2071, 2073}, 3);
+    Run(Direction::Read, {82, 2071, 2073, 2045}, 4);
     EXPECT_EQ(lock, Image(39, 9));
     EXPECT_EQ(uim, Image(59816, 8));
     EXPECT_EQ(sids, Image(59824, 81));
-    EXPECT_EQ(Bytes(8, 0), Image(59808, 8)) << "2045 is not in the list";
+    EXPECT_EQ((Bytes{'H', 'W', '0', '0', '.', '0', '1', 0}), Image(59808, 8)) << "the hardware version item";
 
     NvDoc fresh;
     OperationContext::Instance().SetNvDocument(&fresh);
