@@ -12,6 +12,7 @@
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
 #include "engine/PhoneInfoRead.h"
+#include "engine/ScopedContextPart.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
@@ -30,16 +31,13 @@ int main()
     Pacing::Instance().SetTimeScale(1.0);
     NvDoc doc;
     OperationRecorder recorder;
-    auto& context = OperationContext::Instance();
-    context.SetNvDocument(&doc);
-    context.SetTarget(&recorder);
-    context.SetSelectedPort(1);
+    const ScopedNvDocument documentInstalled(&doc);
+    const ScopedTarget target(&recorder);
+    OperationContext::Instance().SetSelectedPort(1);
 
     auto start = std::chrono::steady_clock::now();
     PhoneInfoRead::Run();
     double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    context.SetTarget(nullptr);
-    context.SetNvDocument(nullptr);
     if (!recorder.Succeeded()) {
         std::printf("phone information read failed: %s\n", recorder.EndText().c_str());
         return 1;

@@ -20,6 +20,7 @@
 #include "engine/OperationRecorder.h"
 #include "engine/OperationWorker.h"
 #include "engine/PhoneInfoRead.h"
+#include "engine/ScopedContextPart.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
@@ -193,18 +194,15 @@ int CliApp::RunOperation(const std::function<void()>& body)
                                    if (role == OperationFamily::Role::Status)
                                        progress.StatusLine(message.text);
                                });
-    auto& context = OperationContext::Instance();
-    context.SetTarget(&recorder);
     {
+        const ScopedTarget target(&recorder);
         OperationWorker worker;
         if (!WatchSignals() || !worker.Start(body)) {
-            context.SetTarget(nullptr);
             std::cerr << "Cannot start the operation: the system has no thread to spare (process limit reached)" << std::endl;
             return kExitFailed;
         }
         WaitShowingProgress(worker, recorder, progress);
     }
-    context.SetTarget(nullptr);
     if (g_interrupted) {
         std::cerr << "Stopped." << std::endl;
         return kExitInterrupted;
@@ -243,12 +241,12 @@ int CliApp::Info()
     }
     NvDoc doc;
     CliPrompts prompts(m_options.msl, std::nullopt);
-    auto& context = OperationContext::Instance();
-    context.SetNvDocument(&doc);
-    context.SetPrompts(&prompts);
-    int status = RunOperation(&PhoneInfoRead::Run);
-    context.SetPrompts(nullptr);
-    context.SetNvDocument(nullptr);
+    int status = kExitOk;
+    {
+        const ScopedNvDocument documentInstalled(&doc);
+        const ScopedPrompts promptsInstalled(&prompts);
+        status = RunOperation(&PhoneInfoRead::Run);
+    }
     if (status != kExitOk)
         return status;
     if (m_options.json) {

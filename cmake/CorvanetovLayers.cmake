@@ -14,11 +14,14 @@ function(corvanetov_layer_root target folder)
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
 
-# corvanetov_layer_headers(TARGET FOLDER...): the FOLDERs' headers without
-# their code, for a test that drives a program and shares its constants.
+# corvanetov_layer_headers(TARGET FOLDER...): the FOLDERs' headers (and the
+# definitions they need) without their code, for a test that drives a
+# program and shares its constants.
 function(corvanetov_layer_headers target)
   foreach(folder ${ARGN})
     target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/layers/${folder})
+    target_compile_definitions(${target} PRIVATE
+      $<TARGET_PROPERTY:corvanetov_${folder},INTERFACE_COMPILE_DEFINITIONS>)
   endforeach()
 endfunction()
 

@@ -39,8 +39,6 @@ OperationRunner::~OperationRunner()
     // The view is going: its controls are no longer followed.
     if (m_running)
         EndWorker();
-    if (Context().Target() == &m_bridge)
-        Context().SetTarget(nullptr);
 }
 
 void OperationRunner::AddStartControl(QWidget* control)
@@ -58,7 +56,7 @@ void OperationRunner::AddIdleControl(QWidget* control)
 bool OperationRunner::Start(std::function<void()> body)
 {
     Context().SetOperationState(m_state);
-    Context().SetTarget(&m_bridge);
+    m_target.emplace(&m_bridge);
     m_running = m_worker.Start(std::move(body));
     if (!m_running)
         Context().SetOperationState(OperationContext::kIdle);

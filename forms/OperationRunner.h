@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "engine/OperationWorker.h"
+#include "engine/ScopedContextPart.h"
 #include "forms/OperationBridge.h"
 
 class CFormView;
@@ -68,6 +70,8 @@ private:
     std::vector<QWidget*> m_idleControls;
     bool m_running = false;
     OperationBridge m_bridge;
+    // The bridge as the report target, from the first start on.
+    std::optional<ScopedTarget> m_target;
     // Declared last: destroyed first, it waits for the worker, which may
     // still be delivering to the bridge.
     OperationWorker m_worker;

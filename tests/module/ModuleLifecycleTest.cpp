@@ -26,33 +26,36 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
 class ModuleLifecycleTest : public QObject {
     Q_OBJECT
 private slots:
-    void AttachCreatesTheDocumentAndDetachDestroysIt();
+    void LoadCreatesTheDocumentAndUnloadDestroysIt();
     void WithoutMemoryForTheDocumentTheModuleStillLoads();
 };
 
-void ModuleLifecycleTest::AttachCreatesTheDocumentAndDetachDestroysIt()
+void ModuleLifecycleTest::LoadCreatesTheDocumentAndUnloadDestroysIt()
 {
     OperationContext& context = OperationContext::Instance();
-    ModuleLifecycle::Attach();
-    QVERIFY(context.NvDocument());
-    QVERIFY(context.GetPrompts());
-    // The artwork and the toolbar strip are found while the module is loaded.
-    QVERIFY(QFile::exists(QStringLiteral(":/corvanetov/bitmap1025.png")));
-    QVERIFY(QFile::exists(QStringLiteral(":/vqxb410/toolbar2000.png")));
-    ModuleLifecycle::Detach();
+    {
+        const ModuleLifecycle module;
+        QVERIFY(context.NvDocument());
+        QVERIFY(context.GetPrompts());
+        // The artwork and the toolbar strip are found while the module is loaded.
+        QVERIFY(QFile::exists(QStringLiteral(":/corvanetov/bitmap1025.png")));
+        QVERIFY(QFile::exists(QStringLiteral(":/vqxb410/toolbar2000.png")));
+    }
     QCOMPARE(context.NvDocument(), nullptr);
     QCOMPARE(context.GetPrompts(), nullptr);
+    QVERIFY(!QFile::exists(QStringLiteral(":/vqxb410/toolbar2000.png")));
 }
 
 void ModuleLifecycleTest::WithoutMemoryForTheDocumentTheModuleStillLoads()
 {
     OperationContext& context = OperationContext::Instance();
-    g_refuseDocument = true;
-    ModuleLifecycle::Attach();
-    g_refuseDocument = false;
-    QCOMPARE(context.NvDocument(), nullptr);
-    QVERIFY(context.GetPrompts());
-    ModuleLifecycle::Detach();
+    {
+        g_refuseDocument = true;
+        const ModuleLifecycle module;
+        g_refuseDocument = false;
+        QCOMPARE(context.NvDocument(), nullptr);
+        QVERIFY(context.GetPrompts());
+    }
     QCOMPARE(context.GetPrompts(), nullptr);
 }
 
