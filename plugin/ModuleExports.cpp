@@ -36,6 +36,8 @@ void RunAboutDialog()
 
 } // namespace
 
+// The module is built with hidden symbols; these are its contract.
+#pragma GCC visibility push(default)
 extern "C" {
 
 int GetFormCnt()
@@ -98,3 +100,4 @@ void SetHostMessageCallback(HostMessageCallback callback, void* context)
 }
 
 } // extern "C"
+#pragma GCC visibility pop

@@ -1,7 +1,10 @@
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
 #include <new>
 
+#include "comm/PortResolver.h"
 #include "engine/OperationContext.h"
 #include "nv/NvDoc.h"
 #include "plugin/ModuleLifecycle.h"
@@ -28,6 +31,7 @@ class ModuleLifecycleTest : public QObject {
 private slots:
     void LoadCreatesTheDocumentAndUnloadDestroysIt();
     void WithoutMemoryForTheDocumentTheModuleStillLoads();
+    void LoadMakesComNumbersOpenTheUsersDevices();
 };
 
 void ModuleLifecycleTest::LoadCreatesTheDocumentAndUnloadDestroysIt()
@@ -57,6 +61,23 @@ void ModuleLifecycleTest::WithoutMemoryForTheDocumentTheModuleStillLoads()
         QVERIFY(context.GetPrompts());
     }
     QCOMPARE(context.GetPrompts(), nullptr);
+}
+
+void ModuleLifecycleTest::LoadMakesComNumbersOpenTheUsersDevices()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    qputenv("XDG_CONFIG_HOME", folder.path().toLocal8Bit());
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("CorvaneTOV"), QStringLiteral("corvanetov"));
+    store.setValue(QStringLiteral("Software/CorvaneTOV/Ports/COM7"), QStringLiteral("/dev/ttyUSB3"));
+    store.sync();
+    QCOMPARE(PortResolver::Instance().Resolve(7), std::string());
+    {
+        const ModuleLifecycle module;
+        QCOMPARE(PortResolver::Instance().Resolve(7), std::string("/dev/ttyUSB3"));
+    }
+    // Nothing of the unloaded module may stay in use.
+    QCOMPARE(PortResolver::Instance().Resolve(7), std::string());
 }
 
 QTEST_MAIN(ModuleLifecycleTest)
