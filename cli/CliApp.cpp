@@ -13,6 +13,7 @@
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliSettingsFile.h"
+#include "comm/CommConstants.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
@@ -157,7 +158,8 @@ bool CliApp::SelectPort()
         return true;
     }
     if (!port.empty()) {
-        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(port.rfind("COM", 0) == 0 ? port.substr(3) : port));
+        const bool named = port.rfind(comm::kComPrefix, 0) == 0;
+        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(named ? port.substr(comm::kComPrefixLength) : port));
         if (number == 0) {
             std::cerr << "Not a port: " << port << " (give a COM number 1-255 or a device path)" << std::endl;
             return false;

@@ -333,7 +333,7 @@ void CDialogPhoneInfo::SetValueColor(uint32_t colorRef)
 
 bool CDialogPhoneInfo::OnCommand(int command)
 {
-    if (command != pi::kCommandPrint)
+    if (command != static_cast<int>(PluginAbi::kCommandPrint))
         return false;
     Grid().SetPrintLayout(pi::kPrintLayout);
     RunPrintDialog();

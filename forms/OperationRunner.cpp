@@ -27,15 +27,11 @@ OperationRunner::OperationRunner(CFormView& view, int state, Handler handler)
     , m_bridge([this](const OperationMessage& message) { OnOperationMessage(message); })
 {
     m_view.installEventFilter(this);
-    // The state may change on any thread; the controls follow on the view's.
-    Context().AddStateListener(this, [this](int) {
-        QMetaObject::invokeMethod(this, &OperationRunner::FollowState, Qt::QueuedConnection);
-    });
+    connect(&m_stateWatch, &OperationStateWatch::Changed, this, &OperationRunner::FollowState);
 }
 
 OperationRunner::~OperationRunner()
 {
-    Context().RemoveStateListener(this);
     // The view is going: its controls are no longer followed.
     if (m_running)
         EndWorker();

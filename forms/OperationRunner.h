@@ -8,6 +8,7 @@
 #include "engine/OperationWorker.h"
 #include "engine/ScopedContextPart.h"
 #include "forms/OperationBridge.h"
+#include "forms/OperationStateWatch.h"
 
 class CFormView;
 class QWidget;
@@ -68,6 +69,7 @@ private:
     Handler m_handler;
     std::vector<QWidget*> m_startControls;
     std::vector<QWidget*> m_idleControls;
+    OperationStateWatch m_stateWatch;
     bool m_running = false;
     OperationBridge m_bridge;
     // The bridge as the report target, from the first start on.

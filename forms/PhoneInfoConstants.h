@@ -29,7 +29,5 @@ constexpr double kLabelColumnWidth = 40;
 constexpr double kInfoColumnWidth = 50;
 constexpr double kRowHeight = 50;
 constexpr int kPrintLayout = 2;
-constexpr int kPortSearchTimerId = 1;
 constexpr unsigned kPortSearchPeriodMs = 1000;
-constexpr int kCommandPrint = 57607;
 } // namespace PhoneInfoConstants

@@ -29,8 +29,7 @@ void RunPortSettingDialog()
 
 void RunAboutDialog()
 {
-    CDllAbout dialog([](int id) { return QString::fromLatin1(ModuleResources::LoadString(id)); },
-                     QApplication::activeWindow());
+    CDllAbout dialog(ModuleResources::AboutText(), QApplication::activeWindow());
     dialog.exec();
 }
 
