@@ -159,7 +159,8 @@ bool CliApp::SelectPort()
     }
     if (!port.empty()) {
         const bool named = port.rfind(comm::kComPrefix, 0) == 0;
-        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(named ? port.substr(comm::kComPrefixLength) : port));
+        const std::string digits = named ? port.substr(comm::kComPrefixLength) : port;
+        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(digits));
         if (number == 0) {
             std::cerr << "Not a port: " << port << " (give a COM number 1-255 or a device path)" << std::endl;
             return false;

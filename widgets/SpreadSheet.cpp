@@ -22,7 +22,6 @@ constexpr int kCellTypeRole = Qt::UserRole + 1;
 constexpr int kLengthLimitRole = Qt::UserRole + 2;
 constexpr int kListItemsRole = Qt::UserRole + 3;
 
-constexpr double kPointsPerInch = 72.0;
 // On screen the columns share the grid's width in the proportions of their
 // units, but never shrink below this part of their own width: below that a
 // scroll bar is kinder than unreadable cells.
@@ -69,7 +68,8 @@ CSpreadSheet::CSpreadSheet(QWidget* parent)
     m_table->setTabKeyNavigation(false);
     setFocusProxy(m_table);
     m_table->viewport()->installEventFilter(this);
-    m_table->verticalHeader()->setDefaultSectionSize(qRound(SpreadSheetSizes::kDefaultRowHeight * logicalDpiY() / kPointsPerInch));
+    m_table->verticalHeader()->setDefaultSectionSize(
+        qRound(SpreadSheetSizes::kDefaultRowHeight * logicalDpiY() / SpreadSheetSizes::kPointsPerInch));
     connect(m_table, &QTableWidget::itemChanged, this, &CSpreadSheet::OnItemChanged);
 }
 
@@ -157,7 +157,7 @@ void CSpreadSheet::SetRowHeight(int row, double height)
     }
     m_sizes.rowHeights[row] = height;
     if (row <= m_table->rowCount()) {
-        m_table->setRowHeight(row - 1, qRound(height * logicalDpiY() / kPointsPerInch));
+        m_table->setRowHeight(row - 1, qRound(height * logicalDpiY() / SpreadSheetSizes::kPointsPerInch));
     }
 }
 

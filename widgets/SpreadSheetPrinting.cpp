@@ -14,7 +14,6 @@ constexpr double kBandHeight = 20.0;
 constexpr int kPrintFontSize = 9;
 constexpr double kPointsPerWidthUnit = 6.0;
 constexpr double kCellPadding = 3.0;
-constexpr double kPointsPerInch = 72.0;
 const QColor kHeaderBackColor(0xE0, 0xE0, 0xE0);
 const QColor kGridLineColor(0x80, 0x80, 0x80);
 } // namespace
@@ -70,7 +69,7 @@ bool SpreadSheetPrinting::PrintTo(QPrinter& printer) const
     if (!painter.begin(&printer)) {
         return false;
     }
-    const double toDevice = printer.resolution() / kPointsPerInch;
+    const double toDevice = printer.resolution() / SpreadSheetSizes::kPointsPerInch;
     for (int page = first; page <= last; ++page) {
         if (page != first) {
             printer.newPage();

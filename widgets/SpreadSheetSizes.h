@@ -9,6 +9,7 @@
 struct SpreadSheetSizes {
     static constexpr double kDefaultColumnWidth = 12.0;
     static constexpr double kDefaultRowHeight = 16.0;
+    static constexpr double kPointsPerInch = 72.0;
 
     std::map<int, double> columnWidths;
     std::map<int, double> rowHeights;
