@@ -13,6 +13,7 @@
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliSettings.h"
+#include "comm/CommConstants.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
@@ -20,6 +21,7 @@
 #include "engine/OperationRecorder.h"
 #include "engine/OperationWorker.h"
 #include "engine/PhoneInfoRead.h"
+#include "engine/ScopedContextPart.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
@@ -145,7 +147,9 @@ bool CliApp::SelectPort()
         return true;
     }
     if (!port.empty()) {
-        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(port.rfind("COM", 0) == 0 ? port.substr(3) : port));
+        const bool named = port.rfind(comm::kComPrefix, 0) == 0;
+        const std::string digits = named ? port.substr(comm::kComPrefixLength) : port;
+        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(digits));
         if (number == 0) {
             std::cerr << "Not a port: " << port << " (give a COM number 1-255 or a device path)" << std::endl;
             return false;
@@ -182,18 +186,15 @@ int CliApp::RunOperation(const std::function<void()>& body)
                                    if (role == OperationFamily::Role::Status)
                                        progress.StatusLine(message.text);
                                });
-    auto& context = OperationContext::Instance();
-    context.SetTarget(&recorder);
     {
+        const ScopedTarget target(&recorder);
         OperationWorker worker;
         if (!WatchSignals() || !worker.Start(body)) {
-            context.SetTarget(nullptr);
             std::cerr << "Cannot start the operation: the system has no thread to spare (process limit reached)" << std::endl;
             return kExitFailed;
         }
         WaitShowingProgress(worker, recorder, progress);
     }
-    context.SetTarget(nullptr);
     if (g_interrupted) {
         std::cerr << "Stopped." << std::endl;
         return kExitInterrupted;
@@ -234,13 +235,9 @@ int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::functio
                      PortTable::Instance().Target(port).toStdString().c_str());
     }
     CliPrompts prompts(m_options.msl, std::nullopt);
-    auto& context = OperationContext::Instance();
-    context.SetNvDocument(&doc);
-    context.SetPrompts(&prompts);
-    int status = RunOperation(body);
-    context.SetPrompts(nullptr);
-    context.SetNvDocument(nullptr);
-    return status;
+    const ScopedNvDocument documentInstalled(&doc);
+    const ScopedPrompts promptsInstalled(&prompts);
+    return RunOperation(body);
 }
 
 int CliApp::Info()
