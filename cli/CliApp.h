@@ -6,6 +6,7 @@
 #include <string>
 
 class CliProgressLine;
+class NvDoc;
 class OperationRecorder;
 class OperationWorker;
 
@@ -21,6 +22,12 @@ public:
     static constexpr int kProgressTickMs = 200;
 
     int Run(int argc, char** argv);
+
+    // Runs an engine operation on the handset's port, with doc as the NV
+    // document and the command line's answers to the engine's questions;
+    // `what` names it on standard error. The exit status.
+    int RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body);
+    bool Json() const { return m_options.json; }
 
 private:
     struct Options {

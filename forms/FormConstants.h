@@ -10,6 +10,9 @@ constexpr int kTitleFontSize = 28;
 constexpr uint32_t kTitleTextColor = 0x000000;
 constexpr uint32_t kTitleBkColor = 0x0099FF;
 
+// The phone line of the host's status bar: this and the ESN.
+constexpr char kEsnPrefix[] = "ESN : ";
+
 // Asked before a running operation is stopped.
 constexpr char kStopQuestion[] = "Program is running....Would you stop anyway!!!";
 

@@ -5,6 +5,8 @@
 
 #include "engine/OperationContext.h"
 #include "forms/FormConstants.h"
+#include "hostlink/HostNotifier.h"
+#include "nv/NvDoc.h"
 #include "widgets/Label.h"
 
 CFormView::CFormView(QWidget* parent)
@@ -48,4 +50,15 @@ void CFormView::StyleTitle(CLabel& title)
 void CFormView::ShowLogoForToolType(QLabel& picture)
 {
     picture.setVisible(OperationContext::Instance().ToolType() != 0);
+}
+
+void CFormView::SendHostLine(int line, const QString& text)
+{
+    HostNotifier::Instance().Send(line, text.toStdString());
+}
+
+std::string CFormView::DocumentText(int which)
+{
+    NvDoc* doc = OperationContext::Instance().NvDocument();
+    return doc ? doc->GetText(which) : std::string();
 }

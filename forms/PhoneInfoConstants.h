@@ -6,7 +6,6 @@ namespace PhoneInfoConstants {
 constexpr char kReadCaption[] = "Read General Information";
 constexpr char kStopCaption[] = "Stop";
 constexpr char kReadingStatus[] = "Reading Phone Info";
-constexpr char kEsnPrefix[] = "ESN : ";
 constexpr char kPortConnected[] = "Com%d Connected";
 constexpr char kDisconnected[] = "Disconnected";
 constexpr char kListEnd[] = "END";
