@@ -12,6 +12,7 @@
 
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
+#include "cli/CliRoaming.h"
 #include "cli/CliSettingsFile.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
@@ -85,6 +86,7 @@ int CliApp::Run(int argc, char** argv)
     settingsSet->add_option("--lock-code", edits.lockCode, "new lock code, 4 to 8 digits");
     settingsSet->add_option("--uim-lock-code", edits.uimLockCode, "new UIM lock code, 4 to 8 digits");
     settingsSet->add_option("--sid", edits.sids, "K=V: network-lock home SID K (1-20) becomes V (0-32767); repeatable");
+    CliRoaming roaming(app, *this);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -102,6 +104,8 @@ int CliApp::Run(int argc, char** argv)
         return CliSettingsFile::Show(settingsPath, m_options.json);
     if (settingsSet->parsed())
         return CliSettingsFile::Set(settingsPath, edits);
+    if (auto status = roaming.Run())
+        return *status;
     return kExitUsage;
 }
 
@@ -185,8 +189,18 @@ void CliApp::PrintOpenFailure() const
         std::cerr << "  " << line << std::endl;
 }
 
-int CliApp::RunOperation(const std::function<void()>& body)
+void CliApp::AnnouncePort(const char* what) const
 {
+    if (m_options.json)
+        return;
+    uint8_t port = OperationContext::Instance().SelectedPort();
+    std::fprintf(stderr, "%s on %s (%s)\n", what, PortResolver::ComName(port).c_str(),
+                 PortTable::Instance().Target(port).toStdString().c_str());
+}
+
+int CliApp::RunOperation(const std::function<void()>& body, std::string* endText)
+{
+    CliPrompts prompts(m_options.msl, std::nullopt);
     CliProgressLine progress(!m_options.json, !m_options.json && isatty(STDERR_FILENO));
     OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
                                [&progress](const OperationMessage& message, OperationFamily::Role role) {
@@ -195,16 +209,21 @@ int CliApp::RunOperation(const std::function<void()>& body)
                                });
     auto& context = OperationContext::Instance();
     context.SetTarget(&recorder);
+    context.SetPrompts(&prompts);
     {
         OperationWorker worker;
         if (!WatchSignals() || !worker.Start(body)) {
             context.SetTarget(nullptr);
+            context.SetPrompts(nullptr);
             std::cerr << "Cannot start the operation: the system has no thread to spare (process limit reached)" << std::endl;
             return kExitFailed;
         }
         WaitShowingProgress(worker, recorder, progress);
     }
     context.SetTarget(nullptr);
+    context.SetPrompts(nullptr);
+    if (endText)
+        *endText = recorder.EndText();
     if (g_interrupted) {
         std::cerr << "Stopped." << std::endl;
         return kExitInterrupted;
@@ -236,18 +255,11 @@ int CliApp::Info()
 {
     if (!SelectPort())
         return kExitFailed;
-    if (!m_options.json) {
-        uint8_t port = OperationContext::Instance().SelectedPort();
-        std::fprintf(stderr, "Reading phone information on %s (%s)\n", PortResolver::ComName(port).c_str(),
-                     PortTable::Instance().Target(port).toStdString().c_str());
-    }
+    AnnouncePort("Reading phone information");
     NvDoc doc;
-    CliPrompts prompts(m_options.msl, std::nullopt);
     auto& context = OperationContext::Instance();
     context.SetNvDocument(&doc);
-    context.SetPrompts(&prompts);
     int status = RunOperation(&PhoneInfoRead::Run);
-    context.SetPrompts(nullptr);
     context.SetNvDocument(nullptr);
     if (status != kExitOk)
         return status;

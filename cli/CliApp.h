@@ -22,7 +22,7 @@ public:
 
     int Run(int argc, char** argv);
 
-private:
+    // What the command families share.
     struct Options {
         std::string port;
         int toolType = 0;
@@ -31,15 +31,21 @@ private:
         std::string trace;
         bool json = false;
     };
-
-    int Ports();
-    int Info();
+    const Options& GetOptions() const { return m_options; }
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
-    // Runs body on the worker, waits for it, and turns its end report into
-    // the exit status. Any operation: its family tells status from progress.
-    int RunOperation(const std::function<void()>& body);
+    // "<what> on COM1 (/dev/...)" on standard error, unless the output is JSON.
+    void AnnouncePort(const char* what) const;
+    // Runs body on the worker, the questions answered from the options or
+    // the terminal, waits for it, and turns its end report into the exit
+    // status; endText gets the end report's text. Any operation: its family
+    // tells status from progress.
+    int RunOperation(const std::function<void()>& body, std::string* endText = nullptr);
+
+private:
+    int Ports();
+    int Info();
     void WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const;
     void PrintOpenFailure() const;
     void ApplyEnvironment() const;
