@@ -4,22 +4,13 @@
 #include <sstream>
 
 #include "E2eFixture.h"
+#include "PrlListBytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 using Bytes = std::vector<uint8_t>;
 
-// A list of size bytes that says so in its first two bytes.
-Bytes List(size_t size)
-{
-    Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = uint8_t(i * 31 + 7);
-    bytes[0] = uint8_t(size >> 8);
-    bytes[1] = uint8_t(size);
-    return bytes;
-}
 
 Bytes WithLead(const Bytes& list)
 {
@@ -101,7 +92,7 @@ protected:
 };
 
 namespace {
-const Bytes k250 = List(250);
+const Bytes k250 = PrlListBytes(250);
 
 struct Written {
     const char* name;
@@ -204,11 +195,11 @@ TEST_F(RoamingEndToEnd, CliChecksAFileWithoutAHandset)
         std::string err;
     } checks[] = {
         {"prl", k250, 0, "%s: 250 bytes, 3 pieces\n", ""},
-        {"prl", WithLead(List(240)), 0, "%s: 240 bytes, 2 pieces\n", ""},
+        {"prl", WithLead(PrlListBytes(240)), 0, "%s: 240 bytes, 2 pieces\n", ""},
         {"eri", Bytes(8192, 1), 0, "%s: 8192 bytes, 69 pieces\n", ""},
-        {"prl", List(8193), 1, "", " %s is too large\n Please Check prl_file !\n"},
+        {"prl", PrlListBytes(8193), 1, "", " %s is too large\n Please Check prl_file !\n"},
         {"eri", Bytes(8193, 1), 1, "", " %s is too large\n Please Check eri_file !\n"},
-        {"prl", List(100), 0, "%s: 100 bytes, 1 pieces\n", ""},
+        {"prl", PrlListBytes(100), 0, "%s: 100 bytes, 1 pieces\n", ""},
         {"prl", Bytes(3, 9), 1, "", " Invalid Prl file : %s\n Please Check prl_file !\n"},
     };
     const std::string path = Path("checked");

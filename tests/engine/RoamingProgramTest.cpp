@@ -1,4 +1,5 @@
 #include "EngineFixture.h"
+#include "PrlListBytes.h"
 
 #include <filesystem>
 #include <fstream>
@@ -21,16 +22,6 @@ std::vector<Bytes> Times(int count, const Bytes& answer)
     return std::vector<Bytes>(size_t(count), answer);
 }
 
-// A list of size bytes that says so in its first two bytes; the rest counts up.
-Bytes List(size_t size)
-{
-    Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = uint8_t(i * 13 + 1);
-    bytes[0] = uint8_t(size >> 8);
-    bytes[1] = uint8_t(size);
-    return bytes;
-}
 
 struct Piece {
     int nam;
@@ -111,7 +102,7 @@ protected:
 
 TEST_F(RoamingProgramTest, ListGoesOutInPiecesOf120BytesThenTheHandsetIsReset)
 {
-    Prl(0, Put("a.prl", List(250)));
+    Prl(0, Put("a.prl", PrlListBytes(250)));
     EXPECT_EQ((std::vector<std::string>{
                   "status Write Prl to NAM1", "sleep 2000",
                   "Prl 0 more 1 nam 0 bits 960", "sleep 200", "wait 3000", "progress 33", "sleep 100",
@@ -143,7 +134,7 @@ TEST_F(RoamingProgramTest, EachPieceCarriesItsBytesAndBitCountWithZerosAfterTheL
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
         const size_t before = handset.Requests(diag::kCmdPrlWrite).size();
-        Bytes file = List(c.size);
+        Bytes file = PrlListBytes(c.size);
         Prl(0, Put("layout.prl", file));
         ASSERT_TRUE(recorder.Succeeded());
         auto requests = handset.Requests(diag::kCmdPrlWrite);
@@ -206,7 +197,7 @@ TEST_P(RoamingAnswers, PieceIsResentUntilAcceptedAtMostTwentyTimes)
 {
     const AnswerCase& c = GetParam();
     handset.Queue(diag::kCmdPrlWrite, c.answers);
-    Prl(0, Put("a.prl", List(250)));
+    Prl(0, Put("a.prl", PrlListBytes(250)));
 
     std::vector<Piece> expected;
     for (int piece = 0; piece < 3; ++piece)
@@ -245,8 +236,8 @@ TEST_F(RoamingProgramTest, OptionChoosesTheNamsThatAreReadAndWritten)
         {2, {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {1, 2}}, {"Write Prl to NAM1", "Write Prl to NAM2"}},
         {-1, {}, {}}, // no option chosen: nothing written, and still a completion
     };
-    const std::string nam1 = Put("nam1.prl", List(130)), nam2 = Put("nam2.prl", List(250));
-    const std::string earlier = Put("earlier.prl", List(50));
+    const std::string nam1 = Put("nam1.prl", PrlListBytes(130)), nam2 = Put("nam2.prl", PrlListBytes(250));
+    const std::string earlier = Put("earlier.prl", PrlListBytes(50));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.nams);
         ScriptedHandset fresh;
@@ -278,7 +269,7 @@ TEST_F(RoamingProgramTest, OptionChoosesTheNamsThatAreReadAndWritten)
 TEST_F(RoamingProgramTest, FailedNam1WriteStillWritesNam2ButTheOperationFails)
 {
     handset.Queue(diag::kCmdPrlWrite, Times(21, kRefused));
-    Prl(2, Put("nam1.prl", List(130)), Put("nam2.prl", List(130)));
+    Prl(2, Put("nam1.prl", PrlListBytes(130)), Put("nam2.prl", PrlListBytes(130)));
     std::vector<Piece> expected(21, {0, 0});
     expected.insert(expected.end(), {{1, 0}, {1, 1}});
     EXPECT_EQ(expected, PiecesSent());
@@ -306,7 +297,7 @@ const RefusedCase kRefusedCases[] = {
      "Error in loading PRL1 file"},
     {"3-byte PRL for NAM1", false, 0, Bytes(3, 1), false, {}, true, " Invalid Prl file : %s\n Please Check prl_file !", false,
      "Error in loading PRL1 file"},
-    {"oversized PRL for NAM2 after NAM1", false, 2, List(130), false, Bytes(9000, 0), false,
+    {"oversized PRL for NAM2 after NAM1", false, 2, PrlListBytes(130), false, Bytes(9000, 0), false,
      " %s is too large\n Please Check prl_file !", true, "Error in loading PRL2 file"},
     {"missing ERI for NAM2", true, 1, {}, true, {}, true, " Fail to read from %s\n Please Check eri_file !", true,
      "Error in loading ERI2 file"},
@@ -379,7 +370,7 @@ TEST_F(RoamingProgramTest, EmptyEriFileFailsWithoutWaitingForAnswersToNothing)
 
 TEST_F(RoamingProgramTest, StopDuringAPieceEndsAtOnceAndFreesThePort)
 {
-    const std::string path = Put("a.prl", List(250));
+    const std::string path = Put("a.prl", PrlListBytes(250));
     // The unlock waits 3000 ms too: the second such wait is the first piece's.
     const std::pair<const char*, int> stops[] = {{"sleep 2000", 1}, {"wait 3000", 2}, {"sleep 200", 1}, {"sleep 50", 1}};
     for (const auto& [pause, occurrence] : stops) {
