@@ -5,6 +5,8 @@
 
 #include "engine/OperationContext.h"
 #include "forms/FormConstants.h"
+#include "nv/NvDoc.h"
+#include "plugin/HostNotifier.h"
 #include "widgets/Label.h"
 
 CFormView::CFormView(QWidget* parent)
@@ -43,6 +45,26 @@ void CFormView::StyleTitle(CLabel& title)
         .SetTextColor(FormConstants::kTitleTextColor)
         .SetBkColor(FormConstants::kTitleBkColor)
         .SetFontItalic(false);
+}
+
+void CFormView::StylePath(CLabel& path)
+{
+    path.SetFontSize(FormConstants::kPathFontSize)
+        .SetFontBold(true)
+        .SetTextColor(FormConstants::kPathTextColor)
+        .SetBkColor(FormConstants::kPathBkColor)
+        .SetFontItalic(true);
+}
+
+void CFormView::NotifyHost(int line, const QString& text)
+{
+    HostNotifier::Instance().Send(line, text.toStdString());
+}
+
+void CFormView::SendEsnLine()
+{
+    NvDoc* doc = OperationContext::Instance().NvDocument();
+    NotifyHost(PluginAbi::kPhoneLine, QString::fromLatin1(FormConstants::kEsnPrefix) + QString::fromStdString(doc ? doc->GetText(NvDoc::kEsn) : ""));
 }
 
 void CFormView::ShowLogoForToolType(QLabel& picture)

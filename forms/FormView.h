@@ -29,6 +29,12 @@ protected:
 
     // The large title every view carries: black on orange, bold, upright.
     static void StyleTitle(CLabel& title);
+    // A label that shows a chosen file's path: navy on pale yellow, bold, italic.
+    static void StylePath(CLabel& path);
+    // A line of the host's status bar (PluginAbi::HostLine).
+    static void NotifyHost(int line, const QString& text);
+    // The phone line with the ESN the NV document holds.
+    static void SendEsnLine();
     // The logo is shown only to tools of a nonzero type.
     static void ShowLogoForToolType(QLabel& picture);
 

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 
+#include "forms/FormConstants.h"
+
 namespace PhoneInfoConstants {
+using FormConstants::kEsnPrefix;
+using FormConstants::kStopCaption;
 constexpr char kReadCaption[] = "Read General Information";
-constexpr char kStopCaption[] = "Stop";
 constexpr char kReadingStatus[] = "Reading Phone Info";
-constexpr char kEsnPrefix[] = "ESN : ";
 constexpr char kPortConnected[] = "Com%d Connected";
 constexpr char kDisconnected[] = "Disconnected";
 constexpr char kListEnd[] = "END";
