@@ -9,13 +9,13 @@
 #include "engine/OperationContext.h"
 #include "engine/PhoneInfoRead.h"
 #include "forms/PhoneInfoConstants.h"
+#include "forms/PortSetting.h"
+#include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
-#include "plugin/HostNotifier.h"
-#include "plugin/PortSetting.h"
-#include "plugin/PortStore.h"
-#include "plugin/SerialDeviceListing.h"
+#include "ports/PortStore.h"
+#include "ports/SerialDeviceListing.h"
 #include "ui_DialogPhoneInfo.h"
 #include "widgets/ColorRef.h"
 #include "widgets/Print.h"
@@ -71,12 +71,12 @@ CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
     QSizePolicy keepPlace = m_ui->animationBusy->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
     m_ui->animationBusy->setSizePolicy(keepPlace);
-    PortStore::LoadPortNumber();
+    Context().SetSelectedPort(PortStore::LoadPortNumber());
 }
 
 CDialogPhoneInfo::~CDialogPhoneInfo()
 {
-    PortStore::SavePortNumber();
+    PortStore::SavePortNumber(Context().SelectedPort());
 }
 
 CSpreadSheet& CDialogPhoneInfo::Grid() const

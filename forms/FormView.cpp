@@ -6,7 +6,7 @@
 #include "engine/OperationContext.h"
 #include "forms/FormConstants.h"
 #include "nv/NvDoc.h"
-#include "plugin/HostNotifier.h"
+#include "hostlink/HostNotifier.h"
 #include "widgets/Label.h"
 
 CFormView::CFormView(QWidget* parent)

@@ -6,7 +6,7 @@
 #include "engine/EngineConstants.h"
 #include "forms/FormConstants.h"
 #include "forms/PhoneInfoConstants.h"
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 namespace pi = PhoneInfoConstants;
 
