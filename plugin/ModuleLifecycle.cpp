@@ -10,6 +10,7 @@
 #include "nv/NvDoc.h"
 #include "platform/Trace.h"
 #include "plugin/ModuleConstants.h"
+#include "plugin/RuntimeClasses.h"
 #include "ports/PortTable.h"
 
 namespace {
@@ -41,6 +42,7 @@ void ModuleLifecycle::Attach()
 {
     TRACE("%s", ModuleConstants::kInitializingTrace);
     RegisterResources();
+    RuntimeClasses::Register();
     OperationContext& context = OperationContext::Instance();
     // Without memory for it the module still loads; everything that needs
     // the document finds the pointer null.
@@ -60,5 +62,6 @@ void ModuleLifecycle::Detach()
         context.SetPrompts(nullptr);
     HostNotifier::Instance().SetCallback(nullptr, nullptr);
     PortResolver::Instance().Set(nullptr);
+    RuntimeClasses::Unregister();
     UnregisterResources();
 }

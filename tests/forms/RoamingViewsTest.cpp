@@ -136,6 +136,8 @@ private slots:
 private:
     static void OnHostMessage(void* context, unsigned message, int line, const char* text);
     void Put(const QString& name, const std::vector<uint8_t>& bytes);
+    // The view shown, with a list of this size chosen for both NAMs.
+    void ShowWithList(PrlView& view, size_t size);
     QString FilePath(const QString& name) const { return m_folder.filePath(name); }
 
     QTemporaryDir m_folder;
@@ -201,6 +203,16 @@ void RoamingViewsTest::Put(const QString& name, const std::vector<uint8_t>& byte
     file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
 }
 
+void RoamingViewsTest::ShowWithList(PrlView& view, size_t size)
+{
+    Show(view);
+    Put(FilePath(QStringLiteral("list.prl")), PrlListBytes(size));
+    view.chosen = FilePath(QStringLiteral("list.prl"));
+    Choose(view, 2);
+    view.OnOpenClick(0);
+    view.OnOpenClick(1);
+}
+
 void RoamingViewsTest::OptionListAndOpenButtonsFollowTheChoiceAndTheState_data()
 {
     QTest::addColumn<int>("selection");
@@ -263,14 +275,8 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
     QFETCH(QList<int>, positions);
     QFETCH(QList<int>, nams);
     PrlView view;
-    Show(view);
-    Put(FilePath(QStringLiteral("two.prl")), PrlListBytes(130));
-    view.chosen = FilePath(QStringLiteral("two.prl"));
-    Choose(view, 2);
-    view.OnOpenClick(1);
-    if (selection != 1) {
-        view.OnOpenClick(0);
-    } else {
+    ShowWithList(view, 130);
+    if (selection == 1) {
         view.chosen = FilePath(QStringLiteral("missing.prl"));
         view.OnOpenClick(0);
         QCOMPARE(view.messages.size(), 1);
@@ -308,12 +314,7 @@ void RoamingViewsTest::ProgressTextsAndTheStopQuestion()
 {
     Pacing::Instance().SetTimeScale(kEndlessPauses);
     PrlView view;
-    Show(view);
-    Put(FilePath(QStringLiteral("one.prl")), PrlListBytes(250));
-    view.chosen = FilePath(QStringLiteral("one.prl"));
-    Choose(view, 2);
-    view.OnOpenClick(0);
-    view.OnOpenClick(1);
+    ShowWithList(view, 250);
     view.OnStartClick();
     QVERIFY(view.WorkerRunning());
 
