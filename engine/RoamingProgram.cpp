@@ -143,11 +143,15 @@ bool RoamingProgram::DeliverPiece(uint32_t piece, int nam, uint32_t pieces)
 
 int RoamingProgram::SendAndWait(uint32_t piece, int nam)
 {
-    SendRoamingPiece(piece, nam);
     DiagChannel* channel = Context().Channel();
-    if (!m_frame.Pause(engine::kRoamingAfterSendMs) || !channel)
+    if (!channel)
         return Exchange::kOther;
-    return Context().GetExchange().WaitResponse(*channel, engine::kRoamingAnswerTimeoutMs);
+    Exchange& exchange = Context().GetExchange();
+    exchange.DiscardResponse(*channel);
+    SendRoamingPiece(piece, nam);
+    if (!m_frame.Pause(engine::kRoamingAfterSendMs))
+        return Exchange::kOther;
+    return exchange.WaitResponse(*channel, engine::kRoamingAnswerTimeoutMs);
 }
 
 void RoamingProgram::SendRoamingPiece(uint32_t piece, int nam)
@@ -165,10 +169,14 @@ void RoamingProgram::SendRoamingPiece(uint32_t piece, int nam)
                                           static_cast<uint8_t>(nam), {data, count});
 }
 
-bool RoamingProgram::Accepted(int waitResult)
+// Only the write's own answer counts: a late answer to another request
+// (the unlock's, say) must not pass for the piece's.
+bool RoamingProgram::Accepted(int waitResult) const
 {
-    uint8_t status = Context().Answer()[engine::kRoamingStatusOffset];
-    return waitResult == Exchange::kAnswer && (status == engine::kRoamingLastStored || status == engine::kRoamingPieceStored);
+    const uint8_t* answer = Context().Answer();
+    uint8_t status = answer[engine::kRoamingStatusOffset];
+    return waitResult == Exchange::kAnswer && answer[0] == m_kind.command &&
+        (status == engine::kRoamingLastStored || status == engine::kRoamingPieceStored);
 }
 
 void RoamingProgram::TraceResult(int waitResult)

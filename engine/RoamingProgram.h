@@ -35,7 +35,7 @@ private:
     // One send and the wait for its answer: the wait's result.
     int SendAndWait(uint32_t piece, int nam);
     void SendRoamingPiece(uint32_t piece, int nam);
-    static bool Accepted(int waitResult);
+    bool Accepted(int waitResult) const;
     static void TraceResult(int waitResult);
 
     const Kind& m_kind;

@@ -69,10 +69,29 @@ size_t E2eFixture::Requests(const std::string& command) const
     return count;
 }
 
+size_t E2eFixture::Events(const std::string& name) const
+{
+    std::ifstream log(m_folder + "/sim.log");
+    size_t count = 0;
+    for (std::string line; std::getline(log, line);)
+        count += line.find("\"event\":\"" + name + "\"") != std::string::npos;
+    return count;
+}
+
 bool E2eFixture::AwaitRequests(const std::string& command, size_t count) const
 {
+    return AwaitCount([&] { return Requests(command); }, count);
+}
+
+bool E2eFixture::AwaitEvents(const std::string& name, size_t count) const
+{
+    return AwaitCount([&] { return Events(name); }, count);
+}
+
+bool E2eFixture::AwaitCount(const std::function<size_t()>& count, size_t atLeast)
+{
     auto deadline = std::chrono::steady_clock::now() + kLostRequestAfter;
-    while (Requests(command) < count) {
+    while (count() < atLeast) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(kLogPollPeriod);

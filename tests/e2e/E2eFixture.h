@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <string>
 #include <vector>
 
@@ -28,6 +30,12 @@ protected:
     // (a reset before closing the port). False if `count` requests of this
     // command have not arrived in a time that only a lost request explains.
     bool AwaitRequests(const std::string& command, size_t count) const;
+    // How many events of this name (as the log names them) the simulator logged.
+    size_t Events(const std::string& name) const;
+    bool AwaitEvents(const std::string& name, size_t count) const;
+
+    // Until count() reaches atLeast, or a time only a lost request explains.
+    static bool AwaitCount(const std::function<size_t()>& count, size_t atLeast);
 
     std::string m_folder;
     std::string m_devicePath;

@@ -179,6 +179,8 @@ const AnswerCase kAnswerCases[] = {
      {"\nnResult = 0, status = 3 First Error in 1/3", "\nnResult = 0, status = 1 "}, {"'s Error "}},
     {"unanswered once, second piece", {{diag::kCmdPrlWrite, 1, 0, 0}, kSilent}, {1, 2, 1}, "Completed PRL Programming",
      {"\nnResult = 1, status = ", "First Error in 2/3"}, {"'s Error "}},
+    {"another request's answer", {{diag::kCmdPassword, 1, 0, 0}}, {2, 1, 1}, "Completed PRL Programming",
+     {"First Error in 1/3"}, {"'s Error "}},
     {"refused twice", Times(2, kRefused), {3, 1, 1}, "Completed PRL Programming",
      {"First Error in 1/3", "\nnResult = 0, status = 3 2's Error "}, {"3's Error "}},
     {"accepted on the last resend", Times(20, kRefused), {21, 1, 1}, "Completed PRL Programming",
