@@ -3,10 +3,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "ModalAnswerer.h"
 #include "PrlListBytes.h"
 #include "ScriptedHandset.h"
 #include "diag/DiagConstants.h"
@@ -132,6 +135,7 @@ private slots:
     void ChosenFileAndStartWithFilesThatCannotBeRead();
     void TwinsDifferInTheirWords();
     void BackupIsAPlaceholderWithARunningLook();
+    void StopQuestionsAreTheViewsOwn();
 
 private:
     static void OnHostMessage(void* context, unsigned message, int line, const char* text);
@@ -493,6 +497,27 @@ void RoamingViewsTest::BackupIsAPlaceholderWithARunningLook()
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QVERIFY(prl.GetControls().start->isEnabled());
     QCOMPARE(m_lines.value(PluginAbi::kPhoneLine), QStringLiteral("ESN : 8D2A41F3"));
+}
+
+void RoamingViewsTest::StopQuestionsAreTheViewsOwn()
+{
+    CDialogBackup backup;
+    CDialogEriDownload eri;
+    const std::pair<CFormView*, QString> views[] = {
+        {&backup, QStringLiteral("Program is running....Would you stop anyway?")},
+        {&eri, QStringLiteral("Program is running....Would you stop anyway!!!")},
+    };
+    for (const auto& [view, question] : views) {
+        QString asked;
+        ModalAnswerer no([&asked](QWidget* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            asked = box ? box->text() : QString();
+            if (box)
+                box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!view->AskStop());
+        QCOMPARE(asked, question);
+    }
 }
 
 QTEST_MAIN(RoamingViewsTest)
