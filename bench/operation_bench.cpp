@@ -20,11 +20,14 @@
 #include "diag/DiagChannel.h"
 #include "diag/DiagConstants.h"
 #include "engine/EngineConstants.h"
+#include "engine/NamTransfer.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
 #include "engine/PhoneInfoRead.h"
 #include "engine/RoamingProgram.h"
+#include "nv/NVList.h"
 #include "nv/NvDoc.h"
+#include "nv/SettingsCatalogue.h"
 #include "platform/Pacing.h"
 
 namespace fs = std::filesystem;
@@ -38,18 +41,26 @@ constexpr uint32_t kListBytes = 1200;
 
 // Three channel set-ups, the look for "OK", the pause before the status
 // request and the one before the version request.
-constexpr uint32_t kOpeningMs =
+constexpr uint32_t kConnectPausesMs =
     3 * 3 * engine::kInitStepPauseMs + diag::kDmSwitchSettleMs + engine::kBeforeStatusMs + engine::kBeforeVersionMs;
+// What every programming operation ends with: the two resets and the
+// handset's restart before the success report.
+constexpr uint32_t kEndPausesMs = engine::kBeforeResetMs + engine::kBetweenResetsMs + engine::kHandsetRestartMs;
 
-// The opening, the pause after the offline request, per NAM the pause
-// before the first piece and two after each, the two resets and the
-// handset's restart.
-constexpr uint32_t RoamingFixedMs(uint32_t pieces)
+// Connection, the handset's time after going offline, the pause after each
+// item, and the end.
+constexpr uint32_t NamPausesMs(uint32_t items, uint32_t perItemMs)
+{
+    return kConnectPausesMs + engine::kAfterOfflineMs + items * (engine::kAfterNvItemMs + perItemMs) + kEndPausesMs;
+}
+
+// Connection, the time after going offline, per NAM the pause before the
+// first piece and two after each, and the end.
+constexpr uint32_t RoamingPausesMs(uint32_t pieces)
 {
     constexpr uint32_t perNam = engine::kRoamingBeforeFirstPieceMs;
     constexpr uint32_t perPiece = engine::kRoamingAfterSendMs + engine::kRoamingAfterPieceMs;
-    return kOpeningMs + engine::kAfterOfflineMs + 2 * (perNam + pieces * perPiece) + engine::kBeforeResetMs +
-        engine::kBetweenResetsMs + engine::kHandsetRestartMs;
+    return kConnectPausesMs + engine::kAfterOfflineMs + 2 * (perNam + pieces * perPiece) + kEndPausesMs;
 }
 
 std::atomic<uint64_t> g_lineBytes{0};
@@ -80,6 +91,7 @@ struct Operation {
     uint32_t fixedPausesMs;
 };
 
+// Runs one operation to its end report; false when it failed.
 bool Measure(const Operation& operation)
 {
     OperationRecorder recorder;
@@ -135,11 +147,19 @@ int main()
         context.SetChannelFactory([] { return std::make_unique<CountingChannel>(); });
         context.SetSelectedPort(1);
 
+        NVList readList;
+        NVList writeList;
+        const int32_t items = SettingsCatalogue::QueueNamItems(readList);
+        SettingsCatalogue::QueueNamItems(writeList);
+        const NamTransferRequest request{items, &readList, &writeList, 0};
         const Operation operations[] = {
-            {"Phone information read", &PhoneInfoRead::Run, kOpeningMs},
+            {"Phone information read", &PhoneInfoRead::Run, kConnectPausesMs},
+            {"NAM read", [request] { NamTransfer::NamReadWorker(request); }, NamPausesMs(items, 0)},
+            // The values just read go back; each write request waits 50 ms before it goes out.
+            {"NAM write", [request] { NamTransfer::NamWriteWorker(request); }, NamPausesMs(items, diag::kNvWriteLeadPauseMs)},
             {"PRL programming of both NAMs",
              [&] { RoamingProgram::PrlProgramWorker({RoamingProgramRequest::kBoth, list, list}); },
-             RoamingFixedMs(RoamingProgram::PieceCount(kListBytes))},
+             RoamingPausesMs(RoamingProgram::PieceCount(kListBytes))},
         };
         for (const Operation& operation : operations)
             if (!Measure(operation))

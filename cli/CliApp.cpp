@@ -13,7 +13,7 @@
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliRoaming.h"
-#include "cli/CliSettingsFile.h"
+#include "cli/CliSettings.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
@@ -75,18 +75,10 @@ int CliApp::Run(int argc, char** argv)
     app.add_flag("--json", m_options.json, "print results as JSON");
     auto* ports = app.add_subcommand("ports", "list the serial devices with their COM numbers, marking the handset");
     auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
-    auto* settings = app.add_subcommand("settings", "lock code, UIM lock code and network-lock SIDs in settings files (*.mmc)");
-    settings->require_subcommand(1);
-    std::string settingsPath;
-    CliSettingsFile::Edits edits;
-    auto* settingsShow = settings->add_subcommand("show", "print the settings a file holds");
-    settingsShow->add_option("FILE", settingsPath, "settings file")->required();
-    auto* settingsSet = settings->add_subcommand("set", "edit a settings file under the rules of a write to the handset");
-    settingsSet->add_option("FILE", settingsPath, "settings file")->required();
-    settingsSet->add_option("--lock-code", edits.lockCode, "new lock code, 4 to 8 digits");
-    settingsSet->add_option("--uim-lock-code", edits.uimLockCode, "new UIM lock code, 4 to 8 digits");
-    settingsSet->add_option("--sid", edits.sids, "K=V: network-lock home SID K (1-20) becomes V (0-32767); repeatable");
-    CliRoaming roaming(app, *this);
+    CliSettings settings(*this);
+    settings.Register(app);
+    CliRoaming roaming(*this);
+    roaming.Register(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -100,11 +92,9 @@ int CliApp::Run(int argc, char** argv)
         return Ports();
     if (info->parsed())
         return Info();
-    if (settingsShow->parsed())
-        return CliSettingsFile::Show(settingsPath, m_options.json);
-    if (settingsSet->parsed())
-        return CliSettingsFile::Set(settingsPath, edits);
-    if (auto status = roaming.Run())
+    if (std::optional<int> status = settings.Run())
+        return *status;
+    if (std::optional<int> status = roaming.Run())
         return *status;
     return kExitUsage;
 }
@@ -189,18 +179,8 @@ void CliApp::PrintOpenFailure() const
         std::cerr << "  " << line << std::endl;
 }
 
-void CliApp::AnnouncePort(const char* what) const
+int CliApp::RunOperation(const std::function<void()>& body)
 {
-    if (m_options.json)
-        return;
-    uint8_t port = OperationContext::Instance().SelectedPort();
-    std::fprintf(stderr, "%s on %s (%s)\n", what, PortResolver::ComName(port).c_str(),
-                 PortTable::Instance().Target(port).toStdString().c_str());
-}
-
-int CliApp::RunOperation(const std::function<void()>& body, std::string* endText)
-{
-    CliPrompts prompts(m_options.msl, std::nullopt);
     CliProgressLine progress(!m_options.json, !m_options.json && isatty(STDERR_FILENO));
     OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
                                [&progress](const OperationMessage& message, OperationFamily::Role role) {
@@ -209,27 +189,25 @@ int CliApp::RunOperation(const std::function<void()>& body, std::string* endText
                                });
     auto& context = OperationContext::Instance();
     context.SetTarget(&recorder);
-    context.SetPrompts(&prompts);
     {
         OperationWorker worker;
         if (!WatchSignals() || !worker.Start(body)) {
             context.SetTarget(nullptr);
-            context.SetPrompts(nullptr);
             std::cerr << "Cannot start the operation: the system has no thread to spare (process limit reached)" << std::endl;
             return kExitFailed;
         }
         WaitShowingProgress(worker, recorder, progress);
     }
     context.SetTarget(nullptr);
-    context.SetPrompts(nullptr);
-    if (endText)
-        *endText = recorder.EndText();
     if (g_interrupted) {
         std::cerr << "Stopped." << std::endl;
         return kExitInterrupted;
     }
-    if (!recorder.Finished() || recorder.Succeeded())
+    if (!recorder.Finished() || recorder.Succeeded()) {
+        if (!m_options.json && !recorder.EndText().empty())
+            std::cerr << recorder.EndText() << std::endl;
         return kExitOk;
+    }
     std::string error = recorder.EndText();
     std::cerr << error << std::endl;
     if (error == engine::kErrCannotOpen)
@@ -251,17 +229,29 @@ void CliApp::WaitShowingProgress(OperationWorker& worker, const OperationRecorde
     progress.Clear();
 }
 
-int CliApp::Info()
+int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body)
 {
     if (!SelectPort())
         return kExitFailed;
-    AnnouncePort("Reading phone information");
-    NvDoc doc;
+    if (!m_options.json) {
+        uint8_t port = OperationContext::Instance().SelectedPort();
+        std::fprintf(stderr, "%s on %s (%s)\n", what.c_str(), PortResolver::ComName(port).c_str(),
+                     PortTable::Instance().Target(port).toStdString().c_str());
+    }
+    CliPrompts prompts(m_options.msl, std::nullopt);
     auto& context = OperationContext::Instance();
     context.SetNvDocument(&doc);
-    int status = RunOperation(&PhoneInfoRead::Run);
+    context.SetPrompts(&prompts);
+    int status = RunOperation(body);
+    context.SetPrompts(nullptr);
     context.SetNvDocument(nullptr);
-    if (status != kExitOk)
+    return status;
+}
+
+int CliApp::Info()
+{
+    NvDoc doc;
+    if (int status = RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run); status != kExitOk)
         return status;
     if (m_options.json) {
         nlohmann::json result = {{"esn", Text(doc, NvDoc::kEsn)},

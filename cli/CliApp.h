@@ -6,6 +6,7 @@
 #include <string>
 
 class CliProgressLine;
+class NvDoc;
 class OperationRecorder;
 class OperationWorker;
 
@@ -22,7 +23,13 @@ public:
 
     int Run(int argc, char** argv);
 
-    // What the command families share.
+    // Runs an engine operation on the handset's port, with doc as the NV
+    // document and the command line's answers to the engine's questions;
+    // `what` names it on standard error. The exit status.
+    int RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body);
+    bool Json() const { return m_options.json; }
+
+private:
     struct Options {
         std::string port;
         int toolType = 0;
@@ -31,21 +38,15 @@ public:
         std::string trace;
         bool json = false;
     };
-    const Options& GetOptions() const { return m_options; }
+
+    int Ports();
+    int Info();
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
-    // "<what> on COM1 (/dev/...)" on standard error, unless the output is JSON.
-    void AnnouncePort(const char* what) const;
-    // Runs body on the worker, the questions answered from the options or
-    // the terminal, waits for it, and turns its end report into the exit
-    // status; endText gets the end report's text. Any operation: its family
-    // tells status from progress.
-    int RunOperation(const std::function<void()>& body, std::string* endText = nullptr);
-
-private:
-    int Ports();
-    int Info();
+    // Runs body on the worker, waits for it, and turns its end report into
+    // the exit status. Any operation: its family tells status from progress.
+    int RunOperation(const std::function<void()>& body);
     void WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const;
     void PrintOpenFailure() const;
     void ApplyEnvironment() const;

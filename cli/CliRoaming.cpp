@@ -7,13 +7,16 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/CliApp.h"
+#include "engine/EngineConstants.h"
 #include "engine/RoamingProgram.h"
+#include "nv/NvDoc.h"
 #include "prl/Std683a.h"
 
 struct CliRoaming::Kind {
     const char* name;
     const char* programming; // as the port announcement says it
     const char* fileHelp;
+    const char* completed;
     void (*worker)(RoamingProgramRequest request);
     bool (Std683a::*read)(const std::string& path, int slot);
 };
@@ -30,12 +33,15 @@ std::string Format(const char* format, const char* what)
 }
 } // namespace
 
-CliRoaming::CliRoaming(CLI::App& app, CliApp& cli) : m_cli(cli)
+CliRoaming::CliRoaming(CliApp& cli) : m_cli(cli) {}
+
+void CliRoaming::Register(CLI::App& app)
 {
     static const Kind kinds[] = {
-        {"prl", "Programming the PRL", "a preferred roaming list (IS-683-A, *.prl)", &RoamingProgram::PrlProgramWorker,
-         &Std683a::ReadPrlFile},
-        {"eri", "Programming the ERI file", "an ERI file (*.bin)", &RoamingProgram::EriProgramWorker, &Std683a::ReadEriFile},
+        {"prl", "Programming the PRL", "a preferred roaming list (IS-683-A, *.prl)", engine::kCompletedPrl,
+         &RoamingProgram::PrlProgramWorker, &Std683a::ReadPrlFile},
+        {"eri", "Programming the ERI file", "an ERI file (*.bin)", engine::kCompletedEri, &RoamingProgram::EriProgramWorker,
+         &Std683a::ReadEriFile},
     };
     for (size_t i = 0; i < m_commands.size(); ++i) {
         Command& command = m_commands[i];
@@ -77,17 +83,16 @@ int CliRoaming::Program(const Command& command)
                                           : RoamingProgramRequest::kBoth;
     request.path1 = command.nam1;
     request.path2 = command.nam2;
-    if (!m_cli.SelectPort())
-        return CliApp::kExitFailed;
-    m_cli.AnnouncePort(command.kind->programming);
-    std::string endText;
-    int status = m_cli.RunOperation([&] { command.kind->worker(request); }, &endText);
+    NvDoc doc;
+    auto worker = command.kind->worker;
+    int status = m_cli.RunOnHandset(command.kind->programming, doc, [worker, request] { worker(request); });
     if (status != CliApp::kExitOk)
         return status;
-    if (m_cli.GetOptions().json)
-        std::cout << nlohmann::json{{"result", endText}, {"nam1", command.nam1}, {"nam2", command.nam2}}.dump() << std::endl;
+    const char* completed = command.kind->completed;
+    if (m_cli.Json())
+        std::cout << nlohmann::json{{"result", completed}, {"nam1", command.nam1}, {"nam2", command.nam2}}.dump() << std::endl;
     else
-        std::cout << endText << std::endl;
+        std::cout << completed << std::endl;
     return CliApp::kExitOk;
 }
 
@@ -100,7 +105,7 @@ int CliRoaming::Check(const Command& command) const
     }
     uint32_t size = files->Size(0);
     uint32_t pieces = RoamingProgram::PieceCount(size);
-    if (m_cli.GetOptions().json)
+    if (m_cli.Json())
         std::cout << nlohmann::json{{"file", command.checked}, {"size", size}, {"pieces", pieces}}.dump() << std::endl;
     else
         std::printf("%s: %u bytes, %u pieces\n", command.checked.c_str(), size, pieces);

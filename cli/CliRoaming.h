@@ -14,7 +14,8 @@ class CliApp;
 // read it, without a handset.
 class CliRoaming {
 public:
-    CliRoaming(CLI::App& app, CliApp& cli);
+    explicit CliRoaming(CliApp& cli);
+    void Register(CLI::App& app);
     // The exit status of the command given; nothing when it was neither.
     std::optional<int> Run();
 

@@ -63,6 +63,12 @@ bool Exchange::Accepted(int waitResult, int expectedCommand) const
     return waitResult == kAnswer && (expectedCommand == kAnyCommand || m_current[0] == expectedCommand);
 }
 
+bool Exchange::AwaitAnswer(DiagChannel& channel, uint32_t timeoutMs, int expectedCommand)
+{
+    m_lastWait = WaitResponse(channel, timeoutMs);
+    return Accepted(m_lastWait, expectedCommand);
+}
+
 bool Exchange::Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params)
 {
     m_lastWait = kOther;

@@ -42,6 +42,9 @@ public:
     // Up to 3 attempts of send, wait, check the command byte, pause. True when
     // the last wait brought an answer whose command byte is the expected one.
     bool Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params);
+    // One wait for the answer to a request already sent: true when it came
+    // in time with the expected command byte.
+    bool AwaitAnswer(DiagChannel& channel, uint32_t timeoutMs, int expectedCommand);
     int LastWaitResult() const { return m_lastWait; }
 
     const uint8_t* CurrentResponse() const { return m_current; }

@@ -53,6 +53,13 @@ constexpr int kRoamingResends = 20; // after the first refusal of a piece
 constexpr size_t kRoamingStatusOffset = 1;
 constexpr uint8_t kRoamingLastStored = 0;
 constexpr uint8_t kRoamingPieceStored = 1;
+// The NAM read and write: one NV item per request.
+constexpr uint32_t kNvAnswerTimeoutMs = 2000;
+constexpr uint32_t kNvResendPauseMs = 300;
+constexpr uint32_t kAfterNvItemMs = 50;
+constexpr int kNamResetRequests = 2;
+constexpr int32_t kFullPercent = 100;
+constexpr int32_t kBeforeFinalPercent = 99; // 100 belongs to the final progress report alone
 
 constexpr int kYearLetterBase = 1916; // 2006 gives 'Z'
 constexpr int kMinTextLength = 14;    // "(AAA) NNN-NNNN"
@@ -65,6 +72,8 @@ constexpr char kStepDmMode[] = "Change to DM Mode";
 constexpr char kStepOffline[] = "Change to OfflineMode";
 constexpr char kStepResetting[] = "Resetting the phone";
 constexpr char kStepHfMode[] = "Change Sio Mode to HF";
+constexpr char kStepReadingNam[] = "Reading Nam...";
+constexpr char kStepWritingNam[] = "Writing Nam";
 
 // Operation error texts and reports.
 constexpr char kErrCannotOpen[] = "Cannot Open ComPort!";
@@ -89,6 +98,10 @@ constexpr char kErrWritingEri[] = "Error in writing ERI";
 constexpr char kCompletedPrl[] = "Completed PRL Programming";
 constexpr char kCompletedEri[] = "Completed ERI Programming";
 
+constexpr char kErrReadingNam[] = "Error in reading NAM";
+constexpr char kErrWritingNam[] = "Error in writing NAM";
+constexpr char kReadNamCompleted[] = "Completed Reading from Phone";
+constexpr char kWriteNamCompleted[] = "Completed Writing To Phone";
 constexpr char kResponseReceived[] = "Response Received";
 constexpr char kNothingResponse[] = "nothing response";
 } // namespace engine

@@ -100,7 +100,7 @@ bool RoamingProgram::WriteRoamingData(int nam)
     files.SetPieceCount(nam, pieces);
     // An empty file has no piece to send: nothing would ever answer.
     bool failed = pieces == 0 || !m_frame.Pause(engine::kRoamingBeforeFirstPieceMs) || !SendPieces(nam, pieces);
-    m_frame.Progress(100, nam);
+    m_frame.Progress(engine::kFullPercent, nam);
     return failed;
 }
 
@@ -110,7 +110,7 @@ bool RoamingProgram::SendPieces(int nam, uint32_t pieces)
         TRACE("%d ", static_cast<int>(piece));
         if (!DeliverPiece(piece, nam, pieces))
             return false;
-        m_frame.Progress(static_cast<int32_t>((piece + 1) * 100 / pieces), nam);
+        m_frame.Progress(static_cast<int32_t>((piece + 1) * engine::kFullPercent / pieces), nam);
         if (!m_frame.Pause(engine::kRoamingAfterPieceMs))
             return false;
     }

@@ -8,6 +8,7 @@
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/PhoneInfoRead.h"
+#include "forms/FormConstants.h"
 #include "forms/PhoneInfoConstants.h"
 #include "forms/PortSetting.h"
 #include "hostlink/HostNotifier.h"
@@ -27,17 +28,6 @@ namespace {
 OperationContext& Context()
 {
     return OperationContext::Instance();
-}
-
-void SendHostLine(int line, const QString& text)
-{
-    HostNotifier::Instance().Send(line, text.toStdString());
-}
-
-std::string DocumentText(int which)
-{
-    NvDoc* doc = Context().NvDocument();
-    return doc ? doc->GetText(which) : std::string();
 }
 
 std::chrono::milliseconds SearchPeriod()
@@ -300,7 +290,7 @@ void CDialogPhoneInfo::ShowReadAsCurrent()
     m_showsEarlierRead = false;
     m_ui->labelReadTime->setText(QString(pi::kReadAtFormat).arg(LastReadClock()));
     SetValueColor(ColorRefFromColor(Grid().palette().color(QPalette::Text)));
-    SendHostLine(PluginAbi::kPhoneLine, pi::kEsnPrefix + m_shownEsn);
+    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + m_shownEsn);
 }
 
 // Results stay, as the system keeps them, but marked: greyed, with the time
@@ -313,7 +303,7 @@ void CDialogPhoneInfo::ShowReadAsEarlier()
     const QString time = LastReadClock();
     m_ui->labelReadTime->setText(QString(pi::kLastReadFormat).arg(time));
     SetValueColor(pi::kEarlierReadTextColor);
-    SendHostLine(PluginAbi::kPhoneLine, QString(pi::kEsnLastReadFormat).arg(pi::kEsnPrefix + m_shownEsn, time));
+    SendHostLine(PluginAbi::kPhoneLine, QString(pi::kEsnLastReadFormat).arg(FormConstants::kEsnPrefix + m_shownEsn, time));
 }
 
 QString CDialogPhoneInfo::LastReadClock() const
@@ -333,7 +323,7 @@ void CDialogPhoneInfo::SetValueColor(uint32_t colorRef)
 
 bool CDialogPhoneInfo::OnCommand(int command)
 {
-    if (command != pi::kCommandPrint)
+    if (command != int(PluginAbi::kCommandPrint))
         return false;
     Grid().SetPrintLayout(pi::kPrintLayout);
     RunPrintDialog();

@@ -18,6 +18,9 @@ constexpr uint32_t kPathBkColor = 0xAAE8EE;
 // Shared by the views' start buttons, bars and phone lines.
 constexpr char kStopCaption[] = "Stop";
 constexpr char kReady[] = "Ready...";
+// A bar's text while its operation runs: seconds since the start, percentage.
+constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
+// The phone line of the host's status bar: this and the ESN.
 constexpr char kEsnPrefix[] = "ESN : ";
 
 // Asked before a running operation is stopped.

@@ -5,8 +5,8 @@
 
 #include "engine/OperationContext.h"
 #include "forms/FormConstants.h"
-#include "nv/NvDoc.h"
 #include "hostlink/HostNotifier.h"
+#include "nv/NvDoc.h"
 #include "widgets/Label.h"
 
 CFormView::CFormView(QWidget* parent)
@@ -56,18 +56,23 @@ void CFormView::StylePath(CLabel& path)
         .SetFontItalic(true);
 }
 
-void CFormView::NotifyHost(int line, const QString& text)
+void CFormView::ShowLogoForToolType(QLabel& picture)
+{
+    picture.setVisible(OperationContext::Instance().ToolType() != 0);
+}
+
+void CFormView::SendHostLine(int line, const QString& text)
 {
     HostNotifier::Instance().Send(line, text.toStdString());
 }
 
-void CFormView::SendEsnLine()
+std::string CFormView::DocumentText(int which)
 {
     NvDoc* doc = OperationContext::Instance().NvDocument();
-    NotifyHost(PluginAbi::kPhoneLine, QString::fromLatin1(FormConstants::kEsnPrefix) + QString::fromStdString(doc ? doc->GetText(NvDoc::kEsn) : ""));
+    return doc ? doc->GetText(which) : std::string();
 }
 
-void CFormView::ShowLogoForToolType(QLabel& picture)
+void CFormView::SendEsnLine()
 {
-    picture.setVisible(OperationContext::Instance().ToolType() != 0);
+    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(DocumentText(NvDoc::kEsn)));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class CLabel;
 class QLabel;
@@ -31,12 +32,14 @@ protected:
     static void StyleTitle(CLabel& title);
     // A label that shows a chosen file's path: navy on pale yellow, bold, italic.
     static void StylePath(CLabel& path);
-    // A line of the host's status bar (PluginAbi::HostLine).
-    static void NotifyHost(int line, const QString& text);
-    // The phone line with the ESN the NV document holds.
-    static void SendEsnLine();
     // The logo is shown only to tools of a nonzero type.
     static void ShowLogoForToolType(QLabel& picture);
+    // One line of the host's status bar (PluginAbi::HostLine).
+    static void SendHostLine(int line, const QString& text);
+    // A phone-information text of the NV document; empty without one.
+    static std::string DocumentText(int which);
+    // The phone line with the ESN the NV document holds.
+    static void SendEsnLine();
 
 private:
     bool m_firstShown = false;

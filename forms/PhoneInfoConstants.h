@@ -5,7 +5,6 @@
 #include "forms/FormConstants.h"
 
 namespace PhoneInfoConstants {
-using FormConstants::kEsnPrefix;
 using FormConstants::kStopCaption;
 constexpr char kReadCaption[] = "Read General Information";
 constexpr char kReadingStatus[] = "Reading Phone Info";
@@ -33,5 +32,4 @@ constexpr double kRowHeight = 50;
 constexpr int kPrintLayout = 2;
 constexpr int kPortSearchTimerId = 1;
 constexpr unsigned kPortSearchPeriodMs = 1000;
-constexpr int kCommandPrint = 57607;
 } // namespace PhoneInfoConstants

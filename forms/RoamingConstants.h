@@ -8,7 +8,6 @@ constexpr int kNams = 2;
 
 constexpr char kSkipped[] = "Skipped...not selected...";
 constexpr int kSkippedPosition = 100;
-constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
 
 // Model folders below the current folder.
 constexpr char kPrlFolder[] = "Models/VQX-B410/PRL";

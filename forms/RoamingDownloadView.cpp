@@ -220,7 +220,7 @@ void CRoamingDownloadView::OnOperationMessage(const OperationMessage& message)
         break;
     case OperationFamily::Role::Status:
         if (!text.isEmpty())
-            NotifyHost(PluginAbi::kStatusLine, text);
+            SendHostLine(PluginAbi::kStatusLine, text);
         break;
     case OperationFamily::Role::Other:
         break;
@@ -231,7 +231,7 @@ void CRoamingDownloadView::ShowProgress(int nam, int percent)
 {
     const int elapsed = static_cast<int>(NowSeconds() - m_startSeconds);
     CTextProgressCtrl& bar = *m_controls.bars[nam == 0 ? 0 : 1];
-    bar.SetWindowText(QString::asprintf(rc::kElapsedFormat, elapsed, percent));
+    bar.SetWindowText(QString::asprintf(FormConstants::kElapsedFormat, elapsed, percent));
     bar.SetPos(percent);
     bar.repaint();
 }

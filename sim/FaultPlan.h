@@ -17,6 +17,8 @@ public:
     };
 
     void DropFirst(int code, unsigned count) { m_drop[code] = count; }
+    // The handset stops answering COMMAND from its nth request on.
+    void DropFrom(int code, unsigned nth) { m_dropFrom[code] = nth; }
     void CorruptAnswer(int code, unsigned nth) { m_corrupt[code] = nth; }
     void HangUpAfter(int code, unsigned nth) { m_hangUp[code] = nth; }
     // The Nth roaming data write of this command is refused and not stored.
@@ -37,6 +39,7 @@ public:
 
 private:
     std::map<int, unsigned> m_drop;
+    std::map<int, unsigned> m_dropFrom;
     std::map<int, unsigned> m_corrupt;
     std::map<int, unsigned> m_hangUp;
     std::map<int, unsigned> m_refusePiece;

@@ -182,9 +182,9 @@ TEST_F(RoamingEndToEnd, CliEndsWithTheReasonAndTheOperationsError)
             expected = "\n" + message + expected;
         }
         EXPECT_TRUE(EndsWith(run.err, expected)) << run.err;
-        // The handset restarts once for each reset request it takes.
-        EXPECT_TRUE(AwaitEvents("restart", c.resets));
-        EXPECT_EQ(c.resets, Events("restart")) << "one reset after a refused file, none after a failed write";
+        const std::string reset = "\"mode\":2";
+        EXPECT_TRUE(AwaitRequests("ModeControlRequest", c.resets, reset));
+        EXPECT_EQ(c.resets, Requests("ModeControlRequest", reset)) << "one reset after a refused file, none after a failed write";
         m_handset.Stop();
     }
 }
