@@ -12,6 +12,7 @@
 
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
+#include "cli/CliRoaming.h"
 #include "cli/CliSettings.h"
 #include "comm/CommConstants.h"
 #include "comm/OpenFailureReason.h"
@@ -78,6 +79,8 @@ int CliApp::Run(int argc, char** argv)
     auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
     CliSettings settings(*this);
     settings.Register(app);
+    CliRoaming roaming(*this);
+    roaming.Register(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -92,6 +95,8 @@ int CliApp::Run(int argc, char** argv)
     if (info->parsed())
         return Info();
     if (std::optional<int> status = settings.Run())
+        return *status;
+    if (std::optional<int> status = roaming.Run())
         return *status;
     return kExitUsage;
 }

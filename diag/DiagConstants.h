@@ -13,6 +13,8 @@ constexpr uint8_t kCmdModeControl = 0x29;
 constexpr uint8_t kCmdSpc = 0x41;
 constexpr uint8_t kCmdDmMode = 0x44;
 constexpr uint8_t kCmdPassword = 0x46;
+constexpr uint8_t kCmdPrlWrite = 0x48;
+constexpr uint8_t kCmdEriWrite = 0x4C;
 
 // Mode control values
 constexpr uint16_t kModeOffline = 1;
@@ -21,6 +23,11 @@ constexpr uint16_t kModeReset = 2;
 constexpr size_t kNvRequestSize = 133;
 constexpr size_t kNvDataOffset = 3;
 constexpr size_t kNvDataSize = 128;
+// The roaming data write: command, piece number, more, NAM index, the
+// piece's data bits (little-endian), then one piece of data, zero-padded.
+constexpr size_t kRoamingRequestSize = 126;
+constexpr size_t kRoamingDataOffset = 6;
+constexpr size_t kRoamingPieceBytes = 120;
 constexpr size_t kMslLength = 6;
 constexpr size_t kPasswordLength = 8;
 // The fixed password that unlocks a handset on the tool type 0 path.

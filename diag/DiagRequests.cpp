@@ -50,6 +50,17 @@ void DiagRequests::NvWriteRequest(DiagChannel& channel, uint16_t item, std::span
     SendPlain(channel, request, sizeof request);
 }
 
+void DiagRequests::RoamingDataWriteRequest(DiagChannel& channel, uint8_t command, uint8_t piece, bool more, uint8_t nam,
+                                           std::span<const uint8_t> data)
+{
+    size_t count = std::min(data.size(), diag::kRoamingPieceBytes);
+    uint16_t bits = static_cast<uint16_t>(count * 8);
+    uint8_t request[diag::kRoamingRequestSize] = {command, piece, static_cast<uint8_t>(more ? 1 : 0), nam,
+                                                  static_cast<uint8_t>(bits & 0xFF), static_cast<uint8_t>(bits >> 8)};
+    std::copy_n(data.begin(), count, request + diag::kRoamingDataOffset);
+    SendPlain(channel, request, sizeof request);
+}
+
 void DiagRequests::ModeControlRequest(DiagChannel& channel, uint16_t mode)
 {
     const uint8_t request[] = {diag::kCmdModeControl, static_cast<uint8_t>(mode & 0xFF), static_cast<uint8_t>(mode >> 8)};

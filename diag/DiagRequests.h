@@ -21,6 +21,10 @@ public:
     static void DmModeRequest(DiagChannel& channel);
     static void PasswordRequest(DiagChannel& channel);
     static void DmSwitchCommand(DiagChannel& channel);
+    // One piece of a PRL or ERI file (command kCmdPrlWrite or kCmdEriWrite):
+    // at most one piece's bytes are sent; the bit count is theirs.
+    static void RoamingDataWriteRequest(DiagChannel& channel, uint8_t command, uint8_t piece, bool more, uint8_t nam,
+                                        std::span<const uint8_t> data);
 
     // "AT$QCDMG": up to 3 attempts of sending it and looking for "OK" among
     // the received bytes. True when the handset answered.

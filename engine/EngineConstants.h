@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace engine {
@@ -40,6 +41,18 @@ constexpr uint32_t kBetweenResetsMs = 1000;
 constexpr uint32_t kAfterOfflineMs = 3000;
 constexpr uint32_t kHandsetRestartMs = 15000; // after a reset, before the end report
 
+// The roaming data writes (ms): before the first piece, after each send,
+// the wait for its answer, before a resend, after an accepted piece.
+constexpr uint32_t kRoamingBeforeFirstPieceMs = 2000;
+constexpr uint32_t kRoamingAfterSendMs = 200;
+constexpr uint32_t kRoamingAnswerTimeoutMs = 3000;
+constexpr uint32_t kRoamingResendPauseMs = 50;
+constexpr uint32_t kRoamingAfterPieceMs = 100;
+constexpr int kRoamingResends = 20; // after the first refusal of a piece
+// What a roaming write answer says in its byte 1.
+constexpr size_t kRoamingStatusOffset = 1;
+constexpr uint8_t kRoamingLastStored = 0;
+constexpr uint8_t kRoamingPieceStored = 1;
 // The NAM read and write: one NV item per request.
 constexpr uint32_t kNvAnswerTimeoutMs = 2000;
 constexpr uint32_t kNvResendPauseMs = 300;
@@ -58,6 +71,7 @@ constexpr char kStepInitComPort[] = "Init ComPort";
 constexpr char kStepDmMode[] = "Change to DM Mode";
 constexpr char kStepOffline[] = "Change to OfflineMode";
 constexpr char kStepResetting[] = "Resetting the phone";
+constexpr char kStepHfMode[] = "Change Sio Mode to HF";
 constexpr char kStepReadingNam[] = "Reading Nam...";
 constexpr char kStepWritingNam[] = "Writing Nam";
 
@@ -73,6 +87,17 @@ constexpr char kErrMslRequest[] = "Error in requesting MSL code";
 constexpr char kErrMslInvalid[] = "Invalid Device Programming Code";
 constexpr char kErrPassword[] = "Password is Invalid!";
 constexpr char kErrOffline[] = "Error in changing mode to OFFLINE";
+
+// The roaming programming's texts, PRL and ERI, per NAM where they name one.
+constexpr const char* kWritePrlToNam[] = {"Write Prl to NAM1", "Write Prl to NAM2"};
+constexpr const char* kWriteEriToNam[] = {"Write Eri to NAM1", "Write Eri to NAM2"};
+constexpr const char* kErrLoadingPrl[] = {"Error in loading PRL1 file", "Error in loading PRL2 file"};
+constexpr const char* kErrLoadingEri[] = {"Error in loading ERI1 file", "Error in loading ERI2 file"};
+constexpr char kErrWritingPrl[] = "Error in writing PRL";
+constexpr char kErrWritingEri[] = "Error in writing ERI";
+constexpr char kCompletedPrl[] = "Completed PRL Programming";
+constexpr char kCompletedEri[] = "Completed ERI Programming";
+
 constexpr char kErrReadingNam[] = "Error in reading NAM";
 constexpr char kErrWritingNam[] = "Error in writing NAM";
 constexpr char kReadNamCompleted[] = "Completed Reading from Phone";

@@ -216,7 +216,7 @@ void CDialogSettings::OnProgress(int32_t percent)
 void CDialogSettings::OnOperationEnd()
 {
     ShowReady();
-    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(DocumentText(NvDoc::kEsn)));
+    SendEsnLine();
 }
 
 void CDialogSettings::FillGrid()

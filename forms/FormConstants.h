@@ -10,6 +10,16 @@ constexpr int kTitleFontSize = 28;
 constexpr uint32_t kTitleTextColor = 0x000000;
 constexpr uint32_t kTitleBkColor = 0x0099FF;
 
+// Path labels: 18 high, bold, italic, navy on pale yellow.
+constexpr int kPathFontSize = 18;
+constexpr uint32_t kPathTextColor = 0x800000;
+constexpr uint32_t kPathBkColor = 0xAAE8EE;
+
+// Shared by the views' start buttons, bars and phone lines.
+constexpr char kStopCaption[] = "Stop";
+constexpr char kReady[] = "Ready...";
+// A bar's text while its operation runs: seconds since the start, percentage.
+constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
 // The phone line of the host's status bar: this and the ESN.
 constexpr char kEsnPrefix[] = "ESN : ";
 

@@ -47,6 +47,15 @@ void CFormView::StyleTitle(CLabel& title)
         .SetFontItalic(false);
 }
 
+void CFormView::StylePath(CLabel& path)
+{
+    path.SetFontSize(FormConstants::kPathFontSize)
+        .SetFontBold(true)
+        .SetTextColor(FormConstants::kPathTextColor)
+        .SetBkColor(FormConstants::kPathBkColor)
+        .SetFontItalic(true);
+}
+
 void CFormView::ShowLogoForToolType(QLabel& picture)
 {
     picture.setVisible(OperationContext::Instance().ToolType() != 0);
@@ -61,4 +70,9 @@ std::string CFormView::DocumentText(int which)
 {
     NvDoc* doc = OperationContext::Instance().NvDocument();
     return doc ? doc->GetText(which) : std::string();
+}
+
+void CFormView::SendEsnLine()
+{
+    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(DocumentText(NvDoc::kEsn)));
 }

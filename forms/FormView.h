@@ -30,12 +30,16 @@ protected:
 
     // The large title every view carries: black on orange, bold, upright.
     static void StyleTitle(CLabel& title);
+    // A label that shows a chosen file's path: navy on pale yellow, bold, italic.
+    static void StylePath(CLabel& path);
     // The logo is shown only to tools of a nonzero type.
     static void ShowLogoForToolType(QLabel& picture);
     // One line of the host's status bar (PluginAbi::HostLine).
     static void SendHostLine(int line, const QString& text);
     // A phone-information text of the NV document; empty without one.
     static std::string DocumentText(int which);
+    // The phone line with the ESN the NV document holds.
+    static void SendEsnLine();
 
 private:
     bool m_firstShown = false;

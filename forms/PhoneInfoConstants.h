@@ -2,9 +2,11 @@
 
 #include <cstdint>
 
+#include "forms/FormConstants.h"
+
 namespace PhoneInfoConstants {
+using FormConstants::kStopCaption;
 constexpr char kReadCaption[] = "Read General Information";
-constexpr char kStopCaption[] = "Stop";
 constexpr char kReadingStatus[] = "Reading Phone Info";
 constexpr char kPortConnected[] = "Com%d Connected";
 constexpr char kDisconnected[] = "Disconnected";

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "forms/FormConstants.h"
+
 // Texts and numbers of the settings view. Colours are 0x00BBGGRR.
 namespace SettingsConstants {
 // The tree's one group, and the label over the grid while it is shown.
@@ -22,8 +24,8 @@ constexpr double kValueColumnWidth = 20;
 constexpr const char* kHeaders[] = {"NAM1", "Settings", "Setting2"};
 
 // The progress bar while idle and while an operation runs.
-constexpr char kReady[] = "Ready...";
-constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
+using FormConstants::kElapsedFormat;
+using FormConstants::kReady;
 constexpr char kWritingStatus[] = "Writing Phone...";
 
 // Refusals before any values are present.

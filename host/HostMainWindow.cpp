@@ -16,9 +16,10 @@
 #include "host/UiEcho.h"
 #include "hostlink/PluginAbi.h"
 
-HostMainWindow::HostMainWindow(uint8_t toolType, QWidget* parent)
+HostMainWindow::HostMainWindow(uint8_t toolType, bool allViews, QWidget* parent)
     : QMainWindow(parent)
     , m_toolType(toolType)
+    , m_allViews(allViews)
     , m_tabs(new QTabWidget(this))
 {
     setWindowTitle(QString::fromLatin1(HostConstants::kWindowTitle));
@@ -133,6 +134,8 @@ bool HostMainWindow::LoadPlugin(const QString& path)
     loaded.SetTovType(m_toolType);
     session->CreateViews(*m_tabs);
     session->MergeMenu(*this);
+    if (m_allViews)
+        session->CreateMoreViewsMenu(*this, *m_tabs);
     session->CreateToolBar(*this);
     PluginSession* raw = session.get();
     connect(raw, &PluginSession::Command, this, [this, raw](unsigned command) { RouteCommand(*raw, command); });

@@ -19,7 +19,9 @@ class QTabWidget;
 class HostMainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit HostMainWindow(uint8_t toolType, QWidget* parent = nullptr);
+    // allViews: each plug-in's views that it builds but does not offer are
+    // offered too, under "More views".
+    explicit HostMainWindow(uint8_t toolType, bool allViews = false, QWidget* parent = nullptr);
     ~HostMainWindow() override;
 
     // Loads a plug-in and shows its views; a plug-in that fails is reported
@@ -49,6 +51,7 @@ private:
     void ReportLoadError(const QString& path, const QString& reason);
 
     uint8_t m_toolType;
+    bool m_allViews;
     QTabWidget* m_tabs;
     QActionGroup* m_toolTypeGroup = nullptr;
     std::array<QLabel*, 3> m_hostLines{};

@@ -23,7 +23,9 @@ bool HostOptions::Parse(const QStringList& arguments, QString& error)
     const QCommandLineOption toolType(QStringLiteral("tool-type"),
                                       QStringLiteral("Tool type N (0 to 255) given to the plug-ins; default 0."),
                                       QStringLiteral("N"), QStringLiteral("0"));
-    parser.addOptions({help, plugin, pluginDir, toolType});
+    const QCommandLineOption allViews(QStringLiteral("all-views"),
+                                      QStringLiteral("Also offer the views the plug-ins build but do not offer, under More views."));
+    parser.addOptions({help, plugin, pluginDir, toolType, allViews});
     // Parsed before there is an application, which would name the program.
     const QString usage = parser.helpText().replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
                                                     QStringLiteral("Usage: ") + HostConstants::kApplicationName);
@@ -43,6 +45,7 @@ bool HostOptions::Parse(const QStringList& arguments, QString& error)
         return false;
     }
     m_toolType = static_cast<uint8_t>(type);
+    m_allViews = parser.isSet(allViews);
     m_pluginFiles = parser.values(plugin);
     m_pluginFolder = parser.value(pluginDir);
     return true;

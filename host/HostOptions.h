@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // The host's command line:
-//   corvanetov [--plugin FILE]... [--plugin-dir DIR] [--tool-type N]
+//   corvanetov [--plugin FILE]... [--plugin-dir DIR] [--tool-type N] [--all-views]
 // Plug-ins are loaded from the plug-in folder beside the executable
 // (HostConstants::kPluginFolder) unless --plugin-dir names another, and then
 // from every --plugin FILE.
@@ -19,10 +19,13 @@ public:
     QStringList PluginFiles() const { return m_pluginFiles; }
     bool HelpRequested() const { return m_help; }
     uint8_t ToolType() const { return m_toolType; }
+    // Also the views the plug-ins build but do not offer (a "More views" menu).
+    bool AllViews() const { return m_allViews; }
 
 private:
     QString m_pluginFolder;
     QStringList m_pluginFiles;
     uint8_t m_toolType = 0;
     bool m_help = false;
+    bool m_allViews = false;
 };

@@ -43,6 +43,8 @@ bool HostPlugin::Load(QString& error)
         m_library.unload();
         return false;
     }
+    ResolveOptional(m_findRunTimeClass, PluginAbi::kFindRunTimeClass);
+    ResolveOptional(m_getRegisteredClass, PluginAbi::kGetRegisteredClass);
     ResolveOptional(m_loadString, PluginAbi::kLoadPluginString);
     ResolveOptional(m_loadMenu, PluginAbi::kLoadPluginMenu);
     ResolveOptional(m_loadToolBar, PluginAbi::kLoadPluginToolBar);
@@ -56,6 +58,16 @@ void HostPlugin::Unload()
         return;
     SetHostMessageCallback(nullptr, nullptr);
     m_library.unload();
+}
+
+const RuntimeClass* HostPlugin::FindRunTimeClass(const char* className) const
+{
+    return m_findRunTimeClass ? m_findRunTimeClass(className) : nullptr;
+}
+
+const RuntimeClass* HostPlugin::GetRegisteredClass(int index) const
+{
+    return m_getRegisteredClass ? m_getRegisteredClass(index) : nullptr;
 }
 
 QString HostPlugin::LoadString(int id) const

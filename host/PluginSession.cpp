@@ -52,15 +52,53 @@ void PluginSession::CreateViews(QTabWidget& tabs)
 {
     const int count = m_plugin->GetFormCnt();
     for (int index = 0; index < count; ++index) {
-        const RuntimeClass* record = m_plugin->GetRunTimeClass(index);
-        QWidget* view = record ? record->m_createObject() : nullptr;
-        if (!view)
-            continue;
-        m_views.emplace_back(view);
-        const QString title = view->windowTitle().isEmpty() ? QString::fromLatin1(record->m_className)
-                                                            : view->windowTitle();
-        tabs.addTab(view, title);
+        if (const RuntimeClass* record = m_plugin->GetRunTimeClass(index))
+            AddView(tabs, *record);
     }
+}
+
+QWidget* PluginSession::AddView(QTabWidget& tabs, const RuntimeClass& record)
+{
+    QWidget* view = record.m_createObject();
+    if (!view)
+        return nullptr;
+    m_views.emplace_back(view);
+    const QString title = view->windowTitle().isEmpty() ? QString::fromLatin1(record.m_className) : view->windowTitle();
+    tabs.addTab(view, title);
+    return view;
+}
+
+void PluginSession::CreateMoreViewsMenu(QMainWindow& window, QTabWidget& tabs)
+{
+    QStringList offered;
+    for (int index = 0; index < m_plugin->GetFormCnt(); ++index) {
+        if (const RuntimeClass* record = m_plugin->GetRunTimeClass(index))
+            offered << QString::fromLatin1(record->m_className);
+    }
+    QMenu* menu = nullptr;
+    for (int index = 0; const RuntimeClass* record = m_plugin->GetRegisteredClass(index); ++index) {
+        const QString className = QString::fromLatin1(record->m_className);
+        if (offered.contains(className))
+            continue;
+        if (!menu) {
+            menu = window.menuBar()->addMenu(tr("&More views"));
+            m_menus.emplace_back(menu);
+        }
+        QAction* action = menu->addAction(className);
+        m_actions.emplace_back(action);
+        connect(action, &QAction::triggered, this, [this, &tabs, className] { OpenView(tabs, className); });
+    }
+}
+
+void PluginSession::OpenView(QTabWidget& tabs, const QString& className)
+{
+    QPointer<QWidget>& view = m_moreViews[className];
+    if (!view) {
+        const RuntimeClass* record = m_plugin->FindRunTimeClass(className.toLatin1().constData());
+        view = record ? AddView(tabs, *record) : nullptr;
+    }
+    if (view)
+        tabs.setCurrentWidget(view);
 }
 
 QAction* PluginSession::CommandAction(unsigned command, const QString& text)

@@ -23,7 +23,7 @@ int main(int argc, char* argv[])
     UiEcho echo;
     if (UiEcho::Enabled())
         app.installEventFilter(&echo);
-    HostMainWindow window(options.ToolType());
+    HostMainWindow window(options.ToolType(), options.AllViews());
     window.LoadPluginFolder(options.PluginFolder(QApplication::applicationDirPath()));
     for (const QString& file : options.PluginFiles())
         window.LoadPlugin(file);

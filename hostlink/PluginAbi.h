@@ -52,6 +52,14 @@ typedef uint8_t (*SetTovTypeFunc)(uint8_t type);
 typedef void (*MainDeviceFunc)();
 typedef bool (*SelectedMenuFunc)(int command);
 
+// The module's class registry, as the host's class framework holds it: every
+// view class the module registered at load, the offered ones and those it
+// builds but does not offer. A record is found by its class name (null for
+// a name not registered); the records are listed in the order of
+// registration (null past the last).
+typedef const RuntimeClass* (*FindRunTimeClassFunc)(const char* className);
+typedef const RuntimeClass* (*GetRegisteredClassFunc)(int index);
+
 // The resource lookup by number: null when the plug-in has no such resource.
 typedef const char* (*LoadPluginStringFunc)(int id);
 typedef const MenuEntry* (*LoadPluginMenuFunc)(int id);
@@ -68,6 +76,8 @@ constexpr const char* kGetRunTimeClass = "GetRunTimeClass";
 constexpr const char* kSetTovType = "SetTovType";
 constexpr const char* kMainDevice = "MainDevice";
 constexpr const char* kSelectedMenu = "SelectedMenu";
+constexpr const char* kFindRunTimeClass = "FindRunTimeClass";
+constexpr const char* kGetRegisteredClass = "GetRegisteredClass";
 constexpr const char* kLoadPluginString = "LoadPluginString";
 constexpr const char* kLoadPluginMenu = "LoadPluginMenu";
 constexpr const char* kLoadPluginToolBar = "LoadPluginToolBar";

@@ -49,6 +49,16 @@ const RuntimeClass* GetRunTimeClass(int index)
     return RuntimeClasses::At(index);
 }
 
+const RuntimeClass* FindRunTimeClass(const char* className)
+{
+    return RuntimeClasses::FromName(className);
+}
+
+const RuntimeClass* GetRegisteredClass(int index)
+{
+    return RuntimeClasses::Registered(index);
+}
+
 uint8_t SetTovType(uint8_t type)
 {
     OperationContext::Instance().SetToolType(type);

@@ -7,6 +7,7 @@
 #include "hostlink/HostNotifier.h"
 #include "platform/Trace.h"
 #include "plugin/ModuleConstants.h"
+#include "plugin/RuntimeClasses.h"
 #include "ports/PortTable.h"
 
 // The artwork and the toolbar strip sit in static libraries, whose resources
@@ -31,6 +32,7 @@ ModuleLifecycle::ModuleLifecycle()
 {
     TRACE("%s", ModuleConstants::kInitializingTrace);
     RegisterResources();
+    RuntimeClasses::Register();
     // COM numbers open the devices of the user's port table.
     PortTable::Instance().InstallResolver();
 }
@@ -40,5 +42,6 @@ ModuleLifecycle::~ModuleLifecycle()
     TRACE("%s", ModuleConstants::kTerminatingTrace);
     HostNotifier::Instance().SetCallback(nullptr, nullptr);
     PortResolver::Instance().Set(nullptr);
+    RuntimeClasses::Unregister();
     UnregisterResources();
 }

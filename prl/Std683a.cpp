@@ -8,14 +8,11 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-constexpr char kFailToRead[] = " Fail to read from %s";
-constexpr char kInvalidPrl[] = " Invalid Prl file : %s";
-constexpr char kNotStandard[] = " %s is not a standard 683A-PRL file";
-constexpr char kTooLarge[] = " %s is too large";
-constexpr char kCheckPrl[] = "\n Please Check prl_file !";
-constexpr char kCheckEri[] = "\n Please Check eri_file !";
+#include "prl/PrlConstants.h"
 
+using namespace prl;
+
+namespace {
 // The file's bytes, at most limit of them; false when it cannot be read or
 // is no regular file (a named pipe must not hang the tool).
 bool ReadAtMost(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& longer)

@@ -23,6 +23,7 @@ FaultPlan::Verdict FaultPlan::OnRequest(int code)
     verdict.drop = (drop != m_drop.end() && ordinal <= drop->second) || (dropFrom != m_dropFrom.end() && ordinal >= dropFrom->second);
     verdict.corrupt = Matches(m_corrupt, code, ordinal);
     verdict.hangUp = Matches(m_hangUp, code, ordinal);
+    verdict.refuse = Matches(m_refusePiece, code, ordinal);
     return verdict;
 }
 

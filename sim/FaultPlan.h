@@ -13,6 +13,7 @@ public:
         bool drop = false;    // no answer: the request is lost
         bool corrupt = false; // the answer's bytes are damaged on the line
         bool hangUp = false;  // the cable is pulled before the answer
+        bool refuse = false;  // a roaming data write is answered as a bad piece
     };
 
     void DropFirst(int code, unsigned count) { m_drop[code] = count; }
@@ -20,6 +21,8 @@ public:
     void DropFrom(int code, unsigned nth) { m_dropFrom[code] = nth; }
     void CorruptAnswer(int code, unsigned nth) { m_corrupt[code] = nth; }
     void HangUpAfter(int code, unsigned nth) { m_hangUp[code] = nth; }
+    // The Nth roaming data write of this command is refused and not stored.
+    void RefusePiece(int code, unsigned nth) { m_refusePiece[code] = nth; }
     // Block n (0-based, counted over every block request since download mode
     // began) is answered with code once.
     void NakBlock(unsigned block, uint8_t code);
@@ -39,6 +42,7 @@ private:
     std::map<int, unsigned> m_dropFrom;
     std::map<int, unsigned> m_corrupt;
     std::map<int, unsigned> m_hangUp;
+    std::map<int, unsigned> m_refusePiece;
     std::map<int, unsigned> m_seen;
     std::optional<unsigned> m_nakBlock;
     uint8_t m_nakCode = 0;

@@ -91,12 +91,29 @@ void SimCommandLine::AddFaultOptions()
         ->group(group);
     m_app.add_option("--corrupt", m_corrupt, "damage the answer to the Nth request of COMMAND (repeatable)")->type_name("COMMAND:N")->group(group);
     m_app.add_option("--hangup", m_hangUp, "close the line when the Nth request of COMMAND arrives (repeatable)")->type_name("COMMAND:N")->group(group);
+    m_app.add_option("--refuse-piece", m_refusePiece, "answer the Nth roaming data write of COMMAND (prl or eri) as a bad piece, not stored")
+        ->type_name("COMMAND:N")
+        ->group(group);
     m_app.add_option("--nak-block", m_nakBlock, "answer flash block N (0-based) once with CODE, 0xA1 to 0xA3 (default 0xA1)")->type_name("N[:CODE]")
         ->group(group);
     m_app.add_flag("--refuse-msl", m_refuseMsl, "refuse every MSL code")->group(group);
     m_app.add_flag("--refuse-password", m_refusePassword, "refuse the password")->group(group);
     m_app.add_option("--delay", m_transport.delayMs, "delay every answer")->type_name("MS")->group(group);
     m_app.add_option("--garbage", m_transport.garbageBytes, "write a junk frame of N bytes after every answer")->type_name("N")->group(group);
+}
+
+bool SimCommandLine::AddRefusedPieces(FaultPlan& faults, std::string& error) const
+{
+    for (const std::string& text : m_refusePiece) {
+        int code = 0;
+        unsigned nth = 0;
+        if (!SimCommand::ParseCount(text, code, nth) || (code != sim::kCmdPrlWrite && code != sim::kCmdEriWrite)) {
+            error = "--refuse-piece " + text + ": expected prl:N or eri:N with N >= 1";
+            return false;
+        }
+        faults.RefusePiece(code, nth);
+    }
+    return true;
 }
 
 std::optional<int> SimCommandLine::Parse(int argc, char** argv)
@@ -145,7 +162,8 @@ bool SimCommandLine::BuildFaults(FaultPlan& faults, std::string& error) const
     if (!AddCounts(m_drop, "--drop", error, &FaultPlan::DropFirst, faults)
         || !AddCounts(m_dropFrom, "--drop-from", error, &FaultPlan::DropFrom, faults)
         || !AddCounts(m_corrupt, "--corrupt", error, &FaultPlan::CorruptAnswer, faults)
-        || !AddCounts(m_hangUp, "--hangup", error, &FaultPlan::HangUpAfter, faults))
+        || !AddCounts(m_hangUp, "--hangup", error, &FaultPlan::HangUpAfter, faults)
+        || !AddRefusedPieces(faults, error))
         return false;
     faults.SetRefuseMsl(m_refuseMsl);
     faults.SetRefusePassword(m_refusePassword);

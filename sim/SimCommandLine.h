@@ -32,6 +32,7 @@ public:
 private:
     void AddIdentityOptions();
     void AddFaultOptions();
+    bool AddRefusedPieces(FaultPlan& faults, std::string& error) const;
 
     CLI::App m_app;
     SimHandsetOptions m_handset;
@@ -54,6 +55,7 @@ private:
     std::vector<std::string> m_dropFrom;
     std::vector<std::string> m_corrupt;
     std::vector<std::string> m_hangUp;
+    std::vector<std::string> m_refusePiece;
     std::string m_nakBlock;
     bool m_refuseMsl = false;
     bool m_refusePassword = false;

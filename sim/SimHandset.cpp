@@ -88,7 +88,7 @@ SimHandset::Reaction SimHandset::OnInput(const SimInput& input)
     else if (input.kind == SimInput::Kind::BootCommand)
         answer = HandleBoot(input.bootCode);
     else
-        answer = m_mode == Mode::Normal ? HandleNormal(input.bytes) : HandleDownload(input.bytes);
+        answer = m_mode == Mode::Normal ? HandleNormal(input.bytes, verdict.refuse) : HandleDownload(input.bytes);
     if (!answer) {
         m_log.Event("ignored", {{"reason", "not understood"}, {"mode", ModeName(m_mode)}});
         return {};
@@ -101,7 +101,7 @@ SimHandset::Reaction SimHandset::OnInput(const SimInput& input)
     return reaction;
 }
 
-std::optional<SimHandset::Answer> SimHandset::HandleNormal(const std::vector<uint8_t>& request)
+std::optional<SimHandset::Answer> SimHandset::HandleNormal(const std::vector<uint8_t>& request, bool refusePiece)
 {
     switch (request[0]) {
     case sim::kCmdVersion:
@@ -134,7 +134,7 @@ std::optional<SimHandset::Answer> SimHandset::HandleNormal(const std::vector<uin
     }
     case sim::kCmdPrlWrite:
     case sim::kCmdEriWrite:
-        return RoamingAnswer(request);
+        return RoamingAnswer(request, refusePiece);
     default:
         return ErrorAnswer(sim::kCmdBadCommand, request);
     }
@@ -244,11 +244,11 @@ SimHandset::Answer SimHandset::UnlockAnswer(const std::vector<uint8_t>& request,
     return answer;
 }
 
-SimHandset::Answer SimHandset::RoamingAnswer(const std::vector<uint8_t>& request)
+SimHandset::Answer SimHandset::RoamingAnswer(const std::vector<uint8_t>& request, bool refuse)
 {
     auto kind = request[0] == sim::kCmdPrlWrite ? RoamingAssembler::FileKind::Prl : RoamingAssembler::FileKind::Eri;
-    RoamingAssembler::Result result{sim::kRoamingLocked, false};
-    if (m_unlocked)
+    RoamingAssembler::Result result{refuse ? sim::kRoamingBadPiece : sim::kRoamingLocked, false};
+    if (m_unlocked && !refuse)
         result = m_roaming.Accept(kind, request.data(), request.size());
     uint8_t piece = request.size() > 1 ? request[1] : 0;
     uint8_t nam = request.size() > 3 ? request[3] : 0;
@@ -256,6 +256,8 @@ SimHandset::Answer SimHandset::RoamingAnswer(const std::vector<uint8_t>& request
         SaveRoamingFile(kind, nam);
     Answer answer{{request[0], result.status, piece, nam}};
     answer.fields = {{"status", result.status}, {"complete", result.complete}};
+    if (refuse)
+        answer.fields["refused"] = true;
     return answer;
 }
 

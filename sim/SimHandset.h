@@ -63,7 +63,7 @@ private:
         nlohmann::json fields = nlohmann::json::object();
     };
 
-    std::optional<Answer> HandleNormal(const std::vector<uint8_t>& request);
+    std::optional<Answer> HandleNormal(const std::vector<uint8_t>& request, bool refusePiece);
     std::optional<Answer> HandleDownload(const std::vector<uint8_t>& request);
     static Answer HandleBoot(int code);
     std::optional<Answer> HandleAt(const std::string& line) const;
@@ -73,7 +73,7 @@ private:
     Answer NvAnswer(const std::vector<uint8_t>& request);
     Answer ModeControlAnswer(const std::vector<uint8_t>& request);
     Answer UnlockAnswer(const std::vector<uint8_t>& request, bool accepted);
-    Answer RoamingAnswer(const std::vector<uint8_t>& request);
+    Answer RoamingAnswer(const std::vector<uint8_t>& request, bool refuse);
     static Answer ErrorAnswer(uint8_t error, const std::vector<uint8_t>& request);
 
     void Restart(Mode mode);

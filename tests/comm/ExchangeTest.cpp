@@ -69,6 +69,16 @@ TEST_F(ExchangeTest, TimeOutKeepsThePreviousAnswerAndALateAnswerGoesToTheNextWai
     EXPECT_EQ(0x27, exchange.CurrentResponse()[0]);
 }
 
+TEST_F(ExchangeTest, LateAnswerDiscardedBeforeARequestIsNotTakenForItsAnswer)
+{
+    Feed({0x46, 0x01, 0x02, 0x03, 0x7E}); // late, to a request the tool gave up on
+    exchange.DiscardResponse(comm);
+    EXPECT_EQ(Exchange::kTimeout, exchange.WaitResponse(comm, 1500));
+    Feed({0x48, 0x01, 0x00, 0x00, 0x7E});
+    EXPECT_EQ(Exchange::kAnswer, exchange.WaitResponse(comm, 1500));
+    EXPECT_EQ(0x48, exchange.CurrentResponse()[0]);
+}
+
 TEST_F(ExchangeTest, MissingEventIsAnEventError)
 {
     RecordingComm withoutEvent;

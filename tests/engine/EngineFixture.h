@@ -15,18 +15,28 @@
 // Answers queued per request (a command byte or ScriptedHandset::kDmSwitch).
 using Script = std::vector<std::pair<int, std::vector<ScriptedHandset::Bytes>>>;
 
-// Answers the MSL question with a code, or cancels it.
+// Answers the MSL question with a code, or cancels it; keeps the message
+// boxes it was shown.
 class AnsweringPrompts : public Prompts {
 public:
+    struct Shown {
+        std::string text;
+        Icon icon;
+    };
     std::string code = "246810";
     bool cancel = false;
+    std::vector<Shown> shown;
     bool AskMslCode(std::string& out) override
     {
         out = code;
         return !cancel;
     }
     bool AskFontStartAddress(uint32_t&) override { return false; }
-    Answer ShowMessage(const std::string&, const std::string&, Style, Icon) override { return Answer::Ok; }
+    Answer ShowMessage(const std::string& text, const std::string&, Style, Icon icon) override
+    {
+        shown.push_back({text, icon});
+        return Answer::Ok;
+    }
 };
 
 // The engine in this thread against a scripted handset. Everything that

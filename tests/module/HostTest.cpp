@@ -104,6 +104,7 @@ private slots:
     void PluginCommandsGoToSelectedMenu();
     void CloseCommandClosesThePlugin();
     void CommandLineNamesPluginsFolderAndToolType();
+    void AllViewsOffersTheRegisteredViewsUnderMoreViews();
 
 private:
     QTemporaryDir m_folder;
@@ -320,6 +321,10 @@ void HostTest::CommandLineNamesPluginsFolderAndToolType()
     QCOMPARE(given.PluginFiles(), QStringList({"a.so", "b.so"}));
     QCOMPARE(given.PluginFolder("/opt/corvanetov/bin"), QStringLiteral("/p"));
     QCOMPARE(given.ToolType(), uint8_t{1});
+    QVERIFY(!given.AllViews());
+    HostOptions all;
+    QVERIFY(all.Parse({"corvanetov", "--all-views"}, error));
+    QVERIFY(all.AllViews());
 
     for (const char* bad : {"256", "-1", "x"}) {
         HostOptions wrong;
@@ -337,6 +342,37 @@ void HostTest::CommandLineNamesPluginsFolderAndToolType()
     QVERIFY(help.HelpRequested());
     QVERIFY(error.contains(QStringLiteral("Usage: corvanetov")));
     QVERIFY(error.contains(QStringLiteral("--plugin-dir")));
+}
+
+void HostTest::AllViewsOffersTheRegisteredViewsUnderMoreViews()
+{
+    {
+        HostMainWindow plain(0);
+        QVERIFY(plain.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+        QCOMPARE(plain.Tabs().count(), 3);
+        QVERIFY(!Menu(plain, "More views"));
+    }
+
+    HostMainWindow window(0, true);
+    QVERIFY(window.LoadPlugin(QStringLiteral(CORVANETOV_MODULE_FILE)));
+    QCOMPARE(window.Tabs().count(), 3);
+    QCOMPARE(MenuTitles(window), QStringList({"File", "Edit", "View", "Options", "Setup", "Help", "More views"}));
+    QCOMPARE(Items(Menu(window, "More views")), QStringList({"CDialogPrlDownload", "CDialogEriDownload", "CDialogBackup"}));
+    const QStringList titles = {"PRL DOWNLOAD", "ERI DOWNLOAD", "TRANSFER"};
+    window.show();
+    for (int chosen = 0; chosen < 2; ++chosen) { // chosen again, each view is shown again, not made twice
+        for (int i = 0; i < titles.size(); ++i) {
+            Menu(window, "More views")->actions()[i]->trigger();
+            QCOMPARE(window.Tabs().count(), 3 + (chosen ? 3 : i + 1));
+            QCOMPARE(window.Tabs().tabText(window.Tabs().currentIndex()), titles[i]);
+            QCOMPARE(window.Tabs().currentWidget()->metaObject()->className(),
+                     Items(Menu(window, "More views"))[i].toLatin1());
+        }
+    }
+    // Closing the plug-in takes its extra views and menu with it.
+    Item(window, "File", "Close")->trigger();
+    QTRY_COMPARE(window.Tabs().count(), 0);
+    QVERIFY(!Menu(window, "More views"));
 }
 
 QTEST_MAIN(HostTest)

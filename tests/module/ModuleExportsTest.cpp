@@ -88,6 +88,7 @@ private slots:
     void ComNumbersOpenTheUsersDevices();
     void OffersThreeViewsInOrder();
     void RunTimeClassOutsideTheViewsIsNull();
+    void RegistryFindsEveryViewByNameThreeAreOffered();
     void ViewsShowTheLogoOnlyForNonzeroToolTypes();
     void SetTovTypeStoresAndReturnsTheType();
     void CloseCommandsReturnTrueAndOpenNothing();
@@ -177,6 +178,35 @@ void ModuleExportsTest::RunTimeClassOutsideTheViewsIsNull()
     QCOMPARE(module.GetRunTimeClass(3), nullptr);
     QCOMPARE(module.GetRunTimeClass(-1), nullptr);
     QCOMPARE(module.GetRunTimeClass(1000), nullptr);
+}
+
+void ModuleExportsTest::RegistryFindsEveryViewByNameThreeAreOffered()
+{
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    auto find = module.Resolve<FindRunTimeClassFunc>("FindRunTimeClass");
+    auto registered = module.Resolve<GetRegisteredClassFunc>("GetRegisteredClass");
+    QVERIFY(find && registered);
+    const ViewRecord all[] = {kViews[0], kViews[1], kViews[2], {"CDialogPrlDownload", "PRL DOWNLOAD"},
+                              {"CDialogEriDownload", "ERI DOWNLOAD"}, {"CDialogBackup", "TRANSFER"}};
+    for (int index = 0; index < int(std::size(all)); ++index) {
+        const RuntimeClass* record = find(all[index].className);
+        QVERIFY2(record, all[index].className);
+        QCOMPARE(registered(index), record);
+        QCOMPARE(QByteArray(record->m_className), QByteArray(all[index].className));
+        std::unique_ptr<QWidget> view(record->m_createObject());
+        QCOMPARE(QByteArray(view->metaObject()->className()), QByteArray(all[index].className));
+        QCOMPARE(view->windowTitle(), QString::fromLatin1(all[index].title));
+        QVERIFY(record->m_objectSize >= int(sizeof(QWidget)));
+    }
+    QCOMPARE(registered(int(std::size(all))), nullptr);
+    QCOMPARE(registered(-1), nullptr);
+    QCOMPARE(find("CDialogNothing"), nullptr);
+    QCOMPARE(find(nullptr), nullptr);
+    // The view list stays the three offered views.
+    QCOMPARE(module.GetFormCnt(), 3);
+    for (int index = 0; index < 3; ++index)
+        QCOMPARE(module.GetRunTimeClass(index), find(kViews[index].className));
 }
 
 void ModuleExportsTest::ViewsShowTheLogoOnlyForNonzeroToolTypes()

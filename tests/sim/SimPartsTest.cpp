@@ -219,7 +219,11 @@ TEST(FaultPlan, CountsEachCommandOnItsOwn)
     faults.DropFirst(0x0C, 2);
     faults.CorruptAnswer(0x00, 2);
     faults.HangUpAfter(0x26, 1);
+    faults.RefusePiece(0x48, 2);
     EXPECT_TRUE(faults.OnRequest(0x0C).drop);
+    EXPECT_FALSE(faults.OnRequest(0x48).refuse);
+    EXPECT_TRUE(faults.OnRequest(0x48).refuse);
+    EXPECT_FALSE(faults.OnRequest(0x48).refuse);
     EXPECT_FALSE(faults.OnRequest(0x00).corrupt);
     EXPECT_TRUE(faults.OnRequest(0x0C).drop);
     EXPECT_FALSE(faults.OnRequest(0x0C).drop);

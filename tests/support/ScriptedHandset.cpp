@@ -46,7 +46,7 @@ Bytes Unframe(const Bytes& frame)
 
 std::string RequestName(const Bytes& body)
 {
-    char name[32];
+    char name[64];
     switch (body[0]) {
     case sim::kCmdVersion: return "Version";
     case sim::kCmdStatus: return "Status";
@@ -56,6 +56,11 @@ std::string RequestName(const Bytes& body)
     case sim::kCmdNvRead: std::snprintf(name, sizeof name, "NvRead %u", Word(body, 1)); return name;
     case sim::kCmdNvWrite: std::snprintf(name, sizeof name, "NvWrite %u", Word(body, 1)); return name;
     case sim::kCmdModeControl: std::snprintf(name, sizeof name, "ModeControl %u", Word(body, 1)); return name;
+    case sim::kCmdPrlWrite:
+    case sim::kCmdEriWrite:
+        std::snprintf(name, sizeof name, "%s %u more %u nam %u bits %u", body[0] == sim::kCmdPrlWrite ? "Prl" : "Eri", body[1],
+                      body[2], body[3], Word(body, 4));
+        return name;
     default: std::snprintf(name, sizeof name, "Request %02X", body[0]); return name;
     }
 }
@@ -73,6 +78,8 @@ ScriptedHandset::ScriptedHandset()
     m_usual[sim::kCmdSpc] = {sim::kCmdSpc, 1};
     m_usual[sim::kCmdPassword] = {sim::kCmdPassword, 1};
     m_usual[sim::kCmdDmMode] = {sim::kCmdDmMode, 0};
+    m_usual[sim::kCmdPrlWrite] = {sim::kCmdPrlWrite, sim::kRoamingMore, 0, 0};
+    m_usual[sim::kCmdEriWrite] = {sim::kCmdEriWrite, sim::kRoamingMore, 0, 0};
 }
 
 ScriptedHandset::Bytes ScriptedHandset::StatusAnswer(uint32_t esn, uint32_t min1, uint16_t min2)
@@ -163,6 +170,16 @@ std::vector<std::string> ScriptedHandset::Line() const
     return texts;
 }
 
+std::vector<ScriptedHandset::Bytes> ScriptedHandset::Requests(int command) const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<Bytes> requests;
+    for (const Bytes& body : m_requests)
+        if (body[0] == command)
+            requests.push_back(body);
+    return requests;
+}
+
 std::vector<int> ScriptedHandset::ClosesPerChannel() const
 {
     std::lock_guard lock(m_mutex);
@@ -226,6 +243,10 @@ ScriptedHandset::Bytes ScriptedHandset::Answer(const Bytes& written)
     if (body.empty())
         return {};
     Note(Event::Line, RequestName(body));
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(body);
+    }
     // The handset restarts on a reset request and answers nothing.
     if (body[0] == sim::kCmdModeControl && Word(body, 1) != sim::kModeOffline)
         return {};

@@ -42,6 +42,8 @@ public:
     std::vector<std::string> Timeline() const;
     // The line alone: opens, requests, disconnects and closes.
     std::vector<std::string> Line() const;
+    // The requests with this command byte, unframed, in the order sent.
+    std::vector<Bytes> Requests(int command) const;
     // How often Close was called on each channel made, in the order made.
     std::vector<int> ClosesPerChannel() const;
 
@@ -69,4 +71,5 @@ private:
     bool m_refuseOpens = false;
     std::vector<std::pair<Event, std::string>> m_timeline;
     std::vector<int> m_closes;
+    std::vector<Bytes> m_requests;
 };

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace CLI {
+class App;
+}
+class CliApp;
+
+// "prl" and "eri": program a roaming list or an ERI file into NAM1, NAM2 or
+// both (the NAMs given choose), or check a file as the programming would
+// read it, without a handset.
+class CliRoaming {
+public:
+    explicit CliRoaming(CliApp& cli);
+    void Register(CLI::App& app);
+    // The exit status of the command given; nothing when it was neither.
+    std::optional<int> Run();
+
+private:
+    struct Kind;
+    struct Command {
+        const Kind* kind = nullptr;
+        CLI::App* program = nullptr;
+        CLI::App* check = nullptr;
+        std::string nam1;
+        std::string nam2;
+        std::string checked;
+    };
+
+    int Program(const Command& command);
+    int Check(const Command& command) const;
+
+    CliApp& m_cli;
+    std::array<Command, 2> m_commands;
+};
