@@ -76,8 +76,10 @@ void DiagChannel::SendBootCommand(int code)
         SendRaw(diag::kBoot2, sizeof diag::kBoot2, 0);
         break;
     case diag::kBootCommand5:
-        SendRaw(diag::kBoot5, sizeof diag::kBoot5, 0);
+        // Cleared as the command goes out rather than after it: an answer
+        // that comes back at once must not be wiped.
         ClearReceiveBuffers();
+        SendRaw(diag::kBoot5, sizeof diag::kBoot5, 0);
         break;
     default:
         break; // unknown codes send nothing

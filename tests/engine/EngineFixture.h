@@ -15,17 +15,26 @@
 // Answers queued per request (a command byte or ScriptedHandset::kDmSwitch).
 using Script = std::vector<std::pair<int, std::vector<ScriptedHandset::Bytes>>>;
 
-// Answers the MSL question with a code, or cancels it.
+// Answers the MSL question with a code and the font dialog with an
+// address, or cancels them.
 class AnsweringPrompts : public Prompts {
 public:
     std::string code = "246810";
     bool cancel = false;
+    uint32_t fontAddress = 0x2E00000;
+    bool cancelFont = false;
+    int fontAsked = 0;
     bool AskMslCode(std::string& out) override
     {
         out = code;
         return !cancel;
     }
-    bool AskFontStartAddress(uint32_t&) override { return false; }
+    bool AskFontStartAddress(uint32_t& out) override
+    {
+        ++fontAsked;
+        out = fontAddress;
+        return !cancelFont;
+    }
     Answer ShowMessage(const std::string&, const std::string&, Style, Icon) override { return Answer::Ok; }
 };
 

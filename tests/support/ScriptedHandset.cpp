@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ScriptedChannel.h"
+#include "diag/DiagConstants.h"
 #include "diag/FrameCodec.h"
 #include "sim/SimConstants.h"
 
@@ -31,6 +32,31 @@ uint16_t Word(const Bytes& body, size_t offset)
     return body.size() > offset + 1 ? static_cast<uint16_t>(body[offset] | body[offset + 1] << 8) : 0;
 }
 
+uint32_t Long(const Bytes& body, size_t offset)
+{
+    return body.size() > offset + 3 ? static_cast<uint32_t>(Word(body, offset) | Word(body, offset + 2) << 16) : 0;
+}
+
+// The flash loader's requests, with the values that tell them apart.
+std::string FlashRequestName(const Bytes& body)
+{
+    char name[48];
+    switch (body[0]) {
+    case sim::kFlashStart:
+        if (body.size() == 1)
+            return "Start2";
+        std::snprintf(name, sizeof name, "Start %X %X", Long(body, 1), Long(body, 5));
+        return name;
+    case sim::kFlashVersionCheck: std::snprintf(name, sizeof name, "VersionCheck %X", Long(body, 1)); return name;
+    case sim::kFlashCopy: return "Copy";
+    case sim::kFlashMode: return "Mode";
+    case sim::kFlashJump: return "Jump";
+    case sim::kFlashErase: std::snprintf(name, sizeof name, "Erase %X %X", Long(body, 1), Long(body, 5)); return name;
+    case sim::kFlashWriteBlock: std::snprintf(name, sizeof name, "Block %X", Long(body, 1)); return name;
+    default: return "";
+    }
+}
+
 // The request inside a frame: no leading flag, unescaped, without its check
 // sequence and closing flag.
 Bytes Unframe(const Bytes& frame)
@@ -55,7 +81,12 @@ std::string RequestName(const Bytes& body)
     case sim::kCmdNvRead: std::snprintf(name, sizeof name, "NvRead %u", Word(body, 1)); return name;
     case sim::kCmdNvWrite: std::snprintf(name, sizeof name, "NvWrite %u", Word(body, 1)); return name;
     case sim::kCmdModeControl: std::snprintf(name, sizeof name, "ModeControl %u", Word(body, 1)); return name;
-    default: std::snprintf(name, sizeof name, "Request %02X", body[0]); return name;
+    case sim::kCmdDownloadMode: return "DownloadMode";
+    default:
+        if (std::string flash = FlashRequestName(body); !flash.empty())
+            return flash;
+        std::snprintf(name, sizeof name, "Request %02X", body[0]);
+        return name;
     }
 }
 } // namespace
@@ -72,6 +103,14 @@ ScriptedHandset::ScriptedHandset()
     m_usual[sim::kCmdSpc] = {sim::kCmdSpc, 1};
     m_usual[sim::kCmdPassword] = {sim::kCmdPassword, 1};
     m_usual[sim::kCmdDmMode] = {sim::kCmdDmMode, 0};
+    m_usual[sim::kCmdDownloadMode] = {sim::kCmdDownloadMode, 0};
+    for (uint8_t flash : {sim::kFlashStart, sim::kFlashCopy, sim::kFlashJump, sim::kFlashVersionCheck, sim::kFlashWriteBlock,
+                          sim::kFlashErase, sim::kFlashMode})
+        m_usual[flash] = {sim::kFlashAck};
+    // The boot loader echoes the command's byte after its acknowledgement.
+    m_usual[kBootCommand + diag::kBootCommand1] = {diag::kBootAck0, diag::kBootAck1, diag::kBoot1[2], FrameCodec::kFlag};
+    m_usual[kBootCommand + diag::kBootCommand2] = {diag::kBootAck0, diag::kBootAck1, diag::kBoot2[2], FrameCodec::kFlag};
+    m_usual[kBootCommand + diag::kBootCommand5] = {diag::kBootAck0, diag::kBootAck1, diag::kBoot5[2], FrameCodec::kFlag};
 }
 
 ScriptedHandset::Bytes ScriptedHandset::StatusAnswer(uint32_t esn, uint32_t min1, uint16_t min2)
@@ -153,6 +192,12 @@ std::vector<int> ScriptedHandset::ClosesPerChannel() const
     return m_closes;
 }
 
+std::vector<ScriptedHandset::Bytes> ScriptedHandset::Blocks() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_blocks;
+}
+
 int ScriptedHandset::ChannelMade()
 {
     std::lock_guard lock(m_mutex);
@@ -162,8 +207,13 @@ int ScriptedHandset::ChannelMade()
 
 bool ScriptedHandset::Opened()
 {
-    Note(Event::Line, m_refuseOpens ? "open refused" : "open");
-    return !m_refuseOpens;
+    bool refused = false;
+    {
+        std::lock_guard lock(m_mutex);
+        refused = m_refuseOpens && m_opens++ >= m_opensAllowed;
+    }
+    Note(Event::Line, refused ? "open refused" : "open");
+    return !refused;
 }
 
 void ScriptedHandset::Closed(int channel)
@@ -183,16 +233,39 @@ ScriptedHandset::Bytes ScriptedHandset::AnswerTo(int request)
     return answer;
 }
 
+int ScriptedHandset::BootCommandIn(const Bytes& written)
+{
+    for (auto [code, bytes] : {std::pair{diag::kBootCommand1, Bytes(std::begin(diag::kBoot1), std::end(diag::kBoot1))},
+                               std::pair{diag::kBootCommand2, Bytes(std::begin(diag::kBoot2), std::end(diag::kBoot2))},
+                               std::pair{diag::kBootCommand5, Bytes(std::begin(diag::kBoot5), std::end(diag::kBoot5))}})
+        if (written == bytes)
+            return code;
+    return 0;
+}
+
 ScriptedHandset::Bytes ScriptedHandset::Answer(const Bytes& written)
 {
     if (written == Bytes(kDmSwitchText, kDmSwitchText + sizeof kDmSwitchText - 1)) {
         Note(Event::Line, "AT");
         return AnswerTo(kDmSwitch);
     }
+    if (int boot = BootCommandIn(written)) {
+        Note(Event::Line, "Boot " + std::to_string(boot));
+        return AnswerTo(kBootCommand + boot);
+    }
     Bytes body = Unframe(written);
     if (body.empty())
         return {};
     Note(Event::Line, RequestName(body));
+    return AnswerToFrame(body);
+}
+
+ScriptedHandset::Bytes ScriptedHandset::AnswerToFrame(const Bytes& body)
+{
+    if (body[0] == sim::kFlashWriteBlock && body.size() == sim::kWriteBlockRequestSize) {
+        std::lock_guard lock(m_mutex);
+        m_blocks.emplace_back(body.begin() + (sim::kWriteBlockRequestSize - sim::kFlashBlockSize), body.end());
+    }
     // The handset restarts on a reset request and answers nothing.
     if (body[0] == sim::kCmdModeControl && Word(body, 1) != sim::kModeOffline)
         return {};

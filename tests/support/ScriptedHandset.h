@@ -21,8 +21,10 @@ public:
     using Bytes = std::vector<uint8_t>;
     enum class Event { Line, Pause, Report };
 
-    // The one request that is not a frame: "AT$QCDMG".
+    // The requests that are not frames: "AT$QCDMG" and the boot commands
+    // (kBootCommand + the command's code); their answers go out unframed.
     static constexpr int kDmSwitch = sim::kPseudoAt;
+    static constexpr int kBootCommand = sim::kPseudoBoot << 4;
     static const Bytes kSilence;
 
     ScriptedHandset();
@@ -31,7 +33,12 @@ public:
     // kDmSwitch), one each, in order; then the usual answer again.
     void Queue(int request, std::vector<Bytes> answers);
     void SetUsualAnswer(int request, Bytes answer);
-    void RefuseOpens() { m_refuseOpens = true; }
+    // Every open after the first `allowed` ones fails.
+    void RefuseOpens(int allowed = 0)
+    {
+        m_refuseOpens = true;
+        m_opensAllowed = allowed;
+    }
     OperationContext::ChannelFactory Factory();
 
     void Note(Event event, const std::string& text);
@@ -40,6 +47,8 @@ public:
     std::vector<std::string> Line() const;
     // How often Close was called on each channel made, in the order made.
     std::vector<int> ClosesPerChannel() const;
+    // The data bytes of every flash block request, in the order sent.
+    std::vector<Bytes> Blocks() const;
 
     // For its channels.
     int ChannelMade();
@@ -55,11 +64,17 @@ public:
 
 private:
     Bytes AnswerTo(int request);
+    Bytes AnswerToFrame(const Bytes& body);
+    // The boot command these bytes are, or 0.
+    static int BootCommandIn(const Bytes& written);
 
     mutable std::mutex m_mutex;
     std::map<int, std::deque<Bytes>> m_queued;
     std::map<int, Bytes> m_usual;
     bool m_refuseOpens = false;
+    int m_opensAllowed = 0;
+    int m_opens = 0;
     std::vector<std::pair<Event, std::string>> m_timeline;
     std::vector<int> m_closes;
+    std::vector<Bytes> m_blocks;
 };
