@@ -10,6 +10,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "cli/CliFlash.h"
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliSettingsFile.h"
@@ -85,6 +86,8 @@ int CliApp::Run(int argc, char** argv)
     settingsSet->add_option("--lock-code", edits.lockCode, "new lock code, 4 to 8 digits");
     settingsSet->add_option("--uim-lock-code", edits.uimLockCode, "new UIM lock code, 4 to 8 digits");
     settingsSet->add_option("--sid", edits.sids, "K=V: network-lock home SID K (1-20) becomes V (0-32767); repeatable");
+    CliFlash flash(*this);
+    flash.Register(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -102,7 +105,7 @@ int CliApp::Run(int argc, char** argv)
         return CliSettingsFile::Show(settingsPath, m_options.json);
     if (settingsSet->parsed())
         return CliSettingsFile::Set(settingsPath, edits);
-    return kExitUsage;
+    return flash.RunParsed().value_or(kExitUsage);
 }
 
 void CliApp::ApplyEnvironment() const
@@ -185,13 +188,17 @@ void CliApp::PrintOpenFailure() const
         std::cerr << "  " << line << std::endl;
 }
 
-int CliApp::RunOperation(const std::function<void()>& body)
+int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
 {
-    CliProgressLine progress(!m_options.json, !m_options.json && isatty(STDERR_FILENO));
+    using Style = CliProgressLine::Style;
+    Style style = !m_options.json ? Style::StatusLines : json == JsonReports::EveryReport ? Style::JsonLines : Style::Silent;
+    CliProgressLine progress(style, !m_options.json && isatty(STDERR_FILENO));
     OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
                                [&progress](const OperationMessage& message, OperationFamily::Role role) {
                                    if (role == OperationFamily::Role::Status)
                                        progress.StatusLine(message.text);
+                                   else if (role == OperationFamily::Role::Progress)
+                                       progress.Progress(message.value, message.bytesDone, message.bytesTotal);
                                });
     auto& context = OperationContext::Instance();
     context.SetTarget(&recorder);
@@ -206,12 +213,16 @@ int CliApp::RunOperation(const std::function<void()>& body)
     }
     context.SetTarget(nullptr);
     if (g_interrupted) {
+        progress.Result("stopped", "");
         std::cerr << "Stopped." << std::endl;
         return kExitInterrupted;
     }
-    if (!recorder.Finished() || recorder.Succeeded())
+    if (!recorder.Finished() || recorder.Succeeded()) {
+        progress.Result("succeeded", recorder.EndText());
         return kExitOk;
+    }
     std::string error = recorder.EndText();
+    progress.Result("failed", error);
     std::cerr << error << std::endl;
     if (error == engine::kErrCannotOpen)
         PrintOpenFailure();

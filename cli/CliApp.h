@@ -22,7 +22,7 @@ public:
 
     int Run(int argc, char** argv);
 
-private:
+    // The options every command shares.
     struct Options {
         std::string port;
         int toolType = 0;
@@ -31,15 +31,22 @@ private:
         std::string trace;
         bool json = false;
     };
+    const Options& CommonOptions() const { return m_options; }
 
-    int Ports();
-    int Info();
+    // What --json prints of an operation: the command's result alone, or a
+    // line for every status and progress report and then the result.
+    enum class JsonReports { ResultOnly, EveryReport };
+
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
     // Runs body on the worker, waits for it, and turns its end report into
     // the exit status. Any operation: its family tells status from progress.
-    int RunOperation(const std::function<void()>& body);
+    int RunOperation(const std::function<void()>& body, JsonReports json = JsonReports::ResultOnly);
+
+private:
+    int Ports();
+    int Info();
     void WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const;
     void PrintOpenFailure() const;
     void ApplyEnvironment() const;

@@ -13,3 +13,13 @@ std::optional<DownloadOption> DownloadOption::Of(int index)
         return std::nullopt;
     return kOptions[index];
 }
+
+DownloadOption DownloadOption::Loading(int index)
+{
+    return Of(index).value_or(DownloadOption{true, false, false});
+}
+
+const char* DownloadOption::CodeLoadError() const
+{
+    return font ? engine::kErrLoadBinary : engine::kErrLoadBin;
+}

@@ -9,6 +9,12 @@ struct DownloadOption {
     bool font = false;
     bool switchToDownloadMode = false;
 
+    // The error text of a code image that does not load.
+    const char* CodeLoadError() const;
+
     // Nothing for a value outside 0 to 5.
     static std::optional<DownloadOption> Of(int index);
+    // Any value: what the software download makes of it (a value outside 0
+    // to 5 loads a code image only, and the flash loader refuses it).
+    static DownloadOption Loading(int index);
 };

@@ -68,6 +68,9 @@ constexpr char kNothingResponse[] = "nothing response";
 
 // The software download sequence and the flash loader's protocol.
 constexpr int kDownloadOptions = 6; // 0 to 5
+// The options as the user chooses them, in their order.
+constexpr const char* kDownloadOptionNames[kDownloadOptions] = {"NORMAL(Phone)",    "NORMAL(Phone + FONT)",    "NORMAL(FONT)",
+                                                                "EMERGENCY(Phone)", "EMERGENCY(Phone + FONT)", "EMERGENCY(FONT)"};
 constexpr char kCodeMagic[] = "CODE";
 constexpr uint32_t kSmallImageLimit = 0x4FFFF;   // a code image of at most this many bytes has no main part
 constexpr uint32_t kBootPartSizeOffset = 4;      // two-part test: the 32-bit value here

@@ -2,6 +2,7 @@
 
 #include "diag/FlashRequests.h"
 #include "engine/DownloadImages.h"
+#include "engine/DownloadOption.h"
 #include "engine/EngineConstants.h"
 #include "engine/FlashDownload.h"
 #include "engine/OperationContext.h"
@@ -12,22 +13,6 @@ OperationContext& Context()
 {
     return OperationContext::Instance();
 }
-
-bool CodeOnly(int option)
-{
-    return option != 1 && option != 2 && option != 4 && option != 5;
-}
-
-bool FontOnly(int option)
-{
-    return option == 2 || option == 5;
-}
-
-// Options 0 to 2: the handset still runs its software.
-bool InNormalOperation(int option)
-{
-    return option >= 0 && option <= 2;
-}
 } // namespace
 
 void SwDownloadWorker::Run(SwDownloadRequest request)
@@ -36,7 +21,7 @@ void SwDownloadWorker::Run(SwDownloadRequest request)
     DownloadImages images;
     if (!frame.AskMsl() || !frame.InitComPort() || !LoadImages(frame, request, images))
         return;
-    if (InNormalOperation(request.option) && !SwitchToDownloadMode(frame))
+    if (DownloadOption::Loading(request.option).switchToDownloadMode && !SwitchToDownloadMode(frame))
         return;
     frame.Status(engine::kStepDownloadStart);
     if (!FlashDownload(frame, images, request.option).Run()) {
@@ -50,21 +35,16 @@ void SwDownloadWorker::Run(SwDownloadRequest request)
         frame.Complete(engine::kFlashingDone);
 }
 
+// The code image first: one that does not load ends the download before
+// the font question.
 bool SwDownloadWorker::LoadImages(OperationFrame& frame, const SwDownloadRequest& request, DownloadImages& images)
 {
-    if (FontOnly(request.option))
-        return LoadFont(frame, request, images);
-    if (CodeOnly(request.option)) {
-        if (images.LoadCodeImage(request.codePath))
-            return true;
-        frame.Fail(engine::kErrLoadBin);
+    DownloadOption option = DownloadOption::Loading(request.option);
+    if (option.code && !images.LoadCodeImage(request.codePath)) {
+        frame.Fail(option.CodeLoadError());
         return false;
     }
-    if (!images.LoadCodeImage(request.codePath)) {
-        frame.Fail(engine::kErrLoadBinary);
-        return false;
-    }
-    return LoadFont(frame, request, images);
+    return !option.font || LoadFont(frame, request, images);
 }
 
 bool SwDownloadWorker::LoadFont(OperationFrame& frame, const SwDownloadRequest& request, DownloadImages& images)

@@ -32,6 +32,8 @@ public:
 private:
     void AddIdentityOptions();
     void AddFaultOptions();
+    // "N" or "N:CODE" of a block fault, CODE 0xA1 to 0xA3 (0xA1 when left out).
+    static bool ParseBlockNak(const char* option, const std::string& text, unsigned& block, uint8_t& code, std::string& error);
 
     CLI::App m_app;
     SimHandsetOptions m_handset;
@@ -54,6 +56,7 @@ private:
     std::vector<std::string> m_corrupt;
     std::vector<std::string> m_hangUp;
     std::string m_nakBlock;
+    std::string m_nakFrom;
     bool m_refuseMsl = false;
     bool m_refusePassword = false;
 };
