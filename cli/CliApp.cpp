@@ -218,6 +218,9 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
         return kExitInterrupted;
     }
     if (!recorder.Finished() || recorder.Succeeded()) {
+        // A completion text ends the status lines ("Completed Flash Programming").
+        if (!m_options.json)
+            progress.StatusLine(recorder.EndText());
         progress.Result("succeeded", recorder.EndText());
         return kExitOk;
     }

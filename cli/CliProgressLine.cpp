@@ -74,7 +74,7 @@ std::string CliProgressLine::TransferText() const
     if (!m_bytesTotal)
         return {};
     std::string text = ", " + Amount(static_cast<double>(m_bytesDone)) + " of " + Amount(static_cast<double>(m_bytesTotal));
-    if (m_samples.size() < 2)
+    if (m_samples.size() < 2 || m_bytesDone >= m_bytesTotal)
         return text;
     double seconds = std::chrono::duration<double>(m_samples.back().at - m_samples.front().at).count();
     double moved = static_cast<double>(m_samples.back().bytes - m_samples.front().bytes);

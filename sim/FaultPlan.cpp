@@ -19,7 +19,8 @@ FaultPlan::Verdict FaultPlan::OnRequest(int code)
     unsigned ordinal = ++m_seen[code];
     Verdict verdict;
     auto drop = m_drop.find(code);
-    verdict.drop = drop != m_drop.end() && ordinal <= drop->second;
+    auto dropFrom = m_dropFrom.find(code);
+    verdict.drop = (drop != m_drop.end() && ordinal <= drop->second) || (dropFrom != m_dropFrom.end() && ordinal >= dropFrom->second);
     verdict.corrupt = Matches(m_corrupt, code, ordinal);
     verdict.hangUp = Matches(m_hangUp, code, ordinal);
     return verdict;

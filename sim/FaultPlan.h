@@ -16,6 +16,8 @@ public:
     };
 
     void DropFirst(int code, unsigned count) { m_drop[code] = count; }
+    // The nth request of code and every later one get no answer.
+    void DropFrom(int code, unsigned nth) { m_dropFrom[code] = nth; }
     void CorruptAnswer(int code, unsigned nth) { m_corrupt[code] = nth; }
     void HangUpAfter(int code, unsigned nth) { m_hangUp[code] = nth; }
     // Block n (0-based, counted over every block request since download mode
@@ -37,6 +39,7 @@ public:
 
 private:
     std::map<int, unsigned> m_drop;
+    std::map<int, unsigned> m_dropFrom;
     std::map<int, unsigned> m_corrupt;
     std::map<int, unsigned> m_hangUp;
     std::map<int, unsigned> m_seen;

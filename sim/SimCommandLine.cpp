@@ -86,6 +86,9 @@ void SimCommandLine::AddFaultOptions()
 {
     const char* group = "Faults (COMMAND: a name such as status, nvread, block, or a code such as 0x0C; see sim/README.md)";
     m_app.add_option("--drop", m_drop, "leave the first N requests of COMMAND unanswered (repeatable)")->type_name("COMMAND:N")->group(group);
+    m_app.add_option("--drop-from", m_dropFrom, "leave the Nth request of COMMAND and every later one unanswered (repeatable)")
+        ->type_name("COMMAND:N")
+        ->group(group);
     m_app.add_option("--corrupt", m_corrupt, "damage the answer to the Nth request of COMMAND (repeatable)")->type_name("COMMAND:N")->group(group);
     m_app.add_option("--hangup", m_hangUp, "close the line when the Nth request of COMMAND arrives (repeatable)")->type_name("COMMAND:N")->group(group);
     m_app.add_option("--nak-block", m_nakBlock, "answer flash block N (0-based) once with CODE, 0xA1 to 0xA3 (default 0xA1)")->type_name("N[:CODE]")
@@ -143,6 +146,7 @@ bool SimCommandLine::LoadState(SimState& state, std::string& error) const
 bool SimCommandLine::BuildFaults(FaultPlan& faults, std::string& error) const
 {
     if (!AddCounts(m_drop, "--drop", error, &FaultPlan::DropFirst, faults)
+        || !AddCounts(m_dropFrom, "--drop-from", error, &FaultPlan::DropFrom, faults)
         || !AddCounts(m_corrupt, "--corrupt", error, &FaultPlan::CorruptAnswer, faults)
         || !AddCounts(m_hangUp, "--hangup", error, &FaultPlan::HangUpAfter, faults))
         return false;

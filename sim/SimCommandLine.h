@@ -53,6 +53,7 @@ private:
     int m_caiRevision = -1;
 
     std::vector<std::string> m_drop;
+    std::vector<std::string> m_dropFrom;
     std::vector<std::string> m_corrupt;
     std::vector<std::string> m_hangUp;
     std::string m_nakBlock;
