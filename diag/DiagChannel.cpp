@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "diag/FrameCodec.h"
-#include "platform/Pacing.h"
 #include "platform/Trace.h"
 
 namespace {
@@ -95,11 +94,15 @@ void DiagChannel::ClearReceiveBuffers()
     m_accumulatedLength = 0;
 }
 
+bool DiagChannel::ChunkLooksWhole(const uint8_t* chunk, uint32_t count) const
+{
+    return count >= 2 && chunk[count - 1] == FrameCodec::kFlag && chunk[count - 2] != FrameCodec::kFlag;
+}
+
 void DiagChannel::OnReceive(const uint8_t* chunk, uint32_t count)
 {
     if (count == 0)
         return;
-    Pacing::Instance().Delay(diag::kReceivePauseMs);
     bool signal = false;
     {
         std::lock_guard lock(m_receiveMutex);

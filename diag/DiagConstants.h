@@ -46,7 +46,6 @@ constexpr char kDmSwitchAnswer[] = "OK";
 constexpr size_t kReceiveBufferSize = 2049; // response, frame and accumulation buffers
 constexpr size_t kFrameEndLimit = 2048;     // accumulated bytes without a frame end
 constexpr size_t kResponseCopySize = 2048;
-constexpr uint32_t kReceivePauseMs = 1;
 constexpr uint16_t kMinPlainFrame = 4; // a shorter plain frame is never announced
 constexpr size_t kRawSendLimit = 255;
 
