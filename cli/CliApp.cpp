@@ -24,9 +24,9 @@
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
-#include "plugin/PortStore.h"
-#include "plugin/PortTable.h"
-#include "plugin/SerialDeviceListing.h"
+#include "ports/PortStore.h"
+#include "ports/PortTable.h"
+#include "ports/SerialDeviceListing.h"
 
 namespace {
 std::atomic<bool> g_interrupted{false};
@@ -171,7 +171,7 @@ bool CliApp::SelectPort()
         context.SetSelectedPort(found);
         return true;
     }
-    PortStore::LoadPortNumber();
+    context.SetSelectedPort(PortStore::LoadPortNumber());
     if (context.SelectedPort() != 0)
         return true;
     std::cerr << "No handset port found in " << SerialDeviceListing::Folder().toStdString()

@@ -14,7 +14,7 @@
 #include "engine/OperationContext.h"
 #include "engine/RebuildWorker.h"
 #include "engine/SwDownloadWorker.h"
-#include "plugin/PortTable.h"
+#include "ports/PortTable.h"
 
 void CliFlash::Register(CLI::App& parser)
 {

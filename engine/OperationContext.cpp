@@ -31,6 +31,27 @@ void OperationContext::SetErrorText(const std::string& text)
     m_errorText = text;
 }
 
+void OperationContext::SetOperationState(int state)
+{
+    if (m_state.exchange(state) == state)
+        return;
+    std::lock_guard lock(m_listenerMutex);
+    for (const auto& [owner, listener] : m_stateListeners)
+        listener(state);
+}
+
+void OperationContext::AddStateListener(const void* owner, StateListener listener)
+{
+    std::lock_guard lock(m_listenerMutex);
+    m_stateListeners.emplace_back(owner, std::move(listener));
+}
+
+void OperationContext::RemoveStateListener(const void* owner)
+{
+    std::lock_guard lock(m_listenerMutex);
+    std::erase_if(m_stateListeners, [owner](const auto& entry) { return entry.first == owner; });
+}
+
 void OperationContext::SetTarget(OperationSink* sink)
 {
     std::lock_guard lock(m_mutex);

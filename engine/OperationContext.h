@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "diag/DiagChannel.h"
 #include "diag/Exchange.h"
@@ -29,7 +31,13 @@ public:
     void SetErrorText(const std::string& text);
 
     int OperationState() const { return m_state; }
-    void SetOperationState(int state) { m_state = state; }
+    void SetOperationState(int state);
+    // Told of every change of the operation state, on the thread that made
+    // it, so that views follow it while they are shown. A listener must not
+    // call back into the context; its owner removes it before it goes.
+    using StateListener = std::function<void(int state)>;
+    void AddStateListener(const void* owner, StateListener listener);
+    void RemoveStateListener(const void* owner);
 
     uint8_t SelectedPort() const { return m_selectedPort; }
     void SetSelectedPort(uint8_t port) { m_selectedPort = port; }
@@ -93,6 +101,8 @@ private:
     mutable std::mutex m_mutex;
     std::string m_errorText;
     std::atomic<int> m_state{kIdle};
+    std::mutex m_listenerMutex; // held while listeners are told, so a removed one is never called
+    std::vector<std::pair<const void*, StateListener>> m_stateListeners;
     std::atomic<uint8_t> m_selectedPort{0};
     std::atomic<uint8_t> m_toolType{0};
     std::atomic<NvDoc*> m_nvDoc{nullptr};

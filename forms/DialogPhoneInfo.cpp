@@ -9,13 +9,13 @@
 #include "engine/OperationContext.h"
 #include "engine/PhoneInfoRead.h"
 #include "forms/PhoneInfoConstants.h"
+#include "forms/PortSetting.h"
+#include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
-#include "plugin/HostNotifier.h"
-#include "plugin/PortSetting.h"
-#include "plugin/PortStore.h"
-#include "plugin/SerialDeviceListing.h"
+#include "ports/PortStore.h"
+#include "ports/SerialDeviceListing.h"
 #include "ui_DialogPhoneInfo.h"
 #include "widgets/ColorRef.h"
 #include "widgets/Print.h"
@@ -59,9 +59,10 @@ QString FailureDetail(const QString& error)
 CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
     : CFormView(parent)
     , m_ui(std::make_unique<Ui::CDialogPhoneInfo>())
-    , m_bridge([this](const OperationMessage& message) { OnOperationMessage(message); })
+    , m_runner(*this, OperationContext::kPhoneInfo, [this](const OperationMessage& message) { OnOperationMessage(message); })
 {
     m_ui->setupUi(this);
+    m_runner.AddStartControl(m_ui->buttonRead);
     connect(m_ui->buttonRead, &CCommandButton::Click, this, &CDialogPhoneInfo::OnButtonClick);
     m_portSearch.setSingleShot(true);
     connect(&m_portSearch, &QTimer::timeout, this, &CDialogPhoneInfo::OnPortSearchTick);
@@ -70,16 +71,12 @@ CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
     QSizePolicy keepPlace = m_ui->animationBusy->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
     m_ui->animationBusy->setSizePolicy(keepPlace);
-    PortStore::LoadPortNumber();
+    Context().SetSelectedPort(PortStore::LoadPortNumber());
 }
 
 CDialogPhoneInfo::~CDialogPhoneInfo()
 {
-    PortStore::SavePortNumber();
-    if (m_worker.Running())
-        m_worker.Stop(); // the destructor of the worker waits the moment it needs to end
-    if (Context().Target() == &m_bridge)
-        Context().SetTarget(nullptr);
+    PortStore::SavePortNumber(Context().SelectedPort());
 }
 
 CSpreadSheet& CDialogPhoneInfo::Grid() const
@@ -114,12 +111,6 @@ void CDialogPhoneInfo::OnInitialUpdate()
 void CDialogPhoneInfo::OnFirstShown()
 {
     SearchPort();
-}
-
-void CDialogPhoneInfo::OnLaterShow()
-{
-    int state = Context().OperationState();
-    m_ui->buttonRead->setEnabled(state == OperationContext::kIdle || state == OperationContext::kPhoneInfo);
 }
 
 void CDialogPhoneInfo::LayOutGrid()
@@ -220,27 +211,22 @@ void CDialogPhoneInfo::OnHandsetGone()
 
 void CDialogPhoneInfo::OnButtonClick()
 {
-    QString caption = ButtonCaption();
-    Context().SetOperationState(OperationContext::kPhoneInfo);
-    if (caption == pi::kReadCaption) {
+    if (!m_runner.Running()) {
         // Until this read succeeds, what is shown is the last one's.
         ShowReadAsEarlier();
         StartRead();
-    } else if (AskStop()) {
-        StopWorker();
+    } else if (m_runner.Stop()) {
+        ShowIdle();
         SendHostLine(PluginAbi::kStatusLine, pi::kStoppedStatus);
     }
 }
 
 void CDialogPhoneInfo::StartRead()
 {
-    Context().SetTarget(&m_bridge);
     // Without a thread nothing was started: the view stays idle and free
     // for the next click, and no other view is kept waiting.
-    if (!m_worker.Start(&PhoneInfoRead::Run)) {
-        Context().SetOperationState(OperationContext::kIdle);
+    if (!m_runner.Start(&PhoneInfoRead::Run))
         return;
-    }
     m_ui->animationBusy->show();
     m_ui->animationBusy->Play();
     m_statusText = pi::kReadingStatus;
@@ -248,15 +234,11 @@ void CDialogPhoneInfo::StartRead()
     m_ui->buttonRead->SetWindowText(pi::kStopCaption);
 }
 
-void CDialogPhoneInfo::StopWorker()
+void CDialogPhoneInfo::ShowIdle()
 {
     m_ui->animationBusy->Stop();
     m_ui->animationBusy->hide();
     m_ui->buttonRead->SetWindowText(pi::kReadCaption);
-    if (!m_worker.Running())
-        return;
-    m_worker.Stop();
-    Context().SetOperationState(OperationContext::kIdle);
 }
 
 void CDialogPhoneInfo::OnOperationMessage(const OperationMessage& message)
@@ -281,13 +263,14 @@ void CDialogPhoneInfo::OnOperationMessage(const OperationMessage& message)
     }
 }
 
-// A failed read leaves the grid as it was (the worker ends inside its
-// report), already shown as the earlier read's; the status line and the port
-// line say what happened instead of "Reading Phone Info" and "Connected".
+// The runner has ended the worker inside its report. A failed read leaves
+// the grid as it was, already shown as the earlier read's; the status line
+// and the port line say what happened instead of "Reading Phone Info" and
+// "Connected".
 void CDialogPhoneInfo::OnReadFinished(const QString& error)
 {
     const QString detail = FailureDetail(error);
-    StopWorker();
+    ShowIdle();
     if (error.isEmpty())
         return;
     SendHostLine(PluginAbi::kStatusLine, QString(error).replace(QLatin1Char('\n'), QLatin1Char(' ')));
@@ -355,11 +338,6 @@ bool CDialogPhoneInfo::OnCommand(int command)
     Grid().SetPrintLayout(pi::kPrintLayout);
     RunPrintDialog();
     return true;
-}
-
-bool CDialogPhoneInfo::AskStop()
-{
-    return QMessageBox::question(this, windowTitle(), pi::kStopQuestion, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void CDialogPhoneInfo::ShowMessage(const QString& text, const QString& detail)

@@ -4,9 +4,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "engine/OperationWorker.h"
 #include "forms/FormView.h"
-#include "forms/OperationBridge.h"
+#include "forms/OperationRunner.h"
 
 namespace Ui {
 class CDialogPhoneInfo;
@@ -30,7 +29,7 @@ public:
     bool ButtonEnabled() const;
     bool Busy() const;
     bool Searching() const { return m_portSearch.isActive(); }
-    bool WorkerRunning() const { return m_worker.Running(); }
+    bool WorkerRunning() const { return m_runner.Running(); }
     // The time of the last successful read (null before one), and whether
     // the grid and the phone line show it as possibly another handset's.
     QTime LastReadTime() const { return m_lastRead; }
@@ -43,10 +42,8 @@ public slots:
 protected:
     void OnInitialUpdate() override;
     void OnFirstShown() override;
-    void OnLaterShow() override;
 
-    // The questions and boxes of this view; tests answer them without a box.
-    virtual bool AskStop();
+    // The boxes of this view; tests answer them without a box.
     // An operation's failure, with the reason where one is known.
     virtual void ShowMessage(const QString& text, const QString& detail);
     virtual void RunPortSettingDialog();
@@ -61,7 +58,7 @@ private:
     void WatchHandset();
     void OnHandsetGone();
     void StartRead();
-    void StopWorker();
+    void ShowIdle();
     void OnOperationMessage(const OperationMessage& message);
     void OnReadFinished(const QString& error);
     void FillGrid();
@@ -72,8 +69,7 @@ private:
     static void SendPortLine(uint8_t port);
 
     std::unique_ptr<Ui::CDialogPhoneInfo> m_ui;
-    OperationBridge m_bridge;
-    OperationWorker m_worker;
+    OperationRunner m_runner;
     QTimer m_portSearch;
     // While the listed handset's port is in use: notices when it goes away.
     QTimer m_presenceWatch;

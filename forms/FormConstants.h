@@ -10,4 +10,7 @@ constexpr int kTitleFontSize = 28;
 constexpr uint32_t kTitleTextColor = 0x000000;
 constexpr uint32_t kTitleBkColor = 0x0099FF;
 
+// Asked before a running operation is stopped.
+constexpr char kStopQuestion[] = "Program is running....Would you stop anyway!!!";
+
 } // namespace FormConstants

@@ -1,6 +1,7 @@
 #include "forms/FormView.h"
 
 #include <QLabel>
+#include <QMessageBox>
 
 #include "engine/OperationContext.h"
 #include "forms/FormConstants.h"
@@ -16,13 +17,17 @@ bool CFormView::OnCommand(int)
     return false;
 }
 
+bool CFormView::AskStop()
+{
+    return QMessageBox::question(this, windowTitle(), FormConstants::kStopQuestion, QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 void CFormView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_firstShown) {
-        OnLaterShow();
+    if (m_firstShown)
         return;
-    }
     m_firstShown = true;
     OnInitialUpdate();
     // A dialog's event loop run from inside the show would deliver events to

@@ -15,15 +15,17 @@ public:
 
     // True when the view handled the command.
     Q_INVOKABLE virtual bool OnCommand(int command);
+    // "Program is running....Would you stop anyway!!!": true on Yes. Tests
+    // answer it without a box.
+    virtual bool AskStop();
 
 protected:
     void showEvent(QShowEvent* event) override;
     virtual void OnInitialUpdate() = 0;
     // Runs once, after the first show has finished, with the window on
-    // screen: the place for anything that may open a dialog.
+    // screen: the place for anything that may open a dialog. Later shows
+    // only enable or disable the controls (OperationRunner does).
     virtual void OnFirstShown() {}
-    // Every show after the first: only the controls' enabled state changes.
-    virtual void OnLaterShow() {}
 
     // The large title every view carries: black on orange, bold, upright.
     static void StyleTitle(CLabel& title);

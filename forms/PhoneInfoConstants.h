@@ -5,7 +5,6 @@
 namespace PhoneInfoConstants {
 constexpr char kReadCaption[] = "Read General Information";
 constexpr char kStopCaption[] = "Stop";
-constexpr char kStopQuestion[] = "Program is running....Would you stop anyway!!!";
 constexpr char kReadingStatus[] = "Reading Phone Info";
 constexpr char kEsnPrefix[] = "ESN : ";
 constexpr char kPortConnected[] = "Com%d Connected";

@@ -14,7 +14,7 @@
 #include "host/HostConstants.h"
 #include "host/PluginSession.h"
 #include "host/UiEcho.h"
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 HostMainWindow::HostMainWindow(uint8_t toolType, QWidget* parent)
     : QMainWindow(parent)

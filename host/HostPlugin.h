@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 // One handset plug-in, loaded with the loader and reached through its plain
 // exports. The five exports of the contract are required; the resource

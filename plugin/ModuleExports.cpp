@@ -1,15 +1,15 @@
 // The module's exports, under their plain names: the five the host service
 // tool calls, and the lookup of the module's resources and host messages
-// (see plugin/PluginAbi.h).
+// (see hostlink/PluginAbi.h).
 
 #include <QApplication>
 
 #include "engine/OperationContext.h"
-#include "plugin/HostNotifier.h"
+#include "forms/PortSetting.h"
+#include "hostlink/HostNotifier.h"
+#include "hostlink/PluginAbi.h"
 #include "plugin/ModuleConstants.h"
 #include "plugin/ModuleResources.h"
-#include "plugin/PluginAbi.h"
-#include "plugin/PortSetting.h"
 #include "plugin/RuntimeClasses.h"
 #include "widgets/DllAbout.h"
 

@@ -3,14 +3,14 @@
 #include <QtGlobal>
 #include <new>
 
-#include "engine/OperationContext.h"
 #include "comm/PortResolver.h"
+#include "engine/OperationContext.h"
+#include "forms/ModulePrompts.h"
+#include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
 #include "platform/Trace.h"
-#include "plugin/HostNotifier.h"
 #include "plugin/ModuleConstants.h"
-#include "plugin/ModulePrompts.h"
-#include "plugin/PortTable.h"
+#include "ports/PortTable.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 // The module's string table, menu and toolbar, found by number as the host
 // and the module's own dialogs look them up.

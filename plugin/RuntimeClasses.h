@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 // The runtime-class records of the views the module offers, in the order
 // the host numbers them.

@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include "ModalAnswerer.h"
 #include "plugin/ModuleResources.h"
-#include "tests/dialogs/ModalAnswerer.h"
 #include "widgets/DllAbout.h"
 #include "widgets/FontDownDlg2.h"
 #include "widgets/Label.h"

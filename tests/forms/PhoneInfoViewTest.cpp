@@ -11,11 +11,11 @@
 #include "comm/BaseComm.h"
 #include "engine/OperationContext.h"
 #include "forms/DialogPhoneInfo.h"
+#include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
-#include "plugin/HostNotifier.h"
-#include "plugin/PortStore.h"
-#include "plugin/PortTable.h"
+#include "ports/PortStore.h"
+#include "ports/PortTable.h"
 #include "widgets/ColorRef.h"
 #include "widgets/CommandButton.h"
 #include "widgets/SpreadSheet.h"
@@ -169,8 +169,7 @@ void PhoneInfoViewTest::FirstShowWithoutAnyPortAsksOnceThenSearches()
     QCOMPARE(grid.GetNumberOfRows(), 2);
 
     // With a port stored, the dialog stays away.
-    OperationContext::Instance().SetSelectedPort(4);
-    PortStore::SavePortNumber();
+    PortStore::SavePortNumber(4);
     AnsweredPhoneInfo second;
     ShowAndSettle(second);
     QCOMPARE(second.portDialogs, 0);
@@ -179,8 +178,7 @@ void PhoneInfoViewTest::FirstShowWithoutAnyPortAsksOnceThenSearches()
 
 void PhoneInfoViewTest::HandsetPluggedInLaterIsFoundWithinASecond()
 {
-    OperationContext::Instance().SetSelectedPort(9);
-    PortStore::SavePortNumber();
+    PortStore::SavePortNumber(9);
     AnsweredPhoneInfo view;
     ShowAndSettle(view);
     QVERIFY(view.Searching());

@@ -10,10 +10,10 @@
 #include <QtTest>
 #include <thread>
 
+#include "ModalAnswerer.h"
 #include "PrivateSurroundings.h"
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
-#include "tests/dialogs/ModalAnswerer.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include <dlfcn.h>
 #include <vector>
 
+#include "ModalAnswerer.h"
 #include "PrivateSurroundings.h"
 #include "comm/PortResolver.h"
 #include "engine/OperationContext.h"
+#include "hostlink/PluginAbi.h"
 #include "nv/NvDoc.h"
 #include "platform/Trace.h"
-#include "plugin/PluginAbi.h"
-#include "tests/dialogs/ModalAnswerer.h"
 
 namespace {
 

@@ -4,9 +4,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include "engine/OperationContext.h"
-#include "plugin/PortConstants.h"
-#include "plugin/UserSettings.h"
+#include "ports/PortConstants.h"
+#include "ports/UserSettings.h"
 
 // A test on an empty per-user store in a private folder: the store's folder
 // is fixed at its first use in a process, so the folder is set once, before
@@ -23,6 +22,5 @@ protected:
                         ports::kStoreApplication);
         store.clear();
         store.sync();
-        OperationContext::Instance().SetSelectedPort(0);
     }
 };

@@ -1,7 +1,7 @@
 #include <QFile>
 
 #include "FreshStore.h"
-#include "plugin/PortStore.h"
+#include "ports/PortStore.h"
 
 namespace {
 
@@ -12,9 +12,7 @@ void StorePortText(const QString& text)
 
 uint8_t Loaded()
 {
-    OperationContext::Instance().SetSelectedPort(99);
-    PortStore::LoadPortNumber();
-    return OperationContext::Instance().SelectedPort();
+    return PortStore::LoadPortNumber();
 }
 
 } // namespace
@@ -48,21 +46,18 @@ TEST_F(PortStoreTest, TextThatNamesNoPortLoadsAsNone)
 
 TEST_F(PortStoreTest, SaveStoresDecimalTextThatLoadsBack)
 {
-    OperationContext::Instance().SetSelectedPort(0);
-    PortStore::SavePortNumber();
+    PortStore::SavePortNumber(0);
     EXPECT_EQ(UserSettings::ReadString(ports::kPortKey, ports::kPortNumberValue), "0");
     EXPECT_EQ(Loaded(), 0);
 
-    OperationContext::Instance().SetSelectedPort(201);
-    PortStore::SavePortNumber();
+    PortStore::SavePortNumber(201);
     EXPECT_EQ(UserSettings::ReadString(ports::kPortKey, ports::kPortNumberValue), "201");
     EXPECT_EQ(Loaded(), 201);
 }
 
 TEST_F(PortStoreTest, KeyAndValueNamesReachTheFile)
 {
-    OperationContext::Instance().SetSelectedPort(9);
-    PortStore::SavePortNumber();
+    PortStore::SavePortNumber(9);
     QFile file(UserSettings::FileName());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QString text = QString::fromUtf8(file.readAll());

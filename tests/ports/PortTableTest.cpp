@@ -3,7 +3,7 @@
 
 #include "FreshStore.h"
 #include "comm/PortResolver.h"
-#include "plugin/PortTable.h"
+#include "ports/PortTable.h"
 
 using PortTableTest = FreshStore;
 

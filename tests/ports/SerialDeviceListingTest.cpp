@@ -3,8 +3,8 @@
 #include <QTemporaryDir>
 
 #include "FreshStore.h"
-#include "plugin/PortTable.h"
-#include "plugin/SerialDeviceListing.h"
+#include "ports/PortTable.h"
+#include "ports/SerialDeviceListing.h"
 
 namespace {
 

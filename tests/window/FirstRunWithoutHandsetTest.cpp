@@ -6,7 +6,7 @@
 #include "WindowFixture.h"
 #include "forms/FormConstants.h"
 #include "forms/PhoneInfoConstants.h"
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 namespace {
 const char kPortSettingWindow[] = "^Port Setting$";

@@ -4,8 +4,9 @@
 #include "PortHolder.h"
 #include "WindowFixture.h"
 #include "engine/EngineConstants.h"
+#include "forms/FormConstants.h"
 #include "forms/PhoneInfoConstants.h"
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 namespace pi = PhoneInfoConstants;
 
@@ -155,7 +156,7 @@ TEST_F(PhoneInfoWindow, StopAnsweredNoReadsOnYesEndsTheReadAndFreesThePort)
     for (const Answer& answer : {Answer{"n", Caption::Stop, false}, Answer{"y", Caption::Read, true}}) {
         SCOPED_TRACE(answer.key);
         ASSERT_TRUE(ClickReadButton());
-        ASSERT_TRUE(WaitForEcho(DialogText(pi::kStopQuestion), ++questions));
+        ASSERT_TRUE(WaitForEcho(DialogText(FormConstants::kStopQuestion), ++questions));
         AnswerDialog(answer.key);
         EXPECT_TRUE(WaitUntilNoDialog());
         EXPECT_TRUE(WaitForCaption(answer.caption));

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "host/HostConstants.h"
-#include "plugin/PortConstants.h"
+#include "ports/PortConstants.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "plugin/PortSetting.h"
+#include "forms/PortSetting.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -7,9 +7,9 @@
 #include "comm/BaseComm.h"
 #include "comm/OpenFailureReason.h"
 #include "engine/OperationContext.h"
+#include "forms/PortChoice.h"
+#include "forms/PortSettingConstants.h"
 #include "platform/Pacing.h"
-#include "plugin/PortChoice.h"
-#include "plugin/PortConstants.h"
 #include "ui_PortSetting.h"
 
 PortSetting::PortSetting(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::PortSetting>())
@@ -23,7 +23,7 @@ PortSetting::PortSetting(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     // OK follows them.
     FollowOperationState();
     connect(&m_stateWatch, &QTimer::timeout, this, &PortSetting::FollowOperationState);
-    m_stateWatch.start(ports::kOperationWatchMs);
+    m_stateWatch.start(portsetting::kOperationWatchMs);
 }
 
 // OK replaces the channel; under a running operation that would pull the
@@ -33,7 +33,7 @@ void PortSetting::FollowOperationState()
     const bool busy = OperationContext::Instance().OperationState() != OperationContext::kIdle;
     QPushButton* ok = m_ui->buttonBox->button(QDialogButtonBox::Ok);
     ok->setEnabled(!busy);
-    ok->setToolTip(busy ? QString::fromLatin1(ports::kOkWaitsToolTip) : QString());
+    ok->setToolTip(busy ? QString::fromLatin1(portsetting::kOkWaitsToolTip) : QString());
 }
 
 PortSetting::~PortSetting() = default;
@@ -51,16 +51,16 @@ void PortSetting::accept()
 bool PortSetting::OpenChannel(uint8_t port)
 {
     BaseComm& channel = OperationContext::Instance().ReplaceChannel();
-    channel.CreateResponseEvent(ports::kResponseEventIndex);
-    channel.Configure(port, comm::kDiagBaud, ports::kByteSize, ports::kOneStopBit, ports::kNoParity);
-    Pacing::Instance().Sleep(ports::kOpenPauseMs);
+    channel.CreateResponseEvent(portsetting::kResponseEventIndex);
+    channel.Configure(port, comm::kDiagBaud, portsetting::kByteSize, portsetting::kOneStopBit, portsetting::kNoParity);
+    Pacing::Instance().Sleep(portsetting::kOpenPauseMs);
     if (!channel.CreateIoEvents()) {
-        ShowMessage(ports::kCannotCreateComInfo, {});
+        ShowMessage(portsetting::kCannotCreateComInfo, {});
         return false;
     }
-    Pacing::Instance().Sleep(ports::kOpenPauseMs);
+    Pacing::Instance().Sleep(portsetting::kOpenPauseMs);
     if (!channel.Open()) {
-        ShowMessage(ports::kCannotOpenComPort, QString::fromStdString(OpenFailureReason::Text(channel)));
+        ShowMessage(portsetting::kCannotOpenComPort, QString::fromStdString(OpenFailureReason::Text(channel)));
         return false;
     }
     return true;

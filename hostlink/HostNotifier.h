@@ -3,7 +3,7 @@
 #include <mutex>
 #include <string>
 
-#include "plugin/PluginAbi.h"
+#include "hostlink/PluginAbi.h"
 
 // Where the module's host notification messages go: the callback the host
 // registered when it loaded the module. Without a host (the command-line

@@ -1,9 +1,9 @@
-#include "plugin/UserSettings.h"
+#include "ports/UserSettings.h"
 
 #include <QSettings>
 #include <memory>
 
-#include "plugin/PortConstants.h"
+#include "ports/PortConstants.h"
 
 namespace {
 

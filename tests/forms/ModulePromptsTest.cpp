@@ -6,9 +6,9 @@
 #include <atomic>
 #include <thread>
 
-#include "plugin/HostNotifier.h"
-#include "plugin/ModulePrompts.h"
-#include "tests/dialogs/ModalAnswerer.h"
+#include "ModalAnswerer.h"
+#include "forms/ModulePrompts.h"
+#include "hostlink/HostNotifier.h"
 
 namespace {
 

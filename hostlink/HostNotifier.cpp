@@ -1,4 +1,4 @@
-#include "plugin/HostNotifier.h"
+#include "hostlink/HostNotifier.h"
 
 HostNotifier& HostNotifier::Instance()
 {

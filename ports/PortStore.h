@@ -5,15 +5,15 @@
 
 // The selected port number's copy in the per-user store, value "Port Number"
 // of "Software\CorvaneTOV\Corvane_VQX B410 Verizon", as decimal text. The
-// number itself lives in the operation context.
+// selected port itself lives in the operation context, which the views and
+// the command line hand to and take from here.
 class PortStore {
 public:
-    // Sets the selected port from the store: 0 when the value is missing,
-    // empty, not a number or not a port number (above 255).
-    static void LoadPortNumber();
-    // Stores the selected port ("0" for none); a store that cannot be
-    // written is ignored.
-    static void SavePortNumber();
+    // The stored port: 0 when the value is missing, empty, not a number or
+    // not a port number (above 255).
+    static uint8_t LoadPortNumber();
+    // Stores port ("0" for none); a store that cannot be written is ignored.
+    static void SavePortNumber(uint8_t port);
     // The port number that text starts with: its leading decimal digits; 0
     // when there are none or they name no port (above 255).
     static uint8_t PortNumberFromText(QStringView text);

@@ -14,10 +14,11 @@
 #include "FreshStore.h"
 #include "PtyPair.h"
 #include "comm/BaseComm.h"
-#include "plugin/HostNotifier.h"
-#include "plugin/PortSetting.h"
-#include "plugin/PortSetting2.h"
-#include "plugin/PortTable.h"
+#include "engine/OperationContext.h"
+#include "forms/PortSetting.h"
+#include "forms/PortSetting2.h"
+#include "hostlink/HostNotifier.h"
+#include "ports/PortTable.h"
 
 namespace {
 
@@ -44,6 +45,7 @@ protected:
     void SetUp() override
     {
         FreshStore::SetUp();
+        OperationContext::Instance().SetSelectedPort(0);
         OperationContext::Instance().SetOperationState(OperationContext::kIdle);
         PortTable::Instance().InstallResolver();
         HostNotifier::Instance().SetCallback(&PortSettingTest::RecordLine, this);

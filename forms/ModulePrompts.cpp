@@ -1,4 +1,4 @@
-#include "plugin/ModulePrompts.h"
+#include "forms/ModulePrompts.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,10 +1,10 @@
-#include "plugin/PortTable.h"
+#include "ports/PortTable.h"
 
 #include <QFileInfo>
 
 #include "comm/PortResolver.h"
-#include "plugin/PortConstants.h"
-#include "plugin/UserSettings.h"
+#include "ports/PortConstants.h"
+#include "ports/UserSettings.h"
 
 namespace {
 

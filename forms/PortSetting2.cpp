@@ -1,7 +1,7 @@
-#include "plugin/PortSetting2.h"
+#include "forms/PortSetting2.h"
 
 #include "engine/OperationContext.h"
-#include "plugin/PortChoice.h"
+#include "forms/PortChoice.h"
 #include "ui_PortSetting2.h"
 
 PortSetting2::PortSetting2(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::PortSetting2>())

@@ -1,12 +1,12 @@
-#include "plugin/SerialDeviceListing.h"
+#include "ports/SerialDeviceListing.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QtGlobal>
 
-#include "plugin/PortConstants.h"
-#include "plugin/PortStore.h"
-#include "plugin/PortTable.h"
+#include "ports/PortConstants.h"
+#include "ports/PortStore.h"
+#include "ports/PortTable.h"
 
 namespace {
 

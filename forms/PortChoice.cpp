@@ -1,35 +1,36 @@
-#include "plugin/PortChoice.h"
+#include "forms/PortChoice.h"
 
 #include <QComboBox>
 #include <QFileInfo>
 #include <cstdio>
 
 #include "engine/OperationContext.h"
-#include "plugin/HostNotifier.h"
-#include "plugin/PluginAbi.h"
-#include "plugin/PortConstants.h"
-#include "plugin/PortTable.h"
-#include "plugin/SerialDeviceListing.h"
+#include "forms/PortSettingConstants.h"
+#include "hostlink/HostNotifier.h"
+#include "hostlink/PluginAbi.h"
+#include "ports/PortConstants.h"
+#include "ports/PortTable.h"
+#include "ports/SerialDeviceListing.h"
 
 void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
 {
     portList->clear();
     const uint8_t handset = SerialDeviceListing::FindHandsetPort(SerialDeviceListing::List());
-    for (int port = 1; port <= ports::kPortListCount; ++port) {
+    for (int port = 1; port <= portsetting::kPortListCount; ++port) {
         portList->addItem(EntryText(static_cast<uint8_t>(port), handset));
         QString device = PortTable::Instance().DevicePath(static_cast<uint8_t>(port));
         if (!device.isEmpty())
             portList->setItemData(port - 1, device, Qt::ToolTipRole);
     }
     baudList->clear();
-    for (const char* baud : ports::kBaudRates)
+    for (const char* baud : portsetting::kBaudRates)
         baudList->addItem(QString::fromLatin1(baud));
 
     int selected = OperationContext::Instance().SelectedPort();
     if (selected == 0)
         portList->setCurrentIndex(0);
     else
-        portList->setCurrentIndex(selected <= ports::kPortListCount ? selected - 1 : -1);
+        portList->setCurrentIndex(selected <= portsetting::kPortListCount ? selected - 1 : -1);
 }
 
 QString PortChoice::EntryText(uint8_t port, uint8_t handset)
@@ -41,9 +42,9 @@ QString PortChoice::EntryText(uint8_t port, uint8_t handset)
     // A by-id link shows as the device it leads to, the name people know;
     // a link whose device is gone shows as it is stored.
     const QString resolved = QFileInfo(device).canonicalFilePath();
-    text += ports::kEntrySeparator + (resolved.isEmpty() ? device : resolved);
+    text += portsetting::kEntrySeparator + (resolved.isEmpty() ? device : resolved);
     if (port == handset)
-        text += ports::kEntrySeparator + QString::fromLatin1(ports::kHandsetName);
+        text += portsetting::kEntrySeparator + QString::fromLatin1(portsetting::kHandsetName);
     return text;
 }
 
@@ -55,6 +56,6 @@ uint8_t PortChoice::Chosen(const QComboBox* portList)
 void PortChoice::AnnouncePort(uint8_t port)
 {
     char line[32];
-    std::snprintf(line, sizeof line, ports::kPortLineFormat, port);
+    std::snprintf(line, sizeof line, portsetting::kPortLineFormat, port);
     HostNotifier::Instance().Send(PluginAbi::kPortLine, line);
 }

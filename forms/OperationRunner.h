@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <vector>
+
+#include "engine/OperationWorker.h"
+#include "forms/OperationBridge.h"
+
+class CFormView;
+class QWidget;
+
+// How a view runs its operation, one at a time in the whole process: it owns
+// the bridge that brings the worker's reports to the view's thread, the
+// worker, and the view's operation state, and keeps the view's controls
+// enabled or disabled by that state, on every show and on every change while
+// the view lives.
+class OperationRunner : public QObject {
+    Q_OBJECT
+public:
+    // Whose operation runs, as the view sees it.
+    enum class Turn { Idle, Own, Other };
+    using Handler = OperationBridge::Handler;
+
+    // state: the view's operation state value (OperationContext::State);
+    // handler: the view's handling of its operation messages, on its thread.
+    OperationRunner(CFormView& view, int state, Handler handler);
+    ~OperationRunner() override;
+
+    // A control that starts the operation (and stops it, where its caption
+    // turns into "Stop"): enabled unless another view's operation runs.
+    void AddStartControl(QWidget* control);
+    // A control only an idle view offers: enabled while no operation runs.
+    void AddIdleControl(QWidget* control);
+
+    // Sets the operation state to the view's, makes the bridge the report
+    // target and runs body on the worker. False when the system gives no
+    // thread: nothing runs and the state is idle again.
+    [[nodiscard]] bool Start(std::function<void()> body);
+    // Asks the view's stop question; Yes ends the operation. False on No, or
+    // when the operation ended on its own while the question was open.
+    bool Stop();
+    // Ends the operation at once: the worker is told to end (on an end report
+    // it is still waiting for the view) and the state is idle again. An end
+    // report ends it before the view's handler sees the report.
+    void End();
+    // Between a successful Start and the End.
+    bool Running() const { return m_running; }
+    Turn CurrentTurn() const;
+
+signals:
+    // The controls have followed the state; views with controls of their own
+    // rules (by a chosen option, say) follow it here.
+    void TurnChanged(OperationRunner::Turn turn);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OnOperationMessage(const OperationMessage& message);
+    void EndWorker();
+    void FollowState();
+
+    CFormView& m_view;
+    const int m_state;
+    Handler m_handler;
+    std::vector<QWidget*> m_startControls;
+    std::vector<QWidget*> m_idleControls;
+    bool m_running = false;
+    OperationBridge m_bridge;
+    // Declared last: destroyed first, it waits for the worker, which may
+    // still be delivering to the bridge.
+    OperationWorker m_worker;
+};

@@ -1,0 +1,2 @@
+// Compiles one header, named by the build; see CMakeLists.txt beside it.
+#include CHECKED_HEADER
