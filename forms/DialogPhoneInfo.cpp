@@ -10,7 +10,7 @@
 #include "engine/PhoneInfoRead.h"
 #include "forms/PhoneInfoConstants.h"
 #include "forms/PortSetting.h"
-#include "hostlink/HostNotifier.h"
+#include "hostlink/PluginAbi.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
@@ -27,11 +27,6 @@ namespace {
 OperationContext& Context()
 {
     return OperationContext::Instance();
-}
-
-void SendHostLine(int line, const QString& text)
-{
-    HostNotifier::Instance().Send(line, text.toStdString());
 }
 
 std::string DocumentText(int which)

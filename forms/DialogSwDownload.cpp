@@ -11,7 +11,7 @@
 #include "engine/SwDownloadWorker.h"
 #include "forms/PortSetting2.h"
 #include "forms/SwDownloadConstants.h"
-#include "hostlink/HostNotifier.h"
+#include "hostlink/PluginAbi.h"
 #include "nv/NvDoc.h"
 #include "ports/UserSettings.h"
 #include "ui_DialogSwDownload.h"
@@ -22,11 +22,6 @@ namespace {
 OperationContext& Context()
 {
     return OperationContext::Instance();
-}
-
-void SendHostLine(int line, const QString& text)
-{
-    HostNotifier::Instance().Send(line, text.toStdString());
 }
 
 QString SoftwareFolder()
@@ -96,15 +91,6 @@ void CDialogSwDownload::OnInitialUpdate()
     m_ui->labelFontPath->SetText(m_fontPath);
     m_ui->animationBusy->Stop();
     m_ui->animationBusy->hide();
-}
-
-void CDialogSwDownload::StylePathLabel(CLabel& label)
-{
-    label.SetFontSize(sw::kPathFontSize)
-        .SetFontBold(true)
-        .SetTextColor(sw::kPathTextColor)
-        .SetBkColor(sw::kPathBkColor)
-        .SetFontItalic(true);
 }
 
 void CDialogSwDownload::OnOpenFile()

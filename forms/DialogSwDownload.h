@@ -56,7 +56,6 @@ private:
     void ShowReady();
     void FollowJob(OperationRunner::Turn turn);
     void OnOperationMessage(const OperationMessage& message);
-    void StylePathLabel(CLabel& label);
 
     std::unique_ptr<Ui::CDialogSwDownload> m_ui;
     OperationRunner m_runner;

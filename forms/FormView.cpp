@@ -5,6 +5,7 @@
 
 #include "engine/OperationContext.h"
 #include "forms/FormConstants.h"
+#include "hostlink/HostNotifier.h"
 #include "widgets/Label.h"
 
 CFormView::CFormView(QWidget* parent)
@@ -43,6 +44,20 @@ void CFormView::StyleTitle(CLabel& title)
         .SetTextColor(FormConstants::kTitleTextColor)
         .SetBkColor(FormConstants::kTitleBkColor)
         .SetFontItalic(false);
+}
+
+void CFormView::StylePathLabel(CLabel& label)
+{
+    label.SetFontSize(FormConstants::kPathFontSize)
+        .SetFontBold(true)
+        .SetTextColor(FormConstants::kPathTextColor)
+        .SetBkColor(FormConstants::kPathBkColor)
+        .SetFontItalic(true);
+}
+
+void CFormView::SendHostLine(int line, const QString& text)
+{
+    HostNotifier::Instance().Send(line, text.toStdString());
 }
 
 void CFormView::ShowLogoForToolType(QLabel& picture)

@@ -29,6 +29,11 @@ protected:
 
     // The large title every view carries: black on orange, bold, upright.
     static void StyleTitle(CLabel& title);
+    // A label that shows a chosen file's path: dark blue on pale yellow,
+    // bold, italic.
+    static void StylePathLabel(CLabel& label);
+    // One of the host's status bar lines (PluginAbi::HostLine).
+    static void SendHostLine(int line, const QString& text);
     // The logo is shown only to tools of a nonzero type.
     static void ShowLogoForToolType(QLabel& picture);
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-
 // The software download view's texts, keys and styles. Its folder and keys
 // name another model of the same maker (VQX-B290), as the system has them.
 namespace SwDownloadConstants {
@@ -29,9 +27,4 @@ constexpr char kReadKey[] = "Software\\CorvaneTOV\\Corvane_VQX B290";
 constexpr char kWriteKey[] = "Software\\CorvaneTOV\\Corvane_VQX B290 Verizon";
 constexpr char kSoftwareValue[] = "Software Download File";
 constexpr char kFontValue[] = "Font Download File";
-
-// File labels: 18 high, bold, italic, dark blue on pale yellow (0x00BBGGRR).
-constexpr int kPathFontSize = 18;
-constexpr uint32_t kPathTextColor = 0x800000;
-constexpr uint32_t kPathBkColor = 0xAAE8EE;
 } // namespace SwDownloadConstants
