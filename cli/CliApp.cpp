@@ -13,7 +13,7 @@
 #include "cli/CliFlash.h"
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
-#include "cli/CliSettingsFile.h"
+#include "cli/CliSettings.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
@@ -75,17 +75,8 @@ int CliApp::Run(int argc, char** argv)
     app.add_flag("--json", m_options.json, "print results as JSON");
     auto* ports = app.add_subcommand("ports", "list the serial devices with their COM numbers, marking the handset");
     auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
-    auto* settings = app.add_subcommand("settings", "lock code, UIM lock code and network-lock SIDs in settings files (*.mmc)");
-    settings->require_subcommand(1);
-    std::string settingsPath;
-    CliSettingsFile::Edits edits;
-    auto* settingsShow = settings->add_subcommand("show", "print the settings a file holds");
-    settingsShow->add_option("FILE", settingsPath, "settings file")->required();
-    auto* settingsSet = settings->add_subcommand("set", "edit a settings file under the rules of a write to the handset");
-    settingsSet->add_option("FILE", settingsPath, "settings file")->required();
-    settingsSet->add_option("--lock-code", edits.lockCode, "new lock code, 4 to 8 digits");
-    settingsSet->add_option("--uim-lock-code", edits.uimLockCode, "new UIM lock code, 4 to 8 digits");
-    settingsSet->add_option("--sid", edits.sids, "K=V: network-lock home SID K (1-20) becomes V (0-32767); repeatable");
+    CliSettings settings(*this);
+    settings.Register(app);
     CliFlash flash(*this);
     flash.Register(app);
     try {
@@ -101,11 +92,9 @@ int CliApp::Run(int argc, char** argv)
         return Ports();
     if (info->parsed())
         return Info();
-    if (settingsShow->parsed())
-        return CliSettingsFile::Show(settingsPath, m_options.json);
-    if (settingsSet->parsed())
-        return CliSettingsFile::Set(settingsPath, edits);
-    return flash.RunParsed().value_or(kExitUsage);
+    if (std::optional<int> status = settings.Run())
+        return *status;
+    return flash.Run().value_or(kExitUsage);
 }
 
 void CliApp::ApplyEnvironment() const
@@ -218,9 +207,8 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
         return kExitInterrupted;
     }
     if (!recorder.Finished() || recorder.Succeeded()) {
-        // A completion text ends the status lines ("Completed Flash Programming").
-        if (!m_options.json)
-            progress.StatusLine(recorder.EndText());
+        if (!m_options.json && !recorder.EndText().empty())
+            std::cerr << recorder.EndText() << std::endl;
         progress.Result("succeeded", recorder.EndText());
         return kExitOk;
     }
@@ -246,24 +234,30 @@ void CliApp::WaitShowingProgress(OperationWorker& worker, const OperationRecorde
     progress.Clear();
 }
 
-int CliApp::Info()
+int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body,
+                         std::optional<uint32_t> fontStartAddress, JsonReports json)
 {
     if (!SelectPort())
         return kExitFailed;
     if (!m_options.json) {
         uint8_t port = OperationContext::Instance().SelectedPort();
-        std::fprintf(stderr, "Reading phone information on %s (%s)\n", PortResolver::ComName(port).c_str(),
+        std::fprintf(stderr, "%s on %s (%s)\n", what.c_str(), PortResolver::ComName(port).c_str(),
                      PortTable::Instance().Target(port).toStdString().c_str());
     }
-    NvDoc doc;
-    CliPrompts prompts(m_options.msl, std::nullopt);
+    CliPrompts prompts(m_options.msl, fontStartAddress);
     auto& context = OperationContext::Instance();
     context.SetNvDocument(&doc);
     context.SetPrompts(&prompts);
-    int status = RunOperation(&PhoneInfoRead::Run);
+    int status = RunOperation(body, json);
     context.SetPrompts(nullptr);
     context.SetNvDocument(nullptr);
-    if (status != kExitOk)
+    return status;
+}
+
+int CliApp::Info()
+{
+    NvDoc doc;
+    if (int status = RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run); status != kExitOk)
         return status;
     if (m_options.json) {
         nlohmann::json result = {{"esn", Text(doc, NvDoc::kEsn)},

@@ -6,6 +6,7 @@
 #include <string>
 
 class CliProgressLine;
+class NvDoc;
 class OperationRecorder;
 class OperationWorker;
 
@@ -22,7 +23,19 @@ public:
 
     int Run(int argc, char** argv);
 
-    // The options every command shares.
+    // What --json prints of an operation: the command's result alone, or a
+    // line for every status and progress report and then the result.
+    enum class JsonReports { ResultOnly, EveryReport };
+
+    // Runs an engine operation on the handset's port, with doc as the NV
+    // document and the command line's answers to the engine's questions
+    // (the font start address, where one was given); `what` names it on
+    // standard error. The exit status.
+    int RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body,
+                     std::optional<uint32_t> fontStartAddress = std::nullopt, JsonReports json = JsonReports::ResultOnly);
+    bool Json() const { return m_options.json; }
+
+private:
     struct Options {
         std::string port;
         int toolType = 0;
@@ -31,22 +44,15 @@ public:
         std::string trace;
         bool json = false;
     };
-    const Options& CommonOptions() const { return m_options; }
 
-    // What --json prints of an operation: the command's result alone, or a
-    // line for every status and progress report and then the result.
-    enum class JsonReports { ResultOnly, EveryReport };
-
+    int Ports();
+    int Info();
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
     // Runs body on the worker, waits for it, and turns its end report into
     // the exit status. Any operation: its family tells status from progress.
-    int RunOperation(const std::function<void()>& body, JsonReports json = JsonReports::ResultOnly);
-
-private:
-    int Ports();
-    int Info();
+    int RunOperation(const std::function<void()>& body, JsonReports json);
     void WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const;
     void PrintOpenFailure() const;
     void ApplyEnvironment() const;

@@ -7,14 +7,12 @@
 #include "cli/CliApp.h"
 #include "cli/CliFlashPlan.h"
 #include "cli/CliPrompts.h"
-#include "comm/PortResolver.h"
 #include "engine/DownloadImages.h"
 #include "engine/DownloadOption.h"
 #include "engine/EngineConstants.h"
-#include "engine/OperationContext.h"
 #include "engine/RebuildWorker.h"
 #include "engine/SwDownloadWorker.h"
-#include "ports/PortTable.h"
+#include "nv/NvDoc.h"
 
 void CliFlash::Register(CLI::App& parser)
 {
@@ -31,7 +29,7 @@ void CliFlash::Register(CLI::App& parser)
     m_rebuild = parser.add_subcommand("rebuild", "rebuild the handset over its UART link (boot loader at 9600 baud)");
 }
 
-std::optional<int> CliFlash::RunParsed()
+std::optional<int> CliFlash::Run()
 {
     if (m_flash && m_flash->parsed())
         return Flash();
@@ -69,23 +67,12 @@ int CliFlash::Flash()
         fontAddress = m_plan && m_fontAddress.empty() ? engine::kDefaultFontStartAddress : FontAddress();
     if (m_plan)
         return Plan(option, fontAddress.value_or(0));
-    if (!m_app.SelectPort())
-        return CliApp::kExitFailed;
-    const CliApp::Options& options = m_app.CommonOptions();
-    if (!options.json) {
-        uint8_t port = OperationContext::Instance().SelectedPort();
-        std::fprintf(stderr, "Software download %s on %s (%s)\n", engine::kDownloadOptionNames[m_option],
-                     PortResolver::ComName(port).c_str(), PortTable::Instance().Target(port).toStdString().c_str());
-    }
     // A font address that was not given (no terminal to ask) is the font
     // dialog cancelled: the download ends as the view's does.
-    CliPrompts prompts(options.msl, fontAddress);
-    auto& context = OperationContext::Instance();
-    context.SetPrompts(&prompts);
     SwDownloadRequest request{m_option, m_code, m_font};
-    int status = m_app.RunOperation([request] { SwDownloadWorker::Run(request); }, CliApp::JsonReports::EveryReport);
-    context.SetPrompts(nullptr);
-    return status;
+    NvDoc doc;
+    return m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
+                              [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
 }
 
 bool CliFlash::LoadImages(const DownloadOption& option, DownloadImages& images) const
@@ -107,7 +94,7 @@ int CliFlash::Plan(const DownloadOption& option, uint32_t fontAddress) const
     images.fontStartAddress = fontAddress;
     if (!LoadImages(option, images))
         return CliApp::kExitFailed;
-    if (!CliFlashPlan(m_option, images).Print(m_app.CommonOptions().json)) {
+    if (!CliFlashPlan(m_option, images).Print(m_app.Json())) {
         std::cerr << "An image could not be read to the end" << std::endl;
         return CliApp::kExitFailed;
     }
@@ -116,12 +103,6 @@ int CliFlash::Plan(const DownloadOption& option, uint32_t fontAddress) const
 
 int CliFlash::Rebuild()
 {
-    if (!m_app.SelectPort())
-        return CliApp::kExitFailed;
-    if (!m_app.CommonOptions().json) {
-        uint8_t port = OperationContext::Instance().SelectedPort();
-        std::fprintf(stderr, "Rebuilding on %s (%s)\n", PortResolver::ComName(port).c_str(),
-                     PortTable::Instance().Target(port).toStdString().c_str());
-    }
-    return m_app.RunOperation(&RebuildWorker::Run, CliApp::JsonReports::EveryReport);
+    NvDoc doc;
+    return m_app.RunOnHandset("Rebuilding", doc, &RebuildWorker::Run, std::nullopt, CliApp::JsonReports::EveryReport);
 }

@@ -21,7 +21,7 @@ public:
 
     void Register(CLI::App& parser);
     // The exit status of the command given; none when it was neither.
-    std::optional<int> RunParsed();
+    std::optional<int> Run();
 
 private:
     int Flash();

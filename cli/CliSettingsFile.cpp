@@ -72,6 +72,12 @@ int CliSettingsFile::Show(const std::string& path, bool json)
     NvDoc doc;
     if (!Load(path, doc))
         return CliApp::kExitFailed;
+    Print(doc, json);
+    return CliApp::kExitOk;
+}
+
+void CliSettingsFile::Print(const NvDoc& doc, bool json)
+{
     SettingsValues values = SettingsCatalogue::Fill(doc);
     if (json) {
         nlohmann::json sids = nlohmann::json::array();
@@ -79,13 +85,12 @@ int CliSettingsFile::Show(const std::string& path, bool json)
             sids.push_back(std::stoi(sid));
         nlohmann::json result = {{"lock_code", values.lockCode}, {"uim_lock_code", values.uimLockCode}, {"sids", sids}};
         std::cout << result.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << std::endl;
-        return CliApp::kExitOk;
+        return;
     }
     std::printf("%-28s %s\n", SettingsCatalogue::RowName(SettingsCatalogue::kLockCodeRow).c_str(), values.lockCode.c_str());
     std::printf("%-28s %s\n", SettingsCatalogue::RowName(SettingsCatalogue::kUimLockCodeRow).c_str(), values.uimLockCode.c_str());
     for (int k = 0; k < nv::kNetworkLockEntries; ++k)
         std::printf("%-28s %s\n", SettingsCatalogue::RowName(SettingsCatalogue::kFirstSidRow + k).c_str(), values.sids[k].c_str());
-    return CliApp::kExitOk;
 }
 
 // Every edit is checked before anything is stored, so a refused edit leaves

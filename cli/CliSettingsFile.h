@@ -25,6 +25,8 @@ public:
     // Replaces the file with doc's image as the settings view saves it;
     // false after printing the reason.
     static bool Save(const std::string& path, NvDoc& doc);
+    // The lock code, UIM lock code and SIDs doc holds, on standard output.
+    static void Print(const NvDoc& doc, bool json);
 
 private:
     static std::string ApplyEdits(const Edits& edits, NvDoc& doc);

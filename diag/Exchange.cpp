@@ -61,6 +61,12 @@ bool Exchange::Accepted(int waitResult, const Params& params) const
     return params.expectedCommand == kAnyCommand || m_current[0] == params.expectedCommand;
 }
 
+bool Exchange::AwaitAnswer(DiagChannel& channel, uint32_t timeoutMs, int expectedCommand)
+{
+    m_lastWait = WaitResponse(channel, timeoutMs);
+    return Accepted(m_lastWait, {timeoutMs, 0, expectedCommand});
+}
+
 bool Exchange::Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params)
 {
     m_lastWait = kOther;

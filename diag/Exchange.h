@@ -44,6 +44,9 @@ public:
     // Up to 3 attempts (or as many as given) of send, wait, check the answer,
     // pause. True when the last wait brought an answer that was accepted.
     bool Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params);
+    // One wait for the answer to a request already sent: true when it came
+    // in time with the expected command byte.
+    bool AwaitAnswer(DiagChannel& channel, uint32_t timeoutMs, int expectedCommand);
     int LastWaitResult() const { return m_lastWait; }
 
     const uint8_t* CurrentResponse() const { return m_current; }

@@ -40,6 +40,14 @@ constexpr uint32_t kBetweenResetsMs = 1000;
 constexpr uint32_t kAfterOfflineMs = 3000;
 constexpr uint32_t kHandsetRestartMs = 15000; // after a reset, before the end report
 
+// The NAM read and write: one NV item per request.
+constexpr uint32_t kNvAnswerTimeoutMs = 2000;
+constexpr uint32_t kNvResendPauseMs = 300;
+constexpr uint32_t kAfterNvItemMs = 50;
+constexpr int kNamResetRequests = 2;
+constexpr int32_t kFullPercent = 100;
+constexpr int32_t kBeforeFinalPercent = 99; // 100 belongs to the final progress report alone
+
 constexpr int kYearLetterBase = 1916; // 2006 gives 'Z'
 constexpr int kMinTextLength = 14;    // "(AAA) NNN-NNNN"
 // The font start address that the font dialog offers.
@@ -50,6 +58,8 @@ constexpr char kStepInitComPort[] = "Init ComPort";
 constexpr char kStepDmMode[] = "Change to DM Mode";
 constexpr char kStepOffline[] = "Change to OfflineMode";
 constexpr char kStepResetting[] = "Resetting the phone";
+constexpr char kStepReadingNam[] = "Reading Nam...";
+constexpr char kStepWritingNam[] = "Writing Nam";
 
 // Operation error texts and reports.
 constexpr char kErrCannotOpen[] = "Cannot Open ComPort!";
@@ -63,6 +73,10 @@ constexpr char kErrMslRequest[] = "Error in requesting MSL code";
 constexpr char kErrMslInvalid[] = "Invalid Device Programming Code";
 constexpr char kErrPassword[] = "Password is Invalid!";
 constexpr char kErrOffline[] = "Error in changing mode to OFFLINE";
+constexpr char kErrReadingNam[] = "Error in reading NAM";
+constexpr char kErrWritingNam[] = "Error in writing NAM";
+constexpr char kReadNamCompleted[] = "Completed Reading from Phone";
+constexpr char kWriteNamCompleted[] = "Completed Writing To Phone";
 constexpr char kResponseReceived[] = "Response Received";
 constexpr char kNothingResponse[] = "nothing response";
 

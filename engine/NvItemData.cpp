@@ -1,30 +1,39 @@
 #include "engine/NvItemData.h"
 
+#include <algorithm>
+
 #include "nv/NvConstants.h"
 #include "nv/NvDoc.h"
 
-namespace {
-std::vector<uint8_t> ImageBytes(const NvDoc& doc, size_t offset, size_t count)
+std::optional<NvItemData::Place> NvItemData::PlaceOf(uint16_t item)
 {
-    std::vector<uint8_t> data(count);
-    doc.Read(offset, data.data(), count);
-    return data;
+    switch (item) {
+    case nv::kItemLockCode: return Place{nv::kLockCodeLengthOffset, nv::kLockCodeItemSize};
+    case nv::kItemHardwareVersion: return Place{nv::kHardwareItemOffset, nv::kHardwareItemSize};
+    case nv::kItemUimLockCode: return Place{nv::kUimLockCodeOffset, nv::kUimLockCodeSize};
+    case nv::kItemNetworkLock: return Place{nv::kNetworkLockOffset, nv::kNetworkLockSize};
+    default: return std::nullopt;
+    }
 }
-} // namespace
 
 std::vector<uint8_t> NvItemData::ForWrite(const NvDoc& doc, uint16_t item)
 {
-    switch (item) {
-    case nv::kItemLockCode:
-        return ImageBytes(doc, nv::kLockCodeLengthOffset, nv::kLockCodeItemSize);
-    case nv::kItemUimLockCode:
-        return ImageBytes(doc, nv::kUimLockCodeOffset, nv::kUimLockCodeSize);
-    case nv::kItemNetworkLock: {
-        auto data = ImageBytes(doc, nv::kNetworkLockOffset, nv::kNetworkLockSize);
-        data[0] = 0;
-        return data;
-    }
-    default:
+    // The hardware version is the handset's own: read, never written.
+    auto place = PlaceOf(item);
+    if (!place || item == nv::kItemHardwareVersion)
         return {};
-    }
+    std::vector<uint8_t> data(place->size);
+    doc.Read(place->offset, data.data(), data.size());
+    if (item == nv::kItemNetworkLock)
+        data[0] = 0;
+    return data;
+}
+
+bool NvItemData::StoreRead(NvDoc& doc, uint16_t item, std::span<const uint8_t> data)
+{
+    auto place = PlaceOf(item);
+    if (!place)
+        return false;
+    doc.Write(place->offset, data.data(), std::min(place->size, data.size()));
+    return true;
 }

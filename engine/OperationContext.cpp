@@ -123,6 +123,12 @@ bool OperationContext::Transact(const std::function<void(DiagChannel&)>& send, c
     return m_exchange.Transact(*channel, [&] { send(*channel); }, params);
 }
 
+bool OperationContext::AwaitAnswer(uint32_t timeoutMs, int expectedCommand)
+{
+    DiagChannel* channel = Channel();
+    return channel && m_exchange.AwaitAnswer(*channel, timeoutMs, expectedCommand);
+}
+
 void OperationContext::CloseChannel()
 {
     if (DiagChannel* channel = Channel())

@@ -76,6 +76,8 @@ public:
     // One exchange (Exchange::Transact) on the current channel; without a
     // channel there is no answer. The answer is then the current response.
     bool Transact(const std::function<void(DiagChannel&)>& send, const Exchange::Params& params);
+    // One wait for the answer to what was sent last (Exchange::AwaitAnswer).
+    bool AwaitAnswer(uint32_t timeoutMs, int expectedCommand);
     const uint8_t* Answer() const { return m_exchange.CurrentResponse(); }
 
     // Identification texts, set by connection set-up.

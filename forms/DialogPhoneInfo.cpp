@@ -8,9 +8,10 @@
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/PhoneInfoRead.h"
+#include "forms/FormConstants.h"
 #include "forms/PhoneInfoConstants.h"
 #include "forms/PortSetting.h"
-#include "hostlink/PluginAbi.h"
+#include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
@@ -27,12 +28,6 @@ namespace {
 OperationContext& Context()
 {
     return OperationContext::Instance();
-}
-
-std::string DocumentText(int which)
-{
-    NvDoc* doc = Context().NvDocument();
-    return doc ? doc->GetText(which) : std::string();
 }
 
 std::chrono::milliseconds SearchPeriod()
@@ -295,7 +290,7 @@ void CDialogPhoneInfo::ShowReadAsCurrent()
     m_showsEarlierRead = false;
     m_ui->labelReadTime->setText(QString(pi::kReadAtFormat).arg(LastReadClock()));
     SetValueColor(ColorRefFromColor(Grid().palette().color(QPalette::Text)));
-    SendHostLine(PluginAbi::kPhoneLine, pi::kEsnPrefix + m_shownEsn);
+    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + m_shownEsn);
 }
 
 // Results stay, as the system keeps them, but marked: greyed, with the time
@@ -308,7 +303,7 @@ void CDialogPhoneInfo::ShowReadAsEarlier()
     const QString time = LastReadClock();
     m_ui->labelReadTime->setText(QString(pi::kLastReadFormat).arg(time));
     SetValueColor(pi::kEarlierReadTextColor);
-    SendHostLine(PluginAbi::kPhoneLine, QString(pi::kEsnLastReadFormat).arg(pi::kEsnPrefix + m_shownEsn, time));
+    SendHostLine(PluginAbi::kPhoneLine, QString(pi::kEsnLastReadFormat).arg(FormConstants::kEsnPrefix + m_shownEsn, time));
 }
 
 QString CDialogPhoneInfo::LastReadClock() const
@@ -328,7 +323,7 @@ void CDialogPhoneInfo::SetValueColor(uint32_t colorRef)
 
 bool CDialogPhoneInfo::OnCommand(int command)
 {
-    if (command != pi::kCommandPrint)
+    if (command != int(PluginAbi::kCommandPrint))
         return false;
     Grid().SetPrintLayout(pi::kPrintLayout);
     RunPrintDialog();

@@ -1,18 +1,406 @@
 #include "forms/DialogSettings.h"
 
+#include <QDir>
+
+#include "engine/EngineConstants.h"
+#include "engine/NamTransfer.h"
+#include "engine/OperationContext.h"
+#include "forms/FormConstants.h"
+#include "forms/SettingsConstants.h"
+#include "nv/NvDoc.h"
+#include "nv/SettingsCatalogue.h"
+#include "nv/SettingsFile.h"
+#include "hostlink/PluginAbi.h"
 #include "ui_DialogSettings.h"
+#include "widgets/Print.h"
+#include "widgets/WidgetConstants.h"
+
+namespace sc = SettingsConstants;
+
+namespace {
+OperationContext& Context()
+{
+    return OperationContext::Instance();
+}
+} // namespace
 
 CDialogSettings::CDialogSettings(QWidget* parent)
     : CFormView(parent)
     , m_ui(std::make_unique<Ui::CDialogSettings>())
+    , m_runner(*this, OperationContext::kSettings, [this](const OperationMessage& message) { OnOperationMessage(message); })
 {
     m_ui->setupUi(this);
+    for (QWidget* control : std::initializer_list<QWidget*>{m_ui->buttonReadPhone, m_ui->buttonOpenMmc, m_ui->buttonWritePhone,
+                                                             m_ui->buttonSaveMmc, m_ui->gridSettings})
+        m_runner.AddIdleControl(control);
+    connect(m_ui->buttonReadPhone, &CCommandButton::Click, this, &CDialogSettings::OnReadFromPhone);
+    connect(m_ui->buttonOpenMmc, &CCommandButton::Click, this, &CDialogSettings::OnOpenMmcFile);
+    connect(m_ui->buttonWritePhone, &CCommandButton::Click, this, &CDialogSettings::OnWriteToPhone);
+    connect(m_ui->buttonSaveMmc, &CCommandButton::Click, this, &CDialogSettings::OnSaveMmcFile);
+    connect(m_ui->treeGroups, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* entry) { OnTreeSelectionChanged(entry); });
 }
 
 CDialogSettings::~CDialogSettings() = default;
+
+CSpreadSheet& CDialogSettings::Grid() const
+{
+    return *m_ui->gridSettings;
+}
+
+CTextProgressCtrl& CDialogSettings::ProgressBar() const
+{
+    return *m_ui->progressSettings;
+}
+
+QTreeWidgetItem* CDialogSettings::NamEntry() const
+{
+    return m_ui->treeGroups->topLevelItem(0);
+}
+
+QString CDialogSettings::GroupLabel() const
+{
+    return m_ui->labelGroup->text();
+}
+
+bool CDialogSettings::ControlsEnabled() const
+{
+    return m_ui->buttonReadPhone->isEnabled() && m_ui->buttonOpenMmc->isEnabled() && m_ui->buttonWritePhone->isEnabled()
+        && m_ui->buttonSaveMmc->isEnabled() && m_ui->gridSettings->isEnabled();
+}
 
 void CDialogSettings::OnInitialUpdate()
 {
     ShowLogoForToolType(*m_ui->picture);
     StyleTitle(*m_ui->labelTitle);
+    m_ui->buttonSpeedDial->hide();
+    // Checked from the start, so that a file opened, edited and saved keeps
+    // the edits unless the user clears the group.
+    auto* nam = new QTreeWidgetItem(m_ui->treeGroups, QStringList(QString(sc::kNamEntry)));
+    nam->setFlags(nam->flags() | Qt::ItemIsUserCheckable);
+    nam->setCheckState(0, Qt::Checked);
+    LayOutGrid();
+    ShowGroup();
+    ShowReady();
+}
+
+void CDialogSettings::LayOutGrid()
+{
+    CSpreadSheet& grid = Grid();
+    grid.SetNumberOfColumns(sc::kColumns);
+    grid.SetNumberOfRows(sc::kRows);
+    grid.SetColumnWidth(sc::kNameColumn, sc::kNameColumnWidth);
+    grid.SetColumnWidth(sc::kValueColumn, sc::kValueColumnWidth);
+    grid.SetColumnWidth(sc::kSpareColumn, sc::kValueColumnWidth);
+    grid.SetActiveRow(0);
+    for (int column = 1; column <= sc::kColumns; ++column) {
+        grid.SetActiveColumn(column);
+        grid.SetCellText(sc::kHeaders[column - 1]);
+    }
+}
+
+void CDialogSettings::ShowGroup()
+{
+    Grid().show();
+    m_ui->labelGroup->SetText(sc::kNamLabel)
+        .SetFontSize(sc::kGroupLabelFontSize)
+        .SetFontBold(true)
+        .SetTextColor(sc::kGroupLabelTextColor)
+        .SetBkColor(sc::kGroupLabelBkColor)
+        .SetFontItalic(false);
+}
+
+void CDialogSettings::OnTreeSelectionChanged(QTreeWidgetItem* entry)
+{
+    if (entry && entry->text(0) == sc::kNamEntry)
+        ShowGroup();
+}
+
+void CDialogSettings::TakeRequestedGroups()
+{
+    m_requested.fill(0);
+    if (QTreeWidgetItem* nam = NamEntry())
+        m_requested[nv::kNamGroup] = nam->checkState(0) == Qt::Checked ? 1 : 0;
+}
+
+void CDialogSettings::ShowReady()
+{
+    ProgressBar().SetWindowText(sc::kReady);
+    ProgressBar().SetPos(0);
+    ProgressBar().update();
+}
+
+void CDialogSettings::OnReadFromPhone()
+{
+    ShowReady();
+    m_mode = 0;
+    TakeRequestedGroups();
+    m_requested[nv::kNamGroup] = 1;
+    StartTransfer(m_readList, &NamTransfer::NamReadWorker);
+}
+
+void CDialogSettings::OnWriteToPhone()
+{
+    m_mode = 0;
+    TakeRequestedGroups();
+    if (!m_dataPresent) {
+        ShowMessage(sc::kWriteBeforeData, QMessageBox::NoIcon);
+        return;
+    }
+    SendHostLine(PluginAbi::kStatusLine, sc::kWritingStatus);
+    ShowReady();
+    NvDoc* doc = Context().NvDocument();
+    if (!doc)
+        return;
+    if (std::string fault = SettingsCatalogue::ValidatedStore(GridValues(), *doc); !fault.empty()) {
+        ShowMessage(QString::fromStdString(fault), QMessageBox::NoIcon);
+        return;
+    }
+    m_requested[nv::kNamGroup] = 1;
+    StartTransfer(m_writeList, &NamTransfer::NamWriteWorker);
+}
+
+// Without a thread nothing runs: the controls stay enabled and the
+// operation state idle.
+bool CDialogSettings::StartTransfer(NVList& list, void (*worker)(NamTransferRequest))
+{
+    const NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &m_readList, &m_writeList, m_mode};
+    if (!m_runner.Start([worker, request] { worker(request); }))
+        return false;
+    m_started.start();
+    return true;
+}
+
+void CDialogSettings::OnOperationMessage(const OperationMessage& message)
+{
+    if (message.number != engine::kMsgNam)
+        return;
+    const QString text = QString::fromStdString(message.text);
+    switch (message.kind) {
+    case engine::kNamProgress:
+        OnProgress(message.value);
+        break;
+    case engine::kNamEnd:
+        OnOperationEnd();
+        ShowMessage(text, QMessageBox::NoIcon);
+        break;
+    case engine::kNamReadDone:
+        OnOperationEnd();
+        for (int group = 0; group < nv::kGroupCount; ++group)
+            if (m_loaded[group] == 0)
+                m_loaded[group] = m_requested[group];
+        ShowMessage(text, QMessageBox::NoIcon);
+        break;
+    case engine::kNamStatus:
+        if (!text.isEmpty())
+            SendHostLine(PluginAbi::kStatusLine, text);
+        break;
+    default:
+        break;
+    }
+}
+
+void CDialogSettings::OnProgress(int32_t percent)
+{
+    const auto seconds = static_cast<int>(m_started.elapsed() / 1000);
+    ProgressBar().SetWindowText(QString::asprintf(sc::kElapsedFormat, seconds, percent));
+    ProgressBar().SetPos(percent);
+    ProgressBar().update();
+    if (percent == engine::kFullPercent) {
+        FillGrid();
+        m_dataPresent = true;
+    }
+}
+
+// The runner has ended the worker and freed the controls inside the report.
+void CDialogSettings::OnOperationEnd()
+{
+    ShowReady();
+    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(DocumentText(NvDoc::kEsn)));
+}
+
+void CDialogSettings::FillGrid()
+{
+    NvDoc* doc = Context().NvDocument();
+    if (!doc)
+        return;
+    const SettingsValues values = SettingsCatalogue::Fill(*doc);
+    FillRow(SettingsCatalogue::kLockCodeRow, QString::fromStdString(values.lockCode));
+    FillRow(SettingsCatalogue::kUimLockCodeRow, QString::fromStdString(values.uimLockCode));
+    for (int k = 0; k < nv::kNetworkLockEntries; ++k)
+        FillRow(SettingsCatalogue::kFirstSidRow + k, QString::fromStdString(values.sids[k]));
+    if (Context().ToolType() != 0)
+        StyleReadOnly();
+}
+
+void CDialogSettings::FillRow(int row, const QString& value)
+{
+    CSpreadSheet& grid = Grid();
+    const auto limit = static_cast<int16_t>(SettingsCatalogue::CellLimit(row));
+    grid.SetActiveRow(row);
+    grid.SetActiveColumn(sc::kNameColumn);
+    grid.SetCellText(QString::fromStdString(SettingsCatalogue::RowName(row)));
+    grid.SetActiveColumn(sc::kValueColumn);
+    grid.SetCellText(value);
+    grid.SetCellLengthLimit(limit);
+    grid.SetActiveColumn(sc::kSpareColumn);
+    grid.SetCellLengthLimit(limit);
+}
+
+// A tool of a nonzero type shows the lock code without letting it be typed
+// over; the code is still written.
+void CDialogSettings::StyleReadOnly()
+{
+    CSpreadSheet& grid = Grid();
+    grid.SetActiveRow(SettingsCatalogue::kLockCodeRow);
+    grid.SetActiveColumn(sc::kValueColumn);
+    grid.SetCellType(WidgetConstants::kCellTypeReadOnly);
+    grid.SetCellTextColor(WidgetConstants::kReadOnlyTextColor);
+    grid.SetCellBackgroundColor(WidgetConstants::kReadOnlyBackColor);
+}
+
+QString CDialogSettings::ValueText(int row) const
+{
+    CSpreadSheet& grid = Grid();
+    grid.SetActiveRow(row);
+    grid.SetActiveColumn(sc::kValueColumn);
+    return grid.GetCellText();
+}
+
+SettingsValues CDialogSettings::GridValues() const
+{
+    SettingsValues values;
+    values.lockCode = ValueText(SettingsCatalogue::kLockCodeRow).toStdString();
+    values.uimLockCode = ValueText(SettingsCatalogue::kUimLockCodeRow).toStdString();
+    for (int k = 0; k < nv::kNetworkLockEntries; ++k)
+        values.sids[k] = ValueText(SettingsCatalogue::kFirstSidRow + k).toStdString();
+    return values;
+}
+
+QString CDialogSettings::SettingsFolder()
+{
+    return QDir::current().filePath(sc::kSettingsFolder);
+}
+
+void CDialogSettings::OnOpenMmcFile()
+{
+    TakeRequestedGroups();
+    NvDoc* doc = Context().NvDocument();
+    const QString path = AskOpenPath(SettingsFolder());
+    if (path.isEmpty() || !doc)
+        return;
+    if (!ReadSettingsFile(path, *doc)) {
+        ShowMessage(nv::kCannotReadMmcFile, QMessageBox::Critical);
+        return;
+    }
+    m_dataPresent = true;
+    for (int group = 0; group < nv::kGroupCount; ++group)
+        m_loaded[group] = doc->ReadU32(nv::kGroupFlagsOffset + sizeof(uint32_t) * group);
+    FillGrid();
+}
+
+bool CDialogSettings::ReadSettingsFile(const QString& path, NvDoc& doc)
+{
+    switch (SettingsFile::Read(QFile::encodeName(path).toStdString(), doc)) {
+    case SettingsFile::ReadResult::Ok:
+        return true;
+    case SettingsFile::ReadResult::InvalidModel:
+        ShowMessage(nv::kInvalidMmcFile, QMessageBox::NoIcon);
+        return false;
+    case SettingsFile::ReadResult::CannotOpen:
+        return false;
+    }
+    return false;
+}
+
+// The grid goes into the document before the dialog opens, so it is stored
+// there even when the user then cancels.
+void CDialogSettings::OnSaveMmcFile()
+{
+    if (!m_dataPresent) {
+        ShowMessage(sc::kSaveBeforeData, QMessageBox::Critical);
+        return;
+    }
+    NvDoc* doc = Context().NvDocument();
+    if (!doc)
+        return;
+    for (int group = 0; group < nv::kGroupCount; ++group)
+        if (m_loaded[group] == 0)
+            m_requested[group] = 0;
+    if (m_loaded[nv::kNamGroup] == 0 && NamEntry())
+        NamEntry()->setCheckState(0, Qt::Unchecked);
+    SettingsCatalogue::PlainStore(GridValues(), *doc, m_requested[nv::kNamGroup] != 0);
+    for (int group = 0; group < nv::kGroupCount; ++group)
+        doc->WriteU32(nv::kGroupFlagsOffset + sizeof(uint32_t) * group, m_loaded[group]);
+    // The model folder is where the dialogs look first: it is made on the
+    // first save.
+    QDir().mkpath(SettingsFolder());
+    const QString path = AskSavePath(SettingsFolder());
+    if (!path.isEmpty())
+        WriteSettingsFile(path, *doc);
+}
+
+void CDialogSettings::WriteSettingsFile(const QString& path, const NvDoc& doc)
+{
+    std::string reason;
+    if (!SettingsFile::Write(QFile::encodeName(path).toStdString(), doc, reason))
+        ShowMessage(nv::kFailToWrite, QMessageBox::Critical, QString::fromStdString(reason));
+}
+
+bool CDialogSettings::OnCommand(int command)
+{
+    switch (command) {
+    case PluginAbi::kCommandPrint:
+        Grid().SetPrintLayout(WidgetConstants::kPrintLayoutPortrait);
+        RunPrintDialog();
+        return true;
+    case PluginAbi::kCommandCopy:
+        Grid().SetAction(WidgetConstants::kActionCopy);
+        return true;
+    // What a running operation shows is not edited under it.
+    case PluginAbi::kCommandCut:
+        if (Grid().isEnabled())
+            Grid().SetAction(WidgetConstants::kActionCut);
+        return true;
+    case PluginAbi::kCommandPaste:
+        if (Grid().isEnabled())
+            Grid().SetAction(WidgetConstants::kActionPaste);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CDialogSettings::ShowMessage(const QString& text, QMessageBox::Icon icon, const QString& detail)
+{
+    QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
+    box.setInformativeText(detail);
+    box.exec();
+}
+
+QString CDialogSettings::AskOpenPath(const QString& folder)
+{
+    return RunFileDialog(QFileDialog::AcceptOpen, folder, sc::kOpenFilter);
+}
+
+QString CDialogSettings::AskSavePath(const QString& folder)
+{
+    return RunFileDialog(QFileDialog::AcceptSave, folder, sc::kSaveFilter);
+}
+
+// A folder that is not there opens the dialog in the current folder.
+QString CDialogSettings::RunFileDialog(QFileDialog::AcceptMode mode, const QString& folder, const char* filter)
+{
+    QFileDialog dialog(this, QString(), QDir(folder).exists() ? folder : QDir::currentPath(), filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(sc::kDefaultSuffix);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+void CDialogSettings::RunPrintDialog()
+{
+    CPrint dialog(this);
+    dialog.AttachGrid(&Grid());
+    dialog.exec();
 }

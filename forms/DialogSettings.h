@@ -1,24 +1,98 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <array>
+#include <cstdint>
 #include <memory>
 
+#include "engine/NamTransferRequest.h"
 #include "forms/FormView.h"
+#include "forms/OperationRunner.h"
+#include "nv/NVList.h"
+#include "nv/NvConstants.h"
 
 namespace Ui {
 class CDialogSettings;
 }
+class CSpreadSheet;
+class CTextProgressCtrl;
+class NvDoc;
+class QTreeWidget;
+class QTreeWidgetItem;
+struct SettingsValues;
 
-// The settings view: the handset's security settings by group, read from and
-// written to the handset or a settings file, and printed.
+// The settings view: the handset's lock code, UIM lock code and network-lock
+// SIDs in a grid, read from and written to the handset on a worker, loaded
+// from and saved to settings files, and printed.
 class CDialogSettings : public CFormView {
     Q_OBJECT
 public:
     explicit CDialogSettings(QWidget* parent = nullptr);
     ~CDialogSettings() override;
 
+    bool OnCommand(int command) override;
+
+    // For tests and the host: the view's parts.
+    CSpreadSheet& Grid() const;
+    CTextProgressCtrl& ProgressBar() const;
+    QTreeWidgetItem* NamEntry() const;
+    QString GroupLabel() const;
+    // The buttons and the grid, enabled and disabled together.
+    bool ControlsEnabled() const;
+    bool DataPresent() const { return m_dataPresent; }
+    bool WorkerRunning() const { return m_runner.Running(); }
+    uint32_t RequestedGroup(int group) const { return m_requested.at(group); }
+    uint32_t LoadedGroup(int group) const { return m_loaded.at(group); }
+
+public slots:
+    void OnReadFromPhone();
+    void OnWriteToPhone();
+    void OnOpenMmcFile();
+    void OnSaveMmcFile();
+
 protected:
     void OnInitialUpdate() override;
 
+    // The boxes and dialogs of this view; tests answer them without a box.
+    virtual void ShowMessage(const QString& text, QMessageBox::Icon icon, const QString& detail = {});
+    // The file chosen, or empty on Cancel.
+    virtual QString AskOpenPath(const QString& folder);
+    virtual QString AskSavePath(const QString& folder);
+    virtual void RunPrintDialog();
+
 private:
+    using GroupFlags = std::array<uint32_t, nv::kGroupCount>;
+
+    void LayOutGrid();
+    void ShowGroup();
+    void OnTreeSelectionChanged(QTreeWidgetItem* entry);
+    void TakeRequestedGroups();
+    void ShowReady();
+    bool StartTransfer(NVList& list, void (*worker)(NamTransferRequest));
+    void OnOperationMessage(const OperationMessage& message);
+    void OnProgress(int32_t percent);
+    void OnOperationEnd();
+    void FillGrid();
+    void FillRow(int row, const QString& value);
+    void StyleReadOnly();
+    SettingsValues GridValues() const;
+    QString ValueText(int row) const;
+    bool ReadSettingsFile(const QString& path, NvDoc& doc);
+    void WriteSettingsFile(const QString& path, const NvDoc& doc);
+    QString RunFileDialog(QFileDialog::AcceptMode mode, const QString& folder, const char* filter);
+    static QString SettingsFolder();
+
     std::unique_ptr<Ui::CDialogSettings> m_ui;
+    // The worker steps these until it ends: they go after the runner, which
+    // waits for it.
+    NVList m_readList;
+    NVList m_writeList;
+    uint8_t m_mode = 0;
+    GroupFlags m_requested{};
+    GroupFlags m_loaded{};
+    bool m_dataPresent = false;
+    QElapsedTimer m_started;
+    OperationRunner m_runner;
 };

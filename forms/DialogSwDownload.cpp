@@ -19,11 +19,6 @@
 namespace sw = SwDownloadConstants;
 
 namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-
 QString SoftwareFolder()
 {
     return QDir::current().filePath(QLatin1String(sw::kSoftwareFolder));
@@ -183,8 +178,7 @@ void CDialogSwDownload::ShowReady()
 void CDialogSwDownload::Stop()
 {
     ShowReady();
-    NvDoc* doc = Context().NvDocument();
-    SendHostLine(PluginAbi::kPhoneLine, QLatin1String(sw::kEsnPrefix) + QString::fromStdString(doc ? doc->GetText(NvDoc::kEsn) : ""));
+    SendHostLine(PluginAbi::kPhoneLine, QLatin1String(sw::kEsnPrefix) + QString::fromStdString(DocumentText(NvDoc::kEsn)));
     m_job = Job::None;
     m_runner.End();
     m_ui->animationBusy->Stop();

@@ -14,6 +14,9 @@ constexpr int kPathFontSize = 18;
 constexpr uint32_t kPathTextColor = 0x800000;
 constexpr uint32_t kPathBkColor = 0xAAE8EE;
 
+// The phone line of the host's status bar: this and the ESN.
+constexpr char kEsnPrefix[] = "ESN : ";
+
 // Asked before a running operation is stopped.
 constexpr char kStopQuestion[] = "Program is running....Would you stop anyway!!!";
 

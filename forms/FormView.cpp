@@ -6,6 +6,7 @@
 #include "engine/OperationContext.h"
 #include "forms/FormConstants.h"
 #include "hostlink/HostNotifier.h"
+#include "nv/NvDoc.h"
 #include "widgets/Label.h"
 
 CFormView::CFormView(QWidget* parent)
@@ -55,12 +56,18 @@ void CFormView::StylePathLabel(CLabel& label)
         .SetFontItalic(true);
 }
 
+void CFormView::ShowLogoForToolType(QLabel& picture)
+{
+    picture.setVisible(OperationContext::Instance().ToolType() != 0);
+}
+
 void CFormView::SendHostLine(int line, const QString& text)
 {
     HostNotifier::Instance().Send(line, text.toStdString());
 }
 
-void CFormView::ShowLogoForToolType(QLabel& picture)
+std::string CFormView::DocumentText(int which)
 {
-    picture.setVisible(OperationContext::Instance().ToolType() != 0);
+    NvDoc* doc = OperationContext::Instance().NvDocument();
+    return doc ? doc->GetText(which) : std::string();
 }

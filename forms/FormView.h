@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class CLabel;
 class QLabel;
@@ -32,10 +33,12 @@ protected:
     // A label that shows a chosen file's path: dark blue on pale yellow,
     // bold, italic.
     static void StylePathLabel(CLabel& label);
-    // One of the host's status bar lines (PluginAbi::HostLine).
-    static void SendHostLine(int line, const QString& text);
     // The logo is shown only to tools of a nonzero type.
     static void ShowLogoForToolType(QLabel& picture);
+    // One line of the host's status bar (PluginAbi::HostLine).
+    static void SendHostLine(int line, const QString& text);
+    // A phone-information text of the NV document; empty without one.
+    static std::string DocumentText(int which);
 
 private:
     bool m_firstShown = false;

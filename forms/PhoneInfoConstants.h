@@ -6,7 +6,6 @@ namespace PhoneInfoConstants {
 constexpr char kReadCaption[] = "Read General Information";
 constexpr char kStopCaption[] = "Stop";
 constexpr char kReadingStatus[] = "Reading Phone Info";
-constexpr char kEsnPrefix[] = "ESN : ";
 constexpr char kPortConnected[] = "Com%d Connected";
 constexpr char kDisconnected[] = "Disconnected";
 constexpr char kListEnd[] = "END";
@@ -31,5 +30,4 @@ constexpr double kRowHeight = 50;
 constexpr int kPrintLayout = 2;
 constexpr int kPortSearchTimerId = 1;
 constexpr unsigned kPortSearchPeriodMs = 1000;
-constexpr int kCommandPrint = 57607;
 } // namespace PhoneInfoConstants

@@ -15,6 +15,7 @@ constexpr uint16_t kItemLockCode = 82;
 constexpr uint16_t kItemHardwareVersion = 2045;
 constexpr uint16_t kItemUimLockCode = 2071;
 constexpr uint16_t kItemNetworkLock = 2073;
+constexpr uint16_t kItemReset = 408; // a write of it restarts the handset
 
 // Settings image
 constexpr size_t kImageSize = 59994;

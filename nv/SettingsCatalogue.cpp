@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "nv/NVList.h"
 #include "nv/NvDoc.h"
 
 namespace {
 constexpr size_t kSidCellLimit = 5;
+constexpr uint16_t kNamItems[] = {nv::kItemLockCode, nv::kItemUimLockCode, nv::kItemNetworkLock};
 
 size_t SidOffset(int index)
 {
@@ -44,6 +46,15 @@ size_t SettingsCatalogue::CellLimit(int row)
     if (row == kUimLockCodeRow)
         return nv::kUimLockCodeSize;
     return kSidCellLimit;
+}
+
+int32_t SettingsCatalogue::QueueNamItems(NVList& list)
+{
+    list.Reset();
+    int32_t count = 0;
+    for (uint16_t item : kNamItems)
+        count += list.Add(item, 0) ? 1 : 0;
+    return count;
 }
 
 std::string SettingsCatalogue::CodeText(const NvDoc& doc, size_t offset, size_t size)

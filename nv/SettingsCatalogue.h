@@ -6,6 +6,7 @@
 
 #include "nv/NvConstants.h"
 
+class NVList;
 class NvDoc;
 
 // The values of the settings group as a technician sees and types them: the
@@ -28,6 +29,10 @@ public:
     static constexpr int kItemRows = kFirstSidRow + nv::kNetworkLockEntries - 1;
     // Longest text each row's cell takes.
     static size_t CellLimit(int row);
+
+    // Empties the list and queues the NV items that carry the group to and
+    // from the handset, in their order; returns how many it queued.
+    static int32_t QueueNamItems(NVList& list);
 
     static SettingsValues Fill(const NvDoc& doc);
 

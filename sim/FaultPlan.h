@@ -16,7 +16,7 @@ public:
     };
 
     void DropFirst(int code, unsigned count) { m_drop[code] = count; }
-    // The nth request of code and every later one get no answer.
+    // The handset stops answering COMMAND from its nth request on.
     void DropFrom(int code, unsigned nth) { m_dropFrom[code] = nth; }
     void CorruptAnswer(int code, unsigned nth) { m_corrupt[code] = nth; }
     void HangUpAfter(int code, unsigned nth) { m_hangUp[code] = nth; }

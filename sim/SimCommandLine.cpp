@@ -86,7 +86,7 @@ void SimCommandLine::AddFaultOptions()
 {
     const char* group = "Faults (COMMAND: a name such as status, nvread, block, or a code such as 0x0C; see sim/README.md)";
     m_app.add_option("--drop", m_drop, "leave the first N requests of COMMAND unanswered (repeatable)")->type_name("COMMAND:N")->group(group);
-    m_app.add_option("--drop-from", m_dropFrom, "leave the Nth request of COMMAND and every later one unanswered (repeatable)")
+    m_app.add_option("--drop-from", m_dropFrom, "leave the Nth and every later request of COMMAND unanswered (repeatable)")
         ->type_name("COMMAND:N")
         ->group(group);
     m_app.add_option("--corrupt", m_corrupt, "damage the answer to the Nth request of COMMAND (repeatable)")->type_name("COMMAND:N")->group(group);

@@ -373,6 +373,8 @@ void SimHandset::LogInput(const SimInput& input, int code)
         fields = {{"boot", input.bootCode}};
     else
         fields = m_mode == Mode::Normal ? DescribeRequest(input.bytes) : SimFlashLoader::Describe(input.bytes);
-    fields["mode"] = ModeName(m_mode);
+    // A mode control request's own mode wins: it is only understood in
+    // normal mode anyway.
+    fields.emplace("mode", ModeName(m_mode));
     m_log.Request(code, std::move(fields));
 }

@@ -31,9 +31,9 @@ void E2eFixture::TearDown()
 std::string E2eFixture::StartHandset(const std::vector<std::string>& options)
 {
     // A handset of its own each time: the state file keeps a handset's settings.
-    std::string state = m_folder + "/handset" + std::to_string(++m_handsets) + ".json";
+    m_statePath = m_folder + "/handset" + std::to_string(++m_handsets) + ".json";
     std::vector<std::string> argv = {VQXB410_SIM_PATH, "--by-id", m_folder + "/by-id", "--log", m_folder + "/sim.log",
-                                     "--state", state};
+                                     "--state", m_statePath};
     argv.insert(argv.end(), options.begin(), options.end());
     m_devicePath = m_handset.Start(argv, Environment());
     return m_devicePath;
@@ -61,21 +61,27 @@ std::vector<std::string> E2eFixture::LoggedRequests() const
     return lines;
 }
 
-size_t E2eFixture::Requests(const std::string& command) const
+size_t E2eFixture::Requests(const std::string& command, const std::string& detail) const
 {
     size_t count = 0;
     for (const auto& line : LoggedRequests())
-        count += line.find("\"cmd\":\"" + command + "\"") != std::string::npos;
+        count += line.find("\"cmd\":\"" + command + "\"") != std::string::npos && line.find(detail) != std::string::npos;
     return count;
 }
 
-bool E2eFixture::AwaitRequests(const std::string& command, size_t count) const
+bool E2eFixture::AwaitRequests(const std::string& command, size_t count, const std::string& detail) const
 {
     auto deadline = std::chrono::steady_clock::now() + kLostRequestAfter;
-    while (Requests(command) < count) {
+    while (Requests(command, detail) < count) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         std::this_thread::sleep_for(kLogPollPeriod);
     }
     return true;
+}
+
+std::string E2eFixture::HandsetState() const
+{
+    std::ifstream state(m_statePath);
+    return {std::istreambuf_iterator<char>(state), {}};
 }

@@ -21,16 +21,20 @@ protected:
     std::vector<std::string> Environment() const;
     // The simulator's request log, one JSON object a line.
     std::vector<std::string> LoggedRequests() const;
-    // How many requests of this command (as the log names it) the simulator read.
-    size_t Requests(const std::string& command) const;
+    // How many requests of this command (as the log names it) the simulator
+    // read; with a detail, only those whose log line holds it ("\"mode\":2").
+    size_t Requests(const std::string& command, const std::string& detail = {}) const;
     // The simulator logs a request once it has read it, which can be well
     // after the tool has moved on when the tool does not wait for an answer
     // (a reset before closing the port). False if `count` requests of this
     // command have not arrived in a time that only a lost request explains.
-    bool AwaitRequests(const std::string& command, size_t count) const;
+    bool AwaitRequests(const std::string& command, size_t count, const std::string& detail = {}) const;
+    // The handset's saved state (its NV items under "nv"), as JSON text.
+    std::string HandsetState() const;
 
     std::string m_folder;
     std::string m_devicePath;
+    std::string m_statePath;
     ChildProcess m_handset;
     int m_handsets = 0;
 };

@@ -3,6 +3,7 @@
 #include <regex>
 
 #include "E2eFixture.h"
+#include "EngineAgainstHandset.h"
 #include "comm/BaseComm.h"
 #include "comm/PortResolver.h"
 #include "engine/ConnectionSetup.h"
@@ -29,22 +30,6 @@ std::vector<std::string> With(std::vector<std::string> options, const std::vecto
     options.insert(options.end(), more.begin(), more.end());
     return options;
 }
-
-// Answers the MSL question as a user would, and counts the questions.
-class RecordedPrompts : public Prompts {
-public:
-    std::string code;
-    bool cancel = false;
-    int asked = 0;
-    bool AskMslCode(std::string& out) override
-    {
-        ++asked;
-        out = code;
-        return !cancel;
-    }
-    bool AskFontStartAddress(uint32_t&) override { return false; }
-    Answer ShowMessage(const std::string&, const std::string&, Style, Icon) override { return Answer::Ok; }
-};
 } // namespace
 
 TEST_F(E2eFixture, CliReadsTheHandsetsIdentity)
@@ -111,39 +96,6 @@ TEST_F(E2eFixture, CliEndsCleanlyWhenTheLineGoesAwayOrIsTaken)
     EXPECT_NE(std::string::npos, busy.err.find("\nCannot Open ComPort!\n")) << busy.err;
     EXPECT_NE(std::string::npos, busy.err.find("in use by another program")) << "the user is told why";
 }
-
-// The engine in this process, against the simulator.
-class EngineAgainstHandset : public E2eFixture {
-protected:
-    NvDoc doc;
-    RecordedPrompts prompts;
-
-    void SetUp() override
-    {
-        E2eFixture::SetUp();
-        Pacing::Instance().ClearStop();
-        auto& context = OperationContext::Instance();
-        context.SetNvDocument(&doc);
-        context.SetPrompts(&prompts);
-        context.SetSelectedPort(7);
-        context.SetErrorText("");
-    }
-    void TearDown() override
-    {
-        auto& context = OperationContext::Instance();
-        context.CloseChannel();
-        context.SetNvDocument(nullptr);
-        context.SetPrompts(nullptr);
-        context.SetToolType(0);
-        PortResolver::Instance().Set(nullptr);
-        E2eFixture::TearDown();
-    }
-    void Attach(const std::vector<std::string>& options)
-    {
-        std::string path = StartHandset(options);
-        PortResolver::Instance().Set([path](uint8_t port) { return port == 7 ? path : std::string(); });
-    }
-};
 
 TEST_F(EngineAgainstHandset, IdentificationFillsTheDocument)
 {

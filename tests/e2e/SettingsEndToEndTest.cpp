@@ -1,14 +1,36 @@
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 #include "E2eFixture.h"
+#include "EngineAgainstHandset.h"
+#include "engine/NamTransfer.h"
+#include "engine/OperationRecorder.h"
+#include "nv/NVList.h"
 
 namespace {
 std::vector<uint8_t> Bytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+const std::vector<std::string> kSettings = {"--lock-code", "1357", "--uim-lock-code", "24682468", "--sids", "4101,22,31000"};
+const char kReadJson[] =
+    R"({"lock_code":"1357","sids":[4101,22,31000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0],"uim_lock_code":"24682468"})"
+    "\n";
+const char kResetRequest[] = "\"mode\":2";
+
+std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more)
+{
+    options.insert(options.end(), more.begin(), more.end());
+    return options;
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // A settings file as an older tool saved it: model code 100, count byte 0.
@@ -82,4 +104,98 @@ TEST_F(E2eFixture, CliSettingsRefusesFilesItCannotRead)
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("Cannot read mmc file!"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(m_folder + "/none.mmc"));
+}
+
+TEST_F(E2eFixture, CliReadsWritesAndReadsBackTheHandsetsSettings)
+{
+    StartHandset(kSettings);
+    const std::string file = m_folder + "/read.mmc";
+    auto read = Cli({"--json", "settings", "read", file});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.out, kReadJson);
+    std::vector<uint8_t> image = Bytes(file);
+    ASSERT_EQ(image.size(), 59994u);
+    EXPECT_EQ(image[35], 147) << "stored as the settings view stores it before a save";
+    EXPECT_EQ(image[0], 1);
+    EXPECT_EQ(std::string(image.begin() + 39, image.begin() + 44), "\x04" "1357");
+
+    auto set = Cli({"settings", "set", file, "--lock-code", "246801", "--uim-lock-code", "9999", "--sid", "2=12345"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    auto write = Cli({"settings", "write", file});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_NE(write.out.find("Lock Code                    246801\n"), std::string::npos) << "what was written" << write.out;
+    EXPECT_TRUE(EndsWith(write.err, "Completed Writing To Phone\n")) << write.err;
+    EXPECT_NE(write.err.find("Writing Nam\n"), std::string::npos) << "the steps' names on standard error";
+
+    nlohmann::json state = nlohmann::json::parse(HandsetState());
+    EXPECT_EQ(state["nv"]["82"], "06323436383031") << "the count byte, then the digits, nothing of the old code";
+    EXPECT_EQ(state["nv"]["2071"], "39393939");
+    EXPECT_EQ(state["lock_code"], "246801");
+    EXPECT_EQ(state["sids"][1], 12345);
+    EXPECT_EQ(state["sids"][2], 31000);
+
+    auto back = Cli({"--json", "settings", "read", m_folder + "/back.mmc"});
+    ASSERT_EQ(back.exitCode, 0) << back.err;
+    EXPECT_EQ(back.out, R"({"lock_code":"246801","sids":[4101,12345,31000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0],"uim_lock_code":"9999"})"
+                        "\n");
+}
+
+TEST_F(E2eFixture, CliFailedTransfersResetTheHandsetAndKeepTheFile)
+{
+    // The identification reads item 2045 first: the fourth read is item 2073.
+    StartHandset(With(kSettings, {"--drop-from", "nvread:4"}));
+    const std::string file = m_folder + "/kept.mmc";
+    PutOldFile(file);
+    const std::vector<uint8_t> before = Bytes(file);
+    auto read = Cli({"settings", "read", file});
+    EXPECT_EQ(read.exitCode, 1);
+    EXPECT_TRUE(EndsWith(read.err, "\nError in reading NAM\n")) << read.err;
+    EXPECT_EQ(Bytes(file), before) << "a failed read replaces nothing";
+    EXPECT_TRUE(AwaitRequests("ModeControlRequest", 2, kResetRequest)) << "the handset is reset";
+    auto fresh = Cli({"settings", "read", m_folder + "/new.mmc"});
+    EXPECT_EQ(fresh.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(m_folder + "/new.mmc"));
+    m_handset.Stop();
+
+    std::filesystem::remove(m_folder + "/sim.log");
+    StartHandset(With(kSettings, {"--drop", "mode:3"}));
+    std::vector<uint8_t> letter = before;
+    letter[43] = 'x';
+    const std::string refused = m_folder + "/letter.mmc";
+    std::ofstream(refused, std::ios::binary).write(reinterpret_cast<const char*>(letter.data()), std::streamsize(letter.size()));
+    auto invalid = Cli({"settings", "write", refused});
+    EXPECT_EQ(invalid.exitCode, 1);
+    EXPECT_TRUE(EndsWith(invalid.err, "Only input Number! check again! \n")) << invalid.err;
+    EXPECT_EQ(Requests("DmSwitchCommand"), 0u) << "the codes are checked before the handset is touched";
+
+    auto write = Cli({"settings", "write", file});
+    EXPECT_EQ(write.exitCode, 1);
+    EXPECT_TRUE(EndsWith(write.err, "\nError in changing mode to OFFLINE\n")) << write.err;
+    EXPECT_TRUE(AwaitRequests("ModeControlRequest", 1, kResetRequest));
+    EXPECT_EQ(Requests("ModeControlRequest", kResetRequest), 1u) << "exactly one reset request";
+    EXPECT_EQ(Requests("NvWriteRequest"), 0u);
+}
+
+TEST_F(EngineAgainstHandset, ReadThatStopsAnsweringAfterItem2071KeepsTheItemsBeforeIt)
+{
+    Attach(With(kSettings, {"--drop-from", "nvread:4"}));
+    OperationRecorder recorder(OperationRecorder::OnEnd::Continue);
+    OperationContext::Instance().SetTarget(&recorder);
+    NVList list;
+    for (uint16_t item : {82, 2071, 2073})
+        list.Add(item, 0);
+    NamTransfer::NamReadWorker({3, &list, nullptr, 0});
+    OperationContext::Instance().SetTarget(nullptr);
+
+    EXPECT_FALSE(recorder.Succeeded());
+    EXPECT_EQ(recorder.EndText(), "Error in reading NAM");
+    uint8_t lock[9];
+    doc.Read(39, lock, sizeof lock);
+    EXPECT_EQ(std::string(lock, lock + 9), std::string("\x04" "1357\0\0\0\0", 9));
+    uint8_t uim[8];
+    doc.Read(59816, uim, sizeof uim);
+    EXPECT_EQ(std::string(uim, uim + 8), "24682468");
+    EXPECT_EQ(doc.ReadU16(59825), 0) << "item 2073 never came";
+    EXPECT_EQ(Requests("NvReadRequest"), 1u + 2 + 4) << "the identification's, two items, then 2073 and its three resends";
+    EXPECT_TRUE(AwaitRequests("ModeControlRequest", 2, kResetRequest)) << "the handset is reset";
 }

@@ -24,3 +24,30 @@ TEST(NvItemData, WritesTakeTheItemsPlaceInTheSettingsImage)
     EXPECT_TRUE(NvItemData::ForWrite(doc, 408).empty()) << "written as zeros";
     EXPECT_TRUE(NvItemData::ForWrite(doc, 2045).empty()) << "never written";
 }
+
+TEST(NvItemData, ReadsLandAtTheItemsPlaceAndNowhereElse)
+{
+    Bytes answer(128);
+    for (size_t i = 0; i < answer.size(); ++i)
+        answer[i] = static_cast<uint8_t>(0x80 + i);
+    const struct {
+        uint16_t item;
+        size_t offset;
+        size_t size;
+    } places[] = {{82, 39, 9}, {2045, 59808, 8}, {2071, 59816, 8}, {2073, 59824, 81}};
+    for (const auto& place : places) {
+        NvDoc doc;
+        ASSERT_TRUE(NvItemData::StoreRead(doc, place.item, answer)) << place.item;
+        Bytes image(59994);
+        doc.Read(0, image.data(), image.size());
+        Bytes expected(59994, 0);
+        std::copy_n(answer.begin(), place.size, expected.begin() + place.offset);
+        EXPECT_EQ(expected, image) << "item " << place.item << ": its bytes at its place, the rest untouched";
+    }
+    NvDoc doc;
+    EXPECT_FALSE(NvItemData::StoreRead(doc, 408, answer));
+    EXPECT_FALSE(NvItemData::StoreRead(doc, 999, answer));
+    Bytes image(59994);
+    doc.Read(0, image.data(), image.size());
+    EXPECT_EQ(Bytes(59994, 0), image) << "an item without a place stores nothing";
+}

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "nv/NVList.h"
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"
 
@@ -110,4 +111,17 @@ TEST(SettingsCatalogue, RowsAreNamedAsTheGridShowsThem)
     EXPECT_EQ(SettingsCatalogue::RowName(23), "");
     EXPECT_EQ(SettingsCatalogue::CellLimit(1), 8u);
     EXPECT_EQ(SettingsCatalogue::CellLimit(22), 5u);
+}
+
+TEST(SettingsCatalogue, TheGroupTravelsAsItsThreeItemsInOrder)
+{
+    NVList list;
+    list.Add(2045, 1); // what an earlier pass left goes
+    EXPECT_EQ(SettingsCatalogue::QueueNamItems(list), 3);
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Next(), 82);
+    EXPECT_EQ(list.CurrentIndex(), 0);
+    EXPECT_EQ(list.Next(), 2071);
+    EXPECT_EQ(list.Next(), 2073);
+    EXPECT_EQ(list.Next(), -1);
 }

@@ -226,6 +226,10 @@ TEST(FaultPlan, CountsEachCommandOnItsOwn)
     EXPECT_TRUE(faults.OnRequest(0x00).corrupt);
     EXPECT_FALSE(faults.OnRequest(0x00).corrupt);
     EXPECT_TRUE(faults.OnRequest(0x26).hangUp);
+    faults.DropFrom(0x27, 2);
+    EXPECT_FALSE(faults.OnRequest(0x27).drop);
+    EXPECT_TRUE(faults.OnRequest(0x27).drop);
+    EXPECT_TRUE(faults.OnRequest(0x27).drop) << "and every one after it";
     faults.NakBlock(3, 0xA2);
     EXPECT_FALSE(faults.TakeBlockNak(2));
     EXPECT_EQ(0xA2, faults.TakeBlockNak(3).value_or(0));

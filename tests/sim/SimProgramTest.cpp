@@ -217,7 +217,7 @@ TEST_F(SimProgram, HelpNamesTheOptionsAndBadFaultsAreRefused)
     SimProcess help({"--help"});
     std::string text = help.ReadAll();
     EXPECT_EQ(0, help.Wait());
-    for (const char* option : {"--state", "--by-id", "--tcp", "--emergency", "--flash-out", "--drop", "--nak-block", "--hangup", "--line-rate", "--log"})
+    for (const char* option : {"--state", "--by-id", "--tcp", "--emergency", "--flash-out", "--drop", "--drop-from", "--nak-block", "--hangup", "--line-rate", "--log"})
         EXPECT_NE(std::string::npos, text.find(option)) << option;
 
     SimProcess bad({"--drop", "warp:2"});

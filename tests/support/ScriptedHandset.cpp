@@ -1,5 +1,6 @@
 #include "ScriptedHandset.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -98,7 +99,7 @@ ScriptedHandset::ScriptedHandset()
     m_usual[kDmSwitch] = {'\r', '\n', 'O', 'K', '\r', '\n'};
     m_usual[sim::kCmdStatus] = StatusAnswer(sim::kDefaultEsn, kMin1, kMin2);
     m_usual[sim::kCmdVersion] = VersionAnswer(sim::kDefaultCompileDate, kVersionText, sim::kModelCode);
-    m_usual[sim::kCmdNvRead] = NvReadAnswer(sim::kItemHardwareVersion, kHardwareVersion);
+    SetNvItem(sim::kItemHardwareVersion, Bytes(kHardwareVersion, kHardwareVersion + sizeof kHardwareVersion - 1));
     m_usual[sim::kCmdModeControl] = {sim::kCmdModeControl, sim::kModeOffline, 0};
     m_usual[sim::kCmdSpc] = {sim::kCmdSpc, 1};
     m_usual[sim::kCmdPassword] = {sim::kCmdPassword, 1};
@@ -154,6 +155,21 @@ void ScriptedHandset::SetUsualAnswer(int request, Bytes answer)
 {
     std::lock_guard lock(m_mutex);
     m_usual[request] = std::move(answer);
+}
+
+void ScriptedHandset::SetNvItem(uint16_t item, const Bytes& data)
+{
+    std::lock_guard lock(m_mutex);
+    Bytes& stored = m_nv[item];
+    stored.assign(sim::kNvDataSize, 0);
+    std::copy_n(data.begin(), std::min(data.size(), stored.size()), stored.begin());
+}
+
+ScriptedHandset::Bytes ScriptedHandset::NvItem(uint16_t item) const
+{
+    std::lock_guard lock(m_mutex);
+    auto found = m_nv.find(item);
+    return found == m_nv.end() ? Bytes(sim::kNvDataSize, 0) : found->second;
 }
 
 OperationContext::ChannelFactory ScriptedHandset::Factory()
@@ -222,14 +238,30 @@ void ScriptedHandset::Closed(int channel)
     ++m_closes[channel];
 }
 
-ScriptedHandset::Bytes ScriptedHandset::AnswerTo(int request)
+ScriptedHandset::Bytes ScriptedHandset::AnswerTo(int request, const Bytes& body)
 {
-    std::lock_guard lock(m_mutex);
     auto& queued = m_queued[request];
-    if (queued.empty())
-        return m_usual[request];
-    Bytes answer = std::move(queued.front());
-    queued.pop_front();
+    if (!queued.empty()) {
+        Bytes answer = std::move(queued.front());
+        queued.pop_front();
+        return answer;
+    }
+    if (request == sim::kCmdNvRead || request == sim::kCmdNvWrite)
+        return NvAnswer(body);
+    return m_usual[request];
+}
+
+// The request echoed with the item's data, after a write the data written.
+ScriptedHandset::Bytes ScriptedHandset::NvAnswer(const Bytes& body)
+{
+    uint16_t item = Word(body, 1);
+    Bytes& stored = m_nv[item];
+    stored.resize(sim::kNvDataSize);
+    if (body[0] == sim::kCmdNvWrite && body.size() >= sim::kNvDataOffset + sim::kNvDataSize)
+        std::copy_n(body.begin() + sim::kNvDataOffset, sim::kNvDataSize, stored.begin());
+    Bytes answer(sim::kNvRequestSize, 0);
+    std::copy_n(body.begin(), std::min(body.size(), sim::kNvDataOffset), answer.begin());
+    std::copy(stored.begin(), stored.end(), answer.begin() + sim::kNvDataOffset);
     return answer;
 }
 
@@ -247,11 +279,13 @@ ScriptedHandset::Bytes ScriptedHandset::Answer(const Bytes& written)
 {
     if (written == Bytes(kDmSwitchText, kDmSwitchText + sizeof kDmSwitchText - 1)) {
         Note(Event::Line, "AT");
-        return AnswerTo(kDmSwitch);
+        std::lock_guard lock(m_mutex);
+        return AnswerTo(kDmSwitch, {});
     }
     if (int boot = BootCommandIn(written)) {
         Note(Event::Line, "Boot " + std::to_string(boot));
-        return AnswerTo(kBootCommand + boot);
+        std::lock_guard lock(m_mutex);
+        return AnswerTo(kBootCommand + boot, {});
     }
     Bytes body = Unframe(written);
     if (body.empty())
@@ -262,14 +296,16 @@ ScriptedHandset::Bytes ScriptedHandset::Answer(const Bytes& written)
 
 ScriptedHandset::Bytes ScriptedHandset::AnswerToFrame(const Bytes& body)
 {
-    if (body[0] == sim::kFlashWriteBlock && body.size() == sim::kWriteBlockRequestSize) {
-        std::lock_guard lock(m_mutex);
-        m_blocks.emplace_back(body.begin() + (sim::kWriteBlockRequestSize - sim::kFlashBlockSize), body.end());
-    }
     // The handset restarts on a reset request and answers nothing.
     if (body[0] == sim::kCmdModeControl && Word(body, 1) != sim::kModeOffline)
         return {};
-    Bytes answer = AnswerTo(body[0]);
+    Bytes answer;
+    {
+        std::lock_guard lock(m_mutex);
+        if (body[0] == sim::kFlashWriteBlock && body.size() == sim::kWriteBlockRequestSize)
+            m_blocks.emplace_back(body.begin() + (sim::kWriteBlockRequestSize - sim::kFlashBlockSize), body.end());
+        answer = AnswerTo(body[0], body);
+    }
     if (answer.empty())
         return {};
     std::vector<uint8_t> frame;

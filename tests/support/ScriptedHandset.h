@@ -14,7 +14,8 @@
 // process. The channels it makes (through the operation context's channel
 // factory) answer each request at once: with what the test queued for that
 // request — other bytes, or silence — or else with the handset's usual
-// answer. Their opens, requests and closes go to one timeline, together with
+// answer. Its NV items are kept as the handset keeps them: a read answers
+// the item's data, a write stores the data and echoes it. Their opens, requests and closes go to one timeline, together with
 // what the test notes there (the engine's pauses, the reports).
 class ScriptedHandset {
 public:
@@ -33,6 +34,9 @@ public:
     // kDmSwitch), one each, in order; then the usual answer again.
     void Queue(int request, std::vector<Bytes> answers);
     void SetUsualAnswer(int request, Bytes answer);
+    // An NV item's data bytes (at most 128; an item never set reads as zeros).
+    void SetNvItem(uint16_t item, const Bytes& data);
+    Bytes NvItem(uint16_t item) const;
     // Every open after the first `allowed` ones fails.
     void RefuseOpens(int allowed = 0)
     {
@@ -63,7 +67,9 @@ public:
     static Bytes NvReadAnswer(uint16_t item, const std::string& data);
 
 private:
-    Bytes AnswerTo(int request);
+    // Called with m_mutex held.
+    Bytes AnswerTo(int request, const Bytes& body);
+    Bytes NvAnswer(const Bytes& body);
     Bytes AnswerToFrame(const Bytes& body);
     // The boot command these bytes are, or 0.
     static int BootCommandIn(const Bytes& written);
@@ -71,6 +77,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<int, std::deque<Bytes>> m_queued;
     std::map<int, Bytes> m_usual;
+    std::map<uint16_t, Bytes> m_nv;
     bool m_refuseOpens = false;
     int m_opensAllowed = 0;
     int m_opens = 0;

@@ -102,7 +102,7 @@ TEST_F(PhoneInfoWindow, ReadsWithTheKeyboardOnlyThenWithTheMouse)
     m_display.Keys(kKeysToTheReadButton);
     ASSERT_TRUE(WaitForReadButtonFocus()) << "the keys did not bring the focus to the read button";
     m_display.Keys({"space"});
-    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, pi::kEsnPrefix + std::string(kEsn))));
+    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kEsn))));
     EXPECT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived)));
     EXPECT_TRUE(WaitForCaption(Caption::Read));
     EXPECT_EQ(1, HandsetRequests(kStatusRequest));

@@ -1,0 +1,73 @@
+#include "cli/CliSettings.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/CliApp.h"
+#include "engine/NamTransfer.h"
+#include "nv/NVList.h"
+#include "nv/NvDoc.h"
+#include "nv/SettingsCatalogue.h"
+
+void CliSettings::Register(CLI::App& app)
+{
+    auto* settings = app.add_subcommand("settings", "lock code, UIM lock code and network-lock SIDs: the handset and settings files (*.mmc)");
+    settings->require_subcommand(1);
+    m_show = settings->add_subcommand("show", "print the settings a file holds");
+    m_set = settings->add_subcommand("set", "edit a settings file under the rules of a write to the handset");
+    m_read = settings->add_subcommand("read", "read the settings from the handset into a settings file");
+    m_write = settings->add_subcommand("write", "write a settings file's settings to the handset");
+    for (CLI::App* command : {m_show, m_set, m_read, m_write})
+        command->add_option("FILE", m_path, "settings file")->required();
+    m_set->add_option("--lock-code", m_edits.lockCode, "new lock code, 4 to 8 digits");
+    m_set->add_option("--uim-lock-code", m_edits.uimLockCode, "new UIM lock code, 4 to 8 digits");
+    m_set->add_option("--sid", m_edits.sids, "K=V: network-lock home SID K (1-20) becomes V (0-32767); repeatable");
+}
+
+std::optional<int> CliSettings::Run()
+{
+    if (m_show->parsed())
+        return CliSettingsFile::Show(m_path, m_app.Json());
+    if (m_set->parsed())
+        return CliSettingsFile::Set(m_path, m_edits);
+    if (m_read->parsed())
+        return Read();
+    if (m_write->parsed())
+        return Write();
+    return std::nullopt;
+}
+
+// The file is written only after a complete read: a failed or stopped read
+// leaves an existing file as it was.
+int CliSettings::Read()
+{
+    NvDoc doc;
+    NVList list;
+    NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &list, nullptr, 0};
+    int status = m_app.RunOnHandset("Reading settings", doc, [request] { NamTransfer::NamReadWorker(request); });
+    if (status != CliApp::kExitOk)
+        return status;
+    if (!CliSettingsFile::Save(m_path, doc))
+        return CliApp::kExitFailed;
+    CliSettingsFile::Print(doc, m_app.Json());
+    return CliApp::kExitOk;
+}
+
+// The file's values pass the same store as the settings view's grid before
+// a write, with its messages.
+int CliSettings::Write()
+{
+    NvDoc doc;
+    if (!CliSettingsFile::Load(m_path, doc))
+        return CliApp::kExitFailed;
+    if (std::string fault = SettingsCatalogue::ValidatedStore(SettingsCatalogue::Fill(doc), doc); !fault.empty()) {
+        std::cerr << fault << std::endl;
+        return CliApp::kExitFailed;
+    }
+    NVList list;
+    NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0};
+    int status = m_app.RunOnHandset("Writing settings", doc, [request] { NamTransfer::NamWriteWorker(request); });
+    if (status == CliApp::kExitOk)
+        CliSettingsFile::Print(doc, m_app.Json());
+    return status;
+}

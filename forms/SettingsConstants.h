@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+// Texts and numbers of the settings view. Colours are 0x00BBGGRR.
+namespace SettingsConstants {
+// The tree's one group, and the label over the grid while it is shown.
+constexpr char kNamEntry[] = "Nam";
+constexpr char kNamLabel[] = "Nam1";
+constexpr int kGroupLabelFontSize = 15;
+constexpr uint32_t kGroupLabelTextColor = 0x000000;
+constexpr uint32_t kGroupLabelBkColor = 0xFFFFFF;
+
+// The grid: item names, values, and a column nobody reads.
+constexpr int kColumns = 3;
+constexpr int kRows = 50;
+constexpr int kNameColumn = 1;
+constexpr int kValueColumn = 2;
+constexpr int kSpareColumn = 3;
+constexpr double kNameColumnWidth = 25;
+constexpr double kValueColumnWidth = 20;
+constexpr const char* kHeaders[] = {"NAM1", "Settings", "Setting2"};
+
+// The progress bar while idle and while an operation runs.
+constexpr char kReady[] = "Ready...";
+constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
+constexpr char kWritingStatus[] = "Writing Phone...";
+
+// Refusals before any values are present.
+constexpr char kWriteBeforeData[] = "First read from phone or file !";
+constexpr char kSaveBeforeData[] = "First read from phone or file!";
+
+// Settings files: the file dialogs' filters and the folder they start in,
+// below the current folder.
+constexpr char kOpenFilter[] = "CORVANE TOV (*.mmc)";
+constexpr char kSaveFilter[] = "TOV Data(*.mmc)";
+constexpr char kDefaultSuffix[] = "mmc";
+constexpr char kSettingsFolder[] = "Models/VQX-B410/Settings";
+} // namespace SettingsConstants
