@@ -10,44 +10,51 @@ constexpr int kBoot1 = ScriptedHandset::kBootCommand + 1;
 constexpr int kBoot2 = ScriptedHandset::kBootCommand + 2;
 constexpr int kBoot5 = ScriptedHandset::kBootCommand + 5;
 
+using Steps = std::vector<std::string>;
+
 struct RebuildCase {
     const char* name;
     Script script;
-    int opensAllowed; // -1: every open succeeds
-    std::vector<std::string> afterReopen; // the timeline once the port is at 9600 baud
+    Steps afterReopen; // the timeline once the port is at 9600 baud
 };
 
-const std::vector<std::string> kOpening = {"status Rebuilding...", "sleep 100", "sleep 100", "open", "sleep 100",
-                                           "close",                "sleep 100", "sleep 100", "open", "sleep 500"};
+const Steps kOpening = {"status Rebuilding...", "sleep 100", "sleep 100", "open", "sleep 100",
+                        "close",                "sleep 100", "sleep 100", "open", "sleep 500"};
+
+// A boot command sent three times, each time with its wait and its pause.
+Steps ThreeTimes(const std::string& command, const std::string& wait, const std::string& pause)
+{
+    Steps steps;
+    for (int attempt = 0; attempt < 3; ++attempt)
+        steps.insert(steps.end(), {command, wait, pause});
+    return steps;
+}
+
+Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+const Steps kFirstTwoTaken = {"Boot 1", "wait 2000", "sleep 1000", "Boot 2", "wait 2000", "sleep 1000"};
+const Steps kCompleted = {"sleep 60000", "close", "end Rebuilding Completed..."};
+const Bytes kNoAcknowledgement = {0xAA, 0x00, 0xDD, 0x7E};
 
 const RebuildCase kRebuildCases[] = {
-    {"every command acknowledged",
-     {},
-     -1,
-     {"Boot 1", "wait 2000", "sleep 1000", "Boot 2", "wait 2000", "sleep 1000", "Boot 5", "wait 1000", "sleep 60000", "close",
-      "end Rebuilding Completed..."}},
-    {"last command never acknowledged",
-     {{kBoot5, kThreeSilences}},
-     -1,
-     {"Boot 1", "wait 2000", "sleep 1000", "Boot 2", "wait 2000", "sleep 1000", "Boot 5", "wait 1000", "sleep 0", "Boot 5",
-      "wait 1000", "sleep 0", "Boot 5", "wait 1000", "sleep 0", "sleep 60000", "close", "end Rebuilding Completed..."}},
-    {"first command unanswered",
-     {{kBoot1, kThreeSilences}},
-     -1,
-     {"Boot 1", "wait 2000", "sleep 200", "Boot 1", "wait 2000", "sleep 200", "Boot 1", "wait 2000", "sleep 200", "close",
-      "end Error in Auto test"}},
-    {"first command answered without the acknowledgement",
-     {{kBoot1, {{0xAA, 0x00, 0xDD, 0x7E}, {0xAA, 0x00, 0xDD, 0x7E}, kSilent}}},
-     -1,
-     {"Boot 1", "wait 2000", "sleep 200", "Boot 1", "wait 2000", "sleep 200", "Boot 1", "wait 2000", "sleep 200", "close",
-      "end Error in Auto test"}},
+    {"every command acknowledged", {}, Join({kFirstTwoTaken, {"Boot 5", "wait 1000"}, kCompleted})},
+    {"last command never acknowledged", {{kBoot5, kThreeSilences}},
+     Join({kFirstTwoTaken, ThreeTimes("Boot 5", "wait 1000", "sleep 0"), kCompleted})},
+    {"first command unanswered", {{kBoot1, kThreeSilences}},
+     Join({ThreeTimes("Boot 1", "wait 2000", "sleep 200"), {"close", "end Error in Auto test"}})},
+    {"first command answered without the acknowledgement", {{kBoot1, {kNoAcknowledgement, kNoAcknowledgement, kSilent}}},
+     Join({ThreeTimes("Boot 1", "wait 2000", "sleep 200"), {"close", "end Error in Auto test"}})},
     // The first command's acknowledgement is still in the response: it
     // must not pass for the second's.
-    {"second command unanswered",
-     {{kBoot2, kThreeSilences}},
-     -1,
-     {"Boot 1", "wait 2000", "sleep 1000", "Boot 2", "wait 2000", "sleep 200", "Boot 2", "wait 2000", "sleep 200", "Boot 2",
-      "wait 2000", "sleep 200", "close", "end Error in Suspend", "sleep 1000"}},
+    {"second command unanswered", {{kBoot2, kThreeSilences}},
+     Join({{"Boot 1", "wait 2000", "sleep 1000"}, ThreeTimes("Boot 2", "wait 2000", "sleep 200"),
+           {"close", "end Error in Suspend", "sleep 1000"}})},
 };
 
 void PrintTo(const RebuildCase& c, std::ostream* out)
