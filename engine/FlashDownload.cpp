@@ -1,5 +1,6 @@
 #include "engine/FlashDownload.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "diag/DiagChannel.h"
@@ -75,14 +76,15 @@ bool FlashDownload::Run()
 
     FlashPlan plan(*option, m_images);
     m_bytesTotal = plan.BlockBytes();
-    for (const FlashPass& pass : plan.Passes()) {
-        if (!IsCode(pass) && option->code)
-            m_frame.TransferProgress(100, m_bytesDone, m_bytesTotal);
-        if (!RunPass(pass))
+    const std::vector<FlashPass>& passes = plan.Passes();
+    auto font = std::find_if(passes.begin(), passes.end(), [](const FlashPass& pass) { return !IsCode(pass); });
+    for (auto code = passes.begin(); code != font; ++code)
+        if (!RunPass(*code))
             return false;
-    }
-    if (!option->font)
-        m_frame.TransferProgress(100, m_bytesDone, m_bytesTotal);
+    if (font != passes.begin())
+        m_frame.TransferProgress(100, m_bytesDone, m_bytesTotal); // the code passes are done
+    if (font != passes.end() && !RunPass(*font))
+        return false;
     return Reboot();
 }
 
