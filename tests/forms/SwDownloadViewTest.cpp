@@ -83,6 +83,7 @@ private slots:
     void CancelledPortDialogReturnsToIdle();
     void DownloadShowsElapsedTimeAndEndsWithItsText();
     void ChosenFileThatCannotBeReadIsTakenButNotShown();
+    void HandsetGoneMidFlashLeavesTheViewIdleWithTheReason();
 
 private:
     // Starts the chosen job with endless pauses, so that it stays running.
@@ -327,6 +328,26 @@ void SwDownloadViewTest::ChosenFileThatCannotBeReadIsTakenButNotShown()
     view.chosenFile.clear(); // cancelled
     view.OnOpenFile();
     QCOMPARE(view.SoftwarePathText(), QStringLiteral("No File - Select Software"));
+}
+
+// A block that gets no answer, as when the cable is pulled.
+void SwDownloadViewTest::HandsetGoneMidFlashLeavesTheViewIdleWithTheReason()
+{
+    QString image = QDir::current().filePath(QStringLiteral("code.bin"));
+    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
+    m_handset.Queue(0xDD, {ScriptedHandset::Bytes{0x02}, ScriptedHandset::Bytes{0x02}, ScriptedHandset::kSilence});
+    AnsweredSwDownload view;
+    view.show();
+    view.chosenFile = image;
+    view.OnOpenFile();
+    view.Choose(3);
+    view.OnStart();
+    QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Connection or Timeout Error!")});
+    QVERIFY(!view.WorkerRunning());
+    QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
+    QCOMPARE(m_handset.Line().back(), std::string("close"));
 }
 
 QTEST_MAIN(SwDownloadViewTest)
