@@ -1,7 +1,6 @@
 #include "cli/CliFlash.h"
 
 #include <CLI/CLI.hpp>
-#include <cstdio>
 #include <iostream>
 
 #include "cli/CliApp.h"
