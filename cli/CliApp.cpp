@@ -10,6 +10,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "cli/CliFlash.h"
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliRoaming.h"
@@ -81,6 +82,8 @@ int CliApp::Run(int argc, char** argv)
     settings.Register(app);
     CliRoaming roaming(*this);
     roaming.Register(app);
+    CliFlash flash(*this);
+    flash.Register(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -98,7 +101,7 @@ int CliApp::Run(int argc, char** argv)
         return *status;
     if (std::optional<int> status = roaming.Run())
         return *status;
-    return kExitUsage;
+    return flash.Run().value_or(kExitUsage);
 }
 
 void CliApp::ApplyEnvironment() const
@@ -183,13 +186,17 @@ void CliApp::PrintOpenFailure() const
         std::cerr << "  " << line << std::endl;
 }
 
-int CliApp::RunOperation(const std::function<void()>& body)
+int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
 {
-    CliProgressLine progress(!m_options.json, !m_options.json && isatty(STDERR_FILENO));
+    using Style = CliProgressLine::Style;
+    Style style = !m_options.json ? Style::StatusLines : json == JsonReports::EveryReport ? Style::JsonLines : Style::Silent;
+    CliProgressLine progress(style, !m_options.json && isatty(STDERR_FILENO));
     OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
                                [&progress](const OperationMessage& message, OperationFamily::Role role) {
                                    if (role == OperationFamily::Role::Status)
                                        progress.StatusLine(message.text);
+                                   else if (role == OperationFamily::Role::Progress)
+                                       progress.Progress(message.value, message.bytesDone, message.bytesTotal);
                                });
     {
         const ScopedTarget target(&recorder);
@@ -201,15 +208,18 @@ int CliApp::RunOperation(const std::function<void()>& body)
         WaitShowingProgress(worker, recorder, progress);
     }
     if (g_interrupted) {
+        progress.Result("stopped", "");
         std::cerr << "Stopped." << std::endl;
         return kExitInterrupted;
     }
     if (!recorder.Finished() || recorder.Succeeded()) {
         if (!m_options.json && !recorder.EndText().empty())
             std::cerr << recorder.EndText() << std::endl;
+        progress.Result("succeeded", recorder.EndText());
         return kExitOk;
     }
     std::string error = recorder.EndText();
+    progress.Result("failed", error);
     std::cerr << error << std::endl;
     if (error == engine::kErrCannotOpen)
         PrintOpenFailure();
@@ -230,7 +240,8 @@ void CliApp::WaitShowingProgress(OperationWorker& worker, const OperationRecorde
     progress.Clear();
 }
 
-int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body)
+int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body,
+                         std::optional<uint32_t> fontStartAddress, JsonReports json)
 {
     if (!SelectPort())
         return kExitFailed;
@@ -239,10 +250,10 @@ int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::functio
         std::fprintf(stderr, "%s on %s (%s)\n", what.c_str(), PortResolver::ComName(port).c_str(),
                      PortTable::Instance().Target(port).toStdString().c_str());
     }
-    CliPrompts prompts(m_options.msl, std::nullopt);
+    CliPrompts prompts(m_options.msl, fontStartAddress);
     const ScopedNvDocument documentInstalled(&doc);
     const ScopedPrompts promptsInstalled(&prompts);
-    return RunOperation(body);
+    return RunOperation(body, json);
 }
 
 int CliApp::Info()

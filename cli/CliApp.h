@@ -23,10 +23,16 @@ public:
 
     int Run(int argc, char** argv);
 
+    // What --json prints of an operation: the command's result alone, or a
+    // line for every status and progress report and then the result.
+    enum class JsonReports { ResultOnly, EveryReport };
+
     // Runs an engine operation on the handset's port, with doc as the NV
-    // document and the command line's answers to the engine's questions;
-    // `what` names it on standard error. The exit status.
-    int RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body);
+    // document and the command line's answers to the engine's questions
+    // (the font start address, where one was given); `what` names it on
+    // standard error. The exit status.
+    int RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body,
+                     std::optional<uint32_t> fontStartAddress = std::nullopt, JsonReports json = JsonReports::ResultOnly);
     bool Json() const { return m_options.json; }
 
 private:
@@ -46,7 +52,7 @@ private:
     bool SelectPort();
     // Runs body on the worker, waits for it, and turns its end report into
     // the exit status. Any operation: its family tells status from progress.
-    int RunOperation(const std::function<void()>& body);
+    int RunOperation(const std::function<void()>& body, JsonReports json);
     void WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const;
     void PrintOpenFailure() const;
     void ApplyEnvironment() const;

@@ -1,5 +1,6 @@
 #include "cli/CliPrompts.h"
 
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <termios.h>
@@ -24,6 +25,9 @@ bool ReadSecretLine(const char* prompt, std::string& line)
     std::fprintf(stderr, "\n");
     return ok;
 }
+
+constexpr size_t kFontAddressDigits = 8;
+constexpr char kFontAddressQuestion[] = "Font start address [%X]: 0x";
 } // namespace
 
 CliPrompts::CliPrompts(std::optional<std::string> msl, std::optional<uint32_t> fontStartAddress)
@@ -42,8 +46,37 @@ bool CliPrompts::AskMslCode(std::string& code)
 
 bool CliPrompts::AskFontStartAddress(uint32_t& address)
 {
-    address = m_fontStartAddress.value_or(engine::kDefaultFontStartAddress);
+    if (!m_fontStartAddress)
+        return false;
+    address = *m_fontStartAddress;
     return true;
+}
+
+std::optional<uint32_t> CliPrompts::ParseFontAddress(const std::string& text)
+{
+    std::string digits = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') ? text.substr(2) : text;
+    if (digits.empty() || digits.size() > kFontAddressDigits)
+        return std::nullopt;
+    for (char c : digits)
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return std::nullopt;
+    return static_cast<uint32_t>(std::stoul(digits, nullptr, 16));
+}
+
+std::optional<uint32_t> CliPrompts::FontAddressFromTerminal()
+{
+    if (!isatty(STDIN_FILENO))
+        return std::nullopt;
+    for (std::string line;;) {
+        std::fprintf(stderr, kFontAddressQuestion, engine::kDefaultFontStartAddress);
+        if (!std::getline(std::cin, line))
+            return std::nullopt;
+        if (line.empty())
+            return engine::kDefaultFontStartAddress;
+        if (auto address = ParseFontAddress(line))
+            return address;
+        std::fprintf(stderr, "One to eight hexadecimal digits, please.\n");
+    }
 }
 
 Prompts::Answer CliPrompts::ShowMessage(const std::string& text, const std::string& caption, Style style, Icon)

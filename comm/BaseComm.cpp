@@ -1,7 +1,9 @@
 #include "comm/BaseComm.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -142,7 +144,7 @@ void BaseComm::ReceiveLoop()
             uint32_t n = 0;
             do {
                 buffer.fill(0);
-                n = Read(buffer.data(), comm::kReadChunk);
+                n = ReadBatch(buffer.data(), comm::kReadChunk);
                 if (n)
                     OnReceive(buffer.data(), n);
             } while (n > 0 && m_connected);
@@ -152,9 +154,33 @@ void BaseComm::ReceiveLoop()
     }
 }
 
+// What arrived, and what follows it while the line is busy: a frame's bytes
+// are handed over together, as one chunk, however the device delivered
+// them. A chunk that ends like a whole answer goes at once; otherwise the
+// line has its settle time to bring the rest.
+uint32_t BaseComm::ReadBatch(uint8_t* buffer, uint32_t maxCount)
+{
+    uint32_t count = Read(buffer, maxCount);
+    while (count > 0 && count < maxCount && !ChunkLooksWhole(buffer, count) && m_connected) {
+        pollfd line{m_device.Descriptor(), POLLIN, 0};
+        auto settle = std::chrono::duration_cast<std::chrono::milliseconds>(Pacing::Instance().Scaled(comm::kReadSettleMs));
+        if (::poll(&line, 1, static_cast<int>(std::max<std::chrono::milliseconds::rep>(settle.count(), 1))) <= 0)
+            break;
+        uint32_t more = Read(buffer + count, maxCount - count);
+        if (more == 0)
+            break;
+        count += more;
+    }
+    return count;
+}
+
+bool BaseComm::ChunkLooksWhole(const uint8_t*, uint32_t) const
+{
+    return true;
+}
+
 uint32_t BaseComm::Read(uint8_t* buffer, uint32_t maxCount)
 {
-    Pacing::Instance().Delay(comm::kReadPauseMs);
     size_t count = 0;
     if (m_device.Read(buffer, maxCount, count) == SerialDevice::ReadResult::Lost) {
         m_lineLost = true;

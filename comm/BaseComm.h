@@ -56,9 +56,14 @@ public:
 protected:
     // Tells the waiting engine thread that a response is ready.
     void SignalResponse();
+    // Whether received bytes end the way a whole answer ends, so that the
+    // receive thread hands them over without waiting for more. A bare
+    // channel knows no answers: yes.
+    virtual bool ChunkLooksWhole(const uint8_t* chunk, uint32_t count) const;
 
 private:
     void ReceiveLoop();
+    uint32_t ReadBatch(uint8_t* buffer, uint32_t maxCount);
     bool WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace);
     void TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, bool masked);
     bool Reopen(uint8_t port, uint32_t baud, uint32_t pauseMs);

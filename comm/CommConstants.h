@@ -24,7 +24,9 @@ constexpr char kResponseEventFormat[] = "RECEIVE_%x_EVENT";
 constexpr int kResponseEventIndex = 0;
 
 constexpr uint32_t kWriteTimeoutMs = 1000;
-constexpr uint32_t kReadPauseMs = 10;
+// How long the receive thread waits for the rest of a chunk that does not
+// yet look whole, with the line quiet.
+constexpr uint32_t kReadSettleMs = 10;
 constexpr size_t kTraceShortBytes = 20;
 constexpr size_t kTraceLongBytes = 64;
 } // namespace comm

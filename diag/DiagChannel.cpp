@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "diag/FrameCodec.h"
-#include "platform/Pacing.h"
 #include "platform/Trace.h"
 
 namespace {
@@ -76,8 +75,10 @@ void DiagChannel::SendBootCommand(int code)
         SendRaw(diag::kBoot2, sizeof diag::kBoot2, 0);
         break;
     case diag::kBootCommand5:
-        SendRaw(diag::kBoot5, sizeof diag::kBoot5, 0);
+        // Cleared as the command goes out rather than after it: an answer
+        // that comes back at once must not be wiped.
         ClearReceiveBuffers();
+        SendRaw(diag::kBoot5, sizeof diag::kBoot5, 0);
         break;
     default:
         break; // unknown codes send nothing
@@ -93,11 +94,15 @@ void DiagChannel::ClearReceiveBuffers()
     m_accumulatedLength = 0;
 }
 
+bool DiagChannel::ChunkLooksWhole(const uint8_t* chunk, uint32_t count) const
+{
+    return count >= 2 && chunk[count - 1] == FrameCodec::kFlag && chunk[count - 2] != FrameCodec::kFlag;
+}
+
 void DiagChannel::OnReceive(const uint8_t* chunk, uint32_t count)
 {
     if (count == 0)
         return;
-    Pacing::Instance().Delay(diag::kReceivePauseMs);
     bool signal = false;
     {
         std::lock_guard lock(m_receiveMutex);

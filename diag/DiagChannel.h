@@ -40,6 +40,10 @@ public:
     std::string AccumulatedText() const;
     void ClearAccumulation();
 
+protected:
+    // Ends with a closing flag after at least one byte of a frame.
+    bool ChunkLooksWhole(const uint8_t* chunk, uint32_t count) const override;
+
 private:
     using Buffer = std::array<uint8_t, diag::kReceiveBufferSize>;
 

@@ -53,7 +53,6 @@ constexpr char kDmSwitchAnswer[] = "OK";
 constexpr size_t kReceiveBufferSize = 2049; // response, frame and accumulation buffers
 constexpr size_t kFrameEndLimit = 2048;     // accumulated bytes without a frame end
 constexpr size_t kResponseCopySize = 2048;
-constexpr uint32_t kReceivePauseMs = 1;
 constexpr uint16_t kMinPlainFrame = 4; // a shorter plain frame is never announced
 constexpr size_t kRawSendLimit = 255;
 
@@ -64,6 +63,30 @@ constexpr int kBootCommand5 = 5;
 constexpr uint8_t kBoot1[] = {0x7F, 0xAA, 0xDD, 0x7E};
 constexpr uint8_t kBoot2[] = {0x7F, 0xAA, 0x1F, 0x00, 0x7E};
 constexpr uint8_t kBoot5[] = {0x7F, 0xAA, 0x9A, 0x7E};
+
+// The flash loader of download mode: one-byte commands with little-endian
+// arguments, each sent as a large frame with the leading-flag mode set.
+constexpr uint8_t kCmdDownloadMode = 0x3A; // diagnostic mode to download mode
+constexpr uint8_t kFlashStart = 0xA0;
+constexpr uint8_t kFlashCopy = 0xB0;
+constexpr uint8_t kFlashJump = 0xC0;
+constexpr uint8_t kFlashVersionCheck = 0xD0;
+constexpr uint8_t kFlashWriteBlock = 0xDD;
+constexpr uint8_t kFlashErase = 0xEE;
+constexpr uint8_t kFlashMode = 0xF0;
+constexpr uint8_t kFlashModeArgument = 0x01;
+constexpr size_t kFlashBlockSize = 0x2000;
+constexpr size_t kWriteBlockHeaderSize = 7; // command, address, length
+constexpr size_t kWriteBlockRequestSize = kWriteBlockHeaderSize + kFlashBlockSize;
+// Answers of the flash loader (byte 0).
+constexpr uint8_t kFlashAck = 0x02;
+constexpr uint8_t kFlashResendFirst = 0xA1; // 0xA1 to 0xA3: the same block again
+constexpr uint8_t kFlashResendLast = 0xA3;
+constexpr uint8_t kFlashVersionUnknown = 0xAC; // version check of a font-only download
+
+// The boot loader's acknowledgement of a boot command (9600-baud raw link).
+constexpr uint8_t kBootAck0 = 0xAA;
+constexpr uint8_t kBootAck1 = 0xAF;
 
 // Answer layouts
 constexpr size_t kStatusEsnOffset = 4;

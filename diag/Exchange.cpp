@@ -58,24 +58,28 @@ void Exchange::FetchResponse(DiagChannel& channel)
     }
 }
 
-bool Exchange::Accepted(int waitResult, int expectedCommand) const
+bool Exchange::Accepted(int waitResult, const Params& params) const
 {
-    return waitResult == kAnswer && (expectedCommand == kAnyCommand || m_current[0] == expectedCommand);
+    if (waitResult != kAnswer)
+        return false;
+    if (params.accept)
+        return params.accept(m_current);
+    return params.expectedCommand == kAnyCommand || m_current[0] == params.expectedCommand;
 }
 
 bool Exchange::AwaitAnswer(DiagChannel& channel, uint32_t timeoutMs, int expectedCommand)
 {
     m_lastWait = WaitResponse(channel, timeoutMs);
-    return Accepted(m_lastWait, expectedCommand);
+    return Accepted(m_lastWait, {timeoutMs, 0, expectedCommand});
 }
 
 bool Exchange::Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params)
 {
     m_lastWait = kOther;
-    for (int attempt = 0; attempt < diag::kAttempts; ++attempt) {
+    for (int attempt = 0; attempt < params.attempts; ++attempt) {
         send();
         m_lastWait = WaitResponse(channel, params.timeoutMs);
-        if (Accepted(m_lastWait, params.expectedCommand))
+        if (Accepted(m_lastWait, params))
             return true;
         if (!Pacing::Instance().Sleep(params.pauseMs))
             return false;

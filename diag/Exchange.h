@@ -22,10 +22,15 @@ public:
     // An expected command that any answer satisfies.
     static constexpr int kAnyCommand = -1;
 
+    // Whether an answer (the current response) ends the attempts.
+    using Acceptance = std::function<bool(const uint8_t* answer)>;
+
     struct Params {
         uint32_t timeoutMs;
         uint32_t pauseMs;
         int expectedCommand; // kAnyCommand: any answer counts
+        int attempts = diag::kAttempts;
+        Acceptance accept = {}; // when given, it judges the answer instead of expectedCommand
     };
 
     Exchange();
@@ -39,8 +44,8 @@ public:
     void DiscardResponse(DiagChannel& channel);
     void FetchResponse(DiagChannel& channel);
 
-    // Up to 3 attempts of send, wait, check the command byte, pause. True when
-    // the last wait brought an answer whose command byte is the expected one.
+    // Up to 3 attempts (or as many as given) of send, wait, check the answer,
+    // pause. True when the last wait brought an answer that was accepted.
     bool Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params);
     // One wait for the answer to a request already sent: true when it came
     // in time with the expected command byte.
@@ -51,7 +56,7 @@ public:
     uint32_t CurrentLength() const { return m_currentLength; }
 
 private:
-    bool Accepted(int waitResult, int expectedCommand) const;
+    bool Accepted(int waitResult, const Params& params) const;
 
     std::array<uint8_t, kCopySize> m_decoded{};
     std::array<uint8_t, kCopySize> m_raw{};

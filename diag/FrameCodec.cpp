@@ -62,6 +62,13 @@ void FrameCodec::EncodeFrame(const uint8_t* request, size_t count, bool flagged,
 
 void FrameCodec::EncodeLargeFrame(const uint8_t* request, size_t count, std::vector<uint8_t>& out)
 {
+    // Every byte escaped, the check sequence too, and the flag: when even
+    // that fits, nothing can be dropped, and the frame is built in one pass
+    // with the fast CRC.
+    if (2 * (count + 2) + 1 < kLargeFrameCapacity) {
+        EncodeFittingLargeFrame(request, count, out);
+        return;
+    }
     out.clear();
     out.reserve(kLargeFrameCapacity);
     uint16_t crc = Crc16X25::kInitial;
@@ -73,6 +80,26 @@ void FrameCodec::EncodeLargeFrame(const uint8_t* request, size_t count, std::vec
     if (AppendLarge(out, crc & 0xFF))
         AppendLarge(out, crc >> 8);
     out.push_back(kFlag);
+}
+
+void FrameCodec::EncodeFittingLargeFrame(const uint8_t* request, size_t count, std::vector<uint8_t>& out)
+{
+    out.resize(2 * (count + 2) + 1);
+    uint8_t* at = out.data();
+    auto append = [&at](uint8_t byte) {
+        if (byte == kFlag || byte == kEscape) {
+            *at++ = kEscape;
+            byte ^= kEscapeXor;
+        }
+        *at++ = byte;
+    };
+    for (size_t i = 0; i < count; ++i)
+        append(request[i]);
+    uint16_t crc = Crc16X25::Compute(request, count);
+    append(crc & 0xFF);
+    append(crc >> 8);
+    *at++ = kFlag;
+    out.resize(static_cast<size_t>(at - out.data()));
 }
 
 std::vector<uint8_t> FrameCodec::Unescape(const uint8_t* data, size_t count)

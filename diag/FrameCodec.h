@@ -25,6 +25,9 @@ public:
     // frame buffer: bytes that no longer fit are dropped and leave the CRC.
     static void EncodeLargeFrame(const uint8_t* request, size_t count, std::vector<uint8_t>& out);
 
+    // EncodeLargeFrame of a request whose frame cannot outgrow the buffer.
+    static void EncodeFittingLargeFrame(const uint8_t* request, size_t count, std::vector<uint8_t>& out);
+
     // Undoes the escaping of a frame body (without flags); a trailing lone
     // escape byte is dropped.
     static std::vector<uint8_t> Unescape(const uint8_t* data, size_t count);

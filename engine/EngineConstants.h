@@ -104,4 +104,78 @@ constexpr char kReadNamCompleted[] = "Completed Reading from Phone";
 constexpr char kWriteNamCompleted[] = "Completed Writing To Phone";
 constexpr char kResponseReceived[] = "Response Received";
 constexpr char kNothingResponse[] = "nothing response";
+
+// The software download sequence and the flash loader's protocol.
+constexpr int kDownloadOptions = 6; // 0 to 5
+// The options as the user chooses them, in their order.
+constexpr const char* kDownloadOptionNames[kDownloadOptions] = {"NORMAL(Phone)",    "NORMAL(Phone + FONT)",    "NORMAL(FONT)",
+                                                                "EMERGENCY(Phone)", "EMERGENCY(Phone + FONT)", "EMERGENCY(FONT)"};
+constexpr char kCodeMagic[] = "CODE";
+constexpr uint32_t kSmallImageLimit = 0x4FFFF;   // a code image of at most this many bytes has no main part
+constexpr uint32_t kBootPartSizeOffset = 4;      // two-part test: the 32-bit value here
+constexpr uint32_t kImageVersionOffset = 0x10020;
+constexpr uint32_t kBootStartMarker = 0xFFFF0000; // first value of the boot pass's start request
+constexpr uint32_t kBootRegionSize = 0x10000;     // the boot pass erases and programs this much from 0
+constexpr uint8_t kErasedFlashByte = 0xFF;        // block bytes past an image's end
+
+constexpr uint32_t kFlashRequestTimeoutMs = 2000;
+constexpr uint32_t kFlashRetryPauseMs = 200;
+constexpr uint32_t kFlashStepPauseMs = 100;
+constexpr uint32_t kBeforeMainCopyMs = 3000; // in place of the 100 ms before the main pass's copy
+constexpr uint32_t kEraseTimeoutMs = 150000;
+constexpr uint32_t kEraseRetryPauseMs = 1000;
+constexpr int kEraseAttempts = 2;
+constexpr uint32_t kAroundFlashingTextMs = 1000;
+constexpr uint32_t kBlockTimeoutMs = 3000;
+// A block the loader keeps asking for again is given up after this many
+// sends: a loader that never takes it would otherwise keep the tool forever.
+constexpr int kMaxBlockSends = 10;
+constexpr uint32_t kBeforeRebootMs = 1000;
+constexpr uint32_t kRebootTimeoutMs = 3000;
+constexpr uint32_t kRebootRetryPauseMs = 1000;
+constexpr uint32_t kDownloadModeTimeoutMs = 3000;
+constexpr uint32_t kAfterDownloadModeMs = 2500;
+constexpr uint32_t kDownloadModeRestartMs = 10000;
+constexpr uint32_t kAfterFlashingMs = 15000;
+constexpr uint32_t kAfterFlashingClosedMs = 10000;
+
+constexpr char kStepDownloadMode[] = "Changing D/L Mode";
+constexpr char kStepDownloadStart[] = "Download Start";
+constexpr char kRequestStartOk[] = "Request Start OK";
+constexpr char kRequestCopyOk[] = "Request Copy OK";
+constexpr char kRequestJumpOk[] = "Request Jump OK";
+constexpr char kRequestStart2Ok[] = "Request Start2 OK";
+constexpr char kErasingBoot[] = "Erasing Boot image";
+constexpr char kErasingMain[] = "Erasing Main Image";
+constexpr char kCodeFlashing[] = "Code Flashing....";
+constexpr char kProgrammingBoot[] = "Flash Programming of Boot";
+constexpr char kProgrammingMain[] = "Flash Programming of Main";
+constexpr char kFontFlashing[] = "Font Flashing....";
+constexpr char kRebooting[] = "Rebooting phone";
+constexpr char kFlashingDone[] = "Completed Flash Programming";
+
+constexpr char kErrInvalidOption[] = "Invalid Download Option!";
+constexpr char kErrRequestStart[] = "RequestStart Error!";
+constexpr char kErrRequestVersion[] = "Request Version Error!";
+constexpr char kErrRequestCopy[] = "RequestCopy Error!";
+constexpr char kErrRequestMode[] = "RequestMode Error!";
+constexpr char kErrRequestJump[] = "RequestJump Error!";
+constexpr char kErrErase[] = "Erase Error!";
+constexpr char kErrBlock[] = "Connection or Timeout Error!";
+constexpr char kErrDownloadCancelled[] = "Download Cancelled..";
+constexpr char kErrLoadBin[] = "Error in loading Bin file";
+constexpr char kErrLoadBinary[] = "Error in loading Binary file";
+constexpr char kErrLoadFont[] = "Error in loading Font file";
+
+// The rebuild over the boot loader's UART link.
+constexpr uint32_t kBootTimeoutMs = 2000;
+constexpr uint32_t kBootRetryPauseMs = 200;
+constexpr uint32_t kBetweenBootCommandsMs = 1000;
+constexpr uint32_t kLastBootTimeoutMs = 1000;
+constexpr uint32_t kRebuildSettleMs = 60000;
+constexpr char kStepRebuilding[] = "Rebuilding...";
+constexpr char kErrPortOpen[] = "Port Open Fail..";
+constexpr char kErrAutoTest[] = "Error in Auto test";
+constexpr char kErrSuspend[] = "Error in Suspend";
+constexpr char kRebuildDone[] = "Rebuilding Completed...";
 } // namespace engine

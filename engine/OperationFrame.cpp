@@ -29,6 +29,14 @@ void OperationFrame::Progress(int32_t percent, int32_t param) const
     Context().SendOperationMessage({m_family.number, param, m_family.progressKind, percent, {}});
 }
 
+void OperationFrame::TransferProgress(int32_t percent, uint64_t bytesDone, uint64_t bytesTotal) const
+{
+    OperationMessage message{m_family.number, 0, m_family.progressKind, percent, {}};
+    message.bytesDone = bytesDone;
+    message.bytesTotal = bytesTotal;
+    Context().SendOperationMessage(message);
+}
+
 void OperationFrame::Send(int32_t kind, const std::string& text) const
 {
     Context().SendOperationMessage({m_family.number, 0, kind, 0, text});

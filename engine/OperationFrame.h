@@ -32,6 +32,8 @@ public:
 
     void Status(const std::string& text) const;
     void Progress(int32_t percent, int32_t param = 0) const;
+    // A progress report that also says how many bytes are done of how many.
+    void TransferProgress(int32_t percent, uint64_t bytesDone, uint64_t bytesTotal) const;
     // A report of a kind of the family's own (the phone information result).
     void Send(int32_t kind, const std::string& text = {}) const;
 

@@ -17,6 +17,11 @@ struct OperationMessage {
     int32_t value = 0;
     std::string text;
     Outcome outcome = Outcome::None;
+    // A progress report of an operation that moves data (the software
+    // download): the bytes done and the bytes to do, for front ends that show
+    // amounts and throughput. Both 0 otherwise; the views go by the value.
+    uint64_t bytesDone = 0;
+    uint64_t bytesTotal = 0;
 };
 
 class OperationSink {

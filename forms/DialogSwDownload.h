@@ -1,24 +1,66 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QString>
+#include <functional>
 #include <memory>
 
 #include "forms/FormView.h"
+#include "forms/OperationRunner.h"
 
 namespace Ui {
 class CDialogSwDownload;
 }
+class CLabel;
 
 // The software download view: chooses software and font images and flashes
-// them, or rebuilds a handset over its UART link.
+// them with one of six download options, or rebuilds a handset over its
+// UART link. One job at a time: while one runs, its button reads "Stop" and
+// the other job's button is disabled.
 class CDialogSwDownload : public CFormView {
     Q_OBJECT
 public:
     explicit CDialogSwDownload(QWidget* parent = nullptr);
     ~CDialogSwDownload() override;
 
+    // The chosen files, or the placeholders.
+    QString SoftwarePathText() const { return m_softwarePath; }
+    QString FontPathText() const { return m_fontPath; }
+    bool WorkerRunning() const { return m_runner.Running(); }
+
+public slots:
+    void OnOpenFile();
+    void OnOpenFontFile();
+    void OnStart();
+    void OnRebuild();
+
 protected:
     void OnInitialUpdate() override;
 
+    // The view's dialogs; tests answer them without a window.
+    // An image file chosen in the open-file dialog; empty when cancelled.
+    virtual QString ChooseImageFile();
+    // The Port Setting dialog for rebuild: true on OK.
+    virtual bool RunRebuildPortDialog();
+    virtual void ShowMessage(const QString& text, bool information);
+
 private:
+    enum class Job { None, Download, Rebuild };
+
+    void FindSoftware();
+    void ChooseFile(QString& pathText, CLabel& label);
+    void StartJob(Job job, std::function<void()> body);
+    // Back to idle: captions, progress, animation, controls; the worker, if
+    // any, ends.
+    void Stop();
+    void ShowReady();
+    void FollowJob(OperationRunner::Turn turn);
+    void OnOperationMessage(const OperationMessage& message);
+
     std::unique_ptr<Ui::CDialogSwDownload> m_ui;
+    OperationRunner m_runner;
+    QString m_softwarePath;
+    QString m_fontPath;
+    Job m_job = Job::None;
+    QElapsedTimer m_started;
 };

@@ -9,8 +9,7 @@ namespace FormConstants {
 constexpr int kTitleFontSize = 28;
 constexpr uint32_t kTitleTextColor = 0x000000;
 constexpr uint32_t kTitleBkColor = 0x0099FF;
-
-// Path labels: 18 high, bold, italic, navy on pale yellow.
+// Path labels: 18 high, bold, italic, dark blue on pale yellow.
 constexpr int kPathFontSize = 18;
 constexpr uint32_t kPathTextColor = 0x800000;
 constexpr uint32_t kPathBkColor = 0xAAE8EE;

@@ -27,8 +27,16 @@ FaultPlan::Verdict FaultPlan::OnRequest(int code)
     return verdict;
 }
 
+void FaultPlan::NakFrom(unsigned block, uint8_t code)
+{
+    m_nakFrom = block;
+    m_nakFromCode = code;
+}
+
 std::optional<uint8_t> FaultPlan::TakeBlockNak(unsigned block)
 {
+    if (m_nakFrom && block >= *m_nakFrom)
+        return m_nakFromCode;
     if (!m_nakBlock || *m_nakBlock != block)
         return std::nullopt;
     m_nakBlock.reset();

@@ -26,12 +26,15 @@ public:
     // Block n (0-based, counted over every block request since download mode
     // began) is answered with code once.
     void NakBlock(unsigned block, uint8_t code);
+    // Block request n and every one after it are answered with code: a
+    // loader that never takes a block.
+    void NakFrom(unsigned block, uint8_t code);
     void SetRefuseMsl(bool refuse) { m_refuseMsl = refuse; }
     void SetRefusePassword(bool refuse) { m_refusePassword = refuse; }
 
     // Counts one request of code and says what happens to it.
     Verdict OnRequest(int code);
-    // The answer code for this block once, if it is the one to refuse.
+    // The answer code for this block request, if it is one to refuse.
     std::optional<uint8_t> TakeBlockNak(unsigned block);
 
     bool RefuseMsl() const { return m_refuseMsl; }
@@ -46,6 +49,8 @@ private:
     std::map<int, unsigned> m_seen;
     std::optional<unsigned> m_nakBlock;
     uint8_t m_nakCode = 0;
+    std::optional<unsigned> m_nakFrom;
+    uint8_t m_nakFromCode = 0;
     bool m_refuseMsl = false;
     bool m_refusePassword = false;
 };

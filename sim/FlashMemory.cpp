@@ -34,9 +34,11 @@ bool FlashMemory::Covers(const RangeSet& ranges, uint64_t start, uint64_t end)
     return it != ranges.begin() && std::prev(it)->second >= end;
 }
 
+// Flash erases whole sectors: a range that ends inside one erases all of it.
 bool FlashMemory::Erase(uint64_t start, uint64_t length)
 {
-    uint64_t end = start + length;
+    uint64_t end = length ? PageOf(start + length - 1) + kPageSize : start;
+    start = PageOf(start);
     if (end > sim::kFlashCapacity)
         return false;
     for (uint64_t page = PageOf(start); page < end; page += kPageSize) {

@@ -7,12 +7,14 @@
 #include <vector>
 
 // The handset's flash as the loader sees it: erased ranges, and the bytes
-// programmed into them by address. Unprogrammed flash reads 0xFF. Pages are
+// programmed into them by address. Unprogrammed flash reads 0xFF. An erase
+// takes whole sectors of 8 KiB, the pages below. Pages are
 // kept only where something was erased, so memory stays bounded by the
 // capacity however often a tool flashes.
 class FlashMemory {
 public:
-    // False when the range reaches past the capacity.
+    // Erases every sector the range touches; false when that reaches past
+    // the capacity.
     bool Erase(uint64_t start, uint64_t length);
     // False when any byte lies outside every erased range.
     bool Program(uint64_t address, const uint8_t* data, size_t count);

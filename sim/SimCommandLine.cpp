@@ -96,6 +96,9 @@ void SimCommandLine::AddFaultOptions()
         ->group(group);
     m_app.add_option("--nak-block", m_nakBlock, "answer flash block N (0-based) once with CODE, 0xA1 to 0xA3 (default 0xA1)")->type_name("N[:CODE]")
         ->group(group);
+    m_app.add_option("--nak-from", m_nakFrom, "answer flash block request N and every one after it with CODE (default 0xA1)")
+        ->type_name("N[:CODE]")
+        ->group(group);
     m_app.add_flag("--refuse-msl", m_refuseMsl, "refuse every MSL code")->group(group);
     m_app.add_flag("--refuse-password", m_refusePassword, "refuse the password")->group(group);
     m_app.add_option("--delay", m_transport.delayMs, "delay every answer")->type_name("MS")->group(group);
@@ -167,25 +170,41 @@ bool SimCommandLine::BuildFaults(FaultPlan& faults, std::string& error) const
         return false;
     faults.SetRefuseMsl(m_refuseMsl);
     faults.SetRefusePassword(m_refusePassword);
-    if (m_nakBlock.empty())
-        return true;
-    unsigned long block = 0;
-    unsigned long code = sim::kFlashResendFirst;
+    unsigned block = 0;
+    uint8_t code = 0;
+    if (!m_nakBlock.empty()) {
+        if (!ParseBlockNak("--nak-block", m_nakBlock, block, code, error))
+            return false;
+        faults.NakBlock(block, code);
+    }
+    if (!m_nakFrom.empty()) {
+        if (!ParseBlockNak("--nak-from", m_nakFrom, block, code, error))
+            return false;
+        faults.NakFrom(block, code);
+    }
+    return true;
+}
+
+bool SimCommandLine::ParseBlockNak(const char* option, const std::string& text, unsigned& block, uint8_t& code, std::string& error)
+{
+    unsigned long number = 0;
+    unsigned long answer = sim::kFlashResendFirst;
     try {
         size_t used = 0;
-        block = std::stoul(m_nakBlock, &used, 0);
-        if (used < m_nakBlock.size()) {
-            if (m_nakBlock[used] != ':')
+        number = std::stoul(text, &used, 0);
+        if (used < text.size()) {
+            if (text[used] != ':')
                 throw std::invalid_argument("separator");
-            code = std::stoul(m_nakBlock.substr(used + 1), nullptr, 0);
+            answer = std::stoul(text.substr(used + 1), nullptr, 0);
         }
     } catch (const std::exception&) {
-        code = 0;
+        answer = 0;
     }
-    if (code < sim::kFlashResendFirst || code > sim::kFlashResendLast) {
-        error = "--nak-block " + m_nakBlock + ": expected N or N:CODE with CODE 0xA1 to 0xA3";
+    if (answer < sim::kFlashResendFirst || answer > sim::kFlashResendLast) {
+        error = std::string(option) + " " + text + ": expected N or N:CODE with CODE 0xA1 to 0xA3";
         return false;
     }
-    faults.NakBlock(static_cast<unsigned>(block), static_cast<uint8_t>(code));
+    block = static_cast<unsigned>(number);
+    code = static_cast<uint8_t>(answer);
     return true;
 }

@@ -33,6 +33,8 @@ private:
     void AddIdentityOptions();
     void AddFaultOptions();
     bool AddRefusedPieces(FaultPlan& faults, std::string& error) const;
+    // "N" or "N:CODE" of a block fault, CODE 0xA1 to 0xA3 (0xA1 when left out).
+    static bool ParseBlockNak(const char* option, const std::string& text, unsigned& block, uint8_t& code, std::string& error);
 
     CLI::App m_app;
     SimHandsetOptions m_handset;
@@ -57,6 +59,7 @@ private:
     std::vector<std::string> m_hangUp;
     std::vector<std::string> m_refusePiece;
     std::string m_nakBlock;
+    std::string m_nakFrom;
     bool m_refuseMsl = false;
     bool m_refusePassword = false;
 };

@@ -15,8 +15,8 @@
 // Answers queued per request (a command byte or ScriptedHandset::kDmSwitch).
 using Script = std::vector<std::pair<int, std::vector<ScriptedHandset::Bytes>>>;
 
-// Answers the MSL question with a code, or cancels it; keeps the message
-// boxes it was shown.
+// Answers the MSL question with a code and the font dialog with an
+// address, or cancels them; keeps the message boxes it was shown.
 class AnsweringPrompts : public Prompts {
 public:
     struct Shown {
@@ -26,12 +26,20 @@ public:
     std::string code = "246810";
     bool cancel = false;
     std::vector<Shown> shown;
+    uint32_t fontAddress = 0x2E00000;
+    bool cancelFont = false;
+    int fontAsked = 0;
     bool AskMslCode(std::string& out) override
     {
         out = code;
         return !cancel;
     }
-    bool AskFontStartAddress(uint32_t&) override { return false; }
+    bool AskFontStartAddress(uint32_t& out) override
+    {
+        ++fontAsked;
+        out = fontAddress;
+        return !cancelFont;
+    }
     Answer ShowMessage(const std::string& text, const std::string&, Style, Icon icon) override
     {
         shown.push_back({text, icon});

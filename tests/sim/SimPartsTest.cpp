@@ -200,15 +200,15 @@ TEST(FlashMemory, ProgramsOnlyErasedFlashAndEraseTakesBack)
     Bytes block(8192);
     std::iota(block.begin(), block.end(), 0);
     EXPECT_FALSE(flash.Program(0, block.data(), block.size()));
-    ASSERT_TRUE(flash.Erase(0, 0x4000));
+    ASSERT_TRUE(flash.Erase(0, 0x3001)); // ends inside the second sector: erases all of it
     EXPECT_TRUE(flash.Program(0, block.data(), block.size()));
     EXPECT_TRUE(flash.Program(0x2000, block.data(), block.size()));
-    EXPECT_FALSE(flash.Program(0x3000, block.data(), block.size())) << "half past the erased range";
+    EXPECT_FALSE(flash.Program(0x3000, block.data(), block.size())) << "half past the erased sectors";
     EXPECT_EQ(0x4000u, flash.ProgrammedRun(0).size());
     EXPECT_EQ(block, flash.Read(0x2000, 8192));
     EXPECT_EQ(Bytes(4, 0xFF), flash.Read(0x10000, 4));
-    ASSERT_TRUE(flash.Erase(0x2000, 0x2000));
-    EXPECT_EQ(0x2000u, flash.ProgrammedRun(0).size());
+    ASSERT_TRUE(flash.Erase(0x2FFF, 1));
+    EXPECT_EQ(0x2000u, flash.ProgrammedRun(0).size()) << "the whole sector erased";
     EXPECT_EQ(Bytes(4, 0xFF), flash.Read(0x2000, 4));
     EXPECT_FALSE(flash.Erase(0x3FFF000, 0x2000)) << "past the capacity";
 }
@@ -238,6 +238,15 @@ TEST(FaultPlan, CountsEachCommandOnItsOwn)
     EXPECT_FALSE(faults.TakeBlockNak(2));
     EXPECT_EQ(0xA2, faults.TakeBlockNak(3).value_or(0));
     EXPECT_FALSE(faults.TakeBlockNak(3)) << "once";
+    faults.NakFrom(5, 0xA1);
+    EXPECT_FALSE(faults.TakeBlockNak(4));
+    EXPECT_EQ(0xA1, faults.TakeBlockNak(5).value_or(0));
+    EXPECT_EQ(0xA1, faults.TakeBlockNak(6).value_or(0)) << "and every block request after it";
+    faults.DropFrom(0x101, 3);
+    EXPECT_FALSE(faults.OnRequest(0x101).drop);
+    EXPECT_FALSE(faults.OnRequest(0x101).drop);
+    EXPECT_TRUE(faults.OnRequest(0x101).drop);
+    EXPECT_TRUE(faults.OnRequest(0x101).drop) << "and every request after it";
 
     int code = 0;
     unsigned count = 0;

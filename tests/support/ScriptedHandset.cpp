@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ScriptedChannel.h"
+#include "diag/DiagConstants.h"
 #include "diag/FrameCodec.h"
 #include "sim/SimConstants.h"
 
@@ -30,6 +31,31 @@ void Put(Bytes& bytes, size_t offset, uint32_t value, int width)
 uint16_t Word(const Bytes& body, size_t offset)
 {
     return body.size() > offset + 1 ? static_cast<uint16_t>(body[offset] | body[offset + 1] << 8) : 0;
+}
+
+uint32_t Long(const Bytes& body, size_t offset)
+{
+    return body.size() > offset + 3 ? static_cast<uint32_t>(Word(body, offset) | Word(body, offset + 2) << 16) : 0;
+}
+
+// The flash loader's requests, with the values that tell them apart.
+std::string FlashRequestName(const Bytes& body)
+{
+    char name[48];
+    switch (body[0]) {
+    case sim::kFlashStart:
+        if (body.size() == 1)
+            return "Start2";
+        std::snprintf(name, sizeof name, "Start %X %X", Long(body, 1), Long(body, 5));
+        return name;
+    case sim::kFlashVersionCheck: std::snprintf(name, sizeof name, "VersionCheck %X", Long(body, 1)); return name;
+    case sim::kFlashCopy: return "Copy";
+    case sim::kFlashMode: return "Mode";
+    case sim::kFlashJump: return "Jump";
+    case sim::kFlashErase: std::snprintf(name, sizeof name, "Erase %X %X", Long(body, 1), Long(body, 5)); return name;
+    case sim::kFlashWriteBlock: std::snprintf(name, sizeof name, "Block %X", Long(body, 1)); return name;
+    default: return "";
+    }
 }
 
 // The request inside a frame: no leading flag, unescaped, without its check
@@ -61,7 +87,12 @@ std::string RequestName(const Bytes& body)
         std::snprintf(name, sizeof name, "%s %u more %u nam %u bits %u", body[0] == sim::kCmdPrlWrite ? "Prl" : "Eri", body[1],
                       body[2], body[3], Word(body, 4));
         return name;
-    default: std::snprintf(name, sizeof name, "Request %02X", body[0]); return name;
+    case sim::kCmdDownloadMode: return "DownloadMode";
+    default:
+        if (std::string flash = FlashRequestName(body); !flash.empty())
+            return flash;
+        std::snprintf(name, sizeof name, "Request %02X", body[0]);
+        return name;
     }
 }
 } // namespace
@@ -80,6 +111,14 @@ ScriptedHandset::ScriptedHandset()
     m_usual[sim::kCmdDmMode] = {sim::kCmdDmMode, 0};
     m_usual[sim::kCmdPrlWrite] = {sim::kCmdPrlWrite, sim::kRoamingMore, 0, 0};
     m_usual[sim::kCmdEriWrite] = {sim::kCmdEriWrite, sim::kRoamingMore, 0, 0};
+    m_usual[sim::kCmdDownloadMode] = {sim::kCmdDownloadMode, 0};
+    for (uint8_t flash : {sim::kFlashStart, sim::kFlashCopy, sim::kFlashJump, sim::kFlashVersionCheck, sim::kFlashWriteBlock,
+                          sim::kFlashErase, sim::kFlashMode})
+        m_usual[flash] = {sim::kFlashAck};
+    // The boot loader echoes the command's byte after its acknowledgement.
+    m_usual[kBootCommand + diag::kBootCommand1] = {diag::kBootAck0, diag::kBootAck1, diag::kBoot1[2], FrameCodec::kFlag};
+    m_usual[kBootCommand + diag::kBootCommand2] = {diag::kBootAck0, diag::kBootAck1, diag::kBoot2[2], FrameCodec::kFlag};
+    m_usual[kBootCommand + diag::kBootCommand5] = {diag::kBootAck0, diag::kBootAck1, diag::kBoot5[2], FrameCodec::kFlag};
 }
 
 ScriptedHandset::Bytes ScriptedHandset::StatusAnswer(uint32_t esn, uint32_t min1, uint16_t min2)
@@ -186,6 +225,12 @@ std::vector<int> ScriptedHandset::ClosesPerChannel() const
     return m_closes;
 }
 
+std::vector<ScriptedHandset::Bytes> ScriptedHandset::Blocks() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_blocks;
+}
+
 int ScriptedHandset::ChannelMade()
 {
     std::lock_guard lock(m_mutex);
@@ -195,8 +240,13 @@ int ScriptedHandset::ChannelMade()
 
 bool ScriptedHandset::Opened()
 {
-    Note(Event::Line, m_refuseOpens ? "open refused" : "open");
-    return !m_refuseOpens;
+    bool refused = false;
+    {
+        std::lock_guard lock(m_mutex);
+        refused = m_refuseOpens && m_opens++ >= m_opensAllowed;
+    }
+    Note(Event::Line, refused ? "open refused" : "open");
+    return !refused;
 }
 
 void ScriptedHandset::Closed(int channel)
@@ -232,12 +282,27 @@ ScriptedHandset::Bytes ScriptedHandset::NvAnswer(const Bytes& body)
     return answer;
 }
 
+int ScriptedHandset::BootCommandIn(const Bytes& written)
+{
+    for (auto [code, bytes] : {std::pair{diag::kBootCommand1, Bytes(std::begin(diag::kBoot1), std::end(diag::kBoot1))},
+                               std::pair{diag::kBootCommand2, Bytes(std::begin(diag::kBoot2), std::end(diag::kBoot2))},
+                               std::pair{diag::kBootCommand5, Bytes(std::begin(diag::kBoot5), std::end(diag::kBoot5))}})
+        if (written == bytes)
+            return code;
+    return 0;
+}
+
 ScriptedHandset::Bytes ScriptedHandset::Answer(const Bytes& written)
 {
     if (written == Bytes(kDmSwitchText, kDmSwitchText + sizeof kDmSwitchText - 1)) {
         Note(Event::Line, "AT");
         std::lock_guard lock(m_mutex);
         return AnswerTo(kDmSwitch, {});
+    }
+    if (int boot = BootCommandIn(written)) {
+        Note(Event::Line, "Boot " + std::to_string(boot));
+        std::lock_guard lock(m_mutex);
+        return AnswerTo(kBootCommand + boot, {});
     }
     Bytes body = Unframe(written);
     if (body.empty())
@@ -247,12 +312,19 @@ ScriptedHandset::Bytes ScriptedHandset::Answer(const Bytes& written)
         std::lock_guard lock(m_mutex);
         m_requests.push_back(body);
     }
+    return AnswerToFrame(body);
+}
+
+ScriptedHandset::Bytes ScriptedHandset::AnswerToFrame(const Bytes& body)
+{
     // The handset restarts on a reset request and answers nothing.
     if (body[0] == sim::kCmdModeControl && Word(body, 1) != sim::kModeOffline)
         return {};
     Bytes answer;
     {
         std::lock_guard lock(m_mutex);
+        if (body[0] == sim::kFlashWriteBlock && body.size() == sim::kWriteBlockRequestSize)
+            m_blocks.emplace_back(body.begin() + (sim::kWriteBlockRequestSize - sim::kFlashBlockSize), body.end());
         answer = AnswerTo(body[0], body);
     }
     if (answer.empty())

@@ -22,8 +22,10 @@ public:
     using Bytes = std::vector<uint8_t>;
     enum class Event { Line, Pause, Report };
 
-    // The one request that is not a frame: "AT$QCDMG".
+    // The requests that are not frames: "AT$QCDMG" and the boot commands
+    // (kBootCommand + the command's code); their answers go out unframed.
     static constexpr int kDmSwitch = sim::kPseudoAt;
+    static constexpr int kBootCommand = sim::kPseudoBoot << 4;
     static const Bytes kSilence;
 
     ScriptedHandset();
@@ -35,7 +37,12 @@ public:
     // An NV item's data bytes (at most 128; an item never set reads as zeros).
     void SetNvItem(uint16_t item, const Bytes& data);
     Bytes NvItem(uint16_t item) const;
-    void RefuseOpens() { m_refuseOpens = true; }
+    // Every open after the first `allowed` ones fails.
+    void RefuseOpens(int allowed = 0)
+    {
+        m_refuseOpens = true;
+        m_opensAllowed = allowed;
+    }
     OperationContext::ChannelFactory Factory();
 
     void Note(Event event, const std::string& text);
@@ -46,6 +53,8 @@ public:
     std::vector<Bytes> Requests(int command) const;
     // How often Close was called on each channel made, in the order made.
     std::vector<int> ClosesPerChannel() const;
+    // The data bytes of every flash block request, in the order sent.
+    std::vector<Bytes> Blocks() const;
 
     // For its channels.
     int ChannelMade();
@@ -63,13 +72,19 @@ private:
     // Called with m_mutex held.
     Bytes AnswerTo(int request, const Bytes& body);
     Bytes NvAnswer(const Bytes& body);
+    Bytes AnswerToFrame(const Bytes& body);
+    // The boot command these bytes are, or 0.
+    static int BootCommandIn(const Bytes& written);
 
     mutable std::mutex m_mutex;
     std::map<int, std::deque<Bytes>> m_queued;
     std::map<int, Bytes> m_usual;
     std::map<uint16_t, Bytes> m_nv;
     bool m_refuseOpens = false;
+    int m_opensAllowed = 0;
+    int m_opens = 0;
     std::vector<std::pair<Event, std::string>> m_timeline;
     std::vector<int> m_closes;
     std::vector<Bytes> m_requests;
+    std::vector<Bytes> m_blocks;
 };

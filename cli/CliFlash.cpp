@@ -1,0 +1,107 @@
+#include "cli/CliFlash.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/CliApp.h"
+#include "cli/CliFlashPlan.h"
+#include "cli/CliPrompts.h"
+#include "engine/DownloadImages.h"
+#include "engine/DownloadOption.h"
+#include "engine/EngineConstants.h"
+#include "engine/RebuildWorker.h"
+#include "engine/SwDownloadWorker.h"
+#include "nv/NvDoc.h"
+
+void CliFlash::Register(CLI::App& parser)
+{
+    m_flash = parser.add_subcommand("flash", "write software and font images into the handset's flash");
+    m_flash->add_option("--option", m_option, "0 NORMAL(Phone), 1 NORMAL(Phone + FONT), 2 NORMAL(FONT), 3-5 the same for a "
+                                              "handset already in download mode (EMERGENCY)")
+        ->required()
+        ->check(CLI::Range(0, engine::kDownloadOptions - 1));
+    m_flash->add_option("--code", m_code, "software (code) image, *.bin");
+    m_flash->add_option("--font", m_font, "font image, *.bin");
+    m_flash->add_option("--font-address", m_fontAddress, "flash start address of the font, hexadecimal (default: ask)")
+        ->check([](const std::string& text) { return CliPrompts::ParseFontAddress(text) ? "" : "one to eight hexadecimal digits"; });
+    m_flash->add_flag("--plan", m_plan, "show what would be written where, and how long it takes, without touching a port");
+    m_rebuild = parser.add_subcommand("rebuild", "rebuild the handset over its UART link (boot loader at 9600 baud)");
+}
+
+std::optional<int> CliFlash::Run()
+{
+    if (m_flash && m_flash->parsed())
+        return Flash();
+    if (m_rebuild && m_rebuild->parsed())
+        return Rebuild();
+    return std::nullopt;
+}
+
+std::string CliFlash::MissingFiles(const DownloadOption& option) const
+{
+    std::string missing;
+    if (option.code && m_code.empty())
+        missing = "--code FILE";
+    if (option.font && m_font.empty())
+        missing += std::string(missing.empty() ? "" : " and ") + "--font FILE";
+    return missing;
+}
+
+std::optional<uint32_t> CliFlash::FontAddress() const
+{
+    if (!m_fontAddress.empty())
+        return CliPrompts::ParseFontAddress(m_fontAddress);
+    return CliPrompts::FontAddressFromTerminal();
+}
+
+int CliFlash::Flash()
+{
+    DownloadOption option = *DownloadOption::Of(m_option);
+    if (std::string missing = MissingFiles(option); !missing.empty()) {
+        std::cerr << "Option " << m_option << " (" << engine::kDownloadOptionNames[m_option] << ") needs " << missing << std::endl;
+        return CliApp::kExitUsage;
+    }
+    std::optional<uint32_t> fontAddress;
+    if (option.font)
+        fontAddress = m_plan && m_fontAddress.empty() ? engine::kDefaultFontStartAddress : FontAddress();
+    if (m_plan)
+        return Plan(option, fontAddress.value_or(0));
+    // A font address that was not given (no terminal to ask) is the font
+    // dialog cancelled: the download ends as the view's does.
+    SwDownloadRequest request{m_option, m_code, m_font};
+    NvDoc doc;
+    return m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
+                              [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
+}
+
+bool CliFlash::LoadImages(const DownloadOption& option, DownloadImages& images) const
+{
+    if (option.code && !images.LoadCodeImage(m_code)) {
+        std::cerr << option.CodeLoadError() << ": " << m_code << std::endl;
+        return false;
+    }
+    if (option.font && !images.LoadFontImage(m_font)) {
+        std::cerr << engine::kErrLoadFont << ": " << m_font << std::endl;
+        return false;
+    }
+    return true;
+}
+
+int CliFlash::Plan(const DownloadOption& option, uint32_t fontAddress) const
+{
+    DownloadImages images;
+    images.fontStartAddress = fontAddress;
+    if (!LoadImages(option, images))
+        return CliApp::kExitFailed;
+    if (!CliFlashPlan(m_option, images).Print(m_app.Json())) {
+        std::cerr << "An image could not be read to the end" << std::endl;
+        return CliApp::kExitFailed;
+    }
+    return CliApp::kExitOk;
+}
+
+int CliFlash::Rebuild()
+{
+    NvDoc doc;
+    return m_app.RunOnHandset("Rebuilding", doc, &RebuildWorker::Run, std::nullopt, CliApp::JsonReports::EveryReport);
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+// The software download view's texts, keys and styles. Its folder and keys
+// name another model of the same maker (VQX-B290), as the system has them.
+namespace SwDownloadConstants {
+constexpr char kStartCaption[] = "Start Software Download";
+constexpr char kRebuildCaption[] = "Rebuild";
+constexpr char kStopCaption[] = "Stop";
+constexpr char kReady[] = "Ready...";
+constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
+constexpr char kNoSoftware[] = "No File - Select Software";
+constexpr char kNoFont[] = "No File - Select Font file";
+constexpr char kEsnPrefix[] = "ESN : ";
+constexpr char kReadFailed[] = " Fail to read from %1";
+constexpr char kCheckSoftware[] = "\n Please Check Software !";
+
+// The software folder below the current folder, and what is looked for there.
+constexpr char kSoftwareFolder[] = "Models/VQX-B290/Software";
+constexpr char kImagePattern[] = "*.bin";
+// The open-file dialogs.
+constexpr char kImageFilter[] = "BIN file(*.bin)";
+constexpr char kDefaultSuffix[] = "BIN";
+constexpr char kFileNamePattern[] = "*.BIN";
+
+// The per-user store: read from one key, written to another.
+constexpr char kReadKey[] = "Software\\CorvaneTOV\\Corvane_VQX B290";
+constexpr char kWriteKey[] = "Software\\CorvaneTOV\\Corvane_VQX B290 Verizon";
+constexpr char kSoftwareValue[] = "Software Download File";
+constexpr char kFontValue[] = "Font Download File";
+} // namespace SwDownloadConstants

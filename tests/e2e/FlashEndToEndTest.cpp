@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "E2eFixture.h"
+#include "ImageMaker.h"
+#include "comm/PortResolver.h"
+#include "engine/OperationContext.h"
+#include "engine/OperationRecorder.h"
+#include "engine/SwDownloadWorker.h"
+#include "platform/Pacing.h"
+
+namespace {
+constexpr uint64_t kBlock = 0x2000;
+constexpr uint64_t kBootRegion = 0x10000;
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool AllErased(const std::vector<uint8_t>& bytes, size_t from)
+{
+    return std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(std::min(from, bytes.size())), bytes.end(),
+                       [](uint8_t b) { return b == 0xFF; });
+}
+
+struct OptionCase {
+    const char* name;
+    int option;
+    uint64_t codeSize; // 0: no code image
+    uint32_t valueAt4;
+    uint64_t fontSize; // 0: no font image
+};
+
+const OptionCase kOptionCases[] = {
+    {"NORMAL(Phone), small image: its boot region only", 0, 0x30000, 0x10000, 0},
+    {"NORMAL(Phone + FONT), two-part image", 1, 0x52345, 0x10000, 0x5123},
+    {"NORMAL(FONT)", 2, 0, 0, 0x4000},
+    {"EMERGENCY(Phone), two-part image", 3, 0x60000, 0x10000, 0},
+    {"EMERGENCY(Phone + FONT), image shorter than the boot region", 4, 0x9000, 0x10000, 0x2001},
+    {"EMERGENCY(FONT)", 5, 0, 0, 0x3000},
+};
+
+void PrintTo(const OptionCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+} // namespace
+
+class FlashEndToEnd : public E2eFixture {
+protected:
+    std::string Code() const { return m_folder + "/code.bin"; }
+    std::string Font() const { return m_folder + "/font.bin"; }
+    std::string FlashOut() const { return m_folder + "/flash.out"; }
+    std::string FontOut() const { return m_folder + "/font.out"; }
+
+    void Images(uint64_t codeSize, uint32_t valueAt4, uint64_t fontSize)
+    {
+        ASSERT_TRUE(ImageMaker::WriteCode(Code(), codeSize, valueAt4, ImageMaker::kVersion));
+        ASSERT_TRUE(ImageMaker::WriteFont(Font(), fontSize));
+    }
+    void StartFlashable(std::vector<std::string> options)
+    {
+        options.insert(options.end(), {"--flash-out", FlashOut(), "--font-out", FontOut()});
+        StartHandset(options);
+    }
+    ChildProcess::Result Flash(int option, std::vector<std::string> more = {})
+    {
+        std::vector<std::string> arguments = {"flash",  "--option", std::to_string(option), "--code", Code(), "--font", Font(),
+                                              "--font-address", "2E00000"};
+        arguments.insert(arguments.begin(), more.begin(), more.end());
+        return Cli(arguments);
+    }
+    // Logged block requests to this address.
+    size_t BlocksAt(uint32_t address) const
+    {
+        size_t count = 0;
+        for (const auto& line : LoggedRequests())
+            count += line.find("\"cmd\":\"WriteBlockRequest\"") != std::string::npos &&
+                     line.find("\"address\":" + std::to_string(address) + ",") != std::string::npos;
+        return count;
+    }
+};
+
+class FlashEveryOption : public FlashEndToEnd, public ::testing::WithParamInterface<OptionCase> {};
+
+// What the handset's flash holds afterwards is the image, byte for byte,
+// wherever the download wrote, and erased flash past the image's end.
+TEST_P(FlashEveryOption, FlashedBytesAreTheImages)
+{
+    const OptionCase& c = GetParam();
+    Images(std::max<uint64_t>(c.codeSize, 4), c.valueAt4, std::max<uint64_t>(c.fontSize, 1));
+    bool emergency = c.option >= 3;
+    StartFlashable(emergency ? std::vector<std::string>{"--emergency"} : std::vector<std::string>{});
+    auto result = Flash(c.option);
+    ASSERT_EQ(0, result.exitCode) << result.err;
+    EXPECT_TRUE(EndsWith(result.err, "\nCompleted Flash Programming\n")) << result.err;
+    m_handset.Stop();
+
+    if (c.codeSize) {
+        std::vector<uint8_t> image = ImageMaker::Read(Code());
+        std::vector<uint8_t> flashed = ImageMaker::Read(FlashOut());
+        bool twoPart = c.codeSize > 0x4FFFF;
+        uint64_t written = twoPart ? kBootRegion + c.codeSize / kBlock * kBlock : kBootRegion;
+        ASSERT_EQ(written, flashed.size());
+        size_t compared = static_cast<size_t>(std::min<uint64_t>(image.size(), written));
+        EXPECT_TRUE(std::equal(image.begin(), image.begin() + compared, flashed.begin()));
+        EXPECT_TRUE(AllErased(flashed, image.size())) << "past the image's end";
+    }
+    if (c.fontSize) {
+        std::vector<uint8_t> image = ImageMaker::Read(Font());
+        std::vector<uint8_t> flashed = ImageMaker::Read(FontOut());
+        ASSERT_EQ((c.fontSize + kBlock - 1) / kBlock * kBlock, flashed.size()) << "the last block too";
+        EXPECT_TRUE(std::equal(image.begin(), image.end(), flashed.begin()));
+        EXPECT_TRUE(AllErased(flashed, image.size())) << "past the font's end";
+    }
+    size_t switched = Requests("DmSwitchCommand") + Requests("ModeControlRequest") + Requests("DownloadModeRequest");
+    if (emergency)
+        EXPECT_EQ(0u, switched) << "a handset in download mode gets no mode control and no download-mode request";
+    else
+        EXPECT_EQ(1u, Requests("DownloadModeRequest"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, FlashEveryOption, ::testing::ValuesIn(kOptionCases),
+                         [](const auto& info) { return "Option" + std::to_string(info.param.option); });
+
+TEST_F(FlashEndToEnd, BlockAskedForAgainIsResent)
+{
+    Images(0x9000, 0x10000, 1);
+    StartFlashable({"--emergency", "--nak-block", "5:0xA2"});
+    auto again = Flash(3);
+    ASSERT_EQ(0, again.exitCode) << again.err;
+    EXPECT_EQ(2u, BlocksAt(5 * kBlock));
+    EXPECT_EQ(1u, BlocksAt(6 * kBlock));
+    m_handset.Stop();
+    std::vector<uint8_t> image = ImageMaker::Read(Code());
+    std::vector<uint8_t> flashed = ImageMaker::Read(FlashOut());
+    ASSERT_EQ(kBootRegion, flashed.size());
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), flashed.begin()));
+}
+
+TEST_F(FlashEndToEnd, BlockNeverTakenEndsTheDownloadAfterTenSends)
+{
+    Images(0x9000, 0x10000, 1);
+    StartFlashable({"--emergency", "--nak-from", "3"});
+    auto never = Flash(3);
+    EXPECT_EQ(1, never.exitCode);
+    EXPECT_TRUE(EndsWith(never.err, "\nConnection or Timeout Error!\n")) << never.err;
+    EXPECT_EQ(10u, BlocksAt(3 * kBlock)) << "ten sends, then the download gives up";
+    EXPECT_EQ(0u, BlocksAt(4 * kBlock));
+}
+
+TEST_F(FlashEndToEnd, PulledCableEndsInTheBlockWaitAndJsonSaysSo)
+{
+    Images(0x50000, 0x10000, 1);
+    StartFlashable({"--emergency", "--hangup", "block:20"});
+    auto pulled = Flash(3, {"--json"});
+    EXPECT_EQ(1, pulled.exitCode);
+    EXPECT_TRUE(EndsWith(pulled.err, "Connection or Timeout Error!\n")) << pulled.err;
+
+    std::istringstream lines(pulled.out);
+    std::vector<std::string> all;
+    for (std::string line; std::getline(lines, line);)
+        all.push_back(line);
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(R"({"result":"failed","text":"Connection or Timeout Error!"})", all.back());
+    EXPECT_NE(all.end(), std::find(all.begin(), all.end(), R"({"step":"Flash Programming of Main"})"));
+    // Block 20 is the main pass's twelfth: eleven of 40 were taken.
+    EXPECT_NE(all.end(), std::find(all.begin(), all.end(), R"({"bytes":155648,"percent":27,"total":393216})")) << pulled.out;
+}
+
+TEST_F(FlashEndToEnd, RebuildEndsEvenWhenItsLastCommandIsNeverAnswered)
+{
+    StartHandset({"--drop-from", "boot:3"});
+    auto rebuilt = Cli({"rebuild"});
+    EXPECT_EQ(0, rebuilt.exitCode) << rebuilt.err;
+    EXPECT_TRUE(EndsWith(rebuilt.err, "\nRebuilding Completed...\n")) << rebuilt.err;
+    EXPECT_EQ(5u, Requests("BootCommand")) << "one of each, then the last one three times";
+}
+
+TEST_F(FlashEndToEnd, PlanShowsWhatLandsWhereWithoutAPort)
+{
+    Images(0x30000, 0x10000, 0x2001);
+    auto plan = Cli({"flash", "--option", "4", "--code", Code(), "--font", Font(), "--font-address", "1000000", "--plan"});
+    ASSERT_EQ(0, plan.exitCode) << plan.err;
+    EXPECT_NE(std::string::npos, plan.out.find("start request  0xFFFF0000 0x00010000")) << plan.out;
+    EXPECT_NE(std::string::npos, plan.out.find("start request  0x01000000 0x00002001")) << plan.out;
+    EXPECT_NE(std::string::npos, plan.out.find("NOT WRITTEN: bytes 0x00010000 to 0x0002FFFF (131072 bytes)")) << plan.out;
+    EXPECT_NE(std::string::npos, plan.out.find("2 of 8192 bytes")) << "the font's last part of a block too";
+    EXPECT_NE(std::string::npos, plan.out.find(" s at 115200 baud")) << plan.out;
+
+    auto missing = Cli({"flash", "--option", "1", "--code", Code(), "--plan"});
+    EXPECT_EQ(2, missing.exitCode);
+    EXPECT_NE(std::string::npos, missing.err.find("needs --font FILE"));
+    auto notCode = Cli({"flash", "--option", "0", "--code", Font(), "--plan"});
+    EXPECT_EQ(1, notCode.exitCode);
+    EXPECT_NE(std::string::npos, notCode.err.find("Error in loading Bin file"));
+}
+
+TEST_F(FlashEndToEnd, FontAddressNeitherGivenNorAskedCancelsTheDownload)
+{
+    Images(0x9000, 0x10000, 0x100);
+    StartFlashable({"--emergency"});
+    auto cancelled = Cli({"flash", "--option", "5", "--font", Font()});
+    EXPECT_EQ(1, cancelled.exitCode);
+    EXPECT_TRUE(EndsWith(cancelled.err, "\nDownload Cancelled..\n")) << cancelled.err;
+    EXPECT_TRUE(LoggedRequests().empty()) << "nothing was sent";
+}
+
+// The engine in this process, so that its channel can be looked at.
+TEST_F(FlashEndToEnd, PulledCableLeavesThePortClosed)
+{
+    Images(0x9000, 0x10000, 1);
+    StartFlashable({"--emergency", "--hangup", "block:3"});
+    std::string path = m_devicePath;
+    PortResolver::Instance().Set([path](uint8_t) { return path; });
+    OperationRecorder recorder(OperationRecorder::OnEnd::Continue);
+    auto& context = OperationContext::Instance();
+    Pacing::Instance().ClearStop();
+    context.SetTarget(&recorder);
+    context.SetSelectedPort(1);
+    SwDownloadWorker::Run({3, Code(), Font()});
+    context.SetTarget(nullptr);
+    PortResolver::Instance().Set(nullptr);
+    EXPECT_EQ("Connection or Timeout Error!", recorder.EndText());
+    ASSERT_NE(nullptr, context.Channel());
+    EXPECT_FALSE(context.Channel()->IsConnected());
+    EXPECT_EQ(3u, Requests("WriteBlockRequest")) << "nothing after the block the line went with";
+}

@@ -1,0 +1,354 @@
+#include <QComboBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ImageMaker.h"
+#include "ScriptedHandset.h"
+#include "engine/OperationContext.h"
+#include "forms/DialogSwDownload.h"
+#include "hostlink/HostNotifier.h"
+#include "nv/NvDoc.h"
+#include "platform/Pacing.h"
+#include "ports/UserSettings.h"
+#include "widgets/CommandButton.h"
+#include "widgets/Label.h"
+#include "widgets/TextProgressCtrl.h"
+
+namespace {
+// Every pause lasts hours from here on: a job stays in its first pause until
+// it is stopped.
+constexpr double kEndlessPauses = 1000.0;
+const QString kReadKey = QStringLiteral("Software\\CorvaneTOV\\Corvane_VQX B290");
+const QString kWriteKey = QStringLiteral("Software\\CorvaneTOV\\Corvane_VQX B290 Verizon");
+const QString kSoftwareValue = QStringLiteral("Software Download File");
+const QString kFontValue = QStringLiteral("Font Download File");
+
+OperationContext& Context()
+{
+    return OperationContext::Instance();
+}
+
+// The view with its dialogs answered by the test.
+class AnsweredSwDownload : public CDialogSwDownload {
+public:
+    bool stopAnswer = true;
+    int stopQuestions = 0;
+    bool portDialogAnswer = true;
+    QString chosenFile;
+    QStringList messages;
+    QList<bool> informational;
+
+    bool AskStop() override
+    {
+        ++stopQuestions;
+        return stopAnswer;
+    }
+    QString Text(const char* control) const { return findChild<QWidget*>(QLatin1String(control))->property("text").toString(); }
+    bool Enabled(const char* control) const { return findChild<QWidget*>(QLatin1String(control))->isEnabled(); }
+    QString Progress() const { return findChild<CTextProgressCtrl*>()->GetWindowText(); }
+    int ProgressPos() const { return findChild<CTextProgressCtrl*>()->GetPos(); }
+    void Choose(int option) { findChild<QComboBox*>()->setCurrentIndex(option); }
+
+protected:
+    QString ChooseImageFile() override { return chosenFile; }
+    bool RunRebuildPortDialog() override { return portDialogAnswer; }
+    void ShowMessage(const QString& text, bool information) override
+    {
+        messages << text;
+        informational << information;
+    }
+};
+
+// Which controls are enabled: option list, Open File, Open Font File, start
+// button, Rebuild button.
+QString Enabled(const AnsweredSwDownload& view)
+{
+    QString flags;
+    for (const char* control : {"comboOption", "buttonOpenFile", "buttonOpenFontFile", "buttonStart", "buttonRebuild"})
+        flags += view.Enabled(control) ? QLatin1Char('1') : QLatin1Char('0');
+    return flags;
+}
+} // namespace
+
+class SwDownloadViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void SoftwareFolderFirstThenTheReadKeyAndTheWriteKeyAtTheEnd();
+    void ControlsFollowTheJobAndOtherViews();
+    void StopAnsweredNoKeepsTheJobYesReturnsToIdle();
+    void CancelledPortDialogReturnsToIdle();
+    void DownloadShowsElapsedTimeAndEndsWithItsText();
+    void ChosenFileThatCannotBeReadIsTakenButNotShown();
+    void HandsetGoneMidFlashLeavesTheViewIdleWithTheReason();
+
+private:
+    // Starts the chosen job with endless pauses, so that it stays running.
+    void StartHeldJob(AnsweredSwDownload& view, bool rebuild);
+    void StopWithYes(AnsweredSwDownload& view, bool rebuild);
+    static void OnHostMessage(void* context, unsigned message, int line, const char* text);
+
+    QTemporaryDir m_folder;
+    QString m_oldCurrent;
+    NvDoc m_doc;
+    ScriptedHandset m_handset;
+    double m_scale = 1;
+    QMap<int, QString> m_lines;
+};
+
+void SwDownloadViewTest::OnHostMessage(void* context, unsigned, int line, const char* text)
+{
+    static_cast<SwDownloadViewTest*>(context)->m_lines[line] = QString::fromUtf8(text);
+}
+
+void SwDownloadViewTest::init()
+{
+    QVERIFY(m_folder.isValid());
+    QDir folder(m_folder.path());
+    folder.removeRecursively();
+    QVERIFY(folder.mkpath(QStringLiteral("work")));
+    m_oldCurrent = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder.filePath(QStringLiteral("work"))));
+    qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toLocal8Bit());
+    m_scale = Pacing::Instance().TimeScale();
+    m_doc.SetText(NvDoc::kEsn, "8D2A41F3");
+    Context().SetNvDocument(&m_doc);
+    Context().SetChannelFactory(m_handset.Factory());
+    Context().SetOperationState(OperationContext::kIdle);
+    Context().SetSelectedPort(7);
+    HostNotifier::Instance().SetCallback(&SwDownloadViewTest::OnHostMessage, this);
+    m_lines.clear();
+}
+
+void SwDownloadViewTest::cleanup()
+{
+    Pacing::Instance().SetTimeScale(m_scale);
+    Pacing::Instance().SetObserver(nullptr);
+    HostNotifier::Instance().SetCallback(nullptr, nullptr);
+    Context().SetChannelFactory(nullptr);
+    Context().SetNvDocument(nullptr);
+    Context().SetOperationState(OperationContext::kIdle);
+    QDir::setCurrent(m_oldCurrent);
+}
+
+void SwDownloadViewTest::StartHeldJob(AnsweredSwDownload& view, bool rebuild)
+{
+    Pacing::Instance().SetTimeScale(kEndlessPauses);
+    if (rebuild)
+        view.OnRebuild();
+    else
+        view.OnStart();
+    QVERIFY(view.WorkerRunning());
+    QCOMPARE(Context().OperationState(), int(OperationContext::kSwDownload));
+}
+
+void SwDownloadViewTest::StopWithYes(AnsweredSwDownload& view, bool rebuild)
+{
+    view.stopAnswer = true;
+    if (rebuild)
+        view.OnRebuild();
+    else
+        view.OnStart();
+    QVERIFY(!view.WorkerRunning());
+    Pacing::Instance().SetTimeScale(m_scale);
+}
+
+void SwDownloadViewTest::SoftwareFolderFirstThenTheReadKeyAndTheWriteKeyAtTheEnd()
+{
+    {
+        AnsweredSwDownload view;
+        view.show();
+        QCOMPARE(view.Text("labelSoftwarePath"), QStringLiteral("No File - Select Software"));
+        QCOMPARE(view.Text("labelFontPath"), QStringLiteral("No File - Select Font file"));
+    }
+    QCOMPARE(UserSettings::ReadString(kWriteKey, kSoftwareValue), QStringLiteral("No File - Select Software"));
+    QCOMPARE(UserSettings::ReadString(kReadKey, kSoftwareValue), QString());
+
+    QVERIFY(UserSettings::WriteString(kReadKey, kSoftwareValue, QStringLiteral("/images/code.bin")));
+    QVERIFY(UserSettings::WriteString(kReadKey, kFontValue, QStringLiteral("/images/font.bin")));
+    {
+        AnsweredSwDownload view;
+        QCOMPARE(view.SoftwarePathText(), QStringLiteral("/images/code.bin"));
+        QCOMPARE(view.FontPathText(), QStringLiteral("/images/font.bin"));
+        view.chosenFile = QDir::current().filePath(QStringLiteral("chosen.bin"));
+        view.OnOpenFile();
+    }
+    QCOMPARE(UserSettings::ReadString(kWriteKey, kSoftwareValue), QDir::current().filePath(QStringLiteral("chosen.bin")));
+    {
+        AnsweredSwDownload view;
+        // The written path is not read back.
+        QCOMPARE(view.SoftwarePathText(), QStringLiteral("/images/code.bin"));
+    }
+
+    QDir software(QDir::current().filePath(QStringLiteral("Models/VQX-B290/Software")));
+    QVERIFY(software.mkpath(QStringLiteral(".")));
+    for (const char* name : {"b-second.bin", "A-First.BIN", "notes.txt"})
+        QVERIFY(ImageMaker::WriteFont(software.filePath(QLatin1String(name)).toStdString(), 16));
+    AnsweredSwDownload view;
+    view.show();
+    QCOMPARE(view.SoftwarePathText(), software.absoluteFilePath(QStringLiteral("A-First.BIN")));
+    QCOMPARE(view.Text("labelSoftwarePath"), view.SoftwarePathText());
+    QCOMPARE(view.FontPathText(), QString());
+}
+
+// Idle: everything enabled. Own download: only its "Stop". Own rebuild: only
+// its "Stop", also after the view was hidden and shown again. Another view's
+// job: nothing.
+void SwDownloadViewTest::ControlsFollowTheJobAndOtherViews()
+{
+    AnsweredSwDownload view;
+    view.show();
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
+    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Rebuild"));
+
+    StartHeldJob(view, false);
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Stop"));
+    QCOMPARE(Enabled(view), QStringLiteral("00010"));
+    QVERIFY(view.findChild<QWidget*>(QStringLiteral("animationBusy"))->isVisible());
+    StopWithYes(view, false);
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+
+    StartHeldJob(view, true);
+    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Stop"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
+    QCOMPARE(Enabled(view), QStringLiteral("00001"));
+    view.hide();
+    view.show();
+    QCoreApplication::processEvents();
+    QCOMPARE(Enabled(view), QStringLiteral("00001"));
+    StopWithYes(view, true);
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+
+    Context().SetOperationState(OperationContext::kSettings);
+    QTRY_COMPARE(Enabled(view), QStringLiteral("00000"));
+    view.hide();
+    view.show();
+    QCOMPARE(Enabled(view), QStringLiteral("00000"));
+    Context().SetOperationState(OperationContext::kIdle);
+    QTRY_COMPARE(Enabled(view), QStringLiteral("11111"));
+}
+
+void SwDownloadViewTest::StopAnsweredNoKeepsTheJobYesReturnsToIdle()
+{
+    AnsweredSwDownload view;
+    view.show();
+    StartHeldJob(view, false);
+    view.stopAnswer = false;
+    view.OnStart();
+    QCOMPARE(view.stopQuestions, 1);
+    QVERIFY(view.WorkerRunning());
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Stop"));
+    QCOMPARE(Context().OperationState(), int(OperationContext::kSwDownload));
+
+    StopWithYes(view, false);
+    QCOMPARE(view.stopQuestions, 2);
+    QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
+    QCOMPARE(view.Progress(), QStringLiteral("Ready..."));
+    QCOMPARE(m_lines.value(1), QStringLiteral("ESN : 8D2A41F3"));
+    QVERIFY(!view.findChild<QWidget*>(QStringLiteral("animationBusy"))->isVisible());
+    QVERIFY2(view.messages.isEmpty(), "a stop shows no end message");
+}
+
+void SwDownloadViewTest::CancelledPortDialogReturnsToIdle()
+{
+    AnsweredSwDownload view;
+    view.show();
+    view.portDialogAnswer = false;
+    const size_t lineBefore = m_handset.Line().size();
+    view.OnRebuild();
+    QVERIFY(!view.WorkerRunning());
+    QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Rebuild"));
+    QCOMPARE(view.Progress(), QStringLiteral("Ready..."));
+    QVERIFY2(m_handset.Line().size() == lineBefore, "no port was opened");
+}
+
+void SwDownloadViewTest::DownloadShowsElapsedTimeAndEndsWithItsText()
+{
+    QString image = QDir::current().filePath(QStringLiteral("code.bin"));
+    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
+    AnsweredSwDownload view;
+    view.show();
+    view.chosenFile = image;
+    view.OnOpenFile();
+    view.Choose(3);
+
+    // Held once the blocks are done: the bar shows the time and the 100 %.
+    Pacing::Instance().SetObserver([](Pacing::Pause, uint32_t ms) {
+        if (ms == 15000)
+            Pacing::Instance().SetTimeScale(kEndlessPauses);
+    });
+    view.OnStart();
+    QTRY_COMPARE(m_lines.value(0), QStringLiteral("Rebooting phone"));
+    QCOMPARE(view.ProgressPos(), 100);
+    QVERIFY2(QRegularExpression(QStringLiteral("^Elapsed time : \\d+sec\\.\\.\\.\\.100%$")).match(view.Progress()).hasMatch(),
+             qPrintable(view.Progress()));
+    StopWithYes(view, false);
+    Pacing::Instance().SetObserver(nullptr);
+
+    view.OnStart();
+    QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Completed Flash Programming")});
+    QCOMPARE(view.informational, QList<bool>{false});
+    QCOMPARE(view.Progress(), QStringLiteral("Ready..."));
+    QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
+
+    view.Choose(1); // code and font: no font file chosen
+    view.OnStart();
+    QTRY_COMPARE(view.messages.size(), 2);
+    // Nobody answered the font question.
+    QCOMPARE(view.messages.last(), QStringLiteral("Download Cancelled.."));
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+}
+
+void SwDownloadViewTest::ChosenFileThatCannotBeReadIsTakenButNotShown()
+{
+    AnsweredSwDownload view;
+    view.show();
+    QString readable = QDir::current().filePath(QStringLiteral("font.bin"));
+    QVERIFY(ImageMaker::WriteFont(readable.toStdString(), 100));
+    view.chosenFile = readable;
+    view.OnOpenFontFile();
+    QCOMPARE(view.Text("labelFontPath"), readable);
+    QVERIFY(view.messages.isEmpty());
+
+    QString missing = QDir::current().filePath(QStringLiteral("gone.bin"));
+    view.chosenFile = missing;
+    view.OnOpenFontFile();
+    QCOMPARE(view.FontPathText(), missing);
+    QCOMPARE(view.Text("labelFontPath"), readable);
+    QCOMPARE(view.messages, QStringList{QStringLiteral(" Fail to read from %1\n Please Check Software !").arg(missing)});
+    QCOMPARE(view.informational, QList<bool>{true});
+
+    view.chosenFile.clear(); // cancelled
+    view.OnOpenFile();
+    QCOMPARE(view.SoftwarePathText(), QStringLiteral("No File - Select Software"));
+}
+
+// A block that gets no answer, as when the cable is pulled.
+void SwDownloadViewTest::HandsetGoneMidFlashLeavesTheViewIdleWithTheReason()
+{
+    QString image = QDir::current().filePath(QStringLiteral("code.bin"));
+    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
+    m_handset.Queue(0xDD, {ScriptedHandset::Bytes{0x02}, ScriptedHandset::Bytes{0x02}, ScriptedHandset::kSilence});
+    AnsweredSwDownload view;
+    view.show();
+    view.chosenFile = image;
+    view.OnOpenFile();
+    view.Choose(3);
+    view.OnStart();
+    QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Connection or Timeout Error!")});
+    QVERIFY(!view.WorkerRunning());
+    QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
+    QCOMPARE(m_handset.Line().back(), std::string("close"));
+}
+
+QTEST_MAIN(SwDownloadViewTest)
+#include "SwDownloadViewTest.moc"
