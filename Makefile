@@ -4,13 +4,16 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
+# The test builds, as CI's, fail on a warning in our code.
+test test-main test-asan test-tsan: WERROR := -DCORVANETOV_WERROR=ON
+
 .PHONY: deps build test test-main test-asan test-tsan demo bench screenshot window-shots clean
 
 deps:
 	bash scripts/install-deps
 
 build: deps
-	cmake -S . -B build $(CMAKE_GEN)
+	cmake -S . -B build $(CMAKE_GEN) $(WERROR)
 	cmake --build build -j$(JOBS)
 
 test: test-main test-asan test-tsan
@@ -22,13 +25,13 @@ test-main: build
 	bash scripts/test-unprivileged build
 
 test-asan: deps
-	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=address,undefined -DCORVANETOV_WITH_BENCH=OFF
+	cmake -S . -B build-asan $(CMAKE_GEN) $(WERROR) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=address,undefined -DCORVANETOV_WITH_BENCH=OFF
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ctest --output-on-failure -j$(JOBS)
 
 # The threaded channel and engine under ThreadSanitizer.
 test-tsan: deps
-	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=thread -DCORVANETOV_WITH_QT=OFF -DCORVANETOV_WITH_BENCH=OFF
+	cmake -S . -B build-tsan $(CMAKE_GEN) $(WERROR) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=thread -DCORVANETOV_WITH_QT=OFF -DCORVANETOV_WITH_BENCH=OFF
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && ctest --output-on-failure -L 'channel|engine' -j$(JOBS)
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "comm/PortResolver.h"
-#include "diag/DiagChannel.h"
 #include "diag/Crc16X25.h"
+#include "diag/DiagChannel.h"
 #include "diag/FrameCodec.h"
 #include "platform/Pacing.h"
 

@@ -16,6 +16,7 @@
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
 #include "engine/PhoneInfoRead.h"
+#include "engine/ScopedContextPart.h"
 #include "nv/NVList.h"
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"
@@ -47,13 +48,11 @@ struct Operation {
 bool Measure(const Operation& operation)
 {
     OperationRecorder recorder;
-    auto& context = OperationContext::Instance();
-    context.SetTarget(&recorder);
+    const ScopedTarget target(&recorder);
     Pacing::Instance().ClearStop();
     auto start = std::chrono::steady_clock::now();
     operation.run();
     double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    context.SetTarget(nullptr);
     if (!recorder.Succeeded()) {
         std::printf("%s failed: %s\n", operation.name, recorder.EndText().c_str());
         return false;
@@ -72,9 +71,8 @@ int main()
     PortResolver::Instance().Set([path](uint8_t) { return path; });
     Pacing::Instance().SetTimeScale(1.0);
     NvDoc doc;
-    auto& context = OperationContext::Instance();
-    context.SetNvDocument(&doc);
-    context.SetSelectedPort(1);
+    const ScopedNvDocument documentInstalled(&doc);
+    OperationContext::Instance().SetSelectedPort(1);
 
     NVList readList;
     NVList writeList;
@@ -91,6 +89,5 @@ int main()
     for (const Operation& operation : operations)
         if (!Measure(operation))
             status = 1;
-    context.SetNvDocument(nullptr);
     return status;
 }

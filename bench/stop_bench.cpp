@@ -13,6 +13,7 @@
 #include "engine/OperationContext.h"
 #include "engine/OperationWorker.h"
 #include "engine/PhoneInfoRead.h"
+#include "engine/ScopedContextPart.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
@@ -40,8 +41,8 @@ int main()
     PortResolver::Instance().Set([path](uint8_t) { return path; });
     Pacing::Instance().SetTimeScale(1.0);
     NvDoc doc;
+    const ScopedNvDocument documentInstalled(&doc);
     auto& context = OperationContext::Instance();
-    context.SetNvDocument(&doc);
     context.SetSelectedPort(1);
 
     OperationWorker worker;
@@ -58,7 +59,6 @@ int main()
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stoppedAt).count();
     worker.Join();
     context.CloseChannel();
-    context.SetNvDocument(nullptr);
     if (!freed) {
         std::printf("the port was still held %.0f ms after the stop\n", ms);
         return 1;

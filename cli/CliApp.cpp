@@ -14,6 +14,7 @@
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliSettings.h"
+#include "comm/CommConstants.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
@@ -21,6 +22,7 @@
 #include "engine/OperationRecorder.h"
 #include "engine/OperationWorker.h"
 #include "engine/PhoneInfoRead.h"
+#include "engine/ScopedContextPart.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
@@ -148,7 +150,9 @@ bool CliApp::SelectPort()
         return true;
     }
     if (!port.empty()) {
-        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(port.rfind("COM", 0) == 0 ? port.substr(3) : port));
+        const bool named = port.rfind(comm::kComPrefix, 0) == 0;
+        const std::string digits = named ? port.substr(comm::kComPrefixLength) : port;
+        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(digits));
         if (number == 0) {
             std::cerr << "Not a port: " << port << " (give a COM number 1-255 or a device path)" << std::endl;
             return false;
@@ -189,18 +193,15 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
                                    else if (role == OperationFamily::Role::Progress)
                                        progress.Progress(message.value, message.bytesDone, message.bytesTotal);
                                });
-    auto& context = OperationContext::Instance();
-    context.SetTarget(&recorder);
     {
+        const ScopedTarget target(&recorder);
         OperationWorker worker;
         if (!WatchSignals() || !worker.Start(body)) {
-            context.SetTarget(nullptr);
             std::cerr << "Cannot start the operation: the system has no thread to spare (process limit reached)" << std::endl;
             return kExitFailed;
         }
         WaitShowingProgress(worker, recorder, progress);
     }
-    context.SetTarget(nullptr);
     if (g_interrupted) {
         progress.Result("stopped", "");
         std::cerr << "Stopped." << std::endl;
@@ -245,13 +246,9 @@ int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::functio
                      PortTable::Instance().Target(port).toStdString().c_str());
     }
     CliPrompts prompts(m_options.msl, fontStartAddress);
-    auto& context = OperationContext::Instance();
-    context.SetNvDocument(&doc);
-    context.SetPrompts(&prompts);
-    int status = RunOperation(body, json);
-    context.SetPrompts(nullptr);
-    context.SetNvDocument(nullptr);
-    return status;
+    const ScopedNvDocument documentInstalled(&doc);
+    const ScopedPrompts promptsInstalled(&prompts);
+    return RunOperation(body, json);
 }
 
 int CliApp::Info()

@@ -14,11 +14,14 @@ function(corvanetov_layer_root target folder)
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
 
-# corvanetov_layer_headers(TARGET FOLDER...): the FOLDERs' headers without
-# their code, for a test that drives a program and shares its constants.
+# corvanetov_layer_headers(TARGET FOLDER...): the FOLDERs' headers (and the
+# definitions they need) without their code, for a test that drives a
+# program and shares its constants.
 function(corvanetov_layer_headers target)
   foreach(folder ${ARGN})
     target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/layers/${folder})
+    target_compile_definitions(${target} PRIVATE
+      $<TARGET_PROPERTY:corvanetov_${folder},INTERFACE_COMPILE_DEFINITIONS>)
   endforeach()
 endfunction()
 
@@ -39,10 +42,14 @@ function(corvanetov_layer folder)
   corvanetov_module_part(corvanetov_${folder})
 endfunction()
 
-# Code that may end up in the plug-in module, which must stay unloadable: a
-# library with GNU unique symbols (g++ makes every inline function's and
-# template's static one) can never be unloaded, so dlclose would keep it
-# mapped and unloading would not destroy the NV document.
+# Code that may end up in the plug-in module. The module must stay
+# unloadable: a library with GNU unique symbols (g++ makes every inline
+# function's and template's static one) can never be unloaded, so dlclose
+# would keep it mapped and unloading would not destroy the NV document. And
+# it exports its contract only (hostlink/PluginAbi.h): everything else is
+# hidden, so the module shares no state with its host by accident and a
+# host's own symbols never stand in for the module's.
 function(corvanetov_module_part target)
   target_compile_options(${target} PRIVATE -fno-gnu-unique)
+  set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 endfunction()

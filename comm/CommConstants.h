@@ -15,7 +15,9 @@ constexpr uint8_t kOneStopBit = 0;
 constexpr uint8_t kNoParity = 0;
 
 constexpr uint8_t kNetworkPortFirst = 129; // port numbers above 128 use the network serial link
-constexpr char kComNameFormat[] = "COM%d";
+// What the user calls port n: "COM" and the number.
+constexpr char kComPrefix[] = "COM";
+constexpr size_t kComPrefixLength = sizeof(kComPrefix) - 1;
 
 // The response event: "RECEIVE_%x_EVENT" with the one index in use.
 constexpr char kResponseEventFormat[] = "RECEIVE_%x_EVENT";

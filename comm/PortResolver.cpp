@@ -1,6 +1,6 @@
 #include "comm/PortResolver.h"
 
-#include <cstdio>
+#include <string>
 
 #include "comm/CommConstants.h"
 
@@ -24,7 +24,5 @@ std::string PortResolver::Resolve(uint8_t port) const
 
 std::string PortResolver::ComName(uint8_t port)
 {
-    char name[16];
-    std::snprintf(name, sizeof name, comm::kComNameFormat, port);
-    return name;
+    return comm::kComPrefix + std::to_string(port);
 }

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "diag/DiagConstants.h"
+#include "engine/EngineConstants.h"
 #include "widgets/FontDownDlg2.h"
 #include "widgets/Msl.h"
 
@@ -74,7 +76,7 @@ Prompts::Answer AnswerFor(int button)
 bool ModulePrompts::AskMslCode(std::string& code)
 {
     return OnUiThread(false, [&] {
-        CMsl dialog(QApplication::activeWindow());
+        CMsl dialog(static_cast<int>(diag::kMslLength), QApplication::activeWindow());
         if (dialog.exec() != QDialog::Accepted)
             return false;
         code = dialog.Code().toStdString();
@@ -85,7 +87,7 @@ bool ModulePrompts::AskMslCode(std::string& code)
 bool ModulePrompts::AskFontStartAddress(uint32_t& address)
 {
     return OnUiThread(false, [&] {
-        CFontDownDlg2 dialog(QApplication::activeWindow());
+        CFontDownDlg2 dialog(engine::kDefaultFontStartAddress, QApplication::activeWindow());
         if (dialog.exec() != QDialog::Accepted)
             return false;
         address = CFontDownDlg2::ToStartAddress(dialog.StartAddressText());

@@ -27,20 +27,14 @@ OperationRunner::OperationRunner(CFormView& view, int state, Handler handler)
     , m_bridge([this](const OperationMessage& message) { OnOperationMessage(message); })
 {
     m_view.installEventFilter(this);
-    // The state may change on any thread; the controls follow on the view's.
-    Context().AddStateListener(this, [this](int) {
-        QMetaObject::invokeMethod(this, &OperationRunner::FollowState, Qt::QueuedConnection);
-    });
+    connect(&m_stateWatch, &OperationStateWatch::Changed, this, &OperationRunner::FollowState);
 }
 
 OperationRunner::~OperationRunner()
 {
-    Context().RemoveStateListener(this);
     // The view is going: its controls are no longer followed.
     if (m_running)
         EndWorker();
-    if (Context().Target() == &m_bridge)
-        Context().SetTarget(nullptr);
 }
 
 void OperationRunner::AddStartControl(QWidget* control)
@@ -58,7 +52,7 @@ void OperationRunner::AddIdleControl(QWidget* control)
 bool OperationRunner::Start(std::function<void()> body)
 {
     Context().SetOperationState(m_state);
-    Context().SetTarget(&m_bridge);
+    m_target.emplace(&m_bridge);
     m_running = m_worker.Start(std::move(body));
     if (!m_running)
         Context().SetOperationState(OperationContext::kIdle);

@@ -2,10 +2,13 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "engine/OperationWorker.h"
+#include "engine/ScopedContextPart.h"
 #include "forms/OperationBridge.h"
+#include "forms/OperationStateWatch.h"
 
 class CFormView;
 class QWidget;
@@ -66,8 +69,11 @@ private:
     Handler m_handler;
     std::vector<QWidget*> m_startControls;
     std::vector<QWidget*> m_idleControls;
+    OperationStateWatch m_stateWatch;
     bool m_running = false;
     OperationBridge m_bridge;
+    // The bridge as the report target, from the first start on.
+    std::optional<ScopedTarget> m_target;
     // Declared last: destroyed first, it waits for the worker, which may
     // still be delivering to the bridge.
     OperationWorker m_worker;

@@ -28,6 +28,5 @@ constexpr double kLabelColumnWidth = 40;
 constexpr double kInfoColumnWidth = 50;
 constexpr double kRowHeight = 50;
 constexpr int kPrintLayout = 2;
-constexpr int kPortSearchTimerId = 1;
 constexpr unsigned kPortSearchPeriodMs = 1000;
 } // namespace PhoneInfoConstants

@@ -23,8 +23,8 @@ void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
             portList->setItemData(port - 1, device, Qt::ToolTipRole);
     }
     baudList->clear();
-    for (const char* baud : portsetting::kBaudRates)
-        baudList->addItem(QString::fromLatin1(baud));
+    for (uint32_t baud : portsetting::kBaudRates)
+        baudList->addItem(QString::number(baud));
 
     int selected = OperationContext::Instance().SelectedPort();
     if (selected == 0)
@@ -35,7 +35,7 @@ void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
 
 QString PortChoice::EntryText(uint8_t port, uint8_t handset)
 {
-    QString text = QString::fromLatin1(ports::kComPrefix) + QString::number(port);
+    QString text = PortTable::ValueName(port);
     const QString device = PortTable::Instance().DevicePath(port);
     if (device.isEmpty())
         return text;

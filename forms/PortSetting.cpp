@@ -22,8 +22,7 @@ PortSetting::PortSetting(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     // Operations end while the dialog is open (and none can start under it):
     // OK follows them.
     FollowOperationState();
-    connect(&m_stateWatch, &QTimer::timeout, this, &PortSetting::FollowOperationState);
-    m_stateWatch.start(portsetting::kOperationWatchMs);
+    connect(&m_stateWatch, &OperationStateWatch::Changed, this, &PortSetting::FollowOperationState);
 }
 
 // OK replaces the channel; under a running operation that would pull the
@@ -51,8 +50,8 @@ void PortSetting::accept()
 bool PortSetting::OpenChannel(uint8_t port)
 {
     BaseComm& channel = OperationContext::Instance().ReplaceChannel();
-    channel.CreateResponseEvent(portsetting::kResponseEventIndex);
-    channel.Configure(port, comm::kDiagBaud, portsetting::kByteSize, portsetting::kOneStopBit, portsetting::kNoParity);
+    channel.CreateResponseEvent(comm::kResponseEventIndex);
+    channel.Configure(port, comm::kDiagBaud, comm::kByteSize, comm::kOneStopBit, comm::kNoParity);
     Pacing::Instance().Sleep(portsetting::kOpenPauseMs);
     if (!channel.CreateIoEvents()) {
         ShowMessage(portsetting::kCannotCreateComInfo, {});

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QDialog>
-#include <QTimer>
 #include <memory>
+
+#include "forms/OperationStateWatch.h"
 
 namespace Ui {
 class PortSetting;
@@ -29,5 +30,5 @@ private:
     void FollowOperationState();
 
     std::unique_ptr<Ui::PortSetting> m_ui;
-    QTimer m_stateWatch;
+    OperationStateWatch m_stateWatch;
 };

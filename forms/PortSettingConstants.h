@@ -8,11 +8,8 @@ namespace portsetting {
 constexpr int kPortSettingTemplate = 1023;
 constexpr int kPortSettingRebuildTemplate = 1049;
 constexpr int kPortListCount = 99;
-inline constexpr const char* kBaudRates[] = {"9600", "57600", "115200", "230400", "460800"};
-constexpr uint8_t kByteSize = 8;
-constexpr uint8_t kOneStopBit = 0;
-constexpr uint8_t kNoParity = 0;
-constexpr int kResponseEventIndex = 0;
+// The baud list, kept but never shown: every connection runs at 115200.
+inline constexpr uint32_t kBaudRates[] = {9600, 57600, 115200, 230400, 460800};
 constexpr uint32_t kOpenPauseMs = 100;
 inline constexpr char kCannotCreateComInfo[] = "Cannot Create Com Info";
 inline constexpr char kCannotOpenComPort[] = "Cannot Open ComPort";
@@ -20,9 +17,7 @@ inline constexpr char kCannotOpenComPort[] = "Cannot Open ComPort";
 // listed handset's port.
 inline constexpr char kEntrySeparator[] = "  ";
 inline constexpr char kHandsetName[] = "VQX-B410";
-// While an operation runs, OK (which replaces the channel) waits for its end;
-// the dialog looks at the operation state this often.
-constexpr int kOperationWatchMs = 200;
+// While an operation runs, OK (which replaces the channel) waits for its end.
 inline constexpr char kOkWaitsToolTip[] =
     "An operation is using the handset's port; the port can be changed when it has ended.";
 

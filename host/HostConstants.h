@@ -5,9 +5,10 @@ namespace HostConstants {
 
 constexpr const char* kApplicationName = "corvanetov";
 constexpr const char* kWindowTitle = "CorvaneTOV";
-// The plug-in folder, relative to the folder of the host's executable: the
-// build tree and the installed tree have the same layout.
-constexpr const char* kPluginFolder = "../lib/corvanetov/plugins";
+// The plug-in folder, relative to the folder of the host's executable, as
+// the build lays out the build tree and the installed tree alike
+// (../lib/corvanetov/plugins, or the system's library folder under /usr).
+constexpr const char* kPluginFolder = CORVANETOV_PLUGIN_FOLDER;
 constexpr const char* kPluginPattern = "*.so";
 
 constexpr int kWindowWidth = 760;

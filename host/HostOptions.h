@@ -6,9 +6,9 @@
 
 // The host's command line:
 //   corvanetov [--plugin FILE]... [--plugin-dir DIR] [--tool-type N]
-// Plug-ins are loaded from the plug-in folder, <directory of the
-// executable>/../lib/corvanetov/plugins unless --plugin-dir names another,
-// and then from every --plugin FILE.
+// Plug-ins are loaded from the plug-in folder beside the executable
+// (HostConstants::kPluginFolder) unless --plugin-dir names another, and then
+// from every --plugin FILE.
 class HostOptions {
 public:
     // False with the reason (or the help text, for --help) in error. Needs

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "hostlink/PluginAbi.h"
+
 // Numbers and texts of the VQX-B410 module's boundary with its host.
 namespace ModuleConstants {
 
@@ -18,12 +20,25 @@ constexpr int kCommandPortSetting = 2040;
 constexpr int kCommandAbout = 2050;
 
 // String table: identification of the plug-in.
-constexpr int kStringModel = 100;
+constexpr int kStringModel = PluginAbi::kStringModelName;
 constexpr int kStringCarrier = 101;
 constexpr int kStringHsType = 102;
 constexpr int kStringVersion = 103;
 constexpr int kStringDate = 104;
 constexpr int kStringEdition = 105;
+
+// The About box's identification lines: a label, then the string.
+struct AboutLine {
+    int stringId;
+    const char* label;
+};
+constexpr AboutLine kAboutLines[] = {
+    {kStringModel, "Model    : "},
+    {kStringCarrier, "Carrier  : "},
+    {kStringHsType, "HS Type     : "},
+    {kStringVersion, "Version  : "},
+    {kStringDate, "Modified : "},
+};
 
 // Toolbar 2000 buttons.
 constexpr int kToolButtonWidth = 16;

@@ -29,13 +29,14 @@ void RunPortSettingDialog()
 
 void RunAboutDialog()
 {
-    CDllAbout dialog([](int id) { return QString::fromLatin1(ModuleResources::LoadString(id)); },
-                     QApplication::activeWindow());
+    CDllAbout dialog(ModuleResources::AboutText(), QApplication::activeWindow());
     dialog.exec();
 }
 
 } // namespace
 
+// The module is built with hidden symbols; these are its contract.
+#pragma GCC visibility push(default)
 extern "C" {
 
 int GetFormCnt()
@@ -98,3 +99,4 @@ void SetHostMessageCallback(HostMessageCallback callback, void* context)
 }
 
 } // extern "C"
+#pragma GCC visibility pop

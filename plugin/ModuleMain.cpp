@@ -5,11 +5,6 @@ namespace {
 // The module's load and unload: constructed when the loader maps the library
 // (dlopen, or program start for a linked host) and destroyed when it is
 // unmapped (dlclose, or program exit).
-struct ModuleAttachment {
-    ModuleAttachment() { ModuleLifecycle::Attach(); }
-    ~ModuleAttachment() { ModuleLifecycle::Detach(); }
-    ModuleAttachment(const ModuleAttachment&) = delete;
-    ModuleAttachment& operator=(const ModuleAttachment&) = delete;
-} g_attachment;
+const ModuleLifecycle g_module;
 
 } // namespace

@@ -76,3 +76,11 @@ const ToolBarResource* ModuleResources::LoadToolBar(int id)
 {
     return id == PluginAbi::kToolBarResource ? &kToolBar2000 : nullptr;
 }
+
+QString ModuleResources::AboutText()
+{
+    QString text;
+    for (const auto& line : kAboutLines)
+        text += QString::fromLatin1(line.label) + QString::fromLatin1(LoadString(line.stringId)) + QLatin1Char('\n');
+    return text;
+}

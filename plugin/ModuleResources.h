@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "hostlink/PluginAbi.h"
 
 // The module's string table, menu and toolbar, found by number as the host
@@ -10,4 +12,6 @@ public:
     static const char* LoadString(int id);
     static const MenuEntry* LoadMenu(int id);
     static const ToolBarResource* LoadToolBar(int id);
+    // The About box's lines, each its label, its string and a line feed.
+    static QString AboutText();
 };

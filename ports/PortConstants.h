@@ -12,9 +12,9 @@ inline constexpr char kStoreOrganization[] = "CorvaneTOV";
 inline constexpr char kStoreApplication[] = "corvanetov";
 inline constexpr char kPortKey[] = "Software\\CorvaneTOV\\Corvane_VQX B410 Verizon";
 inline constexpr char kPortNumberValue[] = "Port Number";
-// The port table: "COM1" ... "COM255" hold device paths, "TELNET" host:port.
+// The port table: "COM1" ... "COM255" (PortResolver::ComName) hold device
+// paths, "TELNET" host:port.
 inline constexpr char kPortTableKey[] = "Software\\CorvaneTOV\\Ports";
-inline constexpr char kComPrefix[] = "COM";
 inline constexpr char kTelnetValue[] = "TELNET";
 
 constexpr int kMaxPort = 255;
@@ -27,6 +27,4 @@ inline constexpr char kSerialByIdVariable[] = "CORVANETOV_SERIAL_BY_ID";
 inline constexpr char kSysClassTty[] = "/sys/class/tty/";
 // The handset's diagnostic serial device carries this in its name.
 inline constexpr char kHandsetMarker[] = "qxcdmdm";
-// The search reads the number after this many characters of a port name ("COM").
-constexpr int kPortNamePrefixLength = 3;
 } // namespace ports

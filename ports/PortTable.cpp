@@ -30,7 +30,7 @@ PortTable& PortTable::Instance()
 
 QString PortTable::ValueName(uint8_t port)
 {
-    return QLatin1String(ports::kComPrefix) + QString::number(port);
+    return QString::fromStdString(PortResolver::ComName(port));
 }
 
 QString PortTable::DevicePath(uint8_t port) const

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QtGlobal>
 
+#include "comm/CommConstants.h"
 #include "ports/PortConstants.h"
 #include "ports/PortStore.h"
 #include "ports/PortTable.h"
@@ -70,5 +71,5 @@ uint8_t SerialDeviceListing::FindHandsetPort(const std::vector<SerialDeviceEntry
 
 uint8_t SerialDeviceListing::PortNumberOf(const SerialDeviceEntry& entry)
 {
-    return PortStore::PortNumberFromText(entry.portName.mid(ports::kPortNamePrefixLength));
+    return PortStore::PortNumberFromText(entry.portName.mid(comm::kComPrefixLength));
 }

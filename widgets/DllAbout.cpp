@@ -3,7 +3,7 @@
 #include "ui_DllAbout.h"
 #include "widgets/SmallDialogConstants.h"
 
-CDllAbout::CDllAbout(StringLookup loadString, QWidget* parent)
+CDllAbout::CDllAbout(const QString& infoText, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CDllAbout>())
 {
@@ -12,18 +12,10 @@ CDllAbout::CDllAbout(StringLookup loadString, QWidget* parent)
         .SetFontBold(true)
         .SetTextColor(SmallDialogConstants::kAboutTextColor)
         .SetFontItalic(true)
-        .SetText(AboutText(loadString));
+        .SetText(infoText);
 }
 
 CDllAbout::~CDllAbout() = default;
-
-QString CDllAbout::AboutText(const StringLookup& loadString)
-{
-    QString text;
-    for (const auto& line : SmallDialogConstants::kAboutLines)
-        text += QString::fromLatin1(line.label) + loadString(line.stringId) + QLatin1Char('\n');
-    return text;
-}
 
 QString CDllAbout::InfoText() const
 {

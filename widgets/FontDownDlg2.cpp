@@ -6,10 +6,10 @@
 #include "widgets/AcceptableInput.h"
 #include "widgets/SmallDialogConstants.h"
 
-CFontDownDlg2::CFontDownDlg2(QWidget* parent)
+CFontDownDlg2::CFontDownDlg2(uint32_t defaultAddress, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CFontDownDlg2>())
-    , m_startAddress(QString::fromLatin1(SmallDialogConstants::kDefaultStartAddress))
+    , m_startAddress(QString::number(defaultAddress, 16).toUpper())
 {
     m_ui->setupUi(this);
     // The field's limit also keeps a longer text from ever reaching OK. Only

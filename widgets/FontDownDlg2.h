@@ -10,11 +10,12 @@ class CFontDownDlg2;
 }
 
 // Asks for the flash start address of a font image, as hexadecimal text
-// without its "0x": one to eight hexadecimal digits, nothing else.
+// without its "0x": one to eight hexadecimal digits, nothing else. It offers
+// the caller's default until the user confirms another.
 class CFontDownDlg2 : public QDialog {
     Q_OBJECT
 public:
-    explicit CFontDownDlg2(QWidget* parent = nullptr);
+    explicit CFontDownDlg2(uint32_t defaultAddress, QWidget* parent = nullptr);
     ~CFontDownDlg2() override;
 
     QString StartAddressText() const { return m_startAddress; }

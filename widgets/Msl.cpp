@@ -2,18 +2,18 @@
 
 #include "ui_Msl.h"
 #include "widgets/AcceptableInput.h"
-#include "widgets/SmallDialogConstants.h"
 
-CMsl::CMsl(QWidget* parent)
+CMsl::CMsl(int codeLength, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CMsl>())
+    , m_codeLength(codeLength)
 {
     m_ui->setupUi(this);
     // No system menu on this template: the code is answered with OK or Cancel.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    m_ui->editMslCode->setMaxLength(SmallDialogConstants::kMslCodeLength);
+    m_ui->editMslCode->setMaxLength(m_codeLength);
     AcceptableInput::Restrict(*m_ui->editMslCode,
-                              QStringLiteral("[0-9]{%1}").arg(SmallDialogConstants::kMslCodeLength), *m_ui->buttons);
+                              QStringLiteral("[0-9]{%1}").arg(m_codeLength), *m_ui->buttons);
 }
 
 CMsl::~CMsl() = default;
@@ -28,7 +28,7 @@ void CMsl::showEvent(QShowEvent* event)
 void CMsl::accept()
 {
     const QString text = m_ui->editMslCode->text();
-    if (text.size() != SmallDialogConstants::kMslCodeLength)
+    if (text.size() != m_codeLength)
         return;
     m_code = text;
     QDialog::accept();

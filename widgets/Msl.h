@@ -8,14 +8,14 @@ namespace Ui {
 class CMsl;
 }
 
-// Asks for the handset's 6-digit MSL code. The field takes digits only and
-// OK is enabled only when six are typed; a code of the wrong length is
-// refused silently: the dialog stays open until the user corrects it or
-// cancels.
+// Asks for the handset's MSL code of codeLength digits. The field takes
+// digits only and OK is enabled only when all are typed; a code of the wrong
+// length is refused silently: the dialog stays open until the user corrects
+// it or cancels.
 class CMsl : public QDialog {
     Q_OBJECT
 public:
-    explicit CMsl(QWidget* parent = nullptr);
+    explicit CMsl(int codeLength, QWidget* parent = nullptr);
     ~CMsl() override;
 
     // The entered code, valid after OK.
@@ -28,5 +28,6 @@ protected:
 
 private:
     std::unique_ptr<Ui::CMsl> m_ui;
+    const int m_codeLength;
     QString m_code;
 };

@@ -5,9 +5,6 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -15,6 +12,7 @@
 #include <algorithm>
 
 #include "widgets/ColorRef.h"
+#include "widgets/SpreadSheetPrinting.h"
 #include "widgets/WidgetConstants.h"
 
 namespace {
@@ -24,22 +22,10 @@ constexpr int kCellTypeRole = Qt::UserRole + 1;
 constexpr int kLengthLimitRole = Qt::UserRole + 2;
 constexpr int kListItemsRole = Qt::UserRole + 3;
 
-// Printed page, in points: A4 with 15 mm margins, a band for the model line
-// at the head and one for the stamp line and page number at the foot.
-constexpr double kPageMarginMm = 15.0;
-constexpr double kBandHeight = 20.0;
-constexpr int kPrintFontSize = 9;
-constexpr double kPointsPerWidthUnit = 6.0;
-constexpr double kDefaultColumnWidth = 12.0;
-constexpr double kDefaultRowHeight = 16.0;
-constexpr double kCellPadding = 3.0;
-constexpr double kPointsPerInch = 72.0;
 // On screen the columns share the grid's width in the proportions of their
 // units, but never shrink below this part of their own width: below that a
 // scroll bar is kinder than unreadable cells.
 constexpr double kLeastFitScale = 0.5;
-const QColor kHeaderBackColor(0xE0, 0xE0, 0xE0);
-const QColor kGridLineColor(0x80, 0x80, 0x80);
 
 // Keeps what the user types within the cell's length limit.
 class LengthLimitDelegate : public QStyledItemDelegate {
@@ -72,10 +58,6 @@ CSpreadSheet::CSpreadSheet(QWidget* parent)
     , m_activeColumn(1)
     , m_activeRow(1)
     , m_updating(false)
-    , m_printLayout(WidgetConstants::kPrintLayoutPortrait)
-    , m_printRangeKind(WidgetConstants::kPrintRangeAll)
-    , m_printFirstPage(1)
-    , m_printLastPage(1)
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -86,7 +68,8 @@ CSpreadSheet::CSpreadSheet(QWidget* parent)
     m_table->setTabKeyNavigation(false);
     setFocusProxy(m_table);
     m_table->viewport()->installEventFilter(this);
-    m_table->verticalHeader()->setDefaultSectionSize(qRound(kDefaultRowHeight * logicalDpiY() / kPointsPerInch));
+    m_table->verticalHeader()->setDefaultSectionSize(
+        qRound(SpreadSheetSizes::kDefaultRowHeight * logicalDpiY() / SpreadSheetSizes::kPointsPerInch));
     connect(m_table, &QTableWidget::itemChanged, this, &CSpreadSheet::OnItemChanged);
 }
 
@@ -110,7 +93,7 @@ void CSpreadSheet::SetNumberOfRows(int count)
     const int old = m_table->rowCount();
     m_table->setRowCount(std::max(0, count));
     for (int row = old + 1; row <= count; ++row) {
-        if (const auto height = m_rowHeights.find(row); height != m_rowHeights.end()) {
+        if (const auto height = m_sizes.rowHeights.find(row); height != m_sizes.rowHeights.end()) {
             SetRowHeight(row, height->second);
         }
     }
@@ -126,7 +109,7 @@ void CSpreadSheet::SetColumnWidth(int column, double width)
     if (column < 1 || width < 0) {
         return;
     }
-    m_columnWidths[column] = width;
+    m_sizes.columnWidths[column] = width;
     FitColumns();
 }
 
@@ -146,7 +129,7 @@ void CSpreadSheet::FitColumns()
     const double unit = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     double natural = 0;
     for (int column = 1; column <= columns; ++column) {
-        natural += ColumnUnits(column) * unit;
+        natural += m_sizes.ColumnWidth(column) * unit;
     }
     if (columns == 0 || natural <= 0) {
         return;
@@ -157,7 +140,7 @@ void CSpreadSheet::FitColumns()
     const double scale = fills ? available / natural : (shown ? kLeastFitScale : 1.0);
     int used = 0;
     for (int column = 1; column <= columns; ++column) {
-        int width = qRound(ColumnUnits(column) * unit * scale);
+        int width = qRound(m_sizes.ColumnWidth(column) * unit * scale);
         // The last column takes what rounding left, so no scroll bar appears.
         if (fills && column == columns) {
             width = std::max(0, static_cast<int>(available) - used);
@@ -167,20 +150,14 @@ void CSpreadSheet::FitColumns()
     }
 }
 
-double CSpreadSheet::ColumnUnits(int column) const
-{
-    const auto width = m_columnWidths.find(column);
-    return width != m_columnWidths.end() ? width->second : kDefaultColumnWidth;
-}
-
 void CSpreadSheet::SetRowHeight(int row, double height)
 {
     if (row < 1 || height < 0) {
         return;
     }
-    m_rowHeights[row] = height;
+    m_sizes.rowHeights[row] = height;
     if (row <= m_table->rowCount()) {
-        m_table->setRowHeight(row - 1, qRound(height * logicalDpiY() / kPointsPerInch));
+        m_table->setRowHeight(row - 1, qRound(height * logicalDpiY() / SpreadSheetSizes::kPointsPerInch));
     }
 }
 
@@ -346,7 +323,7 @@ void CSpreadSheet::SetAction(int action)
 {
     switch (action) {
     case WidgetConstants::kActionPrint:
-        Print();
+        Printing().Print(this);
         break;
     case WidgetConstants::kActionCopy:
         CopySelection();
@@ -451,174 +428,22 @@ void CSpreadSheet::WriteUserText(int column, int row, const QString& text)
     }
 }
 
+SpreadSheetPrinting CSpreadSheet::Printing() const
+{
+    return SpreadSheetPrinting(*m_table, m_sizes, m_print);
+}
+
 QPageLayout CSpreadSheet::PrintPageLayout() const
 {
-    const auto orientation = m_printLayout == WidgetConstants::kPrintLayoutLandscape ? QPageLayout::Landscape
-                                                                                    : QPageLayout::Portrait;
-    return QPageLayout(QPageSize(QPageSize::A4), orientation,
-                       QMarginsF(kPageMarginMm, kPageMarginMm, kPageMarginMm, kPageMarginMm),
-                       QPageLayout::Millimeter);
+    return Printing().PageLayout();
 }
 
 int32_t CSpreadSheet::GetPrintedPageCount() const
 {
-    return PageCount(PrintPageLayout().paintRect(QPageLayout::Point).size());
-}
-
-void CSpreadSheet::Print()
-{
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(PrintPageLayout());
-    if (!m_printOutputFile.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(m_printOutputFile);
-    } else {
-        // The page range is the grid's own, set by the print preview dialog.
-        QPrintDialog dialog(&printer, this);
-        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-        if (dialog.exec() != QDialog::Accepted) {
-            return;
-        }
-    }
-    PrintTo(printer);
-}
-
-bool CSpreadSheet::PrintTo(QPrinter& printer) const
-{
-    const QSizeF paintSize = printer.pageLayout().paintRect(QPageLayout::Point).size();
-    const int count = PageCount(paintSize);
-    int first = 1;
-    int last = count;
-    if (m_printRangeKind == WidgetConstants::kPrintRangePages) {
-        first = std::max<int>(first, m_printFirstPage);
-        last = std::min<int>(last, m_printLastPage);
-    }
-    if (first > last) {
-        return false;
-    }
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        return false;
-    }
-    const double toDevice = printer.resolution() / kPointsPerInch;
-    for (int page = first; page <= last; ++page) {
-        if (page != first) {
-            printer.newPage();
-        }
-        painter.save();
-        painter.scale(toDevice, toDevice);
-        PaintPage(painter, paintSize, page);
-        painter.restore();
-    }
-    return painter.end();
-}
-
-double CSpreadSheet::PrintColumnWidth(int column) const
-{
-    return ColumnUnits(column) * kPointsPerWidthUnit;
-}
-
-double CSpreadSheet::PrintRowHeight(int row) const
-{
-    const auto height = m_rowHeights.find(row);
-    return height != m_rowHeights.end() && height->second > 0 ? height->second : kDefaultRowHeight;
-}
-
-// A table wider than the page is shrunk to the page's width.
-double CSpreadSheet::PrintScale(double paintWidth) const
-{
-    double tableWidth = 0;
-    for (int column = 1; column <= m_table->columnCount(); ++column) {
-        tableWidth += PrintColumnWidth(column);
-    }
-    return tableWidth > paintWidth ? paintWidth / tableWidth : 1.0;
-}
-
-// Each page repeats the header row; a page takes whole rows, and at least
-// one, so a row taller than the page still gets printed.
-std::vector<CSpreadSheet::RowSpan> CSpreadSheet::Paginate(const QSizeF& paintSize) const
-{
-    const double scale = PrintScale(paintSize.width());
-    const double available = (paintSize.height() - 2 * kBandHeight) / scale - PrintRowHeight(0);
-    std::vector<RowSpan> pages;
-    int row = 1;
-    const int rows = m_table->rowCount();
-    do {
-        const int first = row;
-        double used = 0;
-        while (row <= rows && (row == first || used + PrintRowHeight(row) <= available)) {
-            used += PrintRowHeight(row);
-            ++row;
-        }
-        pages.emplace_back(first, row - 1);
-    } while (row <= rows);
-    return pages;
-}
-
-int CSpreadSheet::PageCount(const QSizeF& paintSize) const
-{
-    return static_cast<int>(Paginate(paintSize).size());
+    return Printing().PageCount(PrintPageLayout().paintRect(QPageLayout::Point).size());
 }
 
 void CSpreadSheet::PaintPage(QPainter& painter, const QSizeF& paintSize, int page) const
 {
-    const std::vector<RowSpan> pages = Paginate(paintSize);
-    if (page < 1 || page > static_cast<int>(pages.size())) {
-        return;
-    }
-    painter.save();
-    QFont font = painter.font();
-    font.setPixelSize(kPrintFontSize);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    const QRectF head(0, 0, paintSize.width(), kBandHeight);
-    const QRectF foot(0, paintSize.height() - kBandHeight, paintSize.width(), kBandHeight);
-    painter.drawText(head, Qt::AlignLeft | Qt::AlignVCenter, m_printModelLine);
-    painter.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, m_printStampLine);
-    painter.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("%1 / %2").arg(page).arg(pages.size()));
-
-    const double scale = PrintScale(paintSize.width());
-    painter.translate(0, kBandHeight);
-    painter.scale(scale, scale);
-    double top = 0;
-    PaintRow(painter, 0, top, PrintRowHeight(0));
-    top += PrintRowHeight(0);
-    const auto [first, last] = pages[page - 1];
-    for (int row = first; row <= last; ++row) {
-        PaintRow(painter, row, top, PrintRowHeight(row));
-        top += PrintRowHeight(row);
-    }
-    painter.restore();
-}
-
-void CSpreadSheet::PaintRow(QPainter& painter, int row, double top, double height) const
-{
-    double left = 0;
-    for (int column = 1; column <= m_table->columnCount(); ++column) {
-        const QRectF cell(left, top, PrintColumnWidth(column), height);
-        left += cell.width();
-        const QTableWidgetItem* item = row == 0 ? m_table->horizontalHeaderItem(column - 1)
-                                                : m_table->item(row - 1, column - 1);
-        QFont font = painter.font();
-        font.setBold(row == 0);
-        painter.setFont(font);
-        if (row == 0) {
-            painter.fillRect(cell, kHeaderBackColor);
-        } else if (item != nullptr && item->background().style() != Qt::NoBrush) {
-            painter.fillRect(cell, item->background());
-        }
-        painter.setPen(kGridLineColor);
-        painter.drawRect(cell);
-        if (item == nullptr) {
-            continue;
-        }
-        const bool colored = row != 0 && item->foreground().style() != Qt::NoBrush;
-        painter.setPen(colored ? item->foreground().color() : QColor(Qt::black));
-        const QRectF textArea = cell.adjusted(kCellPadding, 0, -kCellPadding, 0);
-        const Qt::Alignment align = row == 0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter;
-        painter.save();
-        painter.setClipRect(textArea, Qt::IntersectClip);
-        painter.drawText(textArea, align | Qt::TextSingleLine, item->text());
-        painter.restore();
-    }
+    Printing().PaintPage(painter, paintSize, page);
 }

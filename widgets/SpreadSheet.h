@@ -7,20 +7,19 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <map>
-#include <utility>
-#include <vector>
+
+#include "widgets/SpreadSheetPrinting.h"
+#include "widgets/SpreadSheetSizes.h"
 
 class QPainter;
-class QPrinter;
 class QTableWidget;
 class QTableWidgetItem;
 
 // The spreadsheet grid of the phone information and settings views. The
 // forms address cells by column and row counted from 1 (row 0 is the column
 // header row) and work on an active cell: they set the active column and row,
-// then set or read one property of that cell. The grid also prints itself,
-// with a model line at the head and a stamp line at the foot of each page.
+// then set or read one property of that cell. The grid also prints itself
+// (SpreadSheetPrinting).
 class CSpreadSheet : public QWidget {
     Q_OBJECT
 public:
@@ -58,32 +57,28 @@ public:
     // Print, copy, cut or paste (the grid's actions).
     void SetAction(int action);
 
-    void SetPrintLayout(int layout) { m_printLayout = layout; }
-    int GetPrintLayout() const { return m_printLayout; }
-    void SetPrintRangeKind(int kind) { m_printRangeKind = kind; }
-    int GetPrintRangeKind() const { return m_printRangeKind; }
-    void SetPrintFirstPage(int16_t page) { m_printFirstPage = page; }
-    int16_t GetPrintFirstPage() const { return m_printFirstPage; }
-    void SetPrintLastPage(int16_t page) { m_printLastPage = page; }
-    int16_t GetPrintLastPage() const { return m_printLastPage; }
-    void SetPrintStampLine(const QString& line) { m_printStampLine = line; }
-    QString GetPrintStampLine() const { return m_printStampLine; }
-    void SetPrintModelLine(const QString& line) { m_printModelLine = line; }
-    QString GetPrintModelLine() const { return m_printModelLine; }
+    void SetPrintLayout(int layout) { m_print.layout = layout; }
+    int GetPrintLayout() const { return m_print.layout; }
+    void SetPrintRangeKind(int kind) { m_print.rangeKind = kind; }
+    int GetPrintRangeKind() const { return m_print.rangeKind; }
+    void SetPrintFirstPage(int16_t page) { m_print.firstPage = page; }
+    int16_t GetPrintFirstPage() const { return m_print.firstPage; }
+    void SetPrintLastPage(int16_t page) { m_print.lastPage = page; }
+    int16_t GetPrintLastPage() const { return m_print.lastPage; }
+    void SetPrintStampLine(const QString& line) { m_print.stampLine = line; }
+    QString GetPrintStampLine() const { return m_print.stampLine; }
+    void SetPrintModelLine(const QString& line) { m_print.modelLine = line; }
+    QString GetPrintModelLine() const { return m_print.modelLine; }
     int32_t GetPrintedPageCount() const;
 
     // Where the print action writes a PDF file; while empty it asks the user
     // for a printer (or a file) in the print dialog.
-    void SetPrintOutputFile(const QString& path) { m_printOutputFile = path; }
+    void SetPrintOutputFile(const QString& path) { m_print.outputFile = path; }
 
     // The page the print layout asks for: A4, across or down the page.
     QPageLayout PrintPageLayout() const;
-    // Prints the pages of the print range to an already set up printer.
-    // Returns false when nothing could be printed.
-    bool PrintTo(QPrinter& printer) const;
-    // Pages of a paintable area of the given size in points, and one page
-    // (counted from 1) painted with one unit of the painter being one point.
-    int PageCount(const QSizeF& paintSize) const;
+    // One printed page (counted from 1) of a paintable area of the given
+    // size in points, one unit of the painter being one point.
     void PaintPage(QPainter& painter, const QSizeF& paintSize, int page) const;
 
 protected:
@@ -94,10 +89,7 @@ signals:
     void CellChanged(int column, int row);
 
 private:
-    using RowSpan = std::pair<int, int>;
-
     void FitColumns();
-    double ColumnUnits(int column) const;
     bool IsDataCell(int column, int row) const;
     QTableWidgetItem* ActiveItem() const;
     QTableWidgetItem* CreateActiveItem();
@@ -105,7 +97,7 @@ private:
     void AttachListBox(int column, int row);
     void OnItemChanged(QTableWidgetItem* item);
 
-    void Print();
+    SpreadSheetPrinting Printing() const;
     void CopySelection() const;
     void CutSelection();
     void PasteSelection();
@@ -115,26 +107,11 @@ private:
     QString CellTextAt(int column, int row) const;
     void WriteUserText(int column, int row, const QString& text);
 
-    double PrintColumnWidth(int column) const;
-    double PrintRowHeight(int row) const;
-    double PrintScale(double paintWidth) const;
-    std::vector<RowSpan> Paginate(const QSizeF& paintSize) const;
-    void PaintRow(QPainter& painter, int row, double top, double height) const;
-
     QTableWidget* m_table;
     int m_activeColumn;
     int m_activeRow;
-    // Sizes as the forms gave them, for printing.
-    std::map<int, double> m_columnWidths;
-    std::map<int, double> m_rowHeights;
+    SpreadSheetSizes m_sizes;
     // Programmatic changes are not the user's: no CellChanged for them.
     bool m_updating;
-
-    int m_printLayout;
-    int m_printRangeKind;
-    int16_t m_printFirstPage;
-    int16_t m_printLastPage;
-    QString m_printStampLine;
-    QString m_printModelLine;
-    QString m_printOutputFile;
+    SpreadSheetPrinting::Settings m_print;
 };

@@ -295,7 +295,12 @@ TEST_F(Channel, DmSwitchLooksForOk)
         if (command == Bytes({'A', 'T', '$', 'Q', 'C', 'D', 'M', 'G', '\r', '\n'}))
             pty.Write({'\r', '\n', 'O', 'K', '\r', '\n'});
     });
+    // The switch looks for the answer after a fixed pause: at its real
+    // length, so that a busy machine's answer is in by then.
+    const double scale = Pacing::Instance().TimeScale();
+    Pacing::Instance().SetTimeScale(1.0);
     EXPECT_TRUE(DiagRequests::DmSwitchExchange(channel));
+    Pacing::Instance().SetTimeScale(scale);
     handset.join();
 
     // A silent handset (on a fresh line): three attempts, then no.

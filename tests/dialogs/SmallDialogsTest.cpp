@@ -5,6 +5,8 @@
 #include <QtTest>
 
 #include "ModalAnswerer.h"
+#include "diag/DiagConstants.h"
+#include "engine/EngineConstants.h"
 #include "plugin/ModuleResources.h"
 #include "widgets/DllAbout.h"
 #include "widgets/FontDownDlg2.h"
@@ -31,6 +33,7 @@ private slots:
 };
 
 namespace {
+constexpr int kMslLength = static_cast<int>(diag::kMslLength);
 
 QLineEdit* Edit(QWidget* dialog)
 {
@@ -67,11 +70,6 @@ TypedAnswer TypeAndPressEnter(QDialog& dialog, const QString& keys)
     return answer;
 }
 
-QString ModuleString(int id)
-{
-    return QString::fromLatin1(ModuleResources::LoadString(id));
-}
-
 } // namespace
 
 void SmallDialogsTest::initTestCase()
@@ -81,7 +79,7 @@ void SmallDialogsTest::initTestCase()
 
 void SmallDialogsTest::MslFieldTakesOnlySixDigits()
 {
-    CMsl dialog;
+    CMsl dialog(kMslLength);
     dialog.show();
     QLineEdit* edit = Edit(&dialog);
     QTest::keyClicks(edit, QStringLiteral("12ab3-4 5"));
@@ -93,7 +91,7 @@ void SmallDialogsTest::MslFieldTakesOnlySixDigits()
 
 void SmallDialogsTest::MslOkWithFiveDigitsKeepsTheDialogOpen()
 {
-    CMsl dialog;
+    CMsl dialog(kMslLength);
     bool openAfterFive = false;
     ModalAnswerer answerer([&](QWidget* open) {
         QTest::keyClicks(Edit(open), QStringLiteral("12345"));
@@ -126,7 +124,7 @@ void SmallDialogsTest::MslOkIsEnabledOnlyForSixDigits()
     QFETCH(QString, keys);
     QFETCH(QString, shown);
     QFETCH(bool, okEnabled);
-    CMsl dialog;
+    CMsl dialog(kMslLength);
     QVERIFY(!Button(&dialog, QDialogButtonBox::Ok)->isEnabled());
     const TypedAnswer answer = TypeAndPressEnter(dialog, keys);
     QCOMPARE(answer.shown, shown);
@@ -137,7 +135,7 @@ void SmallDialogsTest::MslOkIsEnabledOnlyForSixDigits()
 
 void SmallDialogsTest::MslOpensEmptyEveryTime()
 {
-    CMsl dialog;
+    CMsl dialog(kMslLength);
     dialog.show();
     QTest::keyClicks(Edit(&dialog), QStringLiteral("987"));
     dialog.reject();
@@ -157,7 +155,7 @@ void SmallDialogsTest::MslOpensEmptyEveryTime()
 
 void SmallDialogsTest::MslHasNoCloseBox()
 {
-    CMsl dialog;
+    CMsl dialog(kMslLength);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Input MSL Code"));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
     QVERIFY(!(dialog.windowFlags() & Qt::WindowSystemMenuHint));
@@ -166,7 +164,7 @@ void SmallDialogsTest::MslHasNoCloseBox()
 
 void SmallDialogsTest::FontAddressDefaultsToTwoEZeroZeroZeroZeroZero()
 {
-    CFontDownDlg2 dialog;
+    CFontDownDlg2 dialog(engine::kDefaultFontStartAddress);
     QString shown;
     ModalAnswerer answerer([&](QWidget* open) {
         shown = Edit(open)->text();
@@ -182,7 +180,7 @@ void SmallDialogsTest::FontAddressDefaultsToTwoEZeroZeroZeroZeroZero()
 
 void SmallDialogsTest::FontAddressEditedAndCancelled()
 {
-    CFontDownDlg2 dialog;
+    CFontDownDlg2 dialog(engine::kDefaultFontStartAddress);
     ModalAnswerer typed([&](QWidget* open) {
         QLineEdit* edit = Edit(open);
         edit->clear();
@@ -236,7 +234,7 @@ void SmallDialogsTest::FontAddressFieldTakesHexDigitsOnly()
     QFETCH(QString, shown);
     QFETCH(bool, okEnabled);
     QFETCH(uint, address);
-    CFontDownDlg2 dialog;
+    CFontDownDlg2 dialog(engine::kDefaultFontStartAddress);
     const TypedAnswer answer = TypeAndPressEnter(dialog, keys);
     QCOMPARE(answer.shown, shown);
     QCOMPARE(answer.okEnabled, okEnabled);
@@ -250,26 +248,20 @@ void SmallDialogsTest::FontAddressFieldTakesHexDigitsOnly()
 
 void SmallDialogsTest::AboutTextHasFiveLinesFromTheStringTable()
 {
-    const QString text = CDllAbout::AboutText(&ModuleString);
-    QCOMPARE(text,
+    QCOMPARE(ModuleResources::AboutText(),
              QStringLiteral("Model    : VQX-B410\n"
                             "Carrier  : China(Unicom)\n"
                             "HS Type     : DBDM\n"
                             "Version  : 1.0.003\n"
                             "Modified : 2006-06-20\n"));
-    // The lines follow the lookup, not fixed texts.
-    const QString numbered = CDllAbout::AboutText([](int id) { return QString::number(id); });
-    QCOMPARE(numbered.split(QLatin1Char('\n')),
-             QStringList({QStringLiteral("Model    : 100"), QStringLiteral("Carrier  : 101"),
-                          QStringLiteral("HS Type     : 102"), QStringLiteral("Version  : 103"),
-                          QStringLiteral("Modified : 104"), QString()}));
 }
 
 void SmallDialogsTest::AboutBoxShowsTheTextInItsStyleWithThePicture()
 {
-    CDllAbout dialog(&ModuleString);
+    const QString text = QStringLiteral("Model    : VQX-B410\nCarrier  : China(Unicom)\n");
+    CDllAbout dialog(text);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("About CorvaneTOV"));
-    QCOMPARE(dialog.InfoText(), CDllAbout::AboutText(&ModuleString));
+    QCOMPARE(dialog.InfoText(), text);
     auto* info = dialog.findChild<CLabel*>();
     QVERIFY(info);
     QCOMPARE(info->font().pixelSize(), 14);

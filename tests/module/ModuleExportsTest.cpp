@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -13,11 +14,8 @@
 
 #include "ModalAnswerer.h"
 #include "PrivateSurroundings.h"
-#include "comm/PortResolver.h"
-#include "engine/OperationContext.h"
+#include "PtyPair.h"
 #include "hostlink/PluginAbi.h"
-#include "nv/NvDoc.h"
-#include "platform/Trace.h"
 
 namespace {
 
@@ -48,6 +46,10 @@ public:
     uint8_t SetTovType(uint8_t type) const { return Resolve<SetTovTypeFunc>("SetTovType")(type); }
     bool SelectedMenu(int command) const { return Resolve<SelectedMenuFunc>("SelectedMenu")(command); }
     const char* LoadString(int id) const { return Resolve<LoadPluginStringFunc>("LoadPluginString")(id); }
+    void SetHostMessageCallback(HostMessageCallback callback, void* context) const
+    {
+        Resolve<SetHostMessageCallbackFunc>("SetHostMessageCallback")(callback, context);
+    }
 
 private:
     void* m_handle;
@@ -65,6 +67,11 @@ struct ViewRecord {
     const char* className;
     const char* title;
 };
+void RecordLine(void* context, unsigned, int line, const char* text)
+{
+    static_cast<std::vector<std::pair<int, std::string>>*>(context)->emplace_back(line, text);
+}
+
 const ViewRecord kViews[] = {
     {"CDialogPhoneInfo", "PHONE  INFO"},
     {"CDialogSwDownload", "SOFTWARE DOWNLOAD"},
@@ -77,8 +84,8 @@ class ModuleExportsTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void LoadCreatesAndUnloadDestroysTheNvDocument();
-    void LoadMakesComNumbersOpenTheUsersDevices();
+    void LoadAndUnloadAreTracedAndUnloadUnmaps();
+    void ComNumbersOpenTheUsersDevices();
     void OffersThreeViewsInOrder();
     void RunTimeClassOutsideTheViewsIsNull();
     void ViewsShowTheLogoOnlyForNonzeroToolTypes();
@@ -100,52 +107,47 @@ void ModuleExportsTest::initTestCase()
     QVERIFY2(!ModuleMapped(), "the module must not be loaded before the tests load it");
 }
 
-void ModuleExportsTest::LoadCreatesAndUnloadDestroysTheNvDocument()
+// The module keeps its state to itself (it shares no symbols with its host):
+// what loading and unloading do shows in its trace, which it opens from the
+// environment as a fresh module does.
+void ModuleExportsTest::LoadAndUnloadAreTracedAndUnloadUnmaps()
 {
     const QString tracePath = m_folder.filePath(QStringLiteral("trace.txt"));
-    Trace::Instance().SetTarget(tracePath.toStdString());
-    OperationContext& context = OperationContext::Instance();
-    QCOMPARE(context.NvDocument(), nullptr);
-    QCOMPARE(context.GetPrompts(), nullptr);
-
-    void* handle = dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
-    QVERIFY2(handle, dlerror());
-    NvDoc* document = context.NvDocument();
-    QVERIFY(document);
-    QCOMPARE(document->ModelCode(), uint16_t{0});
-    QCOMPARE(document->GetText(NvDoc::kEsn), std::string());
-    QVERIFY(context.GetPrompts());
-
-    QCOMPARE(dlclose(handle), 0);
-    QVERIFY(!ModuleMapped());
-    QCOMPARE(context.NvDocument(), nullptr);
-    QCOMPARE(context.GetPrompts(), nullptr);
-
-    Trace::Instance().SetTarget(std::string());
+    qputenv("CORVANETOV_TRACE", tracePath.toLocal8Bit());
+    for (int load = 0; load < 2; ++load) {
+        void* handle = dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
+        QVERIFY2(handle, dlerror());
+        QCOMPARE(dlclose(handle), 0);
+        QVERIFY(!ModuleMapped());
+    }
+    qunsetenv("CORVANETOV_TRACE");
     QFile trace(tracePath);
     QVERIFY(trace.open(QIODevice::ReadOnly));
-    QCOMPARE(trace.readAll(),
-             QByteArray("CORVANETOV_VQXB410.DLL Initializing!\nCORVANETOV_VQXB410.DLL Terminating!\n"));
-
-    // Loaded again, it starts over with a new document.
-    LoadedModule again;
-    QVERIFY(again.Loaded());
-    QVERIFY(context.NvDocument());
+    const QByteArray once("CORVANETOV_VQXB410.DLL Initializing!\nCORVANETOV_VQXB410.DLL Terminating!\n");
+    QCOMPARE(trace.readAll(), once + once);
 }
 
-void ModuleExportsTest::LoadMakesComNumbersOpenTheUsersDevices()
+// COM 7 of the user's port table is a pseudo-terminal: OK in the Port
+// Setting dialog opens it, which only the module's resolver can have done.
+void ModuleExportsTest::ComNumbersOpenTheUsersDevices()
 {
+    PtyPair line;
     QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("CorvaneTOV"), QStringLiteral("corvanetov"));
-    store.setValue(QStringLiteral("Software/CorvaneTOV/Ports/COM7"), QStringLiteral("/dev/ttyUSB3"));
+    store.setValue(QStringLiteral("Software/CorvaneTOV/Ports/COM7"), QString::fromStdString(line.SlavePath()));
     store.sync();
-    QCOMPARE(PortResolver::Instance().Resolve(7), std::string());
-
-    void* handle = dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
-    QVERIFY2(handle, dlerror());
-    QCOMPARE(PortResolver::Instance().Resolve(7), std::string("/dev/ttyUSB3"));
-    QCOMPARE(dlclose(handle), 0);
-    // Nothing of the unloaded module may stay in use.
-    QCOMPARE(PortResolver::Instance().Resolve(7), std::string());
+    LoadedModule module;
+    QVERIFY(module.Loaded());
+    std::vector<std::pair<int, std::string>> lines;
+    module.SetHostMessageCallback(&RecordLine, &lines);
+    ModalAnswerer answerer([](QWidget* open) {
+        open->findChild<QComboBox*>(QStringLiteral("comboPort"))->setCurrentIndex(6);
+        QTest::mouseClick(open->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    }, 5000);
+    QVERIFY(!module.SelectedMenu(2040));
+    module.SetHostMessageCallback(nullptr, nullptr);
+    QVERIFY(answerer.Answered());
+    QVERIFY2(!answerer.TimedOut(), "the port did not open");
+    QCOMPARE(lines, (std::vector<std::pair<int, std::string>>{{2, "      Com7"}}));
 }
 
 void ModuleExportsTest::OffersThreeViewsInOrder()
@@ -199,12 +201,11 @@ void ModuleExportsTest::SetTovTypeStoresAndReturnsTheType()
 {
     LoadedModule module;
     QVERIFY(module.Loaded());
+    // What the module stores shows in its views (the logo test); the answer
+    // is the stored type read back.
     QCOMPARE(module.SetTovType(1), uint8_t{1});
-    QCOMPARE(OperationContext::Instance().ToolType(), uint8_t{1});
     QCOMPARE(module.SetTovType(255), uint8_t{255});
-    QCOMPARE(OperationContext::Instance().ToolType(), uint8_t{255});
     QCOMPARE(module.SetTovType(0), uint8_t{0});
-    QCOMPARE(OperationContext::Instance().ToolType(), uint8_t{0});
 }
 
 void ModuleExportsTest::CloseCommandsReturnTrueAndOpenNothing()
