@@ -29,6 +29,7 @@
 #include "engine/FlashPlan.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
+#include "engine/ScopedContextPart.h"
 #include "engine/SwDownloadWorker.h"
 #include "platform/Pacing.h"
 
@@ -97,10 +98,11 @@ bool TimeBlockPhase(const std::string& image, const std::vector<std::string>& ha
     OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
                                [&phase](const OperationMessage& message, OperationFamily::Role role) { phase.OnReport(message, role); });
     auto& context = OperationContext::Instance();
-    context.SetTarget(&recorder);
     context.SetSelectedPort(1);
-    SwDownloadWorker::Run({kEmergencyOption, image, ""});
-    context.SetTarget(nullptr);
+    {
+        const ScopedTarget target(&recorder);
+        SwDownloadWorker::Run({kEmergencyOption, image, ""});
+    }
     context.CloseChannel();
     Pacing::Instance().ClearStop();
     PortResolver::Instance().Set(nullptr);

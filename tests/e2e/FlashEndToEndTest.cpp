@@ -8,6 +8,7 @@
 #include "comm/PortResolver.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
+#include "engine/ScopedContextPart.h"
 #include "engine/SwDownloadWorker.h"
 #include "platform/Pacing.h"
 
@@ -219,10 +220,11 @@ TEST_F(FlashEndToEnd, PulledCableLeavesThePortClosed)
     OperationRecorder recorder(OperationRecorder::OnEnd::Continue);
     auto& context = OperationContext::Instance();
     Pacing::Instance().ClearStop();
-    context.SetTarget(&recorder);
     context.SetSelectedPort(1);
-    SwDownloadWorker::Run({3, Code(), Font()});
-    context.SetTarget(nullptr);
+    {
+        const ScopedTarget target(&recorder);
+        SwDownloadWorker::Run({3, Code(), Font()});
+    }
     PortResolver::Instance().Set(nullptr);
     EXPECT_EQ("Connection or Timeout Error!", recorder.EndText());
     ASSERT_NE(nullptr, context.Channel());
