@@ -29,7 +29,7 @@
 #include "engine/FlashPlan.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
-#include "engine/ScopedContextPart.h"
+#include "engine/ContextGuards.h"
 #include "engine/SwDownloadWorker.h"
 #include "platform/Pacing.h"
 

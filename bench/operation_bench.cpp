@@ -25,7 +25,7 @@
 #include "engine/OperationRecorder.h"
 #include "engine/PhoneInfoRead.h"
 #include "engine/RoamingProgram.h"
-#include "engine/ScopedContextPart.h"
+#include "engine/ContextGuards.h"
 #include "nv/NVList.h"
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"

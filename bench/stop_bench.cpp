@@ -13,7 +13,7 @@
 #include "engine/OperationContext.h"
 #include "engine/OperationWorker.h"
 #include "engine/PhoneInfoRead.h"
-#include "engine/ScopedContextPart.h"
+#include "engine/ContextGuards.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 

@@ -23,7 +23,7 @@
 #include "engine/OperationRecorder.h"
 #include "engine/OperationWorker.h"
 #include "engine/PhoneInfoRead.h"
-#include "engine/ScopedContextPart.h"
+#include "engine/ContextGuards.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/OperationWorker.h"
-#include "engine/ScopedContextPart.h"
+#include "engine/ContextGuards.h"
 #include "forms/OperationBridge.h"
 #include "forms/OperationStateWatch.h"
 

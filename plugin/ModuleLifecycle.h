@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "engine/ScopedContextPart.h"
+#include "engine/ContextGuards.h"
 #include "forms/ModulePrompts.h"
 #include "nv/NvDoc.h"
 

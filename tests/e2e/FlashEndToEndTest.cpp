@@ -8,7 +8,7 @@
 #include "comm/PortResolver.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
-#include "engine/ScopedContextPart.h"
+#include "engine/ContextGuards.h"
 #include "engine/SwDownloadWorker.h"
 #include "platform/Pacing.h"
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "engine/OperationRecorder.h"
-#include "engine/ScopedContextPart.h"
+#include "engine/ContextGuards.h"
 #include "nv/NvDoc.h"
 
 // A guard installs its part for its scope, however the scope is left, and
