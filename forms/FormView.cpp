@@ -9,6 +9,8 @@
 #include "nv/NvDoc.h"
 #include "widgets/Label.h"
 
+namespace corvanetov {
+
 CFormView::CFormView(QWidget* parent)
     : QWidget(parent)
 {
@@ -76,3 +78,5 @@ void CFormView::SendEsnLine()
 {
     SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(DocumentText(NvDoc::kEsn)));
 }
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 
 #include "widgets/ColorRef.h"
 
+namespace corvanetov {
+
 namespace {
 constexpr int kWeightBold = 700;
 constexpr int kWeightNormal = 400;
@@ -86,3 +88,5 @@ void CLabel::paintEvent(QPaintEvent* event)
     }
     QLabel::paintEvent(event);
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <cstdint>
 
+namespace corvanetov {
+
 // A static text with its own font, text colour and background. The forms set
 // a whole style in one chained call (size, bold, colours, italic), so every
 // setter returns the label.
@@ -39,3 +41,5 @@ private:
     // application's default font, so a style never inherits a parent's.
     QFont m_logFont;
 };
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@
 #include "ChildProcess.h"
 #include "host/HostMainWindow.h"
 
+using namespace corvanetov;
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);

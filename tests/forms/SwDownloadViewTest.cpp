@@ -15,6 +15,8 @@
 #include "widgets/Label.h"
 #include "widgets/TextProgressCtrl.h"
 
+using namespace corvanetov;
+
 namespace {
 // Every pause lasts hours from here on: a job stays in its first pause until
 // it is stopped.

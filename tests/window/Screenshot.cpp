@@ -3,6 +3,8 @@
 #include <cctype>
 #include <fstream>
 
+namespace corvanetov {
+
 namespace {
 constexpr int kMinButtonWidth = 30;
 constexpr int kMinButtonHeight = 14;
@@ -128,3 +130,5 @@ bool Screenshot::ShowsFocus(const ScreenRect& button) const
     Rgb frame = At(button.CenterX(), button.y);
     return frame.b - frame.r > kHighlightBlueOverRed;
 }
+
+} // namespace corvanetov

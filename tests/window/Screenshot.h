@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace corvanetov {
+
 // A rectangle of the screen, in pixels.
 struct ScreenRect {
     int x = 0;
@@ -60,3 +62,5 @@ private:
     int m_height = 0;
     std::vector<Rgb> m_pixels;
 };
+
+} // namespace corvanetov

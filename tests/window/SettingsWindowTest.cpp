@@ -5,6 +5,8 @@
 #include "forms/FormConstants.h"
 #include "hostlink/PluginAbi.h"
 
+using namespace corvanetov;
+
 namespace {
 const char kEsn[] = "8D2A41F3";
 const char kNvRead[] = "NvReadRequest";

@@ -9,6 +9,8 @@
 #include "host/HostConstants.h"
 #include "ports/PortConstants.h"
 
+namespace corvanetov {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -239,3 +241,5 @@ int WindowFixture::HandsetRequests(const std::string& command) const
 {
     return CountLines(m_folder + "/sim.log", {"\"dir\":\"rx\"", "\"cmd\":\"" + command + "\""});
 }
+
+} // namespace corvanetov

@@ -12,6 +12,8 @@
 #include "Screenshot.h"
 #include "VirtualDisplay.h"
 
+namespace corvanetov {
+
 // The real host service tool, as a technician starts it, on a display of
 // the test's own: a fresh home folder (so no settings yet), a serial device
 // listing of its own and, where the case wants one, the simulated handset
@@ -98,3 +100,5 @@ private:
 
     std::string m_home;
 };
+
+} // namespace corvanetov
