@@ -67,11 +67,6 @@ ScreenRect Union(const ScreenRect& a, const ScreenRect& b)
     return {left, top, right - left, bottom - top};
 }
 
-bool SamePlace(const ScreenRect& a, const ScreenRect& b)
-{
-    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
-}
-
 void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes)
 {
     fs::create_directories(path.parent_path());
@@ -146,7 +141,7 @@ protected:
         Keys(std::vector<std::string>(static_cast<size_t>(steps), "ctrl+Tab"));
         ASSERT_TRUE(WaitUntil([&] {
             std::optional<ReadButtonShot> seen = ShootReadButton();
-            return seen && !SamePlace(seen->button, before->button);
+            return seen && seen->button != before->button;
         })) << "tab " << steps << " did not come up";
     }
 

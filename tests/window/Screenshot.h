@@ -15,6 +15,7 @@ struct ScreenRect {
     bool Contains(int px, int py) const { return px >= x && px < x + width && py >= y && py < y + height; }
     int CenterX() const { return x + width / 2; }
     int CenterY() const { return y + height / 2; }
+    bool operator==(const ScreenRect&) const = default;
 };
 
 // A picture of the whole virtual screen (binary PPM, as ImageMagick's
