@@ -7,7 +7,7 @@ CMAKE_GEN := -G Ninja
 # The test builds, as CI's, fail on a warning in our code.
 test test-main test-asan test-tsan: WERROR := -DCORVANETOV_WERROR=ON
 
-.PHONY: deps build test test-main test-asan test-tsan demo bench screenshot window-shots clean
+.PHONY: deps build test test-main test-asan test-tsan demo bench screenshot window-shots package clean
 
 deps:
 	bash scripts/install-deps
@@ -47,6 +47,10 @@ screenshot: build
 # The pictures in docs/, taken by the tests that drive the real window.
 window-shots: build
 	cd build && CORVANETOV_WINDOW_SHOTS=$(CURDIR)/docs ctest -L window --output-on-failure
+
+# The Debian package: build/corvanetov_<version>_<arch>.deb.
+package: build
+	cmake --build build --target package
 
 clean:
 	rm -rf build build-asan build-tsan
