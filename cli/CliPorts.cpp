@@ -38,17 +38,19 @@ std::vector<ListedPort> ListedPorts()
     const std::vector<SerialDeviceEntry> devices = SerialDeviceListing::List();
     const uint8_t handset = SerialDeviceListing::FindHandsetPort(devices);
     std::vector<ListedPort> ports;
-    QSet<QString> listedPaths;
+    // A device's entry may name it under another path (its kernel name for
+    // a by-id link): the number tells what is shown already.
+    QSet<uint8_t> listedNumbers;
     for (const SerialDeviceEntry& device : devices) {
         const uint8_t number = SerialDeviceListing::PortNumberOf(device);
         ports.push_back({device.portName.toStdString(), device.devicePath.toStdString(), device.valueName.toStdString(),
                          number != 0 && number == handset});
-        listedPaths.insert(device.devicePath);
+        listedNumbers.insert(number);
     }
     for (const PortTableEntry& entry : PortTable::Instance().Entries()) {
         if (entry.port > ports::kLastSerialPort)
             ports.push_back({ports::kTelnetValue, entry.target.toStdString(), kNetworkLinkName, false});
-        else if (!listedPaths.contains(entry.target))
+        else if (!listedNumbers.contains(entry.port))
             ports.push_back({PortTable::ValueName(entry.port).toStdString(), entry.target.toStdString(), kTableEntryName, false});
     }
     return ports;

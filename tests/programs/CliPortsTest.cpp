@@ -26,16 +26,33 @@ Table StoredTable(const std::string& configFolder)
     return table;
 }
 
+// corvanetov-cli with a settings file and a serial device listing of the
+// test's own.
+class CliPortsTest : public testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directories(m_folder.File("by-id")); }
+
+    ChildProcess::Result Ports(const std::vector<std::string>& arguments, bool json = false) const
+    {
+        std::vector<std::string> argv = {CORVANETOV_CLI_PATH};
+        if (json)
+            argv.push_back("--json");
+        argv.push_back("ports");
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return ChildProcess::Run(argv, {"XDG_CONFIG_HOME=" + m_folder.File("config"),
+                                        "CORVANETOV_SERIAL_BY_ID=" + m_folder.File("by-id")});
+    }
+
+    TempFolder m_folder;
+};
+
 } // namespace
 
 // Each step runs corvanetov-cli against the same settings file; the file
 // holds the table after it. A refused step changes nothing.
-TEST(CliPortsTest, CommandsEditThePortTableOrSayWhyNot)
+TEST_F(CliPortsTest, CommandsEditThePortTableOrSayWhyNot)
 {
-    TempFolder folder;
-    std::filesystem::create_directories(folder.File("by-id"));
-    const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + folder.File("config"),
-                                                  "CORVANETOV_SERIAL_BY_ID=" + folder.File("by-id")};
+    const TempFolder& folder = m_folder;
     PtyPair line;
     PtyPair other;
     const std::string tty = line.SlavePath();
@@ -80,9 +97,7 @@ TEST(CliPortsTest, CommandsEditThePortTableOrSayWhyNot)
     all.insert(all.end(), refusals.begin(), refusals.end());
     all.insert(all.end(), ending.begin(), ending.end());
     for (const Step& step : all) {
-        std::vector<std::string> argv = {CORVANETOV_CLI_PATH, "ports"};
-        argv.insert(argv.end(), step.arguments.begin(), step.arguments.end());
-        const auto result = ChildProcess::Run(argv, environment);
+        const auto result = Ports(step.arguments);
         const std::string said = result.out + result.err;
         SCOPED_TRACE(step.arguments.back() + ": " + said);
         EXPECT_EQ(result.exitCode, step.exitCode);
@@ -91,21 +106,16 @@ TEST(CliPortsTest, CommandsEditThePortTableOrSayWhyNot)
     }
 }
 
-TEST(CliPortsTest, ListingShowsTheTableBesideTheDevices)
+TEST_F(CliPortsTest, ListingShowsTheTableBesideTheDevices)
 {
-    TempFolder folder;
-    std::filesystem::create_directories(folder.File("by-id"));
-    const std::vector<std::string> environment = {"XDG_CONFIG_HOME=" + folder.File("config"),
-                                                  "CORVANETOV_SERIAL_BY_ID=" + folder.File("by-id")};
     PtyPair handset;
     PtyPair bench;
-    const std::string link = folder.File("by-id/usb-Corvane_VQX-B410_qxcdmdm-if02-port0");
+    const std::string link = m_folder.File("by-id/usb-Corvane_VQX-B410_qxcdmdm-if02-port0");
     std::filesystem::create_symlink(handset.SlavePath(), link);
-    const std::string cli = CORVANETOV_CLI_PATH;
-    ASSERT_EQ(ChildProcess::Run({cli, "ports", "assign", "COM5", bench.SlavePath()}, environment).exitCode, 0);
-    ASSERT_EQ(ChildProcess::Run({cli, "ports", "telnet", "bench-pc:4001"}, environment).exitCode, 0);
+    ASSERT_EQ(Ports({"assign", "COM5", bench.SlavePath()}).exitCode, 0);
+    ASSERT_EQ(Ports({"telnet", "bench-pc:4001"}).exitCode, 0);
 
-    const auto listed = ChildProcess::Run({cli, "ports"}, environment);
+    const auto listed = Ports({});
     EXPECT_EQ(listed.exitCode, 0);
     // The listed handset first, on the lowest free number; then the table's others.
     const std::vector<std::string> expected = {"COM1 ", link, "<- handset", "COM5 ", bench.SlavePath(), "(port table)",
@@ -116,7 +126,14 @@ TEST(CliPortsTest, ListingShowsTheTableBesideTheDevices)
         ASSERT_NE(at, std::string::npos) << part << " in\n" << listed.out;
     }
 
-    const auto json = ChildProcess::Run({cli, "--json", "ports"}, environment);
+    // The handset assigned by hand under its kernel name: one line, the listed one.
+    ASSERT_EQ(Ports({"assign", "COM9", handset.SlavePath()}).exitCode, 0);
+    const auto moved = Ports({});
+    EXPECT_EQ(moved.out.find("COM1 "), std::string::npos) << moved.out;
+    EXPECT_EQ(moved.out.find(handset.SlavePath()), std::string::npos) << moved.out;
+    EXPECT_NE(moved.out.find("COM9    " + link), std::string::npos) << moved.out;
+
+    const auto json = Ports({}, true);
     EXPECT_EQ(json.exitCode, 0);
     EXPECT_NE(json.out.find("\"com\": \"TELNET\""), std::string::npos) << json.out;
     EXPECT_NE(json.out.find("\"handset\": true"), std::string::npos) << json.out;
