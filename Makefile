@@ -7,7 +7,7 @@ CMAKE_GEN := -G Ninja
 # The test builds, as CI's, fail on a warning in our code.
 test test-main test-asan test-tsan: WERROR := -DCORVANETOV_WERROR=ON
 
-.PHONY: deps build test test-main test-asan test-tsan demo bench screenshots clean
+.PHONY: deps build test test-main test-asan test-tsan demo bench screenshots package clean
 
 deps:
 	bash scripts/install-deps
@@ -45,6 +45,10 @@ bench: build
 # the simulated handset, after real operations.
 screenshots: build
 	bash scripts/screenshots build docs/images
+
+# The Debian package: build/corvanetov_<version>_<arch>.deb.
+package: build
+	cmake --build build --target package
 
 clean:
 	rm -rf build build-asan build-tsan

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "cli/CliFlash.h"
+#include "cli/CliPorts.h"
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliRoaming.h"
@@ -30,6 +31,7 @@
 #include "ports/PortStore.h"
 #include "ports/PortTable.h"
 #include "ports/SerialDeviceListing.h"
+#include "version/Version.h"
 
 namespace corvanetov {
 
@@ -71,6 +73,7 @@ int CliApp::Run(int argc, char** argv)
 {
     CLI::App app{"corvanetov-cli: VQX-B410 service tool for terminals and scripts"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("corvanetov-cli ") + corvanetov::kVersion, "print the version and exit");
     app.fallthrough(); // common options may also follow the command
     app.add_option("--port", m_options.port, "COM number or device path of the handset (default: search, then the stored port)");
     app.add_option("--tool-type", m_options.toolType, "tool type; nonzero uses the MSL code instead of the password")->check(CLI::Range(0, 255));
@@ -78,7 +81,8 @@ int CliApp::Run(int argc, char** argv)
     app.add_option("--time-scale", m_options.timeScale, "multiply every pause and time-out (tests, demos)")->check(CLI::PositiveNumber);
     app.add_option("--trace", m_options.trace, "write the debug trace to FILE or stderr");
     app.add_flag("--json", m_options.json, "print results as JSON");
-    auto* ports = app.add_subcommand("ports", "list the serial devices with their COM numbers, marking the handset");
+    corvanetov::CliPorts ports(*this);
+    ports.Register(app);
     auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
     CliSettings settings(*this);
     settings.Register(app);
@@ -88,15 +92,13 @@ int CliApp::Run(int argc, char** argv)
     flash.Register(app);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        app.exit(e);
-        return kExitUsage;
+        // --help and --version end here too, with status 0.
+        return app.exit(e) == kExitOk ? kExitOk : kExitUsage;
     }
     ApplyEnvironment();
-    if (ports->parsed())
-        return Ports();
+    if (std::optional<int> status = ports.Run())
+        return *status;
     if (info->parsed())
         return Info();
     if (std::optional<int> status = settings.Run())
@@ -115,32 +117,6 @@ void CliApp::ApplyEnvironment() const
     auto& context = OperationContext::Instance();
     context.SetToolType(static_cast<uint8_t>(m_options.toolType));
     PortTable::Instance().InstallResolver();
-}
-
-int CliApp::Ports()
-{
-    auto entries = SerialDeviceListing::List();
-    uint8_t handset = SerialDeviceListing::FindHandsetPort(entries);
-    if (m_options.json) {
-        auto list = nlohmann::json::array();
-        for (const auto& entry : entries) {
-            uint8_t number = SerialDeviceListing::PortNumberOf(entry);
-            list.push_back({{"com", entry.portName.toStdString()},
-                            {"path", entry.devicePath.toStdString()},
-                            {"name", entry.valueName.toStdString()},
-                            {"handset", number != 0 && number == handset}});
-        }
-        std::cout << list.dump(2) << std::endl;
-        return kExitOk;
-    }
-    if (entries.empty())
-        std::cerr << "No serial devices in " << SerialDeviceListing::Folder().toStdString() << std::endl;
-    for (const auto& entry : entries) {
-        uint8_t number = SerialDeviceListing::PortNumberOf(entry);
-        std::printf("%-7s %-60s %s%s\n", entry.portName.toStdString().c_str(), entry.devicePath.toStdString().c_str(),
-                    entry.valueName.toStdString().c_str(), number != 0 && number == handset ? "  <- handset" : "");
-    }
-    return kExitOk;
 }
 
 bool CliApp::SelectPort()

@@ -16,6 +16,8 @@ public:
     static QString ReadString(const QString& key, const QString& valueName);
     // Creates the key as needed; false when the store cannot be written.
     static bool WriteString(const QString& key, const QString& valueName, const QString& text);
+    // Removes the value; false when the store cannot be written.
+    static bool Remove(const QString& key, const QString& valueName);
     // Every value of the key by name, read at once.
     static QHash<QString, QString> Values(const QString& key);
     // Where the store lives, for messages and tests.
