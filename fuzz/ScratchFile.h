@@ -6,8 +6,9 @@
 #include <vector>
 
 // A file of the run's own for the readers that take a path: its bytes
-// replaced on every Write, removed when the run ends. It lives in memory
-// (/dev/shm where there is one) so that a run is not slowed by a disk.
+// replaced on every Write, removed when the run ends (a crashed run leaves
+// it behind). It lives in memory (/dev/shm where there is one) so that a run
+// is not slowed by a disk.
 class ScratchFile {
 public:
     explicit ScratchFile(const std::string& name);
