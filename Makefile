@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 300
 # The test builds, as CI's, fail on a warning in our code.
 test test-main test-asan test-tsan test-fuzz: WERROR := -DCORVANETOV_WERROR=ON
 
-.PHONY: deps build test test-main test-asan test-tsan test-fuzz fuzz demo bench screenshot window-shots clean
+.PHONY: deps build test test-main test-asan test-tsan test-fuzz fuzz demo bench screenshots clean
 
 deps:
 	bash scripts/install-deps
@@ -51,12 +51,10 @@ demo: build
 bench: build
 	bash scripts/bench
 
-screenshot: build
-	bash scripts/screenshot-read build
-
-# The pictures in docs/, taken by the tests that drive the real window.
-window-shots: build
-	cd build && CORVANETOV_WINDOW_SHOTS=$(CURDIR)/docs ctest -L window --output-on-failure
+# The user guide's pictures (docs/images): the real host under Xvfb against
+# the simulated handset, after real operations.
+screenshots: build
+	bash scripts/screenshots build docs/images
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

@@ -21,6 +21,8 @@
 #include "diag/FrameCodec.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace {
 constexpr size_t kBlockSize = 8199; // one flash block request
 

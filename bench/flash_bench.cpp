@@ -33,6 +33,8 @@
 #include "engine/SwDownloadWorker.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr uint64_t kMiB = 1 << 20;

@@ -31,6 +31,8 @@
 #include "nv/SettingsCatalogue.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -17,6 +17,8 @@
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace {
 constexpr double kBudgetMs = 100.0;
 constexpr auto kGiveUpAfter = std::chrono::seconds(2);

@@ -31,6 +31,8 @@
 #include "ports/PortTable.h"
 #include "ports/SerialDeviceListing.h"
 
+namespace corvanetov {
+
 namespace {
 std::atomic<bool> g_interrupted{false};
 
@@ -275,3 +277,5 @@ int CliApp::Info()
     }
     return kExitOk;
 }
+
+} // namespace corvanetov

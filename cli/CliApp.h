@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace corvanetov {
+
 class CliProgressLine;
 class NvDoc;
 class OperationRecorder;
@@ -59,3 +61,5 @@ private:
 
     Options m_options;
 };
+
+} // namespace corvanetov

@@ -13,6 +13,8 @@
 #include "engine/SwDownloadWorker.h"
 #include "nv/NvDoc.h"
 
+namespace corvanetov {
+
 void CliFlash::Register(CLI::App& parser)
 {
     m_flash = parser.add_subcommand("flash", "write software and font images into the handset's flash");
@@ -105,3 +107,5 @@ int CliFlash::Rebuild()
     NvDoc doc;
     return m_app.RunOnHandset("Rebuilding", doc, &RebuildWorker::Run, std::nullopt, CliApp::JsonReports::EveryReport);
 }
+
+} // namespace corvanetov

@@ -7,6 +7,8 @@
 namespace CLI {
 class App;
 }
+
+namespace corvanetov {
 class CliApp;
 struct DownloadImages;
 struct DownloadOption;
@@ -43,3 +45,5 @@ private:
     std::string m_fontAddress;
     bool m_plan = false;
 };
+
+} // namespace corvanetov

@@ -7,6 +7,8 @@
 #include "comm/CommConstants.h"
 #include "engine/EngineConstants.h"
 
+namespace corvanetov {
+
 namespace {
 constexpr double kBitsPerByte8N1 = 10.0;
 
@@ -106,3 +108,5 @@ void CliFlashPlan::PrintJson(const FlashPlan::Wire& wire) const
                                      {"seconds", LineSeconds(wire)}}}};
     std::cout << plan.dump() << std::endl;
 }
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 
 #include "engine/FlashPlan.h"
 
+namespace corvanetov {
+
 // A download's plan for the user: the passes with their start requests,
 // erase ranges and blocks, the bytes of each image written and not written,
 // and the time the blocks take on the line at 115200 baud; as text or as
@@ -26,3 +28,5 @@ private:
     const DownloadImages& m_images;
     FlashPlan m_plan;
 };
+
+} // namespace corvanetov

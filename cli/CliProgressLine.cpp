@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+namespace corvanetov {
+
 namespace {
 constexpr char kClearLine[] = "\r\033[K";
 // The throughput is what the last few seconds moved: a pause between passes
@@ -126,3 +128,5 @@ void CliProgressLine::Show(const std::string& text)
     std::fflush(stderr);
     m_shown = !text.empty();
 }
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+namespace corvanetov {
+
 // An operation's reports for the user. On standard error: each status text
 // as a line, and on a terminal a live line, overwritten by the next one,
 // that shows the tool is working, at which step, how long and how far
@@ -51,3 +53,5 @@ private:
     uint64_t m_bytesTotal = 0;
     std::deque<Sample> m_samples; // recent amounts, for the throughput
 };
+
+} // namespace corvanetov

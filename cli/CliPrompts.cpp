@@ -8,6 +8,8 @@
 
 #include "engine/EngineConstants.h"
 
+namespace corvanetov {
+
 namespace {
 // Reads one line from the terminal without echo (an MSL code is a secret).
 bool ReadSecretLine(const char* prompt, std::string& line)
@@ -84,3 +86,5 @@ Prompts::Answer CliPrompts::ShowMessage(const std::string& text, const std::stri
     std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str());
     return style == Style::YesNo ? Answer::Yes : Answer::Ok;
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 
 #include "engine/Prompts.h"
 
+namespace corvanetov {
+
 // Answers the engine's questions from the command line's options, else on
 // the terminal; without a terminal a question is a cancel. The font start
 // address is asked for before the operation starts (FontAddressFromTerminal),
@@ -29,3 +31,5 @@ private:
     std::optional<std::string> m_msl;
     std::optional<uint32_t> m_fontStartAddress;
 };
+
+} // namespace corvanetov

@@ -12,6 +12,8 @@
 #include "nv/NvDoc.h"
 #include "prl/Std683a.h"
 
+namespace corvanetov {
+
 struct CliRoaming::Kind {
     const char* name;
     const char* programming; // as the port announcement says it
@@ -111,3 +113,5 @@ int CliRoaming::Check(const Command& command) const
         std::printf("%s: %u bytes, %u pieces\n", command.checked.c_str(), size, pieces);
     return CliApp::kExitOk;
 }
+
+} // namespace corvanetov

@@ -7,6 +7,8 @@
 namespace CLI {
 class App;
 }
+
+namespace corvanetov {
 class CliApp;
 
 // "prl" and "eri": program a roaming list or an ERI file into NAM1, NAM2 or
@@ -36,3 +38,5 @@ private:
     CliApp& m_cli;
     std::array<Command, 2> m_commands;
 };
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"
 
+namespace corvanetov {
+
 void CliSettings::Register(CLI::App& app)
 {
     auto* settings = app.add_subcommand("settings", "lock code, UIM lock code and network-lock SIDs: the handset and settings files (*.mmc)");
@@ -71,3 +73,5 @@ int CliSettings::Write()
         CliSettingsFile::Print(doc, m_app.Json());
     return status;
 }
+
+} // namespace corvanetov

@@ -8,6 +8,8 @@
 namespace CLI {
 class App;
 }
+
+namespace corvanetov {
 class CliApp;
 
 // The settings commands: show and set work on a settings file alone; read
@@ -34,3 +36,5 @@ private:
     CLI::App* m_read = nullptr;
     CLI::App* m_write = nullptr;
 };
+
+} // namespace corvanetov

@@ -11,6 +11,8 @@
 #include "nv/SettingsCatalogue.h"
 #include "nv/SettingsFile.h"
 
+namespace corvanetov {
+
 namespace {
 // A SID edit "K=V": K names the entry (1 to 20), V its new value. Empty when
 // good, else why not.
@@ -133,3 +135,5 @@ int CliSettingsFile::Set(const std::string& path, const Edits& edits)
     }
     return Save(path, doc) ? CliApp::kExitOk : CliApp::kExitFailed;
 }
+
+} // namespace corvanetov

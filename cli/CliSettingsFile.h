@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace corvanetov {
+
 class NvDoc;
 
 // The settings commands that work on a settings file alone, without a
@@ -31,3 +33,5 @@ public:
 private:
     static std::string ApplyEdits(const Edits& edits, NvDoc& doc);
 };
+
+} // namespace corvanetov

@@ -1,5 +1,7 @@
 #include "cli/CliApp.h"
 
+using namespace corvanetov;
+
 int main(int argc, char** argv)
 {
     return CliApp().Run(argc, argv);

@@ -14,6 +14,8 @@
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
 
+namespace corvanetov {
+
 namespace {
 constexpr uint32_t kReopenSettleMs = 500;
 constexpr uint32_t kReopen115200PauseMs = 200;
@@ -288,3 +290,5 @@ void BaseComm::SignalResponse()
     if (auto event = NamedEventRegistry::Instance().Open(m_responseEventName))
         event->Set();
 }
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "comm/CommConstants.h"
 #include "comm/SerialDevice.h"
 
+namespace corvanetov {
+
 class ManualEvent;
 
 // The serial channel to the handset: one COM port, the writes, and a receive
@@ -87,3 +89,5 @@ private:
     bool m_maskNextTrace = false;
     std::thread m_receiveThread;
 };
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace corvanetov {
+
 namespace comm {
 constexpr size_t kReadChunk = 2048; // one Read of the receive thread
 constexpr uint32_t kInitialReceiveBaud = 57600;
@@ -30,3 +32,5 @@ constexpr uint32_t kReadSettleMs = 10;
 constexpr size_t kTraceShortBytes = 20;
 constexpr size_t kTraceLongBytes = 64;
 } // namespace comm
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 
 #include "comm/BaseComm.h"
 
+namespace corvanetov {
+
 namespace {
 constexpr char kBusyAdvice[] = "Another program holds the port: close it. ModemManager probes handsets; "
                                "the udev rule from the README keeps it away.";
@@ -52,3 +54,5 @@ std::string OpenFailureReason::Text(const BaseComm& channel)
         text += (text.empty() ? "" : "\n") + line;
     return text;
 }
+
+} // namespace corvanetov

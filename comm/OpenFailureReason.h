@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace corvanetov {
+
 class BaseComm;
 
 // Why a channel could not be opened, in words a user can act on: the
@@ -17,3 +19,5 @@ public:
     // The lines joined by line feeds.
     static std::string Text(const BaseComm& channel);
 };
+
+} // namespace corvanetov

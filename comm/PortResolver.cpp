@@ -4,6 +4,8 @@
 
 #include "comm/CommConstants.h"
 
+namespace corvanetov {
+
 PortResolver& PortResolver::Instance()
 {
     static PortResolver resolver;
@@ -26,3 +28,5 @@ std::string PortResolver::ComName(uint8_t port)
 {
     return comm::kComPrefix + std::to_string(port);
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+namespace corvanetov {
+
 // Turns a COM port number into what the channel opens: a device path for
 // ports 1 to 128, "host:port" of the network serial link above 128. The
 // front ends install the port table; until then nothing resolves.
@@ -23,3 +25,5 @@ private:
     mutable std::mutex m_mutex;
     Function m_resolve;
 };
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace corvanetov {
+
 namespace {
 constexpr int kAccessRetries = 20;     // udev may grant access a moment after plug-in
 constexpr auto kAccessRetryPause = std::chrono::milliseconds(50);
@@ -223,3 +225,5 @@ bool SerialDevice::WriteAll(const uint8_t* data, size_t count, uint32_t timeoutM
     }
     return true;
 }
+
+} // namespace corvanetov

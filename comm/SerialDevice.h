@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // The POSIX side of one COM device: a termios serial line, or a raw TCP link
 // to a network serial server. Opening is exclusive.
 class SerialDevice {
@@ -46,3 +48,5 @@ private:
     std::string m_lastError;
     int m_lastErrorNumber = 0;
 };
+
+} // namespace corvanetov

@@ -1,5 +1,7 @@
 #include "diag/Crc16X25.h"
 
+namespace corvanetov {
+
 uint16_t Crc16X25::Update(uint16_t crc, const uint8_t* data, size_t count)
 {
     // Eight bytes per step through the slice tables, the rest byte by byte:
@@ -16,3 +18,5 @@ uint16_t Crc16X25::Update(uint16_t crc, const uint8_t* data, size_t count)
         crc = Update(crc, data[i]);
     return crc;
 }
+
+} // namespace corvanetov

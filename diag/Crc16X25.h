@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace corvanetov {
+
 namespace crc_detail {
 constexpr std::array<uint16_t, 256> MakeX25Table()
 {
@@ -42,3 +44,5 @@ public:
     static uint16_t Update(uint16_t crc, const uint8_t* data, size_t count);
     static uint16_t Compute(const uint8_t* data, size_t count) { return ~Update(kInitial, data, count) & 0xFFFF; }
 };
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include "diag/DiagConstants.h"
 #include "diag/Exchange.h"
 
+namespace corvanetov {
+
 namespace {
 // A text field of the answer, ending at its first zero or at the copy's end.
 std::string TextAt(const uint8_t* response, size_t offset, size_t maxLength)
@@ -59,3 +61,5 @@ uint8_t DiagAnswers::VersionByte48(const uint8_t* response)
 {
     return response[diag::kVersionByte48];
 }
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // Reads the fields of the answers that connection set-up uses. Every reader
 // takes a 2048-byte response copy (bytes past the answer are zero).
 class DiagAnswers {
@@ -19,3 +21,5 @@ public:
     static uint16_t Read16(const uint8_t* bytes);
     static uint32_t Read32(const uint8_t* bytes);
 };
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "diag/FrameCodec.h"
 #include "platform/Trace.h"
 
+namespace corvanetov {
+
 namespace {
 void TraceReceived(const uint8_t* bytes, size_t count)
 {
@@ -218,3 +220,5 @@ void DiagChannel::ClearAccumulation()
     m_accumulation.fill(0);
     m_accumulatedLength = 0;
 }
+
+} // namespace corvanetov

@@ -10,6 +10,8 @@
 #include "comm/BaseComm.h"
 #include "diag/DiagConstants.h"
 
+namespace corvanetov {
+
 // The serial channel as the diagnostic protocol uses it: requests go out as
 // frames, and the chunks the receive thread hands over are collected until a
 // frame ends, stripped of their flags, decoded (or kept as they came in the
@@ -68,3 +70,5 @@ private:
 
     std::vector<uint8_t> m_largeFrame;
 };
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace corvanetov {
+
 namespace diag {
 // Command bytes
 constexpr uint8_t kCmdVersion = 0x00;
@@ -98,3 +100,5 @@ constexpr size_t kVersionTextOffset = 31;
 constexpr size_t kVersionByte48 = 48;
 constexpr size_t kVersionModelOffset = 49;
 } // namespace diag
+
+} // namespace corvanetov

@@ -7,6 +7,8 @@
 #include "diag/DiagConstants.h"
 #include "platform/Pacing.h"
 
+namespace corvanetov {
+
 namespace {
 void SendPlain(DiagChannel& channel, const uint8_t* bytes, uint16_t count)
 {
@@ -109,3 +111,5 @@ bool DiagRequests::DmSwitchExchange(DiagChannel& channel)
     }
     return false;
 }
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 #include <span>
 #include <string>
 
+namespace corvanetov {
+
 class DiagChannel;
 
 // The basic diagnostic requests: their bytes and how each is sent. The
@@ -30,3 +32,5 @@ public:
     // the received bytes. True when the handset answered.
     static bool DmSwitchExchange(DiagChannel& channel);
 };
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
 
+namespace corvanetov {
+
 namespace {
 const char kEventError[] = "Event Error!";
 }
@@ -86,3 +88,5 @@ bool Exchange::Transact(DiagChannel& channel, const std::function<void()>& send,
     }
     return false;
 }
+
+} // namespace corvanetov

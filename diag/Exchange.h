@@ -7,6 +7,8 @@
 
 #include "diag/DiagConstants.h"
 
+namespace corvanetov {
+
 class DiagChannel;
 
 // One request at a time: wait for the answer on the channel's response event,
@@ -65,3 +67,5 @@ private:
     int m_lastWait = kOther;
     std::function<void(const std::string&)> m_onEventError;
 };
+
+} // namespace corvanetov

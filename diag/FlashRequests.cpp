@@ -5,6 +5,8 @@
 #include "diag/DiagChannel.h"
 #include "diag/DiagConstants.h"
 
+namespace corvanetov {
+
 namespace {
 void SendFlagged(DiagChannel& channel, const uint8_t* bytes, uint16_t count)
 {
@@ -93,3 +95,5 @@ void FlashRequests::DownloadModeRequest(DiagChannel& channel)
 {
     SendCommand(channel, diag::kCmdDownloadMode);
 }
+
+} // namespace corvanetov

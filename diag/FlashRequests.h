@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace corvanetov {
+
 class DiagChannel;
 
 // The requests of the handset's flash loader, and the one that brings the
@@ -23,3 +25,5 @@ public:
     // The bytes of a WriteBlockRequest (8199 of them) into request.
     static void BuildWriteBlock(uint32_t address, const uint8_t* block, uint8_t* request);
 };
+
+} // namespace corvanetov

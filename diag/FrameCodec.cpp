@@ -2,6 +2,8 @@
 
 #include "diag/Crc16X25.h"
 
+namespace corvanetov {
+
 namespace {
 void AppendEscaped(std::vector<uint8_t>& out, uint8_t byte)
 {
@@ -115,3 +117,5 @@ std::vector<uint8_t> FrameCodec::Unescape(const uint8_t* data, size_t count)
     }
     return out;
 }
+
+} // namespace corvanetov

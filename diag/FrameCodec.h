@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanetov {
+
 // The byte-level rules of a diagnostic frame: escaping and the encoders behind
 // BaseComm::SendFrame and BaseComm::SendLargeFrame.
 class FrameCodec {
@@ -32,3 +34,5 @@ public:
     // escape byte is dropped.
     static std::vector<uint8_t> Unescape(const uint8_t* data, size_t count);
 };
+
+} // namespace corvanetov

@@ -13,6 +13,8 @@
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
+namespace corvanetov::detail {
+
 namespace {
 OperationContext& Context()
 {
@@ -217,3 +219,5 @@ bool ConnectionSetup::UnlockWithMsl()
     }
     return true;
 }
+
+} // namespace corvanetov::detail

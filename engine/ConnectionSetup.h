@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace corvanetov::detail {
+
 // How every phone operation begins and how its conversation with the
 // handset ends: a fresh channel on the selected port, the handset switched
 // to diagnostic mode and identified, unlocked with the MSL code or the fixed
@@ -27,3 +29,5 @@ private:
     static void ResetAndDisconnect();
     static bool Fail(const char* text);
 };
+
+} // namespace corvanetov::detail

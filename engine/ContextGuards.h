@@ -2,6 +2,8 @@
 
 #include "engine/OperationContext.h"
 
+namespace corvanetov {
+
 // Installs a front end's part of the operation context (its NV document,
 // its report target or its prompts) for as long as the guard lives, and
 // removes it when the guard goes, whatever way the scope is left, unless
@@ -27,3 +29,5 @@ private:
 using ScopedNvDocument = ScopedContextPart<NvDoc, &OperationContext::NvDocument, &OperationContext::SetNvDocument>;
 using ScopedTarget = ScopedContextPart<OperationSink, &OperationContext::Target, &OperationContext::SetTarget>;
 using ScopedPrompts = ScopedContextPart<Prompts, &OperationContext::GetPrompts, &OperationContext::SetPrompts>;
+
+} // namespace corvanetov

@@ -6,6 +6,10 @@
 #include "engine/EngineConstants.h"
 #include "engine/ImageFile.h"
 
+namespace corvanetov {
+
+using namespace detail;
+
 bool DownloadImages::LoadCodeImage(const std::string& path)
 {
     ImageFile file(path);
@@ -42,3 +46,5 @@ bool DownloadImages::ReadBlock(const std::string& path, uint64_t size, uint64_t 
     ImageFile file(path);
     return file.ReadAt(offset, block, inFile);
 }
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // The images of a software download and what their loaders found out about
 // them. Nothing of an image is kept but these facts: its blocks are read from
 // the file as they are sent.
@@ -26,3 +28,5 @@ struct DownloadImages {
     // (gone or shortened since it was loaded).
     static bool ReadBlock(const std::string& path, uint64_t size, uint64_t offset, uint8_t* block, size_t count);
 };
+
+} // namespace corvanetov

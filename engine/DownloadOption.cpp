@@ -2,6 +2,8 @@
 
 #include "engine/EngineConstants.h"
 
+namespace corvanetov {
+
 std::optional<DownloadOption> DownloadOption::Of(int index)
 {
     // NORMAL(Phone), NORMAL(Phone + FONT), NORMAL(FONT), then the same three
@@ -23,3 +25,5 @@ const char* DownloadOption::CodeLoadError() const
 {
     return font ? engine::kErrLoadBinary : engine::kErrLoadBin;
 }
+
+} // namespace corvanetov

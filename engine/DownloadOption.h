@@ -2,6 +2,8 @@
 
 #include <optional>
 
+namespace corvanetov {
+
 // What a download option (0 to 5) writes, and whether the handset is still in
 // normal operation and must first be switched into download mode.
 struct DownloadOption {
@@ -18,3 +20,5 @@ struct DownloadOption {
     // to 5 loads a code image only, and the flash loader refuses it).
     static DownloadOption Loading(int index);
 };
+
+} // namespace corvanetov

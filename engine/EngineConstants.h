@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace corvanetov {
+
 namespace engine {
 // Operation message numbers, one per view family.
 constexpr int kMsgPhoneInfo = 1524;
@@ -179,3 +181,5 @@ constexpr char kErrAutoTest[] = "Error in Auto test";
 constexpr char kErrSuspend[] = "Error in Suspend";
 constexpr char kRebuildDone[] = "Rebuilding Completed...";
 } // namespace engine
+
+} // namespace corvanetov

@@ -13,6 +13,8 @@
 #include "engine/OperationContext.h"
 #include "engine/OperationFrame.h"
 
+namespace corvanetov::detail {
+
 namespace {
 OperationContext& Context()
 {
@@ -213,3 +215,5 @@ bool FlashDownload::Reboot()
     Context().CloseChannel();
     return true;
 }
+
+} // namespace corvanetov::detail

@@ -8,7 +8,12 @@
 #include "engine/DownloadImages.h"
 #include "engine/FlashPass.h"
 
+namespace corvanetov {
 class DiagChannel;
+}
+
+namespace corvanetov::detail {
+
 class OperationFrame;
 
 // The flash loader's protocol for one download: the code passes and the font
@@ -45,3 +50,5 @@ private:
     uint64_t m_bytesDone = 0;
     uint64_t m_bytesTotal = 0;
 };
+
+} // namespace corvanetov::detail

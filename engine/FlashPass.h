@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // One pass of the flash loader: a start request, the loader's copy, mode
 // and jump, one erase, then the blocks of one image file from the erase
 // start on. Block k goes to start + k * 8192 and holds the file's bytes at
@@ -28,3 +30,5 @@ struct FlashPass {
     uint32_t BlockAddress(uint32_t block) const;
     uint64_t BlockBytes() const;
 };
+
+} // namespace corvanetov

@@ -7,6 +7,8 @@
 #include "diag/FrameCodec.h"
 #include "engine/EngineConstants.h"
 
+namespace corvanetov {
+
 FlashPlan::FlashPlan(const DownloadOption& option, const DownloadImages& images)
 {
     if (option.code) {
@@ -133,3 +135,5 @@ bool FlashPlan::WireBytes(Wire& wire) const
     }
     return true;
 }
+
+} // namespace corvanetov

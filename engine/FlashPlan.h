@@ -9,6 +9,8 @@
 #include "engine/DownloadOption.h"
 #include "engine/FlashPass.h"
 
+namespace corvanetov {
+
 // What a download writes where: the code passes (the boot region, then the
 // main part of a two-part image) and the font pass, each with its start
 // request, erase range and blocks. The download runs it; the command line
@@ -46,3 +48,5 @@ private:
 
     std::vector<FlashPass> m_passes;
 };
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 
 #include "engine/EngineConstants.h"
 
+namespace corvanetov::detail {
+
 namespace {
 // The compile date "Mmm dd yyyy".
 constexpr size_t kMonthLength = 3;
@@ -69,3 +71,5 @@ std::string IdentificationText::SoftwareVersion(const std::string& compileDate, 
     std::string prefix = version.substr(0, version.find('.'));
     return prefix + " " + yearLetter + month + day;
 }
+
+} // namespace corvanetov::detail

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov::detail {
+
 // The handset's identity as a person reads it: the phone number from the
 // IS-95 MIN fields, the software version from the compile date and the
 // version text of the version answer.
@@ -14,3 +16,5 @@ public:
     // is false when the month was not recognised.
     static std::string SoftwareVersion(const std::string& compileDate, const std::string& version, bool& monthKnown);
 };
+
+} // namespace corvanetov::detail

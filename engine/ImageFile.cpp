@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace corvanetov::detail {
+
 ImageFile::ImageFile(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
 
 ImageFile::~ImageFile()
@@ -41,3 +43,5 @@ uint32_t ImageFile::Read32At(uint64_t offset, uint64_t size) const
         return 0;
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
+
+} // namespace corvanetov::detail

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov::detail {
+
 // An image file opened for reading, closed when it goes. Every read says
 // whether it got all it asked for.
 class ImageFile {
@@ -23,3 +25,5 @@ public:
 private:
     int m_fd;
 };
+
+} // namespace corvanetov::detail

@@ -12,6 +12,10 @@
 #include "nv/NvDoc.h"
 #include "platform/Trace.h"
 
+namespace corvanetov {
+
+using namespace detail;
+
 const NamTransfer::Pass NamTransfer::kRead = {engine::kStepReadingNam,   diag::kCmdNvRead,
                                               engine::kErrReadingNam,    engine::kNamReadDone,
                                               engine::kReadNamCompleted, &NamTransfer::SendNextNvRead,
@@ -166,3 +170,5 @@ int32_t NamTransfer::ContinueNvWrite()
         return -1;
     }
 }
+
+} // namespace corvanetov

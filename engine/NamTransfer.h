@@ -4,8 +4,12 @@
 
 #include "engine/NamTransferRequest.h"
 
+namespace corvanetov {
+
 class NVList;
+namespace detail {
 class OperationFrame;
+}
 
 // The NAM read and write: the handset offline, one NV item per request with
 // resends, progress on operation message 1528, the handset reset at the end.
@@ -36,7 +40,7 @@ private:
     NamTransfer(const NamTransferRequest& request, const Pass& pass);
     void Run();
     // False when an item went unanswered after its resends, or on a stop.
-    bool TransferItems(const OperationFrame& frame);
+    bool TransferItems(const detail::OperationFrame& frame);
     bool Answered();
     void Resend();
     int32_t Percent(int32_t count) const;
@@ -57,3 +61,5 @@ private:
     NamTransferRequest m_request;
     const Pass& m_pass;
 };
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace corvanetov {
+
 class NVList;
 
 // The start block a front end hands the NAM read or write: the lists the
@@ -14,3 +16,5 @@ struct NamTransferRequest {
     NVList* writeList = nullptr;
     uint8_t mode = 0; // the view's transfer mode: carried, not used by the worker
 };
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include "nv/NvConstants.h"
 #include "nv/NvDoc.h"
 
+namespace corvanetov::detail {
+
 std::optional<NvItemData::Place> NvItemData::PlaceOf(uint16_t item)
 {
     switch (item) {
@@ -37,3 +39,5 @@ bool NvItemData::StoreRead(NvDoc& doc, uint16_t item, std::span<const uint8_t> d
     doc.Write(place->offset, data.data(), std::min(place->size, data.size()));
     return true;
 }
+
+} // namespace corvanetov::detail

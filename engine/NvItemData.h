@@ -6,7 +6,11 @@
 #include <span>
 #include <vector>
 
+namespace corvanetov {
 class NvDoc;
+}
+
+namespace corvanetov::detail {
 
 // Where the NV items that the settings transfers move keep their data in the
 // NV document's settings image.
@@ -29,3 +33,5 @@ private:
     };
     static std::optional<Place> PlaceOf(uint16_t item);
 };
+
+} // namespace corvanetov::detail

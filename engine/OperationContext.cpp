@@ -2,6 +2,8 @@
 
 #include "platform/Pacing.h"
 
+namespace corvanetov {
+
 OperationContext& OperationContext::Instance()
 {
     static OperationContext context;
@@ -154,3 +156,5 @@ CONTEXT_TEXT(HardwareVersionText, SetHardwareVersionText, m_hardware)
 CONTEXT_TEXT(MslCode, SetMslCode, m_mslCode)
 
 #undef CONTEXT_TEXT
+
+} // namespace corvanetov

@@ -14,6 +14,8 @@
 #include "engine/OperationSink.h"
 #include "engine/Prompts.h"
 
+namespace corvanetov {
+
 class NvDoc;
 
 // The process-wide state that engine operations and views share: the
@@ -116,3 +118,5 @@ private:
     std::string m_esn, m_phone, m_software, m_hardware;
     std::string m_mslCode;
 };
+
+} // namespace corvanetov

@@ -1,5 +1,7 @@
 #include "engine/OperationFamily.h"
 
+namespace corvanetov {
+
 OperationFamily::Role OperationFamily::RoleOf(int32_t kind) const
 {
     if (kind == engine::kNoKind)
@@ -22,3 +24,5 @@ const OperationFamily* OperationFamily::Find(int number)
             return &family;
     return nullptr;
 }
+
+} // namespace corvanetov

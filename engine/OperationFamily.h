@@ -4,6 +4,8 @@
 
 #include "engine/EngineConstants.h"
 
+namespace corvanetov {
+
 // What the kinds of one operation message family mean. A front end that
 // knows the families shows any operation's reports without knowing the
 // operation; the engine's operations report through them.
@@ -31,3 +33,5 @@ constexpr OperationFamily kDownload{engine::kMsgDownload, engine::kDownloadProgr
 constexpr OperationFamily kNam{engine::kMsgNam, engine::kNamProgress, engine::kNamStatus, engine::kNamEnd,
                                engine::kNamReadDone};
 } // namespace families
+
+} // namespace corvanetov

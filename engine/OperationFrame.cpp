@@ -5,6 +5,8 @@
 #include "engine/OperationContext.h"
 #include "platform/Pacing.h"
 
+namespace corvanetov::detail {
+
 namespace {
 OperationContext& Context()
 {
@@ -169,3 +171,5 @@ void OperationFrame::ReleasePort()
         channel->ClearAccumulation();
     }
 }
+
+} // namespace corvanetov::detail

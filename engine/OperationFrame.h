@@ -6,6 +6,8 @@
 #include "engine/OperationFamily.h"
 #include "engine/OperationSink.h"
 
+namespace corvanetov::detail {
+
 // What every engine operation that talks to the handset runs inside: its
 // reports on its message family, the opening steps (MSL question, channel,
 // identification), the offline step, the reset step, the end report, and
@@ -83,3 +85,5 @@ private:
     bool m_portTaken = false;
     bool m_portReleased = false;
 };
+
+} // namespace corvanetov::detail

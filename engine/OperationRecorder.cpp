@@ -2,6 +2,8 @@
 
 #include "platform/Pacing.h"
 
+namespace corvanetov {
+
 OperationRecorder::OperationRecorder(OnEnd onEnd, Listener listener) : m_onEnd(onEnd), m_listener(std::move(listener)) {}
 
 OperationFamily::Role OperationRecorder::RoleOf(const OperationMessage& message)
@@ -61,3 +63,5 @@ std::vector<OperationMessage> OperationRecorder::Messages() const
     std::lock_guard lock(m_mutex);
     return m_messages;
 }
+
+} // namespace corvanetov

@@ -8,6 +8,8 @@
 #include "engine/OperationFamily.h"
 #include "engine/OperationSink.h"
 
+namespace corvanetov {
+
 // The report target of a front end without a window (the command line, the
 // benchmarks, the tests), for any operation: it keeps every report, the last
 // percentage and the first end report, which tells whether the operation
@@ -43,3 +45,5 @@ private:
     std::string m_endText;
     int32_t m_percent = -1;
 };
+
+} // namespace corvanetov

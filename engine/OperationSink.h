@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // One operation message (numbers 1524 to 1528): the worker's report to the
 // view that started it. Delivered synchronously: OnOperationMessage returns
 // only when the front end has handled it.
@@ -29,3 +31,5 @@ public:
     virtual ~OperationSink() = default;
     virtual void OnOperationMessage(const OperationMessage& message) = 0;
 };
+
+} // namespace corvanetov

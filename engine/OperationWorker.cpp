@@ -5,6 +5,8 @@
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
 
+namespace corvanetov {
+
 OperationWorker::~OperationWorker()
 {
     if (m_running)
@@ -43,3 +45,5 @@ void OperationWorker::Join()
     if (m_thread.joinable())
         m_thread.join();
 }
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 #include <functional>
 #include <thread>
 
+namespace corvanetov {
+
 // The one worker thread of a view or of the command line. Stopping is
 // immediate but cooperative: Stop wakes every pause and wait of the engine,
 // after which the worker only closes its channel and ends. The record is
@@ -29,3 +31,5 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_running{false};
 };
+
+} // namespace corvanetov

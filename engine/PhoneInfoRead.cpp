@@ -5,6 +5,10 @@
 #include "engine/OperationFrame.h"
 #include "nv/NvDoc.h"
 
+namespace corvanetov {
+
+using namespace detail;
+
 namespace {
 OperationContext& Context()
 {
@@ -54,3 +58,5 @@ void PhoneInfoRead::Run()
     // The last report only ends the view's worker: no message box.
     frame.End(identified ? OperationMessage::Outcome::Succeeded : OperationMessage::Outcome::Failed, "");
 }
+
+} // namespace corvanetov

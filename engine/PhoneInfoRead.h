@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+namespace corvanetov {
+
 // The phone information read: connect, identify, and hand the ESN, the
 // versions and the phone number to the NV document's phone-information
 // texts, reporting on operation message 1524.
@@ -13,3 +15,5 @@ private:
     static void StoreIdentity();
     static void ClearTexts(std::initializer_list<int> texts);
 };
+
+} // namespace corvanetov

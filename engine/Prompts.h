@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // What an engine operation asks the user. Views answer with modal dialogs on
 // the user-interface thread, the command line with options or the terminal,
 // tests with recorded answers.
@@ -19,3 +21,5 @@ public:
     virtual bool AskFontStartAddress(uint32_t& address) = 0;
     virtual Answer ShowMessage(const std::string& text, const std::string& caption, Style style, Icon icon) = 0;
 };
+
+} // namespace corvanetov

@@ -6,6 +6,10 @@
 #include "engine/OperationContext.h"
 #include "engine/OperationFrame.h"
 
+namespace corvanetov {
+
+using namespace detail;
+
 namespace {
 OperationContext& Context()
 {
@@ -53,3 +57,5 @@ void RebuildWorker::Run()
     if (frame.Pause(engine::kRebuildSettleMs))
         frame.Complete(engine::kRebuildDone);
 }
+
+} // namespace corvanetov

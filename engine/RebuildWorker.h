@@ -2,7 +2,11 @@
 
 #include <cstdint>
 
+namespace corvanetov {
+
+namespace detail {
 class OperationFrame;
+}
 
 // The rebuild: three boot commands to the handset's boot loader over the
 // UART link at 9600 baud, on the selected port. Reports on operation
@@ -16,3 +20,5 @@ private:
     // acknowledgement.
     static bool SendBootCommand(int code, uint32_t timeoutMs, uint32_t pauseMs);
 };
+
+} // namespace corvanetov

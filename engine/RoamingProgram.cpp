@@ -9,6 +9,10 @@
 #include "platform/Trace.h"
 #include "prl/Std683a.h"
 
+namespace corvanetov {
+
+using namespace detail;
+
 namespace {
 constexpr int kNams = 2;
 constexpr int kResetRequests = 2;
@@ -183,3 +187,5 @@ void RoamingProgram::TraceResult(int waitResult)
 {
     TRACE("\nnResult = %d, status = %x ", waitResult, Context().Answer()[engine::kRoamingStatusOffset]);
 }
+
+} // namespace corvanetov

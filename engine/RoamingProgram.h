@@ -6,6 +6,8 @@
 #include "engine/OperationFrame.h"
 #include "engine/RoamingProgramRequest.h"
 
+namespace corvanetov {
+
 // Writes a preferred roaming list or an ERI file into NAM1, NAM2 or both:
 // the handset offline and unlocked, each chosen file read into its NAM's
 // slot and sent in numbered pieces, then the handset reset. The two kinds
@@ -39,5 +41,7 @@ private:
     static void TraceResult(int waitResult);
 
     const Kind& m_kind;
-    OperationFrame m_frame;
+    detail::OperationFrame m_frame;
 };
+
+} // namespace corvanetov

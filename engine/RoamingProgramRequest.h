@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // What a roaming programming is to write: the NAMs (0 = NAM1 only, 1 = NAM2
 // only, 2 = both; a view whose option list has no entry chosen gives -1,
 // which writes neither) and the file for each. The worker keeps its own copy.
@@ -18,3 +20,5 @@ struct RoamingProgramRequest {
     bool Names(int nam) const { return nams == kBoth || nams == nam; }
     const std::string& Path(int nam) const { return nam == 0 ? path1 : path2; }
 };
+
+} // namespace corvanetov

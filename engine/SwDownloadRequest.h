@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // The start block of a software download, from the view or the command
 // line to the worker, which owns it.
 struct SwDownloadRequest {
@@ -10,3 +12,5 @@ struct SwDownloadRequest {
     std::string codePath;
     std::string fontPath;
 };
+
+} // namespace corvanetov

@@ -8,6 +8,10 @@
 #include "engine/OperationContext.h"
 #include "engine/OperationFrame.h"
 
+namespace corvanetov {
+
+using namespace detail;
+
 namespace {
 OperationContext& Context()
 {
@@ -76,3 +80,5 @@ bool SwDownloadWorker::SwitchToDownloadMode(OperationFrame& frame)
     Context().CloseChannel();
     return frame.Pause(engine::kDownloadModeRestartMs);
 }
+
+} // namespace corvanetov

@@ -2,8 +2,12 @@
 
 #include "engine/SwDownloadRequest.h"
 
+namespace corvanetov {
+
 struct DownloadImages;
+namespace detail {
 class OperationFrame;
+}
 
 // The software download: load the chosen images (asking for the font's
 // start address), bring a handset in normal operation into its download
@@ -14,7 +18,9 @@ public:
     static void Run(SwDownloadRequest request);
 
 private:
-    static bool LoadImages(OperationFrame& frame, const SwDownloadRequest& request, DownloadImages& images);
-    static bool LoadFont(OperationFrame& frame, const SwDownloadRequest& request, DownloadImages& images);
-    static bool SwitchToDownloadMode(OperationFrame& frame);
+    static bool LoadImages(detail::OperationFrame& frame, const SwDownloadRequest& request, DownloadImages& images);
+    static bool LoadFont(detail::OperationFrame& frame, const SwDownloadRequest& request, DownloadImages& images);
+    static bool SwitchToDownloadMode(detail::OperationFrame& frame);
 };
+
+} // namespace corvanetov

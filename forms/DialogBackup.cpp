@@ -8,6 +8,8 @@
 #include "forms/FormConstants.h"
 #include "ui_DialogBackup.h"
 
+namespace corvanetov {
+
 namespace bc = BackupConstants;
 
 CDialogBackup::CDialogBackup(QWidget* parent)
@@ -118,3 +120,5 @@ void CDialogBackup::Finish()
     m_ui->animationTransfer->hide();
     m_ui->buttonStart->SetWindowText(QString::fromLatin1(bc::kStartCaption));
 }
+
+} // namespace corvanetov

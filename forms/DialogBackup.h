@@ -8,10 +8,12 @@
 namespace Ui {
 class CDialogBackup;
 }
+class QComboBox;
+
+namespace corvanetov {
 class CBusyAnimation;
 class CCommandButton;
 class CTextProgressCtrl;
-class QComboBox;
 
 // Backup and restore of the handset's contents: not supported for this
 // model. The view shows its notice; its working controls lie beyond its
@@ -50,3 +52,5 @@ private:
     std::unique_ptr<Ui::CDialogBackup> m_ui;
     OperationRunner m_runner;
 };
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include "ui_DialogEriDownload.h"
 
+namespace corvanetov {
+
 CDialogEriDownload::CDialogEriDownload(QWidget* parent)
     : CRoamingDownloadView(kEri, parent)
     , m_ui(std::make_unique<Ui::CDialogEriDownload>())
@@ -11,3 +13,5 @@ CDialogEriDownload::CDialogEriDownload(QWidget* parent)
 }
 
 CDialogEriDownload::~CDialogEriDownload() = default;
+
+} // namespace corvanetov

@@ -8,6 +8,8 @@ namespace Ui {
 class CDialogEriDownload;
 }
 
+namespace corvanetov {
+
 // Writes an enhanced roaming indicator (ERI) file into NAM1, NAM2 or both.
 class CDialogEriDownload : public CRoamingDownloadView {
     Q_OBJECT
@@ -18,3 +20,5 @@ public:
 private:
     std::unique_ptr<Ui::CDialogEriDownload> m_ui;
 };
+
+} // namespace corvanetov

@@ -22,6 +22,8 @@
 #include "widgets/Print.h"
 #include "widgets/WidgetConstants.h"
 
+namespace corvanetov {
+
 namespace pi = PhoneInfoConstants;
 
 namespace {
@@ -349,3 +351,5 @@ void CDialogPhoneInfo::RunPrintDialog()
     dialog.AttachGrid(&Grid());
     dialog.exec();
 }
+
+} // namespace corvanetov

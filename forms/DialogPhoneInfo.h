@@ -10,6 +10,8 @@
 namespace Ui {
 class CDialogPhoneInfo;
 }
+
+namespace corvanetov {
 class CSpreadSheet;
 
 // The phone information view: finds the handset's port by itself (and keeps
@@ -79,3 +81,5 @@ private:
     QString m_shownEsn;
     bool m_showsEarlierRead = false;
 };
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include "ui_DialogPrlDownload.h"
 
+namespace corvanetov {
+
 CDialogPrlDownload::CDialogPrlDownload(QWidget* parent)
     : CRoamingDownloadView(kPrl, parent)
     , m_ui(std::make_unique<Ui::CDialogPrlDownload>())
@@ -11,3 +13,5 @@ CDialogPrlDownload::CDialogPrlDownload(QWidget* parent)
 }
 
 CDialogPrlDownload::~CDialogPrlDownload() = default;
+
+} // namespace corvanetov

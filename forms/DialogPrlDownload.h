@@ -8,6 +8,8 @@ namespace Ui {
 class CDialogPrlDownload;
 }
 
+namespace corvanetov {
+
 // Writes a preferred roaming list (PRL) into NAM1, NAM2 or both.
 class CDialogPrlDownload : public CRoamingDownloadView {
     Q_OBJECT
@@ -18,3 +20,5 @@ public:
 private:
     std::unique_ptr<Ui::CDialogPrlDownload> m_ui;
 };
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@
 #include "widgets/Print.h"
 #include "widgets/WidgetConstants.h"
 
+namespace corvanetov {
+
 namespace sc = SettingsConstants;
 
 namespace {
@@ -404,3 +406,5 @@ void CDialogSettings::RunPrintDialog()
     dialog.AttachGrid(&Grid());
     dialog.exec();
 }
+
+} // namespace corvanetov

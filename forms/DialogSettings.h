@@ -16,11 +16,13 @@
 namespace Ui {
 class CDialogSettings;
 }
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace corvanetov {
 class CSpreadSheet;
 class CTextProgressCtrl;
 class NvDoc;
-class QTreeWidget;
-class QTreeWidgetItem;
 struct SettingsValues;
 
 // The settings view: the handset's lock code, UIM lock code and network-lock
@@ -96,3 +98,5 @@ private:
     QElapsedTimer m_started;
     OperationRunner m_runner;
 };
+
+} // namespace corvanetov

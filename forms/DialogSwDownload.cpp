@@ -16,6 +16,8 @@
 #include "ports/UserSettings.h"
 #include "ui_DialogSwDownload.h"
 
+namespace corvanetov {
+
 namespace sw = SwDownloadConstants;
 
 namespace {
@@ -234,3 +236,5 @@ void CDialogSwDownload::ShowMessage(const QString& text, bool information)
     QMessageBox box(information ? QMessageBox::Information : QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
     box.exec();
 }
+
+} // namespace corvanetov

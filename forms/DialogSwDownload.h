@@ -11,6 +11,8 @@
 namespace Ui {
 class CDialogSwDownload;
 }
+
+namespace corvanetov {
 class CLabel;
 
 // The software download view: chooses software and font images and flashes
@@ -64,3 +66,5 @@ private:
     Job m_job = Job::None;
     QElapsedTimer m_started;
 };
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace corvanetov {
+
 // Numbers the views share. Colours are 0x00BBGGRR.
 namespace FormConstants {
 
@@ -26,3 +28,5 @@ constexpr char kEsnPrefix[] = "ESN : ";
 constexpr char kStopQuestion[] = "Program is running....Would you stop anyway!!!";
 
 } // namespace FormConstants
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "nv/NvDoc.h"
 #include "widgets/Label.h"
 
+namespace corvanetov {
+
 CFormView::CFormView(QWidget* parent)
     : QWidget(parent)
 {
@@ -53,7 +55,8 @@ void CFormView::StylePath(CLabel& path)
         .SetFontBold(true)
         .SetTextColor(FormConstants::kPathTextColor)
         .SetBkColor(FormConstants::kPathBkColor)
-        .SetFontItalic(true);
+        .SetFontItalic(true)
+        .SetElideMiddle(true);
 }
 
 void CFormView::ShowLogoForToolType(QLabel& picture)
@@ -76,3 +79,5 @@ void CFormView::SendEsnLine()
 {
     SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(DocumentText(NvDoc::kEsn)));
 }
+
+} // namespace corvanetov

@@ -2,9 +2,11 @@
 
 #include <QWidget>
 #include <string>
+class QLabel;
+
+namespace corvanetov {
 
 class CLabel;
-class QLabel;
 
 // A view the host shows in its frame. It does its one-time set-up on its
 // first show (and whatever may ask the user, once that show is over), and takes the commands the host routes to the active view
@@ -44,3 +46,5 @@ protected:
 private:
     bool m_firstShown = false;
 };
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "widgets/FontDownDlg2.h"
 #include "widgets/Msl.h"
 
+namespace corvanetov {
+
 namespace {
 
 // Runs ask on the user-interface thread and returns its answer; a worker
@@ -104,3 +106,5 @@ Prompts::Answer ModulePrompts::ShowMessage(const std::string& text, const std::s
         return AnswerFor(box.exec());
     });
 }
+
+} // namespace corvanetov

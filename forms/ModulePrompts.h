@@ -2,6 +2,8 @@
 
 #include "engine/Prompts.h"
 
+namespace corvanetov {
+
 // The module's answers to the engine's questions: the MSL code dialog, the
 // font address dialog and message boxes, always shown on the user-interface
 // thread. A worker thread that asks waits until the user has answered.
@@ -11,3 +13,5 @@ public:
     bool AskFontStartAddress(uint32_t& address) override;
     Answer ShowMessage(const std::string& text, const std::string& caption, Style style, Icon icon) override;
 };
+
+} // namespace corvanetov

@@ -7,6 +7,8 @@
 #include "platform/ManualEvent.h"
 #include "platform/Pacing.h"
 
+namespace corvanetov {
+
 namespace {
 constexpr uint32_t kNoTimeOut = 0xFFFFFFFF;
 }
@@ -37,3 +39,5 @@ void OperationBridge::OnOperationMessage(const OperationMessage& message)
     if (delivery->handled.Wait(kNoTimeOut) != ManualEvent::WaitResult::Signalled)
         delivery->abandoned = true;
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 
 #include "engine/OperationSink.h"
 
+namespace corvanetov {
+
 // Carries a worker's operation messages to the view's thread. The worker
 // waits until the view has handled each one, as the engine expects, but a
 // stop request releases it at once: a worker is never left hanging on a view
@@ -25,3 +27,5 @@ public:
 private:
     Handler m_handler;
 };
+
+} // namespace corvanetov

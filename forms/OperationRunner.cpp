@@ -7,6 +7,8 @@
 #include "engine/OperationFamily.h"
 #include "forms/FormView.h"
 
+namespace corvanetov {
+
 namespace {
 OperationContext& Context()
 {
@@ -116,3 +118,5 @@ bool OperationRunner::eventFilter(QObject* watched, QEvent* event)
         FollowState();
     return QObject::eventFilter(watched, event);
 }
+
+} // namespace corvanetov

@@ -9,9 +9,11 @@
 #include "engine/ContextGuards.h"
 #include "forms/OperationBridge.h"
 #include "forms/OperationStateWatch.h"
+class QWidget;
+
+namespace corvanetov {
 
 class CFormView;
-class QWidget;
 
 // How a view runs its operation, one at a time in the whole process: it owns
 // the bridge that brings the worker's reports to the view's thread, the
@@ -78,3 +80,5 @@ private:
     // still be delivering to the bridge.
     OperationWorker m_worker;
 };
+
+} // namespace corvanetov

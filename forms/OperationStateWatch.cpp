@@ -2,6 +2,8 @@
 
 #include "engine/OperationContext.h"
 
+namespace corvanetov {
+
 OperationStateWatch::OperationStateWatch(QObject* parent) : QObject(parent)
 {
     OperationContext::Instance().AddStateListener(this, [this](int) {
@@ -13,3 +15,5 @@ OperationStateWatch::~OperationStateWatch()
 {
     OperationContext::Instance().RemoveStateListener(this);
 }
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+namespace corvanetov {
+
 // Tells its owner, on the owner's thread, each time the operation state
 // changes, wherever the change was made.
 class OperationStateWatch : public QObject {
@@ -13,3 +15,5 @@ public:
 signals:
     void Changed();
 };
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 
 #include "forms/FormConstants.h"
 
+namespace corvanetov {
+
 namespace PhoneInfoConstants {
 using FormConstants::kStopCaption;
 constexpr char kReadCaption[] = "Read General Information";
@@ -32,3 +34,5 @@ constexpr double kRowHeight = 50;
 constexpr int kPrintLayout = 2;
 constexpr unsigned kPortSearchPeriodMs = 1000;
 } // namespace PhoneInfoConstants
+
+} // namespace corvanetov

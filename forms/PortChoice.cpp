@@ -12,6 +12,8 @@
 #include "ports/PortTable.h"
 #include "ports/SerialDeviceListing.h"
 
+namespace corvanetov {
+
 void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
 {
     portList->clear();
@@ -59,3 +61,5 @@ void PortChoice::AnnouncePort(uint8_t port)
     std::snprintf(line, sizeof line, portsetting::kPortLineFormat, port);
     HostNotifier::Instance().Send(PluginAbi::kPortLine, line);
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 
 class QComboBox;
 
+namespace corvanetov {
+
 // What both Port Setting dialogs share: the port and baud lists, the entry
 // selected on opening, the number the user chose and the host's port line.
 class PortChoice {
@@ -22,3 +24,5 @@ public:
     // One entry of the port list; handset is the listed handset's port.
     static QString EntryText(uint8_t port, uint8_t handset);
 };
+
+} // namespace corvanetov

@@ -12,6 +12,8 @@
 #include "platform/Pacing.h"
 #include "ui_PortSetting.h"
 
+namespace corvanetov {
+
 PortSetting::PortSetting(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::PortSetting>())
 {
     m_ui->setupUi(this);
@@ -71,3 +73,5 @@ void PortSetting::ShowMessage(const QString& text, const QString& detail)
     box.setInformativeText(detail);
     box.exec();
 }
+
+} // namespace corvanetov

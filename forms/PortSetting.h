@@ -9,6 +9,8 @@ namespace Ui {
 class PortSetting;
 }
 
+namespace corvanetov {
+
 // The Port Setting dialog (template 1023): the user picks the COM port, and
 // OK opens the channel on it at once, so a wrong choice shows before any
 // operation starts. A failure keeps the dialog open for another choice.
@@ -32,3 +34,5 @@ private:
     std::unique_ptr<Ui::PortSetting> m_ui;
     OperationStateWatch m_stateWatch;
 };
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 #include "forms/PortChoice.h"
 #include "ui_PortSetting2.h"
 
+namespace corvanetov {
+
 PortSetting2::PortSetting2(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::PortSetting2>())
 {
     m_ui->setupUi(this);
@@ -22,3 +24,5 @@ void PortSetting2::accept()
     PortChoice::AnnouncePort(port);
     QDialog::accept();
 }
+
+} // namespace corvanetov

@@ -7,6 +7,8 @@ namespace Ui {
 class PortSetting2;
 }
 
+namespace corvanetov {
+
 // The Port Setting dialog for rebuild (template 1049): the user picks the
 // UART port; OK only sets the selected port, the rebuild opens it itself.
 class PortSetting2 : public QDialog {
@@ -20,3 +22,5 @@ public:
 private:
     std::unique_ptr<Ui::PortSetting2> m_ui;
 };
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace corvanetov {
+
 // Numbers and texts of the Port Setting dialogs and the port line they send
 // the host.
 namespace portsetting {
@@ -24,3 +26,5 @@ inline constexpr char kOkWaitsToolTip[] =
 // The host notification's port line after a choice
 inline constexpr char kPortLineFormat[] = "      Com%d";
 } // namespace portsetting
+
+} // namespace corvanetov

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace corvanetov {
+
 // Texts and numbers of the PRL and ERI download views.
 namespace RoamingConstants {
 
@@ -34,3 +36,5 @@ constexpr char kPrlFilter[] = "PRL file(*.prl)";
 constexpr char kEriFilter[] = "BIN file(*.bin)";
 
 } // namespace RoamingConstants
+
+} // namespace corvanetov

@@ -21,6 +21,8 @@
 #include "widgets/Label.h"
 #include "widgets/TextProgressCtrl.h"
 
+namespace corvanetov {
+
 namespace rc = RoamingConstants;
 
 namespace {
@@ -259,3 +261,5 @@ int64_t CRoamingDownloadView::NowSeconds() const
 {
     return QDateTime::currentSecsSinceEpoch();
 }
+
+} // namespace corvanetov

@@ -8,12 +8,14 @@
 #include "engine/RoamingProgramRequest.h"
 #include "forms/FormView.h"
 #include "forms/OperationRunner.h"
+class QComboBox;
+class QLabel;
+
+namespace corvanetov {
 
 class CCommandButton;
 class CLabel;
 class CTextProgressCtrl;
-class QComboBox;
-class QLabel;
 
 // What the PRL and ERI download views share, which is all but their
 // template and their words: one file per NAM, remembered in the per-user
@@ -106,3 +108,5 @@ private:
     int64_t m_startSeconds = 0;
     OperationRunner m_runner;
 };
+
+} // namespace corvanetov

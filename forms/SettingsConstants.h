@@ -4,6 +4,8 @@
 
 #include "forms/FormConstants.h"
 
+namespace corvanetov {
+
 // Texts and numbers of the settings view. Colours are 0x00BBGGRR.
 namespace SettingsConstants {
 // The tree's one group, and the label over the grid while it is shown.
@@ -39,3 +41,5 @@ constexpr char kSaveFilter[] = "TOV Data(*.mmc)";
 constexpr char kDefaultSuffix[] = "mmc";
 constexpr char kSettingsFolder[] = "Models/VQX-B410/Settings";
 } // namespace SettingsConstants
+
+} // namespace corvanetov

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace corvanetov {
+
 // The software download view's texts, keys and styles. Its folder and keys
 // name another model of the same maker (VQX-B290), as the system has them.
 namespace SwDownloadConstants {
@@ -28,3 +30,5 @@ constexpr char kWriteKey[] = "Software\\CorvaneTOV\\Corvane_VQX B290 Verizon";
 constexpr char kSoftwareValue[] = "Software Download File";
 constexpr char kFontValue[] = "Font Download File";
 } // namespace SwDownloadConstants
+
+} // namespace corvanetov

@@ -20,6 +20,9 @@
 #include "nv/NvDoc.h"
 #include "platform/NamedEventRegistry.h"
 
+using namespace corvanetov;
+using namespace corvanetov::detail;
+
 namespace {
 // The longest answer whose frame fits the receive buffer however many of its
 // bytes need an escape, with its check sequence and closing flag.

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanetov {
+
 // The fuzzer's input taken from the front, a piece at a time: choices (a
 // byte), then the data they apply to. Past the end every piece is empty and
 // every byte is zero, so a short input is still a whole run.
@@ -38,3 +40,5 @@ private:
     size_t m_size;
     size_t m_taken = 0;
 };
+
+} // namespace corvanetov

@@ -14,6 +14,8 @@
 #include "engine/EngineConstants.h"
 #include "engine/FlashPlan.h"
 
+using namespace corvanetov;
+
 namespace {
 // Past the small-image limit, so that two-part images are planned too; the
 // size is taken from three bytes.

@@ -16,6 +16,8 @@
 #include "platform/NamedEventRegistry.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace {
 enum Mode : uint8_t { kPlain, kFlagged, kRaw, kSplitAnswer, kModes };
 

@@ -10,6 +10,8 @@
 #include "diag/DiagConstants.h"
 #include "prl/Std683a.h"
 
+using namespace corvanetov;
+
 namespace {
 void CheckPieces(const Std683a& files, int slot)
 {

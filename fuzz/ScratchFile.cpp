@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace corvanetov {
+
 namespace {
 // The folder scripts/fuzz gives the run (and removes, with what a crashed
 // run left), else memory, else the temporary folder.
@@ -61,3 +63,5 @@ std::vector<uint8_t> ScratchFile::ReadBack() const
     std::ifstream in(m_path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+} // namespace corvanetov

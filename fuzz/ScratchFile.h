@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace corvanetov {
+
 // A file of the run's own for the readers that take a path: its bytes
 // replaced on every Write, removed when the run ends (a crashed run leaves
 // it behind). It lives in memory (/dev/shm where there is one) so that a run
@@ -27,3 +29,5 @@ public:
 private:
     std::string m_path;
 };
+
+} // namespace corvanetov

@@ -10,6 +10,8 @@
 #include "nv/SettingsCatalogue.h"
 #include "nv/SettingsFile.h"
 
+using namespace corvanetov;
+
 namespace {
 bool SameValues(const SettingsValues& a, const SettingsValues& b)
 {

@@ -16,6 +16,8 @@
 #include "sim/SimLog.h"
 #include "sim/SimState.h"
 
+using namespace corvanetov;
+
 namespace {
 enum Step : uint8_t { kRawBytes, kFrame, kFlaggedFrame, kLargeFrame, kSteps };
 

@@ -8,6 +8,8 @@
 #include "ScratchFile.h"
 #include "sim/SimState.h"
 
+using namespace corvanetov;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const ScratchFile given("state.json");

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace corvanetov {
+
 // Texts and places of the host service tool.
 namespace HostConstants {
 
@@ -21,3 +23,5 @@ constexpr const char* kLoadFailed = "Cannot load plug-in %1: %2";
 constexpr int kToolTypeCount = 2;
 
 } // namespace HostConstants
+
+} // namespace corvanetov

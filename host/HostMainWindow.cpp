@@ -16,6 +16,8 @@
 #include "host/UiEcho.h"
 #include "hostlink/PluginAbi.h"
 
+namespace corvanetov {
+
 HostMainWindow::HostMainWindow(uint8_t toolType, bool allViews, QWidget* parent)
     : QMainWindow(parent)
     , m_toolType(toolType)
@@ -213,3 +215,5 @@ void HostMainWindow::ClosePlugin(PluginSession& session)
         },
         Qt::QueuedConnection);
 }
+
+} // namespace corvanetov

@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-class PluginSession;
 class QActionGroup;
 class QLabel;
 class QTabWidget;
+
+namespace corvanetov {
+
+class PluginSession;
 
 // The host service tool's main window: the loaded plug-ins' views as tabs,
 // their menus and toolbars merged into the window's, and the three lines of
@@ -58,3 +60,5 @@ private:
     std::vector<std::unique_ptr<PluginSession>> m_sessions;
     QStringList m_loadErrors;
 };
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 
 #include "host/HostConstants.h"
 
+namespace corvanetov {
+
 namespace {
 constexpr int kMaxToolType = 255;
 }
@@ -57,3 +59,5 @@ QString HostOptions::PluginFolder(const QString& executableDir) const
         return m_pluginFolder;
     return QDir::cleanPath(executableDir + QLatin1Char('/') + QString::fromLatin1(HostConstants::kPluginFolder));
 }
+
+} // namespace corvanetov

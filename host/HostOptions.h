@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <cstdint>
 
+namespace corvanetov {
+
 // The host's command line:
 //   corvanetov [--plugin FILE]... [--plugin-dir DIR] [--tool-type N] [--all-views]
 // Plug-ins are loaded from the plug-in folder beside the executable
@@ -29,3 +31,5 @@ private:
     bool m_help = false;
     bool m_allViews = false;
 };
+
+} // namespace corvanetov

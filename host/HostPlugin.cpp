@@ -1,5 +1,7 @@
 #include "host/HostPlugin.h"
 
+namespace corvanetov {
+
 HostPlugin::HostPlugin(const QString& path)
     : m_library(path)
 {
@@ -91,3 +93,5 @@ void HostPlugin::SetHostMessageCallback(HostMessageCallback callback, void* cont
     if (m_setHostMessageCallback)
         m_setHostMessageCallback(callback, context);
 }
+
+} // namespace corvanetov

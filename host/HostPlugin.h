@@ -6,6 +6,8 @@
 
 #include "hostlink/PluginAbi.h"
 
+namespace corvanetov {
+
 // One handset plug-in, loaded with the loader and reached through its plain
 // exports. The five exports of the contract are required; the resource
 // lookups and the host message registration are optional (a plug-in without
@@ -57,3 +59,5 @@ private:
     LoadPluginToolBarFunc m_loadToolBar = nullptr;
     SetHostMessageCallbackFunc m_setHostMessageCallback = nullptr;
 };
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include <QTabWidget>
 #include <QToolBar>
 
+namespace corvanetov {
+
 namespace {
 // The host's keys for the framework's standard commands. Only the menu's
 // entry gets one: the same key on the toolbar's button would make it
@@ -183,3 +185,5 @@ void PluginSession::CreateToolBar(QMainWindow& window)
     }
     window.addToolBar(m_toolBar);
 }
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@
 class QMainWindow;
 class QTabWidget;
 
+namespace corvanetov {
+
 // One loaded plug-in in the host's window: its views in the tabs, its menu
 // merged into the menu bar and its toolbar. Destroying the session takes all
 // of that away again before the plug-in is unloaded.
@@ -58,3 +60,5 @@ private:
     std::vector<QPointer<QAction>> m_actions;
     QPointer<QToolBar> m_toolBar;
 };
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <cstdio>
 
+namespace corvanetov {
+
 namespace {
 constexpr char kVariable[] = "CORVANETOV_UI_ECHO";
 
@@ -43,3 +45,5 @@ bool UiEcho::eventFilter(QObject* watched, QEvent* event)
     Echo(QStringLiteral("dialog"), text);
     return false;
 }
+
+} // namespace corvanetov

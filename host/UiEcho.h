@@ -4,6 +4,8 @@
 
 class QString;
 
+namespace corvanetov {
+
 // With CORVANETOV_UI_ECHO set, the host writes what its window tells the
 // user to standard error: every status-bar line it shows and every dialog it
 // opens, with a message box's text. A test that drives the real window
@@ -18,3 +20,5 @@ public:
     // Installed on the application: "dialog: title | text" as each dialog shows.
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include "host/HostOptions.h"
 #include "host/UiEcho.h"
 
+using namespace corvanetov;
+
 int main(int argc, char* argv[])
 {
     QStringList arguments;

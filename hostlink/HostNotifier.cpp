@@ -1,5 +1,7 @@
 #include "hostlink/HostNotifier.h"
 
+namespace corvanetov {
+
 HostNotifier& HostNotifier::Instance()
 {
     static HostNotifier notifier;
@@ -25,3 +27,5 @@ void HostNotifier::Send(int line, const std::string& text) const
     if (callback)
         callback(context, PluginAbi::kHostNotifyMessage, line, text.c_str());
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 
 #include "hostlink/PluginAbi.h"
 
+namespace corvanetov {
+
 // Where the module's host notification messages go: the callback the host
 // registered when it loaded the module. Without a host (the command-line
 // tool, tests) the messages go nowhere.
@@ -25,3 +27,5 @@ private:
     HostMessageCallback m_callback = nullptr;
     void* m_context = nullptr;
 };
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include "platform/Trace.h"
 
+namespace corvanetov {
+
 NVList::NVList() = default;
 
 NVList::~NVList() = default;
@@ -58,3 +60,5 @@ int32_t NVList::CurrentIndex() const
         return 0;
     return m_entries[m_position].index;
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 
 #include "nv/NvConstants.h"
 
+namespace corvanetov {
+
 // The work list of one NV transfer: the items a read or write pass sends, one
 // request per entry, stepped by a cursor. Filled on the view's thread before
 // the worker starts, then used by that worker alone.
@@ -38,3 +40,5 @@ private:
     int32_t m_position = -1;
     int32_t m_count = 0;
 };
+
+} // namespace corvanetov

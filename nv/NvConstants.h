@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace corvanetov {
+
 // Numbers of the NV data: the work list's capacity, the NV items this module
 // moves, and the layout of the settings image (also the bytes of a *.mmc
 // settings file). Multi-byte values in the image are little-endian, as the
@@ -62,3 +64,5 @@ constexpr char kInvalidMmcFile[] = "Invalid MMC File !";
 constexpr char kCannotReadMmcFile[] = "Cannot read mmc file!";
 constexpr char kFailToWrite[] = "Fail to Write !";
 } // namespace nv
+
+} // namespace corvanetov

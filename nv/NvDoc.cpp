@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace corvanetov {
+
 NvDoc::NvDoc() = default;
 
 NvDoc::~NvDoc() = default;
@@ -84,3 +86,5 @@ void NvDoc::SetText(int which, const std::string& text)
     std::lock_guard lock(m_mutex);
     m_texts[which] = text;
 }
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 
 #include "nv/NvConstants.h"
 
+namespace corvanetov {
+
 // The one in-memory record of the handset's settings and identity: the
 // settings image (byte for byte a settings file) and the phone-information
 // texts. Created at module load, reached through the operation context.
@@ -64,3 +66,5 @@ private:
     Image m_image{};
     std::array<std::string, nv::kPhoneTextCount> m_texts;
 };
+
+} // namespace corvanetov

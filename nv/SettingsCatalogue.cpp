@@ -8,6 +8,8 @@
 #include "nv/NVList.h"
 #include "nv/NvDoc.h"
 
+namespace corvanetov {
+
 namespace {
 constexpr size_t kSidCellLimit = 5;
 constexpr uint16_t kNamItems[] = {nv::kItemLockCode, nv::kItemUimLockCode, nv::kItemNetworkLock};
@@ -155,3 +157,5 @@ void SettingsCatalogue::PlainStore(const SettingsValues& values, NvDoc& doc, boo
     StoreUimLockCode(values.uimLockCode, doc);
     StoreSids(values, doc);
 }
+
+} // namespace corvanetov

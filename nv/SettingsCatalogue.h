@@ -6,6 +6,8 @@
 
 #include "nv/NvConstants.h"
 
+namespace corvanetov {
+
 class NVList;
 class NvDoc;
 
@@ -59,3 +61,5 @@ private:
     static void StoreSids(const SettingsValues& values, NvDoc& doc);
     static std::string CodeText(const NvDoc& doc, size_t offset, size_t size);
 };
+
+} // namespace corvanetov

@@ -12,6 +12,8 @@
 
 #include "nv/NvDoc.h"
 
+namespace corvanetov {
+
 namespace {
 // Closes a descriptor when it goes out of scope.
 class FileDescriptor {
@@ -149,3 +151,5 @@ bool SettingsFile::Write(const std::string& path, const NvDoc& doc, std::string&
     SyncFolder(target);
     return true;
 }
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace corvanetov {
+
 class NvDoc;
 
 // A settings file (*.mmc): the settings image written out byte for byte.
@@ -23,3 +25,5 @@ private:
     static bool WriteAll(int fd, const unsigned char* bytes, size_t count);
     static void SyncFolder(const std::string& path);
 };
+
+} // namespace corvanetov

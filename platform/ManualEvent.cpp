@@ -2,6 +2,8 @@
 
 #include "platform/Pacing.h"
 
+namespace corvanetov {
+
 void ManualEvent::Set()
 {
     auto& pacing = Pacing::Instance();
@@ -33,3 +35,5 @@ ManualEvent::WaitResult ManualEvent::Wait(uint32_t timeoutMs)
     lock.unlock();
     return pacing.StopRequested() ? WaitResult::Stopped : WaitResult::TimedOut;
 }
+
+} // namespace corvanetov

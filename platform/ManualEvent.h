@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace corvanetov {
+
 // A manual-reset event: once set it stays set until reset, so a signal that
 // arrives before anybody waits is not lost. Waits go through Pacing and so
 // obey the time scale and end at once on a stop request.
@@ -17,3 +19,5 @@ public:
 private:
     bool m_set = false; // guarded by Pacing::Mutex()
 };
+
+} // namespace corvanetov

@@ -1,5 +1,7 @@
 #include "platform/NamedEventRegistry.h"
 
+namespace corvanetov {
+
 NamedEventRegistry& NamedEventRegistry::Instance()
 {
     static NamedEventRegistry registry;
@@ -28,3 +30,5 @@ std::shared_ptr<ManualEvent> NamedEventRegistry::Open(const std::string& name)
         m_events.erase(found);
     return event;
 }
+
+} // namespace corvanetov

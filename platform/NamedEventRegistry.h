@@ -7,6 +7,8 @@
 
 #include "platform/ManualEvent.h"
 
+namespace corvanetov {
+
 // Process-wide manual-reset events found by name. An event lives while any
 // holder keeps it, as a named kernel event does while a handle is open.
 class NamedEventRegistry {
@@ -22,3 +24,5 @@ private:
     std::mutex m_mutex;
     std::map<std::string, std::weak_ptr<ManualEvent>> m_events;
 };
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <thread>
 
+namespace corvanetov {
+
 namespace {
 double ScaleFromEnvironment()
 {
@@ -96,3 +98,5 @@ bool Pacing::StopRequested() const
     std::lock_guard lock(m_mutex);
     return m_stop;
 }
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include <functional>
 #include <mutex>
 
+namespace corvanetov {
+
 // Every fixed pause and every time-out of the protocol goes through here, so
 // that one time scale speeds up tests and demos, and one stop request wakes a
 // worker from whatever pause or wait it is in.
@@ -55,3 +57,5 @@ private:
     Observer m_observer; // guarded by m_mutex
     double m_scale = 1.0;
 };
+
+} // namespace corvanetov

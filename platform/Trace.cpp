@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdlib>
 
+namespace corvanetov {
+
 Trace& Trace::Instance()
 {
     static Trace trace;
@@ -59,3 +61,5 @@ void Trace::Printf(const char* format, ...)
     va_end(args);
     std::fflush(m_out);
 }
+
+} // namespace corvanetov

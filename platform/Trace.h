@@ -4,6 +4,8 @@
 #include <mutex>
 #include <string>
 
+namespace corvanetov {
+
 // The debug trace: written only when CORVANETOV_TRACE (or SetTarget) names
 // "stderr" or a file. Nothing reads it back.
 class Trace {
@@ -25,3 +27,5 @@ private:
 };
 
 #define TRACE(...) Trace::Instance().Printf(__VA_ARGS__)
+
+} // namespace corvanetov

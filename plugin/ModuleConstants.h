@@ -4,6 +4,8 @@
 
 #include "hostlink/PluginAbi.h"
 
+namespace corvanetov {
+
 // Numbers and texts of the VQX-B410 module's boundary with its host.
 namespace ModuleConstants {
 
@@ -46,3 +48,5 @@ constexpr int kToolButtonHeight = 15;
 constexpr const char* kToolBarBitmapPath = ":/vqxb410/toolbar2000.png";
 
 } // namespace ModuleConstants
+
+} // namespace corvanetov

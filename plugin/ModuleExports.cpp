@@ -13,6 +13,8 @@
 #include "plugin/RuntimeClasses.h"
 #include "widgets/DllAbout.h"
 
+using namespace corvanetov;
+
 namespace {
 
 // The dialogs need the host's application; a host without one gets no dialog.

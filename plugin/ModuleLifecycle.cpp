@@ -25,6 +25,8 @@ static void UnregisterResources()
     Q_CLEANUP_RESOURCE(CorvanetovArtwork);
 }
 
+namespace corvanetov {
+
 ModuleLifecycle::ModuleLifecycle()
     : m_document(new (std::nothrow) NvDoc)
     , m_documentInstalled(m_document.get())
@@ -45,3 +47,5 @@ ModuleLifecycle::~ModuleLifecycle()
     RuntimeClasses::Unregister();
     UnregisterResources();
 }
+
+} // namespace corvanetov

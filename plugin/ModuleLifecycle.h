@@ -6,6 +6,8 @@
 #include "forms/ModulePrompts.h"
 #include "nv/NvDoc.h"
 
+namespace corvanetov {
+
 // What loading the module does and unloading undoes, as the life of one
 // object: the trace lines, the module's resources, the NV document and the
 // prompts the engine asks through, the port table through which COM numbers
@@ -25,3 +27,5 @@ private:
     ModulePrompts m_prompts;
     ScopedPrompts m_promptsInstalled;
 };
+
+} // namespace corvanetov

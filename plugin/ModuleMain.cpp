@@ -1,5 +1,7 @@
 #include "plugin/ModuleLifecycle.h"
 
+namespace corvanetov {
+
 namespace {
 
 // The module's load and unload: constructed when the loader maps the library
@@ -8,3 +10,5 @@ namespace {
 const ModuleLifecycle g_module;
 
 } // namespace
+
+} // namespace corvanetov

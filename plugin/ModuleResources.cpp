@@ -4,6 +4,8 @@
 
 #include "plugin/ModuleConstants.h"
 
+namespace corvanetov {
+
 namespace {
 
 using namespace ModuleConstants;
@@ -84,3 +86,5 @@ QString ModuleResources::AboutText()
         text += QString::fromLatin1(line.label) + QString::fromLatin1(LoadString(line.stringId)) + QLatin1Char('\n');
     return text;
 }
+
+} // namespace corvanetov

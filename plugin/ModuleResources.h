@@ -4,6 +4,8 @@
 
 #include "hostlink/PluginAbi.h"
 
+namespace corvanetov {
+
 // The module's string table, menu and toolbar, found by number as the host
 // and the module's own dialogs look them up.
 class ModuleResources {
@@ -15,3 +17,5 @@ public:
     // The About box's lines, each its label, its string and a line feed.
     static QString AboutText();
 };
+
+} // namespace corvanetov

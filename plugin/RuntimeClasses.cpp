@@ -12,6 +12,8 @@
 #include "forms/DialogSwDownload.h"
 #include "plugin/ModuleConstants.h"
 
+namespace corvanetov {
+
 namespace {
 
 template <class View>
@@ -94,3 +96,5 @@ const RuntimeClass* RuntimeClasses::Registered(int index)
         return nullptr;
     return registry[static_cast<size_t>(index)];
 }
+
+} // namespace corvanetov

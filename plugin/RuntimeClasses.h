@@ -2,6 +2,8 @@
 
 #include "hostlink/PluginAbi.h"
 
+namespace corvanetov {
+
 // The runtime-class records of the module's views: the ones it offers, in
 // the order the host numbers them, and the class registry filled at load,
 // in which every view class the module builds is found by its name, the
@@ -20,3 +22,5 @@ public:
     // In the order of registration; null past the last.
     static const RuntimeClass* Registered(int index);
 };
+
+} // namespace corvanetov

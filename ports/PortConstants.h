@@ -4,6 +4,8 @@
 
 #include "comm/CommConstants.h"
 
+namespace corvanetov {
+
 // Names and numbers of port selection: the per-user store's keys and values,
 // the port table and the device listing.
 namespace ports {
@@ -28,3 +30,5 @@ inline constexpr char kSysClassTty[] = "/sys/class/tty/";
 // The handset's diagnostic serial device carries this in its name.
 inline constexpr char kHandsetMarker[] = "qxcdmdm";
 } // namespace ports
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include "ports/PortConstants.h"
 #include "ports/UserSettings.h"
 
+namespace corvanetov {
+
 uint8_t PortStore::LoadPortNumber()
 {
     return PortNumberFromText(UserSettings::ReadString(ports::kPortKey, ports::kPortNumberValue));
@@ -26,3 +28,5 @@ uint8_t PortStore::PortNumberFromText(QStringView text)
     }
     return static_cast<uint8_t>(number);
 }
+
+} // namespace corvanetov

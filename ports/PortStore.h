@@ -3,6 +3,8 @@
 #include <QString>
 #include <cstdint>
 
+namespace corvanetov {
+
 // The selected port number's copy in the per-user store, value "Port Number"
 // of "Software\CorvaneTOV\Corvane_VQX B410 Verizon", as decimal text. The
 // selected port itself lives in the operation context, which the views and
@@ -18,3 +20,5 @@ public:
     // when there are none or they name no port (above 255).
     static uint8_t PortNumberFromText(QStringView text);
 };
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include "ports/PortConstants.h"
 #include "ports/UserSettings.h"
 
+namespace corvanetov {
+
 namespace {
 
 QString Canonical(const QString& path)
@@ -80,3 +82,5 @@ void PortTable::InstallResolver()
 {
     PortResolver::Instance().Set([this](uint8_t port) { return Target(port).toStdString(); });
 }
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
+namespace corvanetov {
+
 // COM port numbers on Linux: the store's key "Software\CorvaneTOV\Ports"
 // holds "COM1" ... "COM255" with device paths and "TELNET" with the host:port
 // of the network serial link that ports above 128 open. A device seen for the
@@ -38,3 +40,5 @@ private:
 
     std::mutex m_mutex; // one numbering at a time: the view's timer and a worker may both list
 };
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "ports/PortStore.h"
 #include "ports/PortTable.h"
 
+namespace corvanetov {
+
 namespace {
 
 // The kernel driver behind a tty, e.g. "qcserial"; empty when unknown
@@ -73,3 +75,5 @@ uint8_t SerialDeviceListing::PortNumberOf(const SerialDeviceEntry& entry)
 {
     return PortStore::PortNumberFromText(entry.portName.mid(comm::kComPrefixLength));
 }
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanetov {
+
 // One serial device of the machine, as the device listing names it.
 struct SerialDeviceEntry {
     QString valueName;  // the link's name, plus " (driver)" where the kernel driver is known
@@ -29,3 +31,5 @@ public:
     // prefix; 0 when there are none.
     static uint8_t PortNumberOf(const SerialDeviceEntry& entry);
 };
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 
 #include "ports/PortConstants.h"
 
+namespace corvanetov {
+
 namespace {
 
 std::unique_ptr<QSettings> OpenStore()
@@ -49,3 +51,5 @@ QString UserSettings::FileName()
 {
     return OpenStore()->fileName();
 }
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QHash>
 
+namespace corvanetov {
+
 // The per-user settings store, in the registry's place: keys named like
 // registry keys ("Software\CorvaneTOV\...") holding string values, kept in
 // an INI file in the user's configuration folder (XDG_CONFIG_HOME, else
@@ -19,3 +21,5 @@ public:
     // Where the store lives, for messages and tests.
     static QString FileName();
 };
+
+} // namespace corvanetov

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace corvanetov {
+
 // The roaming file reader's messages, as the user sees them: the reason
 // (with "%s" for the path) followed by what to check.
 namespace prl {
@@ -10,3 +12,5 @@ constexpr char kTooLarge[] = " %s is too large";
 constexpr char kCheckPrl[] = "\n Please Check prl_file !";
 constexpr char kCheckEri[] = "\n Please Check eri_file !";
 } // namespace prl
+
+} // namespace corvanetov

@@ -10,6 +10,8 @@
 
 #include "prl/PrlConstants.h"
 
+namespace corvanetov {
+
 using namespace prl;
 
 namespace {
@@ -121,3 +123,5 @@ bool Std683a::CopyBytes(uint8_t* destination, int slot, size_t offset, size_t co
     std::memcpy(destination, m_data[slot].data() + offset, count);
     return true;
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace corvanetov {
+
 // The roaming data files that go to the handset: a preferred roaming list
 // (IS-683-A) or an ERI file, one slot per NAM. A read checks the file and
 // keeps its bytes for the programming; a refused file leaves the reason in
@@ -46,3 +48,5 @@ private:
     std::array<std::array<uint8_t, kSlotSize>, kSlots> m_data{};
     std::string m_message;
 };
+
+} // namespace corvanetov

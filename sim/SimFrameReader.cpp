@@ -7,6 +7,8 @@
 #include "diag/FrameCodec.h"
 #include "sim/SimConstants.h"
 
+using namespace corvanetov;
+
 namespace {
 constexpr uint8_t kBootBody1[] = {0xAA, 0xDD};
 constexpr uint8_t kBootBody2[] = {0xAA, 0x1F, 0x00};

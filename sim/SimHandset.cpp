@@ -13,6 +13,8 @@
 #include "sim/SimLog.h"
 #include "sim/SimState.h"
 
+using namespace corvanetov;
+
 namespace {
 constexpr size_t kModeControlSize = 3;
 constexpr size_t kSpcRequestSize = 1 + sim::kSpcCodeSize;

@@ -19,6 +19,8 @@
 #include "sim/SimHandset.h"
 #include "sim/SimLog.h"
 
+using namespace corvanetov;
+
 namespace {
 constexpr size_t kReadChunk = 4096;
 constexpr uint32_t kGarbageGapMs = 20; // junk follows an answer, not glued to it

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
+namespace corvanetov {
+
 void AcceptableInput::Restrict(QLineEdit& field, const QString& pattern, QDialogButtonBox& buttons)
 {
     field.setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), &field));
@@ -13,3 +15,5 @@ void AcceptableInput::Restrict(QLineEdit& field, const QString& pattern, QDialog
     QObject::connect(&field, &QLineEdit::textChanged, ok, follow);
     follow();
 }
+
+} // namespace corvanetov

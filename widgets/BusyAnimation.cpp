@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QtMath>
 
+namespace corvanetov {
+
 namespace {
 constexpr int kDots = 12;
 constexpr int kFrameMs = 80;
@@ -61,3 +63,5 @@ void CBusyAnimation::paintEvent(QPaintEvent*)
         painter.drawEllipse(at, dot, dot);
     }
 }
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <QTimer>
 #include <QWidget>
 
+namespace corvanetov {
+
 // The busy animation of a view: a ring of dots running round while an
 // operation works. Drawn by itself, so it needs no clip resource; it costs
 // nothing while stopped or hidden.
@@ -28,3 +30,5 @@ private:
     QTimer m_timer;
     int m_frame = 0;
 };
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <QPushButton>
 #include <QString>
 
+namespace corvanetov {
+
 // The push button of every form. The forms read and replace its caption as
 // its window text (a start button reads "Stop" while its job runs), enable
 // and disable it, and handle its Click.
@@ -17,3 +19,5 @@ public:
 signals:
     void Click();
 };
+
+} // namespace corvanetov

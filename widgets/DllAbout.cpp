@@ -3,6 +3,8 @@
 #include "ui_DllAbout.h"
 #include "widgets/SmallDialogConstants.h"
 
+namespace corvanetov {
+
 CDllAbout::CDllAbout(const QString& infoText, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CDllAbout>())
@@ -21,3 +23,5 @@ QString CDllAbout::InfoText() const
 {
     return m_ui->labelInfo->text();
 }
+
+} // namespace corvanetov

@@ -8,6 +8,8 @@ namespace Ui {
 class CDllAbout;
 }
 
+namespace corvanetov {
+
 // The plug-in's About box: its picture and the module's identification
 // lines, in the box's own style.
 class CDllAbout : public QDialog {
@@ -21,3 +23,5 @@ public:
 private:
     std::unique_ptr<Ui::CDllAbout> m_ui;
 };
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include "widgets/AcceptableInput.h"
 #include "widgets/SmallDialogConstants.h"
 
+namespace corvanetov {
+
 CFontDownDlg2::CFontDownDlg2(uint32_t defaultAddress, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CFontDownDlg2>())
@@ -43,3 +45,5 @@ uint32_t CFontDownDlg2::ToStartAddress(const QString& text)
     const QByteArray hex = QByteArray(SmallDialogConstants::kStartAddressPrefix) + text.toLatin1();
     return static_cast<uint32_t>(std::strtoul(hex.constData(), nullptr, 16));
 }
+
+} // namespace corvanetov

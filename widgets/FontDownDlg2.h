@@ -9,6 +9,8 @@ namespace Ui {
 class CFontDownDlg2;
 }
 
+namespace corvanetov {
+
 // Asks for the flash start address of a font image, as hexadecimal text
 // without its "0x": one to eight hexadecimal digits, nothing else. It offers
 // the caller's default until the user confirms another.
@@ -32,3 +34,5 @@ private:
     std::unique_ptr<Ui::CFontDownDlg2> m_ui;
     QString m_startAddress;
 };
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include "ui_Msl.h"
 #include "widgets/AcceptableInput.h"
 
+namespace corvanetov {
+
 CMsl::CMsl(int codeLength, QWidget* parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::CMsl>())
@@ -33,3 +35,5 @@ void CMsl::accept()
     m_code = text;
     QDialog::accept();
 }
+
+} // namespace corvanetov

@@ -8,6 +8,8 @@ namespace Ui {
 class CMsl;
 }
 
+namespace corvanetov {
+
 // Asks for the handset's MSL code of codeLength digits. The field takes
 // digits only and OK is enabled only when all are typed; a code of the wrong
 // length is refused silently: the dialog stays open until the user corrects
@@ -31,3 +33,5 @@ private:
     const int m_codeLength;
     QString m_code;
 };
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "widgets/SpreadSheet.h"
 #include "widgets/WidgetConstants.h"
 
+namespace corvanetov {
+
 namespace {
 
 constexpr int kPageLabelFontSize = 14;
@@ -121,3 +123,5 @@ void CPrint::OnStartPrint()
     m_grid->SetPrintStampLine(StampLine(QDateTime::currentDateTime()));
     m_grid->SetAction(WidgetConstants::kActionPrint);
 }
+
+} // namespace corvanetov

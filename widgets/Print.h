@@ -7,12 +7,14 @@
 
 #include <cstdint>
 #include <memory>
-
-class CSpreadSheet;
-
 namespace Ui {
 class CPrint;
 }
+
+namespace corvanetov {
+
+class CSpreadSheet;
+
 
 // The "Print Preview" dialog through which a form prints one of its grids:
 // it previews the grid's pages, shows the current and total page numbers,
@@ -50,3 +52,5 @@ private:
     QPointer<CSpreadSheet> m_grid;
     bool m_initialized;
 };
+
+} // namespace corvanetov

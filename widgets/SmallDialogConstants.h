@@ -1,5 +1,7 @@
 #pragma once
 
+namespace corvanetov {
+
 // Numbers and texts of the MSL code, font address and About dialogs.
 namespace SmallDialogConstants {
 
@@ -16,3 +18,5 @@ constexpr const char* kAboutPicturePath = ":/corvanetov/bitmap1025.png";
 constexpr const char* kLogoPicturePath = ":/corvanetov/bitmap1050.png";
 
 } // namespace SmallDialogConstants
+
+} // namespace corvanetov

@@ -11,6 +11,8 @@
 
 #include "widgets/SpreadSheet.h"
 
+namespace corvanetov {
+
 namespace {
 
 constexpr int kPageGap = 8;
@@ -144,3 +146,5 @@ void CSpreadPreview::wheelEvent(QWheelEvent* event)
     }
     event->accept();
 }
+
+} // namespace corvanetov

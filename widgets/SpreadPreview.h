@@ -2,9 +2,11 @@
 
 #include <QPointer>
 #include <QWidget>
+class QToolButton;
+
+namespace corvanetov {
 
 class CSpreadSheet;
-class QToolButton;
 
 // The preview pane of the print dialog: shows the pages a grid prints to, one
 // at a time, and lets the user leaf through them.
@@ -40,3 +42,5 @@ private:
     QToolButton* m_previousButton;
     QToolButton* m_nextButton;
 };
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@
 #include "widgets/SpreadSheetPrinting.h"
 #include "widgets/WidgetConstants.h"
 
+namespace corvanetov {
+
 namespace {
 
 // Per-cell properties kept beside the text.
@@ -447,3 +449,5 @@ void CSpreadSheet::PaintPage(QPainter& painter, const QSizeF& paintSize, int pag
 {
     Printing().PaintPage(painter, paintSize, page);
 }
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@ class QPainter;
 class QTableWidget;
 class QTableWidgetItem;
 
+namespace corvanetov {
+
 // The spreadsheet grid of the phone information and settings views. The
 // forms address cells by column and row counted from 1 (row 0 is the column
 // header row) and work on an active cell: they set the active column and row,
@@ -115,3 +117,5 @@ private:
     bool m_updating;
     SpreadSheetPrinting::Settings m_print;
 };
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include <QTableWidget>
 #include <algorithm>
 
+namespace corvanetov {
+
 namespace {
 // Printed page, in points: A4 with 15 mm margins, a band for the model line
 // at the head and one for the stamp line and page number at the foot.
@@ -184,3 +186,5 @@ void SpreadSheetPrinting::PaintRow(QPainter& painter, int row, double top, doubl
         painter.restore();
     }
 }
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@ class QPrinter;
 class QTableWidget;
 class QWidget;
 
+namespace corvanetov {
+
 // The printed pages of a grid: A4 across or down the page, each page with
 // the header row, the model line at its head and the stamp line and page
 // number at its foot. A table wider than the page shrinks to its width; a
@@ -59,3 +61,5 @@ private:
     const SpreadSheetSizes& m_sizes;
     const Settings& m_settings;
 };
+
+} // namespace corvanetov

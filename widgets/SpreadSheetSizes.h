@@ -2,6 +2,8 @@
 
 #include <map>
 
+namespace corvanetov {
+
 // A grid's column widths (in characters of its font) and row heights (in
 // points) as the forms gave them. A column the forms left alone has the
 // default width; a row they left alone, or gave no height, prints at the
@@ -25,3 +27,5 @@ struct SpreadSheetSizes {
         return height != rowHeights.end() && height->second > 0 ? height->second : kDefaultRowHeight;
     }
 };
+
+} // namespace corvanetov

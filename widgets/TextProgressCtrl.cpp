@@ -6,6 +6,8 @@
 
 #include "widgets/WidgetConstants.h"
 
+namespace corvanetov {
+
 CTextProgressCtrl::CTextProgressCtrl(QWidget* parent)
     : QWidget(parent)
     , m_position(0)
@@ -97,3 +99,5 @@ void CTextProgressCtrl::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     m_barWidth = WidgetConstants::kBarWidthUnknown;
 }
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+namespace corvanetov {
+
 // A progress bar that paints itself: the done part filled from the left and
 // one line of text centred over the whole control, the percentage or a text
 // the form sets. The text takes the bar's colours inverted, so the part of it
@@ -44,3 +46,5 @@ private:
     QColor m_textOnBackColor;
     QColor m_textOnBarColor;
 };
+
+} // namespace corvanetov

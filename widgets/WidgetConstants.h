@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace corvanetov {
+
 // Numbers and texts of the grid, preview, progress bar and print dialog that
 // the forms and the dialogs share.
 namespace WidgetConstants {
@@ -40,3 +42,5 @@ constexpr int kProgressMaximum = 100;
 constexpr int kBarWidthUnknown = -1;
 
 } // namespace WidgetConstants
+
+} // namespace corvanetov

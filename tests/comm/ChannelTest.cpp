@@ -21,6 +21,8 @@
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
 
+using namespace corvanetov;
+
 using namespace std::chrono_literals;
 using Bytes = std::vector<uint8_t>;
 

@@ -6,6 +6,8 @@
 #include "diag/Exchange.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 using Bytes = std::vector<uint8_t>;
 
 namespace {

@@ -6,6 +6,8 @@
 #include "diag/FrameCodec.h"
 #include "platform/NamedEventRegistry.h"
 
+using namespace corvanetov;
+
 using Bytes = std::vector<uint8_t>;
 
 TEST(Crc16X25, CheckValueOverDigits)

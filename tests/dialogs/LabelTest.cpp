@@ -4,6 +4,8 @@
 
 #include "widgets/Label.h"
 
+using namespace corvanetov;
+
 class LabelTest : public QObject {
     Q_OBJECT
 private slots:

@@ -13,6 +13,8 @@
 #include "widgets/Label.h"
 #include "widgets/Msl.h"
 
+using namespace corvanetov;
+
 class SmallDialogsTest : public QObject {
     Q_OBJECT
 private slots:

@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <thread>
 
+namespace corvanetov {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -85,3 +87,5 @@ std::string E2eFixture::HandsetState() const
     std::ifstream state(m_statePath);
     return {std::istreambuf_iterator<char>(state), {}};
 }
+
+} // namespace corvanetov

@@ -7,6 +7,8 @@
 
 #include "ChildProcess.h"
 
+namespace corvanetov {
+
 // A simulated handset on a pseudo-terminal, listed in a by-id folder of its
 // own, and a settings store of its own, for every test.
 class E2eFixture : public ::testing::Test {
@@ -38,3 +40,5 @@ protected:
     ChildProcess m_handset;
     int m_handsets = 0;
 };
+
+} // namespace corvanetov

@@ -10,6 +10,8 @@
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
+namespace corvanetov {
+
 // The engine in this process, against the simulator.
 class EngineAgainstHandset : public E2eFixture {
 protected:
@@ -42,3 +44,5 @@ protected:
         PortResolver::Instance().Set([path](uint8_t port) { return port == 7 ? path : std::string(); });
     }
 };
+
+} // namespace corvanetov

@@ -12,6 +12,8 @@
 #include "engine/SwDownloadWorker.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace {
 constexpr uint64_t kBlock = 0x2000;
 constexpr uint64_t kBootRegion = 0x10000;

@@ -13,6 +13,9 @@
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+using namespace corvanetov::detail;
+
 namespace {
 constexpr double kEndlessPauses = 1000.0;
 const std::vector<std::string> kIdentity = {"--esn", "8D2A41F3", "--phone-number", "(212) 555-0147", "--compile-date",

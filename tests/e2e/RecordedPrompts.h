@@ -5,6 +5,8 @@
 
 #include "engine/Prompts.h"
 
+namespace corvanetov {
+
 // Answers the MSL question as a user would, and counts the questions.
 class RecordedPrompts : public Prompts {
 public:
@@ -20,3 +22,5 @@ public:
     bool AskFontStartAddress(uint32_t&) override { return false; }
     Answer ShowMessage(const std::string&, const std::string&, Style, Icon) override { return Answer::Ok; }
 };
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include "E2eFixture.h"
 #include "PrlListBytes.h"
 
+using namespace corvanetov;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -9,6 +9,8 @@
 #include "engine/OperationRecorder.h"
 #include "nv/NVList.h"
 
+using namespace corvanetov;
+
 namespace {
 std::vector<uint8_t> Bytes(const std::string& path)
 {

@@ -2,6 +2,9 @@
 
 #include "engine/ConnectionSetup.h"
 
+using namespace corvanetov;
+using namespace corvanetov::detail;
+
 namespace {
 using Bytes = ScriptedHandset::Bytes;
 

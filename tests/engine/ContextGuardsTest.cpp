@@ -6,6 +6,8 @@
 #include "engine/ContextGuards.h"
 #include "nv/NvDoc.h"
 
+using namespace corvanetov;
+
 // A guard installs its part for its scope, however the scope is left, and
 // leaves alone a part that took its place meanwhile.
 TEST(ScopedContextPart, InstallsForItsScopeAndLeavesAPartThatReplacedIt)

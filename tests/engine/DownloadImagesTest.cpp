@@ -7,6 +7,8 @@
 #include "TempFolder.h"
 #include "engine/DownloadImages.h"
 
+using namespace corvanetov;
+
 namespace {
 struct CodeCase {
     const char* name;

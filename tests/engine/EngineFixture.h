@@ -12,6 +12,8 @@
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
+namespace corvanetov {
+
 // Answers queued per request (a command byte or ScriptedHandset::kDmSwitch).
 using Script = std::vector<std::pair<int, std::vector<ScriptedHandset::Bytes>>>;
 
@@ -144,3 +146,5 @@ private:
     int m_stopOccurrence = 0;
     size_t m_stopPosition = static_cast<size_t>(-1);
 };
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "engine/DownloadOption.h"
 #include "engine/FlashPlan.h"
 
+using namespace corvanetov;
+
 namespace {
 using Range = std::pair<uint64_t, uint64_t>;
 

@@ -2,6 +2,9 @@
 
 #include "engine/IdentificationText.h"
 
+using namespace corvanetov;
+using namespace corvanetov::detail;
+
 namespace {
 // MIN1 from its three IS-95 fields.
 uint32_t Min1(unsigned first, unsigned thousands, unsigned last)

@@ -5,6 +5,8 @@
 #include "engine/NamTransfer.h"
 #include "nv/NVList.h"
 
+using namespace corvanetov;
+
 namespace {
 using Bytes = ScriptedHandset::Bytes;
 using Timeline = std::vector<std::string>;

@@ -3,6 +3,9 @@
 #include "engine/NvItemData.h"
 #include "nv/NvDoc.h"
 
+using namespace corvanetov;
+using namespace corvanetov::detail;
+
 using Bytes = std::vector<uint8_t>;
 
 TEST(NvItemData, WritesTakeTheItemsPlaceInTheSettingsImage)

@@ -6,6 +6,9 @@
 #include "engine/EngineConstants.h"
 #include "engine/OperationFrame.h"
 
+using namespace corvanetov;
+using namespace corvanetov::detail;
+
 namespace {
 using Bytes = ScriptedHandset::Bytes;
 const Bytes kSilent = ScriptedHandset::kSilence;

@@ -5,6 +5,8 @@
 #include "engine/OperationRecorder.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace {
 using Role = OperationFamily::Role;
 

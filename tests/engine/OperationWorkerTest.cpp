@@ -6,6 +6,8 @@
 #include "engine/OperationWorker.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace {
 // Longer than any test may run: a pause of this length ends only by a stop.
 constexpr uint32_t kEndlessMs = 0xFFFFFFFF;

@@ -2,6 +2,8 @@
 
 #include "engine/PhoneInfoRead.h"
 
+using namespace corvanetov;
+
 namespace {
 using Outcome = OperationMessage::Outcome;
 

@@ -2,6 +2,8 @@
 
 #include "engine/RebuildWorker.h"
 
+using namespace corvanetov;
+
 namespace {
 using Bytes = ScriptedHandset::Bytes;
 const Bytes kSilent = ScriptedHandset::kSilence;

@@ -10,6 +10,8 @@
 #include "platform/Trace.h"
 #include "prl/Std683a.h"
 
+using namespace corvanetov;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,8 @@
 #include "TempFolder.h"
 #include "engine/SwDownloadWorker.h"
 
+using namespace corvanetov;
+
 namespace {
 using Bytes = ScriptedHandset::Bytes;
 const Bytes kSilent = ScriptedHandset::kSilence;

@@ -10,6 +10,8 @@
 #include "forms/ModulePrompts.h"
 #include "hostlink/HostNotifier.h"
 
+using namespace corvanetov;
+
 namespace {
 
 // Runs ask on a worker thread, as an engine operation does, and keeps the

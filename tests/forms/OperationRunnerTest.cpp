@@ -9,6 +9,8 @@
 #include "forms/OperationRunner.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+
 namespace {
 // Longer than any test runs: a pause of this length ends only by a stop.
 constexpr uint32_t kEndlessMs = 0xFFFFFFFF;

@@ -20,6 +20,8 @@
 #include "widgets/CommandButton.h"
 #include "widgets/SpreadSheet.h"
 
+using namespace corvanetov;
+
 namespace {
 const char kHandsetLink[] = "usb-Corvane_VQX-B410_qxcdmdm-if02-port0";
 

@@ -20,6 +20,8 @@
 #include "hostlink/HostNotifier.h"
 #include "ports/PortTable.h"
 
+using namespace corvanetov;
+
 namespace {
 
 // A Port Setting dialog whose message boxes are recorded instead of shown.

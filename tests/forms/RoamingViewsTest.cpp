@@ -27,6 +27,8 @@
 #include "widgets/Label.h"
 #include "widgets/TextProgressCtrl.h"
 
+using namespace corvanetov;
+
 namespace {
 // Pauses that only a stop ends, while a test looks at a running view.
 constexpr double kEndlessPauses = 1000.0;

@@ -14,6 +14,8 @@
 #include "widgets/SpreadSheet.h"
 #include "widgets/TextProgressCtrl.h"
 
+using namespace corvanetov;
+
 namespace {
 // The view with its boxes and dialogs answered by the test.
 class AnsweredSettings : public CDialogSettings {

@@ -1,2 +1,6 @@
 // Compiles one header, named by the build; see CMakeLists.txt beside it.
 #include CHECKED_HEADER
+
+namespace corvanetov {
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
 
+using namespace corvanetov;
+
 namespace {
 
 // An entry's text as the user reads it, without its mnemonic mark.
@@ -366,7 +368,7 @@ void HostTest::AllViewsOffersTheRegisteredViewsUnderMoreViews()
             QCOMPARE(window.Tabs().count(), 3 + (chosen ? 3 : i + 1));
             QCOMPARE(window.Tabs().tabText(window.Tabs().currentIndex()), titles[i]);
             QCOMPARE(window.Tabs().currentWidget()->metaObject()->className(),
-                     Items(Menu(window, "More views"))[i].toLatin1());
+                     "corvanetov::" + Items(Menu(window, "More views"))[i].toLatin1());
         }
     }
     // Closing the plug-in takes its extra views and menu with it.

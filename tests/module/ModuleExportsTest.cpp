@@ -17,6 +17,8 @@
 #include "PtyPair.h"
 #include "hostlink/PluginAbi.h"
 
+using namespace corvanetov;
+
 namespace {
 
 // The module loaded for one test and unloaded at its end, with its exports.
@@ -62,6 +64,10 @@ bool ModuleMapped()
         dlclose(handle);
     return handle != nullptr;
 }
+
+// The records name the classes as the host asks for them; Qt's meta-object
+// names carry the project's namespace.
+const QByteArray kNamespacePrefix = "corvanetov::";
 
 struct ViewRecord {
     const char* className;
@@ -163,7 +169,7 @@ void ModuleExportsTest::OffersThreeViewsInOrder()
         QVERIFY(record->m_objectSize >= int(sizeof(QWidget)));
         std::unique_ptr<QWidget> view(record->m_createObject());
         QVERIFY(view);
-        QCOMPARE(QByteArray(view->metaObject()->className()), QByteArray(kViews[index].className));
+        QCOMPARE(QByteArray(view->metaObject()->className()), kNamespacePrefix + kViews[index].className);
         QCOMPARE(view->windowTitle(), QString::fromLatin1(kViews[index].title));
         auto* title = view->findChild<QLabel*>(QStringLiteral("labelTitle"));
         QVERIFY(title);
@@ -195,7 +201,7 @@ void ModuleExportsTest::RegistryFindsEveryViewByNameThreeAreOffered()
         QCOMPARE(registered(index), record);
         QCOMPARE(QByteArray(record->m_className), QByteArray(all[index].className));
         std::unique_ptr<QWidget> view(record->m_createObject());
-        QCOMPARE(QByteArray(view->metaObject()->className()), QByteArray(all[index].className));
+        QCOMPARE(QByteArray(view->metaObject()->className()), kNamespacePrefix + all[index].className);
         QCOMPARE(view->windowTitle(), QString::fromLatin1(all[index].title));
         QVERIFY(record->m_objectSize >= int(sizeof(QWidget)));
     }

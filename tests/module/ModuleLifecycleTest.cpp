@@ -9,6 +9,8 @@
 #include "nv/NvDoc.h"
 #include "plugin/ModuleLifecycle.h"
 
+using namespace corvanetov;
+
 namespace {
 // While set, the program has no memory for an object of the NV document's size.
 std::atomic<bool> g_refuseDocument{false};

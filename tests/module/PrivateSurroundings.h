@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+namespace corvanetov {
+
 // The module's surroundings in a folder of the test's own: a private
 // per-user store, and a serial device listing with a handset in it, so that
 // the phone information view finds its port and asks nothing when shown.
@@ -14,3 +16,5 @@ inline bool UsePrivateSurroundings(const QTemporaryDir& folder)
     return QDir(folder.path()).mkpath(QStringLiteral("by-id"))
         && QFile::link(QStringLiteral("/dev/null"), folder.filePath(QStringLiteral("by-id/usb-Corvane_VQX-B410_qxcdmdm-if02-port0")));
 }
+
+} // namespace corvanetov

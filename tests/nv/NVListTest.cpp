@@ -9,6 +9,8 @@
 #include "nv/NVList.h"
 #include "platform/Trace.h"
 
+using namespace corvanetov;
+
 namespace {
 
 // Captures the debug trace in a file for the length of one test.

@@ -5,6 +5,8 @@
 
 #include "nv/NvDoc.h"
 
+using namespace corvanetov;
+
 TEST(NvDoc, StartsZeroedWithEmptyTexts)
 {
     NvDoc doc;

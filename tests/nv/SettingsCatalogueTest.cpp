@@ -4,6 +4,8 @@
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"
 
+using namespace corvanetov;
+
 namespace {
 SettingsValues Values(const std::string& lock, const std::string& uim)
 {

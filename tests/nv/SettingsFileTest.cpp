@@ -11,6 +11,8 @@
 #include "nv/NvDoc.h"
 #include "nv/SettingsFile.h"
 
+using namespace corvanetov;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -7,6 +7,8 @@
 #include "ports/PortConstants.h"
 #include "ports/UserSettings.h"
 
+namespace corvanetov {
+
 // A test on an empty per-user store in a private folder: the store's folder
 // is fixed at its first use in a process, so the folder is set once, before
 // that, and emptied for every test. The user's own settings are never seen.
@@ -24,3 +26,5 @@ protected:
         store.sync();
     }
 };
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include "FreshStore.h"
 #include "ports/PortStore.h"
 
+using namespace corvanetov;
+
 namespace {
 
 void StorePortText(const QString& text)

@@ -5,6 +5,8 @@
 #include "comm/PortResolver.h"
 #include "ports/PortTable.h"
 
+using namespace corvanetov;
+
 using PortTableTest = FreshStore;
 
 TEST_F(PortTableTest, NewDevicesGetTheLowestFreeNumberAndKeepIt)

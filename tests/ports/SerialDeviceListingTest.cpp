@@ -6,6 +6,8 @@
 #include "ports/PortTable.h"
 #include "ports/SerialDeviceListing.h"
 
+using namespace corvanetov;
+
 namespace {
 
 // A by-id folder of the test's own, named to the listing through the

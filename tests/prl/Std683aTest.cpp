@@ -7,6 +7,8 @@
 
 #include "prl/Std683a.h"
 
+using namespace corvanetov;
+
 namespace fs = std::filesystem;
 
 namespace {

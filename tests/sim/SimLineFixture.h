@@ -20,6 +20,8 @@
 #include "sim/SimState.h"
 #include "sim/SimTransport.h"
 
+namespace corvanetov {
+
 // A simulated handset on its own thread and the tool's channel talking to it
 // over the pseudo-terminal (or TCP), as the engine would.
 class SimLine : public ::testing::Test {
@@ -123,3 +125,5 @@ protected:
     std::unique_ptr<DiagChannel> m_comm;
     Exchange m_exchange;
 };
+
+} // namespace corvanetov

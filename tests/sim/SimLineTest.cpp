@@ -18,6 +18,9 @@
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
 
+using namespace corvanetov;
+using namespace corvanetov::detail;
+
 namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr size_t kSettingsImageSize = 59994;

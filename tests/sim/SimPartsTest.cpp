@@ -15,6 +15,9 @@
 #include "sim/SimFrameReader.h"
 #include "sim/SimState.h"
 
+using namespace corvanetov;
+using namespace corvanetov::detail;
+
 using Bytes = std::vector<uint8_t>;
 
 namespace {

@@ -19,6 +19,8 @@
 #include "diag/DiagRequests.h"
 #include "diag/Exchange.h"
 
+using namespace corvanetov;
+
 extern char** environ;
 
 namespace {

@@ -10,8 +10,10 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
 extern char** environ;
+
+namespace corvanetov {
+
 
 namespace {
 struct Pipe {
@@ -201,3 +203,5 @@ int ChildProcess::Stop()
     m_out = -1;
     return code;
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace corvanetov {
+
 // A program run by a test: either to completion with its output captured
 // (Run), or in the background until the object goes (Start), such as the
 // simulated handset.
@@ -47,3 +49,5 @@ private:
     int m_out = -1;
     int m_exitCode = kStillRunning;
 };
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
+namespace corvanetov {
+
 namespace {
 constexpr size_t kChunk = 0x2000;
 constexpr uint64_t kVersionOffset = 0x10020;
@@ -64,3 +66,5 @@ std::vector<uint8_t> ImageMaker::Read(const std::string& path, uint64_t offset, 
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return bytes;
 }
+
+} // namespace corvanetov

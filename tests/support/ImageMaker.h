@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace corvanetov {
+
 // Code and font image files for download tests and benchmarks, written a
 // block at a time. Their bytes are a fixed function of the offset that
 // includes flags and escapes, so every frame has bytes to escape.
@@ -23,3 +25,5 @@ public:
     static constexpr uint32_t kVersion = 0x06200512;
     static constexpr uint32_t kBootPartSize = 0x10000; // a two-part image's boot part
 };
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 
+namespace corvanetov {
+
 // Answers the next modal dialog from the event loop: as soon as one is open,
 // it is handed to the answer. A dialog still open when the time is up is
 // rejected, so that a test fails instead of hanging on it.
@@ -55,3 +57,5 @@ private:
     bool m_timedOut = false;
     QString m_title;
 };
+
+} // namespace corvanetov

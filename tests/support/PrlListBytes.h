@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace corvanetov {
+
 // A preferred roaming list of size bytes as a file holds it: its first two
 // bytes give its size (big-endian), the rest counts up in steps.
 inline std::vector<uint8_t> PrlListBytes(size_t size, uint8_t step = 13)
@@ -17,3 +19,5 @@ inline std::vector<uint8_t> PrlListBytes(size_t size, uint8_t step = 13)
     }
     return bytes;
 }
+
+} // namespace corvanetov

@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+namespace corvanetov {
+
 PtyPair::PtyPair()
 {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -71,3 +73,5 @@ void PtyPair::CloseMaster()
         ::close(m_master);
     m_master = -1;
 }
+
+} // namespace corvanetov

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace corvanetov {
+
 // A pseudo-terminal for channel tests: the test holds the master side and
 // plays the handset; the channel opens the slave device.
 class PtyPair {
@@ -27,3 +29,5 @@ private:
     int m_master = -1;
     std::string m_slavePath;
 };
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 
 #include "diag/DiagChannel.h"
 
+namespace corvanetov {
+
 // A channel that records what it would write instead of writing it, so the
 // framing can be checked byte for byte without a device.
 class RecordingComm : public DiagChannel {
@@ -17,3 +19,5 @@ public:
 
     std::vector<std::vector<uint8_t>> writes;
 };
+
+} // namespace corvanetov

@@ -1,5 +1,7 @@
 #include "ScriptedChannel.h"
 
+namespace corvanetov {
+
 ScriptedChannel::ScriptedChannel(ScriptedHandset& handset) : m_handset(handset), m_number(handset.ChannelMade()) {}
 
 bool ScriptedChannel::Open()
@@ -37,3 +39,5 @@ bool ScriptedChannel::WriteLong(const uint8_t* bytes, uint32_t count)
 {
     return Write(bytes, count);
 }
+
+} // namespace corvanetov

@@ -3,6 +3,8 @@
 #include "ScriptedHandset.h"
 #include "diag/DiagChannel.h"
 
+namespace corvanetov {
+
 // A channel to a ScriptedHandset: no device and no receive thread; what is
 // written is answered at once, as if the receive thread had handed the
 // answer over.
@@ -21,3 +23,5 @@ private:
     int m_number;
     bool m_open = false;
 };
+
+} // namespace corvanetov

@@ -9,6 +9,8 @@
 #include "diag/FrameCodec.h"
 #include "sim/SimConstants.h"
 
+namespace corvanetov {
+
 // The handset's side of the numbers is the simulator's.
 namespace {
 constexpr char kDmSwitchText[] = "AT$QCDMG\r\n";
@@ -333,3 +335,5 @@ ScriptedHandset::Bytes ScriptedHandset::AnswerToFrame(const Bytes& body)
     FrameCodec::EncodeFrame(answer.data(), answer.size(), false, false, frame);
     return frame;
 }
+
+} // namespace corvanetov

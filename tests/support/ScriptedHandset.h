@@ -10,6 +10,8 @@
 #include "engine/OperationContext.h"
 #include "sim/SimConstants.h"
 
+namespace corvanetov {
+
 // A handset on a script, for engine tests without a device or a child
 // process. The channels it makes (through the operation context's channel
 // factory) answer each request at once: with what the test queued for that
@@ -88,3 +90,5 @@ private:
     std::vector<Bytes> m_requests;
     std::vector<Bytes> m_blocks;
 };
+
+} // namespace corvanetov

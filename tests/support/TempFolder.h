@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+namespace corvanetov {
+
 // A fresh folder of a test's own under /tmp, removed with everything in it.
 class TempFolder {
 public:
@@ -28,3 +30,5 @@ public:
 private:
     std::string m_path;
 };
+
+} // namespace corvanetov

@@ -10,6 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace corvanetov {
+
 namespace {
 constexpr int kPassed = 0;
 constexpr int kFailed = 1;
@@ -76,3 +78,5 @@ void ThreadlessChild::AllowThreads()
     limit.rlim_cur = limit.rlim_max;
     ::setrlimit(RLIMIT_NPROC, &limit);
 }
+
+} // namespace corvanetov

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace corvanetov {
+
 // A forked copy of the test that cannot start threads, the way a process
 // that reached the user's limit cannot: the thread limit drops to zero (for
 // root, after dropping to "nobody", whom the limit holds). Run returns the
@@ -13,3 +15,5 @@ public:
     // Inside check: threads can be started again from here on.
     static void AllowThreads();
 };
+
+} // namespace corvanetov

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QString>
 
+namespace corvanetov {
+
 // Pages in a PDF file: its page objects, "/Type /Page" but not "/Pages".
 inline int PdfPageCount(const QString& path)
 {
@@ -14,3 +16,5 @@ inline int PdfPageCount(const QString& path)
     const QString content = QString::fromLatin1(file.readAll());
     return static_cast<int>(content.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"))));
 }
+
+} // namespace corvanetov

@@ -15,6 +15,8 @@
 #include "widgets/SpreadSheet.h"
 #include "widgets/WidgetConstants.h"
 
+using namespace corvanetov;
+
 using namespace WidgetConstants;
 
 namespace {

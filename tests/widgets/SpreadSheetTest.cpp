@@ -16,6 +16,8 @@
 #include "widgets/SpreadSheet.h"
 #include "widgets/WidgetConstants.h"
 
+using namespace corvanetov;
+
 using namespace WidgetConstants;
 
 class SpreadSheetTest : public QObject {

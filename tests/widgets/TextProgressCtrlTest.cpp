@@ -3,6 +3,8 @@
 
 #include "widgets/TextProgressCtrl.h"
 
+using namespace corvanetov;
+
 namespace {
 
 // Counts the paint events a widget receives.

@@ -8,6 +8,8 @@
 #include "forms/PhoneInfoConstants.h"
 #include "hostlink/PluginAbi.h"
 
+using namespace corvanetov;
+
 namespace {
 const char kPortSettingWindow[] = "^Port Setting$";
 // A serial device that is not the handset: its name lacks the marker.

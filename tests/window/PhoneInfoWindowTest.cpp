@@ -8,6 +8,8 @@
 #include "forms/PhoneInfoConstants.h"
 #include "hostlink/PluginAbi.h"
 
+using namespace corvanetov;
+
 namespace pi = PhoneInfoConstants;
 
 namespace {

@@ -7,6 +7,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace corvanetov {
+
 PortHolder::PortHolder(const std::string& devicePath)
 {
     int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -26,3 +28,5 @@ PortHolder::~PortHolder()
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
 }
+
+} // namespace corvanetov

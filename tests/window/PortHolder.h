@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace corvanetov {
+
 // Another program on a serial device, holding it as terminal programs do:
 // flock and the exclusive flag while it has it, and the device left as it
 // was found when it goes. Held() tells whether it got the device.
@@ -20,3 +22,5 @@ private:
     int m_fd = -1;
     std::string m_refusal;
 };
+
+} // namespace corvanetov

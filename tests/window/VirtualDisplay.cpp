@@ -4,6 +4,8 @@
 #include <sstream>
 #include <unistd.h>
 
+namespace corvanetov {
+
 namespace {
 constexpr char kServer[] = "Xvfb";
 constexpr char kDriver[] = "xdotool";
@@ -124,3 +126,5 @@ bool VirtualDisplay::SavePng(const Screenshot& shot, const ScreenRect& part, con
         + std::to_string(part.y);
     return Client(kConverter, {shot.Path(), "-crop", crop, "+repage", path}).exitCode == 0;
 }
+
+} // namespace corvanetov

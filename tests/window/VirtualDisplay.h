@@ -8,6 +8,8 @@
 #include "ChildProcess.h"
 #include "Screenshot.h"
 
+namespace corvanetov {
+
 // An X display of the test's own (Xvfb on a display number it picks itself,
 // so tests run side by side) and the X clients that drive and watch it:
 // xdotool for windows, keys and the mouse, ImageMagick for screenshots.
@@ -51,3 +53,5 @@ private:
     ChildProcess m_server;
     std::string m_name;
 };
+
+} // namespace corvanetov
