@@ -4,10 +4,13 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-# The test builds, as CI's, fail on a warning in our code.
-test test-main test-asan test-tsan: WERROR := -DCORVANETOV_WERROR=ON
+# Seconds each fuzz target runs in `make fuzz`; `make test` gives each 30.
+FUZZ_SECONDS ?= 300
 
-.PHONY: deps build test test-main test-asan test-tsan demo bench screenshots package clean
+# The test builds, as CI's, fail on a warning in our code.
+test test-main test-asan test-tsan test-fuzz: WERROR := -DCORVANETOV_WERROR=ON
+
+.PHONY: deps build test test-main test-asan test-tsan test-fuzz fuzz demo bench screenshots package clean
 
 deps:
 	bash scripts/install-deps
@@ -16,7 +19,7 @@ build: deps
 	cmake -S . -B build $(CMAKE_GEN) $(WERROR)
 	cmake --build build -j$(JOBS)
 
-test: test-main test-asan test-tsan
+test: test-main test-asan test-tsan test-fuzz
 
 # Run as root (as CI does), the tests that open ports and start the programs
 # run once more as an ordinary user, whom root's overrides do not cover.
@@ -35,6 +38,13 @@ test-tsan: deps
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && ctest --output-on-failure -L 'channel|engine' -j$(JOBS)
 
+# Every reader of outside input under libFuzzer (fuzz/), one after another.
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz $(WERROR)
+
+test-fuzz: deps
+	FUZZ_SECONDS=30 bash scripts/fuzz $(WERROR)
+
 demo: build
 	bash scripts/demo
 
@@ -51,4 +61,4 @@ package: build
 	cmake --build build --target package
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

@@ -50,6 +50,8 @@ endfunction()
 # hidden, so the module shares no state with its host by accident and a
 # host's own symbols never stand in for the module's.
 function(corvanetov_module_part target)
-  target_compile_options(${target} PRIVATE -fno-gnu-unique)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -fno-gnu-unique)
+  endif()
   set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 endfunction()

@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 using sim::kNvDataSize;
 
@@ -42,6 +44,26 @@ bool FromHex(const std::string& text, SimState::NvData& data)
         data[i / 2] = static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16));
     }
     return true;
+}
+
+// A number field as a whole number within its type; a float, a negative or a
+// larger number refuses the file rather than being converted regardless.
+template <class T>
+T WholeNumber(const nlohmann::json& value, const std::string& name)
+{
+    if (!value.is_number_unsigned() || value.get<uint64_t>() > std::numeric_limits<T>::max())
+        throw std::invalid_argument(name + " is not a whole number from 0 to " + std::to_string(std::numeric_limits<T>::max()));
+    return static_cast<T>(value.get<uint64_t>());
+}
+
+std::vector<uint16_t> Sids(const nlohmann::json& value)
+{
+    if (!value.is_array())
+        throw std::invalid_argument("sids is not a list of numbers");
+    std::vector<uint16_t> sids;
+    for (const nlohmann::json& sid : value)
+        sids.push_back(WholeNumber<uint16_t>(sid, "sids"));
+    return sids;
 }
 
 std::string TextOf(const uint8_t* data, size_t max)
@@ -185,8 +207,10 @@ bool SimState::Load(const std::string& path, std::string& error)
             m_compileTime = json["compile_time"].get<std::string>().substr(0, sim::kVersionTimeSize);
         if (json.contains("version"))
             SetVersionText(json["version"].get<std::string>());
-        m_caiRevision = json.value("cai_revision", m_caiRevision);
-        m_modelCode = json.value("model_code", m_modelCode);
+        if (json.contains("cai_revision"))
+            m_caiRevision = WholeNumber<uint8_t>(json["cai_revision"], "cai_revision");
+        if (json.contains("model_code"))
+            m_modelCode = WholeNumber<uint8_t>(json["model_code"], "model_code");
         if (json.contains("msl"))
             SetMsl(json["msl"].get<std::string>());
         if (json.contains("hardware_version"))
@@ -196,7 +220,7 @@ bool SimState::Load(const std::string& path, std::string& error)
         if (json.contains("uim_lock_code"))
             SetUimLockCode(json["uim_lock_code"].get<std::string>());
         if (json.contains("sids"))
-            SetHomeSids(json["sids"].get<std::vector<uint16_t>>());
+            SetHomeSids(Sids(json["sids"]));
         // The raw items are what the handset last stored: they win over the
         // readable fields above.
         nlohmann::json items = json.value("nv", nlohmann::json::object());
