@@ -69,10 +69,10 @@ bool Exchange::Accepted(int waitResult, const Params& params) const
     return params.expectedCommand == kAnyCommand || m_current[0] == params.expectedCommand;
 }
 
-bool Exchange::AwaitAnswer(DiagChannel& channel, uint32_t timeoutMs, int expectedCommand)
+bool Exchange::AwaitAnswer(DiagChannel& channel, const Params& params)
 {
-    m_lastWait = WaitResponse(channel, timeoutMs);
-    return Accepted(m_lastWait, {timeoutMs, 0, expectedCommand});
+    m_lastWait = WaitResponse(channel, params.timeoutMs);
+    return Accepted(m_lastWait, params);
 }
 
 bool Exchange::Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params)

@@ -50,8 +50,8 @@ public:
     // pause. True when the last wait brought an answer that was accepted.
     bool Transact(DiagChannel& channel, const std::function<void()>& send, const Params& params);
     // One wait for the answer to a request already sent: true when it came
-    // in time with the expected command byte.
-    bool AwaitAnswer(DiagChannel& channel, uint32_t timeoutMs, int expectedCommand);
+    // in time and is accepted as Transact would accept it.
+    bool AwaitAnswer(DiagChannel& channel, const Params& params);
     int LastWaitResult() const { return m_lastWait; }
 
     const uint8_t* CurrentResponse() const { return m_current; }

@@ -82,18 +82,35 @@ bool NamTransfer::TransferItems(const OperationFrame& frame)
 bool NamTransfer::Answered()
 {
     auto& context = OperationContext::Instance();
-    if (context.AwaitAnswer(engine::kNvAnswerTimeoutMs, m_pass.command))
+    const Exchange::Params params = AnswerToCurrentItem();
+    if (context.AwaitAnswer(params))
         return true;
     if (OperationFrame::Stopped())
         return false;
-    return context.Transact([this](DiagChannel&) { Resend(); },
-                            {engine::kNvAnswerTimeoutMs, engine::kNvResendPauseMs, m_pass.command});
+    return context.Transact([this](DiagChannel&) { Resend(); }, params);
+}
+
+// Only the answer for the item asked for counts: a late answer to an
+// earlier request (one that was sent again) would otherwise be taken for
+// this item's, and the item would be skipped as if it had been read.
+Exchange::Params NamTransfer::AnswerToCurrentItem() const
+{
+    Exchange::Params params{engine::kNvAnswerTimeoutMs, engine::kNvResendPauseMs, m_pass.command};
+    params.accept = [command = m_pass.command, item = CurrentItem()](const uint8_t* answer) {
+        return answer[0] == command && ItemOf(answer) == item;
+    };
+    return params;
+}
+
+int32_t NamTransfer::CurrentItem() const
+{
+    NVList* list = m_request.*m_pass.list;
+    return list ? list->Current() : -1;
 }
 
 void NamTransfer::Resend()
 {
-    NVList* list = m_request.*m_pass.list;
-    if (int32_t item = list ? list->Current() : -1; item >= 0)
+    if (int32_t item = CurrentItem(); item >= 0)
         m_pass.send(static_cast<uint16_t>(item));
 }
 
@@ -141,7 +158,11 @@ void NamTransfer::SendWrite(uint16_t item)
 
 uint16_t NamTransfer::AnsweredItem()
 {
-    const uint8_t* answer = OperationContext::Instance().Answer();
+    return ItemOf(OperationContext::Instance().Answer());
+}
+
+uint16_t NamTransfer::ItemOf(const uint8_t* answer)
+{
     return static_cast<uint16_t>(answer[1] | answer[2] << 8);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "diag/Exchange.h"
 #include "engine/NamTransferRequest.h"
 
 namespace corvanetov {
@@ -42,6 +43,8 @@ private:
     // False when an item went unanswered after its resends, or on a stop.
     bool TransferItems(const detail::OperationFrame& frame);
     bool Answered();
+    Exchange::Params AnswerToCurrentItem() const;
+    int32_t CurrentItem() const;
     void Resend();
     int32_t Percent(int32_t count) const;
 
@@ -57,6 +60,7 @@ private:
     static void SendRead(uint16_t item);
     static void SendWrite(uint16_t item);
     static uint16_t AnsweredItem();
+    static uint16_t ItemOf(const uint8_t* answer);
 
     NamTransferRequest m_request;
     const Pass& m_pass;

@@ -125,10 +125,10 @@ bool OperationContext::Transact(const std::function<void(DiagChannel&)>& send, c
     return m_exchange.Transact(*channel, [&] { send(*channel); }, params);
 }
 
-bool OperationContext::AwaitAnswer(uint32_t timeoutMs, int expectedCommand)
+bool OperationContext::AwaitAnswer(const Exchange::Params& params)
 {
     DiagChannel* channel = Channel();
-    return channel && m_exchange.AwaitAnswer(*channel, timeoutMs, expectedCommand);
+    return channel && m_exchange.AwaitAnswer(*channel, params);
 }
 
 void OperationContext::CloseChannel()

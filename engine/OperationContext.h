@@ -79,7 +79,7 @@ public:
     // channel there is no answer. The answer is then the current response.
     bool Transact(const std::function<void(DiagChannel&)>& send, const Exchange::Params& params);
     // One wait for the answer to what was sent last (Exchange::AwaitAnswer).
-    bool AwaitAnswer(uint32_t timeoutMs, int expectedCommand);
+    bool AwaitAnswer(const Exchange::Params& params);
     const uint8_t* Answer() const { return m_exchange.CurrentResponse(); }
 
     // Identification texts, set by connection set-up.
