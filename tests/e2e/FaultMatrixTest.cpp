@@ -415,3 +415,118 @@ TEST_P(FaultMatrix, EndsAsTheUserIsToldAndLeavesNothingBehind)
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultMatrix, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(OpName(info.param.op)) + "_" + info.param.fault; });
+
+namespace {
+// The command line under a few of the same faults: its exit status, its
+// last words, and the user's files (a settings file, the per-user store).
+struct CliRow {
+    const char* name;
+    Options simOptions;
+    Options arguments; // FILE stands for the test's settings file, PRL for its list
+    int exitCode;
+    const char* lastLine;
+    // Interrupted with Ctrl-C once the handset has read this many requests
+    // of this command (as its log names it); none: runs to its end.
+    const char* interruptAfter = nullptr;
+    size_t requests = 0;
+};
+
+void PrintTo(const CliRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+const CliRow kCliRows[] = {
+    {"InfoFromSilentHandset", {"--silent"}, {"info"}, 1, "Error in reading phone's status in DM"},
+    {"SettingsReadCablePulled", {"--hangup", "nvread:3"}, {"settings", "read", "FILE"}, 1, "Error in reading NAM"},
+    {"SettingsWriteCorrupted", {"--corrupt-from", "nvwrite:1"}, {"settings", "write", "FILE"}, 1, "Error in writing NAM"},
+    {"PrlNeverTaken", {"--refuse-piece-from", "prl:1"}, {"prl", "--nam1", "PRL"}, 1, "Error in writing PRL"},
+    {"FlashNakStorm", {"--emergency", "--nak-from", "0"}, {"flash", "--option", "3", "--code", "CODE"}, 1,
+     "Connection or Timeout Error!"},
+    // Real pauses, so that the interrupt lands in the pause after the AT
+    // command; and in the wait for an item that never comes.
+    {"InfoInterrupted", {}, {"info", "--time-scale", "1"}, 130, "Stopped.", "DmSwitchCommand", 1},
+    {"SettingsReadInterrupted", {"--drop-from", "nvread:3"}, {"settings", "read", "FILE", "--time-scale", "0.1"}, 130, "Stopped.",
+     "NvReadRequest", 3},
+};
+
+using Files = std::map<std::string, std::vector<uint8_t>>;
+
+Files FilesUnder(const std::string& folder)
+{
+    Files files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            files[entry.path()] = {std::istreambuf_iterator<char>(in), {}};
+        }
+    return files;
+}
+
+std::string LastLine(const std::string& text)
+{
+    std::string trimmed = text.substr(0, text.find_last_not_of('\n') + 1);
+    return trimmed.substr(trimmed.find_last_of('\n') + 1);
+}
+} // namespace
+
+class CliFaults : public E2eFixture, public ::testing::WithParamInterface<CliRow> {
+protected:
+    std::string Path(const char* name) const { return m_folder + "/" + name; }
+
+    Options Arguments(const Options& given) const
+    {
+        const std::map<std::string, std::string> files = {{"FILE", Path("user.mmc")}, {"PRL", Path(kPrl)}, {"CODE", Path(kCode)}};
+        Options arguments = {CORVANETOV_CLI_PATH};
+        for (const std::string& argument : given)
+            arguments.push_back(files.count(argument) ? files.at(argument) : argument);
+        return arguments;
+    }
+
+    // Runs the command, interrupting it where the row says: exit code and
+    // everything it wrote.
+    ChildProcess::Result Run(const CliRow& row)
+    {
+        if (!row.interruptAfter)
+            return ChildProcess::Run(Arguments(row.arguments), Environment(), kCliEnds);
+        ChildProcess cli;
+        cli.StartLogged(Arguments(row.arguments), Environment(), Path("cli.log"));
+        EXPECT_TRUE(AwaitRequests(row.interruptAfter, row.requests));
+        ::kill(cli.Pid(), SIGINT);
+        ChildProcess::Result result;
+        result.exitCode = cli.WaitForExit(kCliEnds);
+        std::ifstream log(Path("cli.log"));
+        result.err = {std::istreambuf_iterator<char>(log), {}};
+        return result;
+    }
+};
+
+TEST_P(CliFaults, ExitsWithTheErrorAndKeepsTheUsersFiles)
+{
+    const CliRow& row = GetParam();
+    ASSERT_TRUE(ImageMaker::WriteCode(Path(kCode), 0x9000, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+    Put(Path(kPrl), PrlListBytes(250));
+    // A settings file the user saved, and the store as the last good run
+    // left it (the handset's port has its number).
+    StartHandset();
+    ASSERT_EQ(0, Cli({"settings", "read", Path("user.mmc")}).exitCode);
+    const Files before = FilesUnder(m_folder + "/config");
+    const std::vector<uint8_t> settings = ImageMaker::Read(Path("user.mmc"));
+    m_handset.Stop();
+    fs::remove(m_folder + "/sim.log"); // the requests of the faulted run alone
+    StartHandset(row.simOptions);
+
+    ChildProcess::Result result = Run(row);
+    EXPECT_EQ(row.exitCode, result.exitCode) << result.err;
+    EXPECT_EQ(row.lastLine, LastLine(result.err));
+    EXPECT_TRUE(before == FilesUnder(m_folder + "/config")) << "the per-user store is as the last good run left it";
+    EXPECT_EQ(settings, ImageMaker::Read(Path("user.mmc"))) << "the settings file is as the user saved it";
+    const std::string link = m_folder + "/by-id/" + sim::kDefaultByIdName;
+    PortResolver::Instance().Set([link](uint8_t) { return link; });
+    if (fs::exists(link)) {
+        EXPECT_TRUE(OpensExclusively(kPort)) << "the port is free";
+    }
+    PortResolver::Instance().Set(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CliFaults, ::testing::ValuesIn(kCliRows), [](const auto& info) { return info.param.name; });
