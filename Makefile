@@ -7,7 +7,7 @@ CMAKE_GEN := -G Ninja
 # The test builds, as CI's, fail on a warning in our code.
 test test-main test-asan test-tsan: WERROR := -DCORVANETOV_WERROR=ON
 
-.PHONY: deps build test test-main test-asan test-tsan demo bench screenshot window-shots clean
+.PHONY: deps build test test-main test-asan test-tsan demo bench soak screenshot window-shots clean
 
 deps:
 	bash scripts/install-deps
@@ -40,6 +40,11 @@ demo: build
 
 bench: build
 	bash scripts/bench
+
+# A thousand identifications in a row against the simulator: failures (must
+# be 0), resident size, descriptors and threads at start and end.
+soak: build
+	CORVANETOV_TIME_SCALE=0.01 build/bench/soak 1000
 
 screenshot: build
 	bash scripts/screenshot-read build
