@@ -15,6 +15,7 @@
 #include "EngineAgainstHandset.h"
 #include "ImageMaker.h"
 #include "PrlListBytes.h"
+#include "ProcessCounts.h"
 #include "comm/BaseComm.h"
 #include "engine/ContextGuards.h"
 #include "engine/NamTransfer.h"
@@ -229,11 +230,6 @@ const Row kRows[] = {
 };
 // clang-format on
 
-size_t ThreadCount()
-{
-    return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
-}
-
 // Descriptors of this process open on the device (a pulled cable may have
 // taken the device node with it, so it is looked up by name).
 size_t DescriptorsOn(const std::string& device)
@@ -343,7 +339,7 @@ protected:
 TEST_P(FaultMatrix, EndsAsTheUserIsToldAndLeavesNothingBehind)
 {
     const Row& row = GetParam();
-    const size_t threadsBefore = ThreadCount();
+    const size_t threadsBefore = ProcessCounts::ThreadsBeforeAll();
     std::vector<std::string> options = row.simOptions;
     options.insert(options.end(), {"--roaming-dir", m_folder, "--flash-out", Path("flash.out"), "--font-out", Path("font.out")});
     Attach(options);
@@ -402,9 +398,9 @@ TEST_P(FaultMatrix, EndsAsTheUserIsToldAndLeavesNothingBehind)
         EXPECT_TRUE(OpensExclusively(kPort)) << "another program can have the port at once";
     }
     auto deadline = std::chrono::steady_clock::now() + kThreadsGone;
-    while (ThreadCount() > threadsBefore && std::chrono::steady_clock::now() < deadline)
+    while (ProcessCounts::Threads() > threadsBefore && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(threadsBefore, ThreadCount()) << "no thread of the operation is left";
+    EXPECT_EQ(threadsBefore, ProcessCounts::Threads()) << "no thread of the operation is left";
     if (LeavesDocumentAlone(row.op)) {
         const SettingsValues after = SettingsCatalogue::Fill(doc);
         EXPECT_EQ(before.lockCode, after.lockCode) << "the user's settings are as they were";

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "EngineFixture.h"
+#include "ProcessCounts.h"
 #include "engine/ContextGuards.h"
 #include "engine/OperationWorker.h"
 #include "engine/PhoneInfoRead.h"
@@ -14,11 +13,6 @@ constexpr int kRuns = 1000;
 // The identification opens its port three times, each after a short pause:
 // the stop comes at one of them, a different one from run to run.
 constexpr int kStopPoints = 3;
-
-size_t Entries(const char* folder)
-{
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
-}
 } // namespace
 
 // A technician starts and stops an operation all day. Nothing may pile up:
@@ -26,8 +20,8 @@ size_t Entries(const char* folder)
 // whose leak check runs when this program ends.
 TEST_F(EngineTest, AThousandStartsAndStopsLeaveNothingBehind)
 {
-    const size_t threads = Entries("/proc/self/task");
-    const size_t descriptors = Entries("/proc/self/fd");
+    const size_t threads = ProcessCounts::ThreadsBeforeAll();
+    const size_t descriptors = ProcessCounts::Descriptors();
     OperationWorker worker;
     for (int run = 0; run < kRuns; ++run) {
         StopAt("sleep 100", 1 + run % kStopPoints);
@@ -37,6 +31,6 @@ TEST_F(EngineTest, AThousandStartsAndStopsLeaveNothingBehind)
         worker.Join();
         ASSERT_FALSE(reports.Finished()) << "run " << run << " was stopped before its end: " << reports.EndText();
     }
-    EXPECT_EQ(threads, Entries("/proc/self/task"));
-    EXPECT_EQ(descriptors, Entries("/proc/self/fd"));
+    EXPECT_EQ(threads, ProcessCounts::Threads());
+    EXPECT_EQ(descriptors, ProcessCounts::Descriptors());
 }
