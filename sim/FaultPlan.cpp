@@ -6,6 +6,12 @@ bool Matches(const std::map<int, unsigned>& faults, int code, unsigned ordinal)
     auto found = faults.find(code);
     return found != faults.end() && found->second == ordinal;
 }
+
+bool Reached(const std::map<int, unsigned>& faults, int code, unsigned ordinal)
+{
+    auto found = faults.find(code);
+    return found != faults.end() && ordinal >= found->second;
+}
 } // namespace
 
 void FaultPlan::NakBlock(unsigned block, uint8_t code)
@@ -19,11 +25,11 @@ FaultPlan::Verdict FaultPlan::OnRequest(int code)
     unsigned ordinal = ++m_seen[code];
     Verdict verdict;
     auto drop = m_drop.find(code);
-    auto dropFrom = m_dropFrom.find(code);
-    verdict.drop = (drop != m_drop.end() && ordinal <= drop->second) || (dropFrom != m_dropFrom.end() && ordinal >= dropFrom->second);
-    verdict.corrupt = Matches(m_corrupt, code, ordinal);
+    verdict.drop = m_silent || (drop != m_drop.end() && ordinal <= drop->second) || Reached(m_dropFrom, code, ordinal);
+    verdict.corrupt = Matches(m_corrupt, code, ordinal) || Reached(m_corruptFrom, code, ordinal);
     verdict.hangUp = Matches(m_hangUp, code, ordinal);
-    verdict.refuse = Matches(m_refusePiece, code, ordinal);
+    verdict.refuse = Matches(m_refusePiece, code, ordinal) || Reached(m_refusePieceFrom, code, ordinal);
+    verdict.reject = Reached(m_rejectFrom, code, ordinal);
     return verdict;
 }
 

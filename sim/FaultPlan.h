@@ -14,15 +14,24 @@ public:
         bool corrupt = false; // the answer's bytes are damaged on the line
         bool hangUp = false;  // the cable is pulled before the answer
         bool refuse = false;  // a roaming data write is answered as a bad piece
+        bool reject = false;  // a diagnostic request is answered as a command the handset does not know
     };
 
     void DropFirst(int code, unsigned count) { m_drop[code] = count; }
     // The handset stops answering COMMAND from its nth request on.
     void DropFrom(int code, unsigned nth) { m_dropFrom[code] = nth; }
     void CorruptAnswer(int code, unsigned nth) { m_corrupt[code] = nth; }
+    // Every answer to COMMAND from its nth request on is damaged: a noisy line.
+    void CorruptFrom(int code, unsigned nth) { m_corruptFrom[code] = nth; }
     void HangUpAfter(int code, unsigned nth) { m_hangUp[code] = nth; }
     // The Nth roaming data write of this command is refused and not stored.
     void RefusePiece(int code, unsigned nth) { m_refusePiece[code] = nth; }
+    void RefusePieceFrom(int code, unsigned nth) { m_refusePieceFrom[code] = nth; }
+    // From the nth request of COMMAND on, the handset answers with the
+    // bad-command answer, its negative acknowledgement.
+    void RejectFrom(int code, unsigned nth) { m_rejectFrom[code] = nth; }
+    // No request of any kind is answered: a handset that is off or not there.
+    void SetSilent(bool silent) { m_silent = silent; }
     // Block n (0-based, counted over every block request since download mode
     // began) is answered with code once.
     void NakBlock(unsigned block, uint8_t code);
@@ -46,6 +55,9 @@ private:
     std::map<int, unsigned> m_corrupt;
     std::map<int, unsigned> m_hangUp;
     std::map<int, unsigned> m_refusePiece;
+    std::map<int, unsigned> m_corruptFrom;
+    std::map<int, unsigned> m_refusePieceFrom;
+    std::map<int, unsigned> m_rejectFrom;
     std::map<int, unsigned> m_seen;
     std::optional<unsigned> m_nakBlock;
     uint8_t m_nakCode = 0;
@@ -53,4 +65,5 @@ private:
     uint8_t m_nakFromCode = 0;
     bool m_refuseMsl = false;
     bool m_refusePassword = false;
+    bool m_silent = false;
 };

@@ -93,10 +93,20 @@ void SimCommandLine::AddFaultOptions()
         ->type_name("COMMAND:N")
         ->group(group);
     m_app.add_option("--corrupt", m_corrupt, "damage the answer to the Nth request of COMMAND (repeatable)")->type_name("COMMAND:N")->group(group);
+    m_app.add_option("--corrupt-from", m_corruptFrom, "damage the answers to the Nth and every later request of COMMAND (repeatable)")
+        ->type_name("COMMAND:N")
+        ->group(group);
     m_app.add_option("--hangup", m_hangUp, "close the line when the Nth request of COMMAND arrives (repeatable)")->type_name("COMMAND:N")->group(group);
     m_app.add_option("--refuse-piece", m_refusePiece, "answer the Nth roaming data write of COMMAND (prl or eri) as a bad piece, not stored")
         ->type_name("COMMAND:N")
         ->group(group);
+    m_app.add_option("--refuse-piece-from", m_refusePieceFrom, "answer the Nth and every later roaming data write of COMMAND as a bad piece")
+        ->type_name("COMMAND:N")
+        ->group(group);
+    m_app.add_option("--reject-from", m_rejectFrom, "answer the Nth and every later request of COMMAND with the bad-command answer 0x13")
+        ->type_name("COMMAND:N")
+        ->group(group);
+    m_app.add_flag("--silent", m_silent, "answer nothing at all: a handset that is switched off")->group(group);
     m_app.add_option("--nak-block", m_nakBlock, "answer flash block N (0-based) once with CODE, 0xA1 to 0xA3 (default 0xA1)")->type_name("N[:CODE]")
         ->group(group);
     m_app.add_option("--nak-from", m_nakFrom, "answer flash block request N and every one after it with CODE (default 0xA1)")
@@ -108,16 +118,17 @@ void SimCommandLine::AddFaultOptions()
     m_app.add_option("--garbage", m_transport.garbageBytes, "write a junk frame of N bytes after every answer")->type_name("N")->group(group);
 }
 
-bool SimCommandLine::AddRefusedPieces(FaultPlan& faults, std::string& error) const
+bool SimCommandLine::AddRefusedPieces(const std::vector<std::string>& texts, const char* option, void (FaultPlan::*add)(int, unsigned),
+                                      FaultPlan& faults, std::string& error)
 {
-    for (const std::string& text : m_refusePiece) {
+    for (const std::string& text : texts) {
         int code = 0;
         unsigned nth = 0;
         if (!SimCommand::ParseCount(text, code, nth) || (code != sim::kCmdPrlWrite && code != sim::kCmdEriWrite)) {
-            error = "--refuse-piece " + text + ": expected prl:N or eri:N with N >= 1";
+            error = std::string(option) + " " + text + ": expected prl:N or eri:N with N >= 1";
             return false;
         }
-        faults.RefusePiece(code, nth);
+        (faults.*add)(code, nth);
     }
     return true;
 }
@@ -170,9 +181,13 @@ bool SimCommandLine::BuildFaults(FaultPlan& faults, std::string& error) const
     if (!AddCounts(m_drop, "--drop", error, &FaultPlan::DropFirst, faults)
         || !AddCounts(m_dropFrom, "--drop-from", error, &FaultPlan::DropFrom, faults)
         || !AddCounts(m_corrupt, "--corrupt", error, &FaultPlan::CorruptAnswer, faults)
+        || !AddCounts(m_corruptFrom, "--corrupt-from", error, &FaultPlan::CorruptFrom, faults)
         || !AddCounts(m_hangUp, "--hangup", error, &FaultPlan::HangUpAfter, faults)
-        || !AddRefusedPieces(faults, error))
+        || !AddCounts(m_rejectFrom, "--reject-from", error, &FaultPlan::RejectFrom, faults)
+        || !AddRefusedPieces(m_refusePiece, "--refuse-piece", &FaultPlan::RefusePiece, faults, error)
+        || !AddRefusedPieces(m_refusePieceFrom, "--refuse-piece-from", &FaultPlan::RefusePieceFrom, faults, error))
         return false;
+    faults.SetSilent(m_silent);
     faults.SetRefuseMsl(m_refuseMsl);
     faults.SetRefusePassword(m_refusePassword);
     unsigned block = 0;

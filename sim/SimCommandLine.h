@@ -32,7 +32,8 @@ public:
 private:
     void AddIdentityOptions();
     void AddFaultOptions();
-    bool AddRefusedPieces(FaultPlan& faults, std::string& error) const;
+    static bool AddRefusedPieces(const std::vector<std::string>& texts, const char* option, void (FaultPlan::*add)(int, unsigned),
+                                 FaultPlan& faults, std::string& error);
     // "N" or "N:CODE" of a block fault, CODE 0xA1 to 0xA3 (0xA1 when left out).
     static bool ParseBlockNak(const char* option, const std::string& text, unsigned& block, uint8_t& code, std::string& error);
 
@@ -58,8 +59,12 @@ private:
     std::vector<std::string> m_corrupt;
     std::vector<std::string> m_hangUp;
     std::vector<std::string> m_refusePiece;
+    std::vector<std::string> m_corruptFrom;
+    std::vector<std::string> m_refusePieceFrom;
+    std::vector<std::string> m_rejectFrom;
     std::string m_nakBlock;
     std::string m_nakFrom;
     bool m_refuseMsl = false;
     bool m_refusePassword = false;
+    bool m_silent = false;
 };

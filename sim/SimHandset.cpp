@@ -85,7 +85,9 @@ SimHandset::Reaction SimHandset::OnInput(const SimInput& input)
         return {};
     }
     std::optional<Answer> answer;
-    if (input.kind == SimInput::Kind::AtCommand)
+    if (verdict.reject && input.kind == SimInput::Kind::Frame && m_mode == Mode::Normal)
+        answer = ErrorAnswer(sim::kCmdBadCommand, input.bytes);
+    else if (input.kind == SimInput::Kind::AtCommand)
         answer = HandleAt(input.text);
     else if (input.kind == SimInput::Kind::BootCommand)
         answer = HandleBoot(input.bootCode);

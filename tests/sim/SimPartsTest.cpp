@@ -269,6 +269,20 @@ TEST(FaultPlan, CountsEachCommandOnItsOwn)
     EXPECT_TRUE(faults.OnRequest(0x101).drop);
     EXPECT_TRUE(faults.OnRequest(0x101).drop) << "and every request after it";
 
+    faults.CorruptFrom(0x29, 2);
+    faults.RefusePieceFrom(0x4C, 2);
+    faults.RejectFrom(0x0C, 4);
+    for (int request = 1; request <= 3; ++request) {
+        FaultPlan::Verdict mode = faults.OnRequest(0x29);
+        FaultPlan::Verdict piece = faults.OnRequest(0x4C);
+        EXPECT_EQ(request >= 2, mode.corrupt) << "from the second on: " << request;
+        EXPECT_EQ(request >= 2, piece.refuse) << request;
+        EXPECT_EQ(request >= 1, faults.OnRequest(0x0C).reject) << "the status had three requests before: " << request;
+    }
+    faults.SetSilent(true);
+    EXPECT_TRUE(faults.OnRequest(0x00).drop);
+    EXPECT_TRUE(faults.OnRequest(0x2A).drop) << "any command";
+
     int code = 0;
     unsigned count = 0;
     EXPECT_TRUE(SimCommand::ParseCount("nvread:3", code, count));
