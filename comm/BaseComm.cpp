@@ -9,6 +9,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include "comm/PortHold.h"
 #include "comm/PortResolver.h"
 #include "platform/NamedEventRegistry.h"
 #include "platform/Pacing.h"
@@ -77,7 +78,8 @@ bool BaseComm::Open()
         return FailOpen(comName + " is not assigned to a device", ENXIO);
     if (m_wakeFd < 0)
         return FailOpen("no I/O events for " + target, 0);
-    bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target) : m_device.OpenSerial(target);
+    bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target)
+                                                     : PortHold::ForThisThread().OpenSerial(target, m_device);
     if (!opened)
         return FailOpen(m_device.LastError(), m_device.LastErrorNumber());
     // Stale input only: output still on its way is a previous channel's last
@@ -121,8 +123,9 @@ bool BaseComm::Disconnect()
         m_receiveThread.join();
     m_device.ClearDtr();
     // What was written is the handset's: a reset sent just before the port
-    // is let go must still reach it, and the close sends it out. Only a stop
-    // abandons it, so that the port is free at once.
+    // is let go must still reach it (the write waited for it to leave).
+    // Only a stop abandons what is still queued, so that the port is free
+    // at once.
     m_device.Purge(StopRequested());
     m_device.Close();
     return true;

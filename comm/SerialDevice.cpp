@@ -15,6 +15,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "comm/TransmitDrain.h"
+
 namespace corvanetov {
 
 namespace {
@@ -126,6 +128,29 @@ bool SerialDevice::OpenNetwork(const std::string& hostAndPort)
     return true;
 }
 
+bool SerialDevice::OpenShared(const SerialDevice& keeper)
+{
+    Close();
+    m_isSocket = keeper.m_isSocket;
+    m_baud = keeper.m_baud;
+    m_fd = ::fcntl(keeper.m_fd, F_DUPFD_CLOEXEC, 0);
+    return m_fd >= 0 || FailWith("a second descriptor of the port");
+}
+
+void SerialDevice::HandOverTo(SerialDevice& keeper)
+{
+    if (!keeper.OpenShared(*this))
+        return;
+    keeper.m_exclusive = m_exclusive;
+    m_exclusive = false;
+}
+
+bool SerialDevice::LineGone() const
+{
+    pollfd line{m_fd, 0, 0};
+    return m_fd < 0 || (::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)));
+}
+
 void SerialDevice::Close()
 {
     if (m_fd < 0)
@@ -171,6 +196,7 @@ bool SerialDevice::ApplyLineSettings(uint32_t baud, uint8_t byteSize, uint8_t pa
     cfsetospeed(&tio, speed);
     if (::tcsetattr(m_fd, TCSANOW, &tio) != 0)
         return false;
+    m_baud = baud;
     ClearDtr();
     return true;
 }
@@ -226,7 +252,13 @@ bool SerialDevice::WriteAll(const uint8_t* data, size_t count, uint32_t timeoutM
         if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
             return false;
     }
-    return true;
+    return m_isSocket || TransmitDrain::Wait([this] { return QueuedOutput(); }, m_baud, deadline, abandon);
+}
+
+int SerialDevice::QueuedOutput() const
+{
+    int queued = 0;
+    return ::ioctl(m_fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
 } // namespace corvanetov

@@ -122,16 +122,20 @@ bool DiagChannel::Collect(const uint8_t* chunk, uint32_t count)
         m_accumulatedLength = 0;
         return false;
     }
+    // A flag on its own with nothing collected is the leading flag of an
+    // answer, or the tail of one already taken: dropped.
+    if (count == 1 && m_accumulatedLength == 0 && chunk[0] == FrameCodec::kFlag)
+        return false;
     std::memcpy(&m_accumulation[m_accumulatedLength], chunk, count);
     size_t total = m_accumulatedLength + count;
-    bool lastIsFlag = m_accumulation[total - 1] == FrameCodec::kFlag;
-    bool beforeLastIsFlag = total >= 2 && m_accumulation[total - 2] == FrameCodec::kFlag;
-    if (!lastIsFlag && !beforeLastIsFlag) {
+    // A USB adapter hands a frame over in packets, and the last may hold
+    // nothing but the closing flag; the first may end just behind a leading
+    // flag. Only a flag that has bytes before it ends a frame.
+    auto endsFrame = [this](size_t at) { return at > 0 && m_accumulation[at] == FrameCodec::kFlag; };
+    if (!endsFrame(total - 1) && !(total >= 2 && endsFrame(total - 2))) {
         m_accumulatedLength = static_cast<uint32_t>(total);
         return false;
     }
-    if (count == 1)
-        return false; // a chunk of one byte never completes a frame
 
     m_frame.fill(0);
     TraceReceived(m_accumulation.data(), total);

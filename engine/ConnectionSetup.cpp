@@ -87,8 +87,10 @@ bool ConnectionSetup::ConnectAndIdentify()
     }
     if (!Sleep(engine::kBeforeStatusMs))
         return false;
-    InitComPort();
-    if (Stopped())
+    // The status request needs this open: a port that will not open says
+    // why ("Cannot Open ComPort!" and the channel's reason), rather than
+    // leaving the request to go unanswered.
+    if (!InitComPort())
         return false;
 
     bool statusAnswered = Transact(&DiagRequests::StatusRequest, {diag::kStatusTimeoutMs, diag::kStatusPauseMs, diag::kCmdStatus});

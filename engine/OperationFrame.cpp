@@ -170,6 +170,7 @@ void OperationFrame::ReleasePort()
         channel->Close();
         channel->ClearAccumulation();
     }
+    m_portHold.Release();
 }
 
 } // namespace corvanetov::detail

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "comm/ScopedPortHold.h"
 #include "engine/OperationFamily.h"
 #include "engine/OperationSink.h"
 
@@ -12,6 +13,10 @@ namespace corvanetov::detail {
 // reports on its message family, the opening steps (MSL question, channel,
 // identification), the offline step, the reset step, the end report, and
 // the release of the port.
+//
+// The port, once opened, stays the operation's until it is released: the
+// close and reopen of connection set-up leave no gap for another program
+// (ScopedPortHold). The frame lives on the operation's own thread.
 //
 // A step that fails sends the end report (with the operation error text)
 // and returns false; the operation then just returns. The port is released
@@ -69,6 +74,10 @@ public:
     // The end report on the family's end kind, as given.
     void End(OperationMessage::Outcome outcome, const std::string& text);
 
+    // The handset leaves the bus to restart: the port is let go of, so that
+    // it comes back under its own name, and held again from the next open.
+    void LetGoWhileRestarting() { m_portHold.LetGo(); }
+
     bool Pause(uint32_t ms) const;
     static bool Stopped();
 
@@ -84,6 +93,7 @@ private:
     Steps m_steps;
     bool m_portTaken = false;
     bool m_portReleased = false;
+    ScopedPortHold m_portHold;
 };
 
 } // namespace corvanetov::detail

@@ -78,6 +78,7 @@ bool SwDownloadWorker::SwitchToDownloadMode(OperationFrame& frame)
     if (!frame.Pause(engine::kAfterDownloadModeMs))
         return false;
     Context().CloseChannel();
+    frame.LetGoWhileRestarting();
     return frame.Pause(engine::kDownloadModeRestartMs);
 }
 

@@ -1,6 +1,8 @@
 #include "ports/PortTable.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 
 #include "comm/CommConstants.h"
@@ -16,6 +18,12 @@ QString Canonical(const QString& path)
 {
     return QFileInfo(path).canonicalFilePath();
 }
+
+// Beside the store, apart from the lock QSettings takes for each write.
+constexpr char kNumberingLockSuffix[] = ".numbering-lock";
+// Long enough for another tool's numbering; a tool that died holding the
+// lock is seen as gone at once.
+constexpr int kNumberingLockWaitMs = 5000;
 
 bool SameDevice(const QString& entry, const QString& path, const QString& canonicalPath)
 {
@@ -54,6 +62,13 @@ QString PortTable::Target(uint8_t port) const
 uint8_t PortTable::NumberFor(const QString& devicePath)
 {
     std::lock_guard lock(m_mutex);
+    // Tools of the same user on other handsets may be numbering their
+    // devices at this moment: each free number must go to one device only,
+    // or a tool would later open another tool's handset under its number.
+    const QString storeFile = UserSettings::FileName();
+    QDir().mkpath(QFileInfo(storeFile).absolutePath());
+    QLockFile numbering(storeFile + kNumberingLockSuffix);
+    numbering.tryLock(kNumberingLockWaitMs); // without it (an unwritable folder) as before: the store's own write fails then
     const QString canonicalPath = Canonical(devicePath);
     const QHash<QString, QString> entries = UserSettings::Values(ports::kPortTableKey);
     auto entry = [&](int port) { return entries.value(ValueName(static_cast<uint8_t>(port))); };

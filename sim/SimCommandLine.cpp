@@ -35,8 +35,9 @@ SimCommandLine::SimCommandLine() : m_app("vqxb410-sim: a simulated VQX-B410 hand
 {
     m_app.footer(
         "The first line on standard output is the pseudo-terminal's device path; with --tcp a second line\n"
-        "\"tcp HOST:PORT\" follows. The handset runs until SIGTERM or SIGINT, then removes its by-id link,\n"
-        "saves its state and exits 0. Delays are scaled by CORVANETOV_TIME_SCALE; the line rate is not.");
+        "\"tcp HOST:PORT\" follows. The handset runs until SIGTERM, SIGINT or SIGHUP, then removes its by-id link,\n"
+        "saves its state and exits 0 (a fatal signal or error still removes the link). Delays are scaled by\n"
+        "CORVANETOV_TIME_SCALE; the line rate is not.");
     m_app.set_version_flag("--version", std::string("vqxb410-sim ") + corvanetov::kVersion, "print the version and exit");
     m_app.add_option("--state", m_handset.statePath, "JSON state file: read at start, saved after every NV write and at exit")
         ->type_name("FILE");
@@ -116,6 +117,15 @@ void SimCommandLine::AddFaultOptions()
     m_app.add_flag("--refuse-password", m_refusePassword, "refuse the password")->group(group);
     m_app.add_option("--delay", m_transport.delayMs, "delay every answer")->type_name("MS")->group(group);
     m_app.add_option("--garbage", m_transport.garbageBytes, "write a junk frame of N bytes after every answer")->type_name("N")->group(group);
+    m_app.add_flag("--lone-flag", m_transport.loneFlag,
+        "write each answer's closing flag in a write of its own, " + std::to_string(AnswerSlicer::kFlagGap.count())
+            + " ms later, as a USB adapter's last packet")
+        ->group(group);
+    m_app.add_option_function<uint32_t>("--chunks", [this](const uint32_t& seed) { m_transport.chunkSeed = seed; },
+        "write every answer in random pieces of 1 to " + std::to_string(AnswerSlicer::kMaxChunk) + " bytes, up to "
+            + std::to_string(AnswerSlicer::kMaxChunkGap.count()) + " ms apart; the same SEED gives the same pieces")
+        ->type_name("SEED")
+        ->group(group);
 }
 
 bool SimCommandLine::AddRefusedPieces(const std::vector<std::string>& texts, const char* option, void (FaultPlan::*add)(int, unsigned),

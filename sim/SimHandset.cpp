@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 
 #include "diag/Crc16X25.h"
@@ -287,8 +288,12 @@ void SimHandset::Restart(Mode mode)
 void SimHandset::SaveState()
 {
     std::string error;
-    if (!m_options.statePath.empty() && !m_state.Save(m_options.statePath, error))
+    // The handset goes on without its file: a tool on the line must not
+    // lose it over a full disk.
+    if (!m_options.statePath.empty() && !m_state.Save(m_options.statePath, error)) {
         m_log.Event("save_failed", {{"error", error}});
+        std::fprintf(stderr, "vqxb410-sim: state not saved: %s\n", error.c_str());
+    }
 }
 
 void SimHandset::SaveRoamingFile(RoamingAssembler::FileKind kind, int nam)

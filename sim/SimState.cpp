@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+#include <unistd.h>
 
 using sim::kNvDataSize;
 
@@ -33,10 +37,10 @@ std::string ToHex(const uint8_t* data, size_t count)
     return text;
 }
 
-bool FromHex(const std::string& text, SimState::NvData& data)
+bool FromHex(const std::string& text, uint8_t* data, size_t capacity, size_t& count)
 {
-    data.fill(0);
-    if (text.size() % 2 != 0 || text.size() / 2 > data.size())
+    count = text.size() / 2;
+    if (text.size() % 2 != 0 || count > capacity)
         return false;
     for (size_t i = 0; i < text.size(); i += 2) {
         if (!std::isxdigit(static_cast<unsigned char>(text[i])) || !std::isxdigit(static_cast<unsigned char>(text[i + 1])))
@@ -64,6 +68,70 @@ std::vector<uint16_t> Sids(const nlohmann::json& value)
     for (const nlohmann::json& sid : value)
         sids.push_back(WholeNumber<uint16_t>(sid, "sids"));
     return sids;
+}
+
+bool FromHex(const std::string& text, SimState::NvData& data)
+{
+    data.fill(0);
+    size_t count = 0;
+    return FromHex(text, data.data(), data.size(), count);
+}
+
+// The handset's texts are bytes: what a tool wrote, or what an option gave.
+// Plain ASCII stays readable; anything else is kept as hexadecimal, which
+// JSON (UTF-8 only) can always hold.
+constexpr char kHexKey[] = "hex";
+
+nlohmann::json ByteField(const std::string& bytes)
+{
+    bool plain = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    if (plain)
+        return bytes;
+    return {{kHexKey, ToHex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())}};
+}
+
+// A byte field as ByteField writes it, or as text (state files of earlier
+// runs, and files written by hand).
+std::string ByteFieldValue(const nlohmann::json& value)
+{
+    if (value.is_string())
+        return value.get<std::string>();
+    std::string hex = value.at(kHexKey).get<std::string>();
+    std::string bytes(hex.size() / 2, '\0');
+    size_t count = 0;
+    if (!FromHex(hex, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size(), count))
+        throw std::invalid_argument("\"" + hex + "\" is not hexadecimal");
+    return bytes;
+}
+
+// Replaces the file whole or not at all: the text goes to a temporary file
+// beside it, which is renamed over it only once it is complete, and removed
+// when it is not.
+bool WriteReplacing(const std::string& path, const std::string& text, std::string& error)
+{
+    std::string temporary = path + ".tmp";
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = temporary + ": " + std::strerror(errno);
+        return false;
+    }
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    bool written = done == text.size() && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = (written ? path + ": cannot replace: " : temporary + ": cannot write: ") + std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::string TextOf(const uint8_t* data, size_t max)
@@ -202,23 +270,23 @@ bool SimState::Load(const std::string& path, std::string& error)
             return false;
         }
         if (json.contains("compile_date"))
-            SetCompileDate(json["compile_date"].get<std::string>());
+            SetCompileDate(ByteFieldValue(json["compile_date"]));
         if (json.contains("compile_time"))
-            m_compileTime = json["compile_time"].get<std::string>().substr(0, sim::kVersionTimeSize);
+            m_compileTime = ByteFieldValue(json["compile_time"]).substr(0, sim::kVersionTimeSize);
         if (json.contains("version"))
-            SetVersionText(json["version"].get<std::string>());
+            SetVersionText(ByteFieldValue(json["version"]));
         if (json.contains("cai_revision"))
             m_caiRevision = WholeNumber<uint8_t>(json["cai_revision"], "cai_revision");
         if (json.contains("model_code"))
             m_modelCode = WholeNumber<uint8_t>(json["model_code"], "model_code");
         if (json.contains("msl"))
-            SetMsl(json["msl"].get<std::string>());
+            SetMsl(ByteFieldValue(json["msl"]));
         if (json.contains("hardware_version"))
-            SetHardwareVersion(json["hardware_version"].get<std::string>());
+            SetHardwareVersion(ByteFieldValue(json["hardware_version"]));
         if (json.contains("lock_code"))
-            SetLockCode(json["lock_code"].get<std::string>());
+            SetLockCode(ByteFieldValue(json["lock_code"]));
         if (json.contains("uim_lock_code"))
-            SetUimLockCode(json["uim_lock_code"].get<std::string>());
+            SetUimLockCode(ByteFieldValue(json["uim_lock_code"]));
         if (json.contains("sids"))
             SetHomeSids(Sids(json["sids"]));
         // The raw items are what the handset last stored: they win over the
@@ -247,15 +315,15 @@ bool SimState::Save(const std::string& path, std::string& error) const
     nlohmann::json json = {
         {"esn", esn},
         {"phone_number", m_phoneNumber},
-        {"compile_date", m_compileDate},
-        {"compile_time", m_compileTime},
-        {"version", m_versionText},
+        {"compile_date", ByteField(m_compileDate)},
+        {"compile_time", ByteField(m_compileTime)},
+        {"version", ByteField(m_versionText)},
         {"cai_revision", m_caiRevision},
         {"model_code", m_modelCode},
-        {"msl", m_msl},
-        {"hardware_version", HardwareVersion()},
-        {"lock_code", LockCode()},
-        {"uim_lock_code", UimLockCode()},
+        {"msl", ByteField(m_msl)},
+        {"hardware_version", ByteField(HardwareVersion())},
+        {"lock_code", ByteField(LockCode())},
+        {"uim_lock_code", ByteField(UimLockCode())},
         {"sids", HomeSids()},
     };
     nlohmann::json items = nlohmann::json::object();
@@ -266,18 +334,12 @@ bool SimState::Save(const std::string& path, std::string& error) const
         items[std::to_string(item)] = ToHex(data.data(), used);
     }
     json["nv"] = items;
-    std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << json.dump(2) << '\n';
-        if (!out) {
-            error = temporary + ": cannot write";
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path + ": cannot replace";
+    std::string text;
+    try {
+        text = json.dump(2) + '\n';
+    } catch (const std::exception& e) {
+        error = path + ": " + e.what();
         return false;
     }
-    return true;
+    return WriteReplacing(path, text, error);
 }

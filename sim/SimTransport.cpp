@@ -49,6 +49,10 @@ void Drain(int fd)
 SimTransport::SimTransport(SimHandset& handset, SimLog& log, SimTransportOptions options)
     : m_handset(handset), m_log(log), m_options(std::move(options))
 {
+    if (m_options.loneFlag)
+        m_slicer.SeparateClosingFlag();
+    if (m_options.chunkSeed)
+        m_slicer.RandomChunks(*m_options.chunkSeed);
 }
 
 SimTransport::~SimTransport()
@@ -339,7 +343,9 @@ void SimTransport::Process(Link& link, const std::vector<uint8_t>& bytes)
         if (reaction.bytes.empty())
             continue;
         Clock::time_point due = Clock::now() + reaction.delay + Pacing::Instance().Scaled(m_options.delayMs);
-        Queue(link, std::move(reaction.bytes), due);
+        for (AnswerSlicer::Piece& piece : m_slicer.Slice(std::move(reaction.bytes)))
+            Queue(link, std::move(piece.bytes), due + Pacing::Instance().Scaled(static_cast<uint32_t>(piece.after.count())));
+        due = link.output.empty() ? due : std::max(due, link.output.back().due);
         if (m_options.garbageBytes) {
             std::vector<uint8_t> junk(m_options.garbageBytes);
             std::uniform_int_distribution<int> byte(0, 0x7D);

@@ -5,10 +5,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "sim/AnswerSlicer.h"
 #include "sim/SimConstants.h"
 #include "sim/SimFrameReader.h"
 
@@ -18,6 +20,8 @@ class SimLog;
 struct SimTransportOptions {
     uint32_t delayMs = 0;     // added before every answer, before scaling
     size_t garbageBytes = 0;  // junk frame of this many bytes after every answer
+    bool loneFlag = false;    // each answer's closing flag in a write of its own
+    std::optional<uint32_t> chunkSeed; // answers in random small pieces, chosen by this seed
     uint32_t lineRate = 0;    // bits per second, 8N1; 0 = as fast as the machine goes
     std::string byIdDir;      // where the udev-like link goes; empty for none
     std::string byIdName = sim::kDefaultByIdName;
@@ -99,4 +103,5 @@ private:
     std::string m_byIdPath;
     std::string m_tcpAddress;
     std::minstd_rand m_noise{0x7E};
+    AnswerSlicer m_slicer;
 };

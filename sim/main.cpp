@@ -2,8 +2,10 @@
 // tests, the benchmarks and training.
 #include <csignal>
 #include <cstdio>
+#include <exception>
 
 #include "sim/FaultPlan.h"
+#include "sim/LinkRemover.h"
 #include "sim/SimCommandLine.h"
 #include "sim/SimHandset.h"
 #include "sim/SimLog.h"
@@ -44,11 +46,13 @@ int main(int argc, char** argv)
     SimTransport transport(handset, log, commandLine.TransportOptions());
     if (!transport.Open(error))
         return Fail(error);
+    LinkRemover::Arm(transport.ByIdPath(), transport.SlavePath());
     g_transport = &transport;
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // A closed terminal or session ends the handset as orderly as a stop.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     std::printf("%s\n", transport.SlavePath().c_str());
@@ -57,7 +61,14 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     log.Event("started", {{"device", transport.SlavePath()}, {"mode", handset.CurrentMode() == SimHandset::Mode::Normal ? "normal" : "download"}});
 
-    transport.Run();
+    try {
+        transport.Run();
+    } catch (const std::exception& e) {
+        // The transport's destructor still removes the link.
+        g_transport = nullptr;
+        log.Event("failed", {{"error", e.what()}});
+        return Fail(e.what());
+    }
     g_transport = nullptr;
     handset.Finish();
     log.Event("stopped");

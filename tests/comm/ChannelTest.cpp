@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <netinet/in.h>
 #include <sstream>
@@ -15,6 +16,8 @@
 #include "PtyPair.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
+#include "comm/ScopedPortHold.h"
+#include "comm/TransmitDrain.h"
 #include "diag/DiagChannel.h"
 #include "diag/DiagRequests.h"
 #include "diag/Exchange.h"
@@ -168,6 +171,94 @@ TEST_F(Channel, EveryCloseLeavesThePortFreeForTheNextOpener)
         EXPECT_EQ(0, watch.Flag());
         DiagChannel next;
         EXPECT_TRUE(OpenChannel(next)) << next.OpenError();
+    }
+}
+
+// An operation's close and reopen leave no gap: another program (here, a
+// channel on another thread) finds the port busy the whole time, while the
+// operation's own reopen gets it at once.
+TEST_F(Channel, HeldPortStaysTakenBetweenCloseAndReopen)
+{
+    ExclusiveFlagWatch watch(pty.SlavePath());
+    ASSERT_TRUE(watch.Watching());
+    auto openedElsewhere = [] {
+        return std::async(std::launch::async, [] {
+            DiagChannel other;
+            bool opened = OpenChannel(other);
+            return opened ? std::string() : other.OpenError();
+        }).get();
+    };
+    ScopedPortHold hold;
+    DiagChannel channel;
+    ASSERT_TRUE(OpenChannel(channel)) << channel.OpenError();
+    for (int reopen = 0; reopen < 3; ++reopen) {
+        channel.Close();
+        EXPECT_EQ(1, watch.Flag()) << "still exclusive after close " << reopen;
+        std::string refusal = openedElsewhere();
+        EXPECT_NE(std::string::npos, refusal.find("in use by another program")) << refusal;
+        ASSERT_TRUE(OpenChannel(channel)) << channel.OpenError();
+    }
+    DiagRequests::StatusRequest(channel);
+    EXPECT_EQ((Bytes{0x0C, 0x14, 0x3A, 0x7E}), pty.ReadUpTo(4, 2s)) << "the reopened channel talks";
+
+    // A handset that leaves the bus to restart is let go of meanwhile.
+    channel.Close();
+    hold.LetGo();
+    EXPECT_EQ(0, watch.Flag());
+    EXPECT_EQ("", openedElsewhere());
+    ASSERT_TRUE(OpenChannel(channel)) << channel.OpenError();
+    channel.Close();
+    EXPECT_NE("", openedElsewhere()) << "held again from the next open";
+
+    hold.Release();
+    EXPECT_EQ(0, watch.Flag());
+    EXPECT_EQ("", openedElsewhere()) << "free once the operation ends";
+}
+
+// A held line that went away is not reopened as if it were there: the
+// reopen fails and says why.
+TEST_F(Channel, HeldLineThatWentAwayReopensAfresh)
+{
+    ScopedPortHold hold;
+    DiagChannel channel;
+    ASSERT_TRUE(OpenChannel(channel)) << channel.OpenError();
+    channel.Close();
+    pty.CloseMaster();
+    EXPECT_FALSE(OpenChannel(channel));
+    EXPECT_NE(std::string::npos, channel.OpenError().find(pty.SlavePath())) << channel.OpenError();
+    EXPECT_EQ(2u, OpenFailureReason::Lines(channel).size()) << OpenFailureReason::Text(channel);
+}
+
+// A write returns once its bytes have left the transmit queue, or says it
+// could not wait that long: a close right after it must not cut them off.
+TEST(TransmitDrainWait, ReturnsWhenTheQueueIsEmptyOrTheWaitEnds)
+{
+    using Clock = TransmitDrain::Clock;
+    static bool stop = false;
+    struct Case {
+        const char* name;
+        std::vector<int> queue; // what each look finds; the last repeats
+        bool stopped;
+        std::chrono::milliseconds budget;
+        bool drained;
+        size_t looks; // 0: at least two
+    };
+    const Case cases[] = {
+        {"empties while waited on", {900, 300, 40, 0}, false, 1000ms, true, 4},
+        {"nothing queued", {0}, false, 1000ms, true, 1},
+        {"a device that keeps no queue", {-1}, false, 1000ms, true, 1},
+        {"stuck until the deadline", {64}, false, 30ms, false, 0},
+        {"a stop ends the wait", {64}, true, 1000ms, false, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        size_t looks = 0;
+        auto queued = [&] { return c.queue[std::min(looks++, c.queue.size() - 1)]; };
+        stop = c.stopped;
+        bool drained = TransmitDrain::Wait(queued, 115200, Clock::now() + c.budget, [] { return stop; });
+        EXPECT_EQ(c.drained, drained);
+        EXPECT_GE(looks, c.looks ? c.looks : 2u);
+        EXPECT_LE(looks, c.looks ? c.looks : SIZE_MAX);
     }
 }
 

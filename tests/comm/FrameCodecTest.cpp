@@ -171,15 +171,39 @@ TEST_F(Receiving, ShortPlainFrameCompletesButIsNotSignalled)
     EXPECT_FALSE(event->IsSet());
 }
 
-TEST_F(Receiving, LonelyClosingFlagChunkIsDiscarded)
+// However a USB adapter splits an answer into reads, the answer comes out
+// whole, once, when its closing flag arrives: a flag alone in the last read,
+// a first read that ends just behind the leading flag, a read a byte.
+TEST_F(Receiving, AnswerSplitAnyWayCompletesAtItsClosingFlag)
 {
-    Feed({0x0C, 0x01, 0x14, 0x3A});
-    Feed({0x7E});
-    EXPECT_FALSE(event->IsSet());
-    // The next chunk that ends in a flag completes what was collected.
-    Feed({0x01, 0x7E});
-    EXPECT_TRUE(event->IsSet());
-    EXPECT_EQ((Bytes{0x0C, 0x01, 0x14, 0x3A, 0x01}), Response());
+    struct Case {
+        const char* name;
+        uint16_t leadingFlagMode;
+        std::vector<Bytes> chunks;
+        Bytes response;
+    };
+    const Case cases[] = {
+        {"closing flag alone", 0, {{0x0C, 0x01, 0x14, 0x3A}, {0x7E}}, {0x0C, 0x01, 0x14, 0x3A}},
+        {"a lone flag before the answer is dropped", 0, {{0x7E}, {0x0C, 0x01, 0x14, 0x3A, 0x7E}}, {0x0C, 0x01, 0x14, 0x3A}},
+        {"first read ends behind the leading flag", 1, {{0x7E, 0x02}, {0x6A, 0xD3, 0x7E}}, {0x02, 0x6A, 0xD3}},
+        {"both flags alone", 1, {{0x7E}, {0x02, 0x6A, 0xD3}, {0x7E}}, {0x02, 0x6A, 0xD3}},
+        {"a byte a read", 1, {{0x7E}, {0x02}, {0x6A}, {0xD3}, {0x7E}}, {0x02, 0x6A, 0xD3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        comm.SetLeadingFlagMode(c.leadingFlagMode);
+        event->Reset();
+        for (size_t i = 0; i + 1 < c.chunks.size(); ++i) {
+            Feed(c.chunks[i]);
+            EXPECT_FALSE(event->IsSet()) << "after read " << i;
+        }
+        Feed(c.chunks.back());
+        ASSERT_TRUE(event->IsSet());
+        EXPECT_EQ(c.response, Response());
+        event->Reset();
+        Feed({0x7E});
+        EXPECT_FALSE(event->IsSet()) << "nothing is left collected";
+    }
 }
 
 TEST_F(Receiving, FrameSplitOverChunksIsAssembledAndUnescaped)

@@ -66,6 +66,8 @@ constexpr Outcome kEither{Outcome::Kind::Either};
 const Outcome kIdentified = Done(""); // the grid is filled; no end text
 const Outcome kStatusError = Error("Error in reading phone's status in DM");
 const Outcome kInformationError = Error("Error in getting phone's information");
+// The device went with the cable before the set-up's reopen.
+const Outcome kPortGone = Error("Cannot Open ComPort!");
 const Outcome kNamRead = Done("Completed Reading from Phone");
 const Outcome kNamReadError = Error("Error in reading NAM");
 const Outcome kNamWritten = Done("Completed Writing To Phone");
@@ -133,7 +135,7 @@ const Row kRows[] = {
     {Op::Identify, "VersionAlwaysCorrupted", {"--corrupt-from", "version:1"}, kInformationError},
     {Op::Identify, "Garbage", {"--garbage", "12"}, kEither},
     {Op::Identify, "StatusNakStorm", {"--reject-from", "status:1"}, kStatusError},
-    {Op::Identify, "CablePulledAtAt", {"--hangup", "at:1"}, kStatusError},
+    {Op::Identify, "CablePulledAtAt", {"--hangup", "at:1"}, kPortGone},
     {Op::Identify, "CablePulledAtStatus", {"--hangup", "status:1"}, kStatusError},
     {Op::Identify, "CablePulledAtHardwareVersion", {"--hangup", "nvread:1"}, kInformationError},
     {Op::Identify, "StopBeforeStatus", {}, kStopped, StopPoint{P::Sleep, 3000}},

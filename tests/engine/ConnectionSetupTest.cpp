@@ -81,11 +81,13 @@ TEST_P(ConnectionSetupTest, FallsBackAndFailsAsTheHandsetAnswers)
 INSTANTIATE_TEST_SUITE_P(Handsets, ConnectionSetupTest, ::testing::ValuesIn(kSetupCases),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-TEST_F(EngineTest, PortThatWillNotOpenEndsInTheStatusError)
+// The open before the status request is the one the request needs: when
+// it fails, its own error says so, and the channel keeps the reason.
+TEST_F(EngineTest, PortThatWillNotOpenEndsInTheOpenError)
 {
     handset.RefuseOpens();
     EXPECT_FALSE(ConnectionSetup::ConnectAndIdentify());
-    EXPECT_EQ("Error in reading phone's status in DM", ErrorText()) << "no request ever goes out";
+    EXPECT_EQ("Cannot Open ComPort!", ErrorText()) << "no request ever goes out";
     EXPECT_EQ((std::vector<std::string>{"open refused", "close", "open refused", "close", "open refused"}), handset.Line());
 }
 

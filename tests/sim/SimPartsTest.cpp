@@ -8,6 +8,7 @@
 #include "diag/Crc16X25.h"
 #include "diag/FrameCodec.h"
 #include "engine/IdentificationText.h"
+#include "sim/AnswerSlicer.h"
 #include "sim/FaultPlan.h"
 #include "sim/FlashMemory.h"
 #include "sim/RoamingAssembler.h"
@@ -98,6 +99,49 @@ TEST(SimState, SavedStateComesBackWithRawItemsWinning)
     SimState fresh;
     EXPECT_TRUE(fresh.Load(path, error)) << "a missing file is a first run";
     EXPECT_EQ("0000", fresh.LockCode());
+}
+
+// Whatever bytes a tool wrote or an option gave, the state file holds them
+// (UTF-8 JSON cannot hold them as text), and texts of earlier files read on.
+TEST(SimState, AnyBytesSurviveASaveAndTextFieldsStillRead)
+{
+    auto path = std::filesystem::temp_directory_path() / ("sim-bytes-" + std::to_string(::getpid()) + ".json");
+    SimState first;
+    first.SetLockCode("\xFF\x80" "12");
+    first.SetVersionText("B410\xE9");
+    first.SetMsl("0000\xC3\x28");
+    SimState::NvData uim{};
+    uim[0] = 0x90;
+    first.WriteItem(2071, uim.data());
+    std::string error;
+    ASSERT_TRUE(first.Save(path, error)) << error;
+    EXPECT_FALSE(std::filesystem::exists(path.string() + ".tmp"));
+
+    SimState second;
+    ASSERT_TRUE(second.Load(path, error)) << error;
+    EXPECT_EQ("\xFF\x80" "12", second.LockCode());
+    EXPECT_EQ("B410\xE9", second.VersionText());
+    EXPECT_EQ("0000\xC3\x28", second.Msl());
+    EXPECT_EQ("\x90", second.UimLockCode());
+    EXPECT_EQ(*first.Item(82), *second.Item(82));
+
+    {
+        std::ofstream out(path);
+        out << R"({"lock_code": "2468", "version": "B410V02.00", "hardware_version": {"hex": "52455630"}})";
+    }
+    SimState older;
+    ASSERT_TRUE(older.Load(path, error)) << error;
+    EXPECT_EQ("2468", older.LockCode());
+    EXPECT_EQ("B410V02.00", older.VersionText());
+    EXPECT_EQ("REV0", older.HardwareVersion());
+
+    // A save that cannot be made says why and leaves nothing behind.
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path.string() + ".tmp");
+    EXPECT_FALSE(first.Save(path, error));
+    EXPECT_NE(std::string::npos, error.find(".tmp")) << error;
+    EXPECT_FALSE(std::filesystem::exists(path));
+    std::filesystem::remove(path.string() + ".tmp");
 }
 
 TEST(SimState, BrokenStateFileIsRefusedWithItsName)
@@ -292,4 +336,49 @@ TEST(FaultPlan, CountsEachCommandOnItsOwn)
     EXPECT_EQ(0x0C, code);
     EXPECT_FALSE(SimCommand::ParseCount("status:0", code, count));
     EXPECT_FALSE(SimCommand::ParseCount("nothing:1", code, count));
+}
+
+// The pieces of an answer put back together are the answer; the same seed
+// cuts it the same way, so a run repeats.
+TEST(AnswerSlicer, PiecesMakeUpTheAnswer)
+{
+    const Bytes answer = {0x26, 0x7D, 0x5E, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,
+                          0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x7E};
+    auto joined = [](const std::vector<AnswerSlicer::Piece>& pieces) {
+        Bytes bytes;
+        for (const auto& piece : pieces)
+            bytes.insert(bytes.end(), piece.bytes.begin(), piece.bytes.end());
+        return bytes;
+    };
+
+    AnswerSlicer whole;
+    EXPECT_EQ(1u, whole.Slice(answer).size());
+
+    AnswerSlicer loneFlag;
+    loneFlag.SeparateClosingFlag();
+    auto split = loneFlag.Slice(answer);
+    ASSERT_EQ(2u, split.size());
+    EXPECT_EQ(Bytes{0x7E}, split[1].bytes);
+    EXPECT_GT(split[1].after, split[0].after);
+    EXPECT_EQ(answer, joined(split));
+    const Bytes unframed = {'\r', '\n', 'O', 'K', '\r', '\n'};
+    EXPECT_EQ(1u, loneFlag.Slice(unframed).size()) << "an AT reply has no flag to split off";
+
+    AnswerSlicer chunks;
+    AnswerSlicer sameSeed;
+    chunks.RandomChunks(7);
+    sameSeed.RandomChunks(7);
+    auto pieces = chunks.Slice(answer);
+    EXPECT_GT(pieces.size(), 1u);
+    EXPECT_EQ(answer, joined(pieces));
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        EXPECT_LE(pieces[i].bytes.size(), AnswerSlicer::kMaxChunk);
+        EXPECT_GE(pieces[i].after, pieces[i > 0 ? i - 1 : 0].after);
+    }
+    auto again = sameSeed.Slice(answer);
+    ASSERT_EQ(pieces.size(), again.size());
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        EXPECT_EQ(pieces[i].bytes, again[i].bytes);
+        EXPECT_EQ(pieces[i].after, again[i].after);
+    }
 }

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <span>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -111,6 +112,7 @@ public:
     }
 
     pid_t Pid() const { return m_pid; }
+    void Signal(int signal) const { ::kill(m_pid, signal); }
 
     int Wait()
     {
@@ -214,12 +216,67 @@ TEST_F(SimProgram, SecondRunContinuesWithTheSettingsOfTheFirstAndTheLogTellsTheS
     EXPECT_NE(std::string::npos, lines[2].find("\"dir\":\"tx\",\"item\":82,\"nv_status\":0"));
 }
 
+// A lock code of any bytes, from an option, a state file or an NV write,
+// is kept, and the handset goes on answering.
+TEST_F(SimProgram, StateOfAnyBytesIsKeptAndTheHandsetGoesOn)
+{
+    std::string state = (m_dir / "state.json").string();
+    {
+        std::ofstream out(state);
+        out << R"({"nv":{"2071":"90"}})";
+    }
+    const uint8_t lockCode[] = {4, 0xFF, '1', '2', 0x80, 0, 0, 0, 0};
+    {
+        SimProcess sim({"--state", state, "--lock-code", "\xFF\xFE"});
+        auto channel = Connect(sim.ReadLine());
+        ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvWriteRequest(*channel, 82, lockCode); }, {kWaitMs, 10, 0x27}));
+        EXPECT_FALSE(std::filesystem::exists(state + ".tmp"));
+        ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::StatusRequest(*channel); }, {kWaitMs, 10, 0x0C}))
+            << "the handset still answers after saving";
+        channel.reset();
+        EXPECT_EQ(0, sim.Terminate());
+    }
+    SimProcess sim({"--state", state});
+    auto channel = Connect(sim.ReadLine());
+    ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvReadRequest(*channel, 82); }, {kWaitMs, 10, 0x26}));
+    EXPECT_TRUE(std::equal(std::begin(lockCode), std::end(lockCode), m_exchange.CurrentResponse() + 3));
+    ASSERT_TRUE(m_exchange.Transact(*channel, [&] { DiagRequests::NvReadRequest(*channel, 2071); }, {kWaitMs, 10, 0x26}));
+    EXPECT_EQ(0x90, m_exchange.CurrentResponse()[3]);
+    channel.reset();
+    EXPECT_EQ(0, sim.Terminate());
+}
+
+// The by-id link goes with the handset however it ends, so that no tool
+// follows it to a terminal that later gets its number.
+TEST_F(SimProgram, ByIdLinkGoesWithTheHandsetHoweverItEnds)
+{
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore); // the fatal signals leave no core file behind
+    auto byId = m_dir / "by-id";
+    auto link = byId / "usb-Corvane_VQX-B410_qxcdmdm-if02-port0";
+    struct Case {
+        int signal;
+        bool orderly; // exit status 0 with the state saved
+    };
+    for (Case c : {Case{SIGTERM, true}, Case{SIGINT, true}, Case{SIGHUP, true}, Case{SIGABRT, false}, Case{SIGSEGV, false}}) {
+        SCOPED_TRACE(strsignal(c.signal));
+        std::string state = (m_dir / ("state" + std::to_string(c.signal) + ".json")).string();
+        SimProcess sim({"--by-id", byId.string(), "--state", state});
+        ASSERT_FALSE(sim.ReadLine().empty());
+        ASSERT_TRUE(std::filesystem::is_symlink(link));
+        sim.Signal(c.signal);
+        EXPECT_EQ(c.orderly ? 0 : -1, sim.Wait());
+        EXPECT_FALSE(std::filesystem::is_symlink(link));
+        EXPECT_EQ(c.orderly, std::filesystem::exists(state));
+    }
+}
+
 TEST_F(SimProgram, HelpNamesTheOptionsAndBadFaultsAreRefused)
 {
     SimProcess help({"--help"});
     std::string text = help.ReadAll();
     EXPECT_EQ(0, help.Wait());
-    for (const char* option : {"--state", "--by-id", "--tcp", "--emergency", "--flash-out", "--drop", "--drop-from", "--nak-block", "--hangup", "--line-rate", "--log"})
+    for (const char* option : {"--state", "--by-id", "--tcp", "--emergency", "--flash-out", "--drop", "--drop-from", "--nak-block", "--hangup", "--line-rate", "--log", "--lone-flag", "--chunks"})
         EXPECT_NE(std::string::npos, text.find(option)) << option;
 
     SimProcess bad({"--drop", "warp:2"});

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "comm/SerialDevice.h"
+
+namespace corvanetov {
+
+// Keeps an operation's port from its first open to its end. Connection
+// set-up closes and reopens the channel several times, and every close would
+// let go of the lock and the exclusive flag: another program could take the
+// port in the gap, or a second tool start on it. While a hold lasts, the
+// first serial open of its thread stays open underneath, and every later
+// open of the same device on that thread is a second descriptor of it, so
+// the lock never lapses. An operation runs on one thread; channels of other
+// threads open as usual and find the port busy.
+class PortHold {
+public:
+    // The calling thread's hold.
+    static PortHold& ForThisThread();
+
+    // From now on this thread's serial opens are held.
+    void Begin() { m_active = true; }
+    // Lets go: the device closes with the last channel that still has it.
+    void End();
+    // Lets go of the device but goes on holding: the next open is held
+    // again. For a handset that leaves the bus to restart: a descriptor kept
+    // of the old device would keep its name taken, and it would come back
+    // under another.
+    void LetGo();
+
+    // Opens the device at path for a channel: on a hold, a second descriptor
+    // of the held device, or the first real open, which the hold keeps. A
+    // held line that has gone away (a pulled cable, a handset that left the
+    // bus to restart) is let go and opened afresh, so that a reopen that
+    // fails says why.
+    bool OpenSerial(const std::string& path, SerialDevice& device);
+
+private:
+    PortHold() = default;
+
+    bool m_active = false;
+    std::string m_path;
+    SerialDevice m_held;
+};
+
+} // namespace corvanetov
