@@ -56,6 +56,15 @@ TEST_F(E2eFixture, CliReadsTheHandsetsIdentity)
     EXPECT_NE(std::string::npos, json.out.find(R"("software":"AB12 ZF20")"));
 }
 
+TEST_F(E2eFixture, CliJsonHoldsOnlyReadableTexts)
+{
+    StartHandset({"--compile-date", "Jun 20 1900", "--version-text", "AB12.5", "--hw-version", "REV\x80\x1b.3"});
+    auto json = Cli({"--json", "info"});
+    ASSERT_EQ(0, json.exitCode) << json.err;
+    EXPECT_NE(std::string::npos, json.out.find(R"("software":"AB12  F20")")) << json.out;
+    EXPECT_NE(std::string::npos, json.out.find(R"("hardware":"REV??.3")")) << json.out;
+}
+
 TEST_F(E2eFixture, CliReportsFailuresInTheSystemsWords)
 {
     StartHandset(With(kIdentity, {"--model-code", "146"}));
