@@ -47,6 +47,12 @@ QHash<QString, QString> UserSettings::Values(const QString& key)
     return values;
 }
 
+bool UserSettings::Writable()
+{
+    auto store = OpenStore();
+    return store->status() == QSettings::NoError && store->isWritable();
+}
+
 QString UserSettings::FileName()
 {
     return OpenStore()->fileName();

@@ -18,6 +18,9 @@ public:
     static bool WriteString(const QString& key, const QString& valueName, const QString& text);
     // Every value of the key by name, read at once.
     static QHash<QString, QString> Values(const QString& key);
+    // Whether the store can be written: false for a file that cannot be
+    // read as settings (it would be lost) or that the user may not write.
+    static bool Writable();
     // Where the store lives, for messages and tests.
     static QString FileName();
 };

@@ -161,7 +161,8 @@ TEST_F(FlashEndToEnd, PulledCableEndsInTheBlockWaitAndJsonSaysSo)
     StartFlashable({"--emergency", "--hangup", "block:20"});
     auto pulled = Flash(3, {"--json"});
     EXPECT_EQ(1, pulled.exitCode);
-    EXPECT_TRUE(EndsWith(pulled.err, "Connection or Timeout Error!\n")) << pulled.err;
+    EXPECT_TRUE(EndsWith(pulled.err, "\nConnection or Timeout Error!\nThe line to the handset was lost (cable pulled or device gone).\n"))
+        << pulled.err;
 
     std::istringstream lines(pulled.out);
     std::vector<std::string> all;
