@@ -14,7 +14,8 @@ class UserSettings {
 public:
     // The value's text; empty when the key or the value is missing.
     static QString ReadString(const QString& key, const QString& valueName);
-    // Creates the key as needed; false when the store cannot be written.
+    // Creates the key as needed; false when the store cannot be written or
+    // cannot be read as settings (then it is left as it is).
     static bool WriteString(const QString& key, const QString& valueName, const QString& text);
     // Every value of the key by name, read at once.
     static QHash<QString, QString> Values(const QString& key);
