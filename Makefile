@@ -7,7 +7,7 @@ CMAKE_GEN := -G Ninja
 # The test builds, as CI's, fail on a warning in our code.
 test test-main test-asan test-tsan: WERROR := -DCORVANETOV_WERROR=ON
 
-.PHONY: deps build test test-main test-asan test-tsan demo bench screenshot window-shots clean
+.PHONY: deps build test test-main test-asan test-tsan demo bench screenshots package clean
 
 deps:
 	bash scripts/install-deps
@@ -41,12 +41,14 @@ demo: build
 bench: build
 	bash scripts/bench
 
-screenshot: build
-	bash scripts/screenshot-read build
+# The user guide's pictures (docs/images): the real host under Xvfb against
+# the simulated handset, after real operations.
+screenshots: build
+	bash scripts/screenshots build docs/images
 
-# The pictures in docs/, taken by the tests that drive the real window.
-window-shots: build
-	cd build && CORVANETOV_WINDOW_SHOTS=$(CURDIR)/docs ctest -L window --output-on-failure
+# The Debian package: build/corvanetov_<version>_<arch>.deb.
+package: build
+	cmake --build build --target package
 
 clean:
 	rm -rf build build-asan build-tsan

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "cli/CliFlash.h"
+#include "cli/CliPorts.h"
 #include "cli/CliProgressLine.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliRoaming.h"
@@ -19,7 +20,7 @@
 #include "comm/CommConstants.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
-#include "comm/SerialPathCheck.h"
+#include "comm/SerialLineCheck.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
@@ -33,6 +34,7 @@
 #include "ports/PortTable.h"
 #include "ports/SerialDeviceListing.h"
 #include "ports/UserSettings.h"
+#include "version/Version.h"
 
 namespace corvanetov {
 
@@ -94,7 +96,8 @@ CLI::Validator Check(std::function<bool(const std::string&)> takes, std::string 
 }
 
 // Names an unknown command as such; CLI11 alone would ask for a command.
-void ReportParseError(CLI::App& app, const CLI::ParseError& error)
+// The exit status CLI11 gives the error (0 for --help and --version).
+int ReportParseError(CLI::App& app, const CLI::ParseError& error)
 {
     CLI::App* command = &app;
     std::string path;
@@ -104,15 +107,14 @@ void ReportParseError(CLI::App& app, const CLI::ParseError& error)
     }
     const std::vector<std::string> rest = app.remaining(true);
     const bool expectsCommand = !command->get_subcommands({}).empty();
-    if (!expectsCommand || rest.empty() || rest.front().rfind('-', 0) == 0) {
-        app.exit(error);
-        return;
-    }
+    if (!expectsCommand || rest.empty() || rest.front().rfind('-', 0) == 0)
+        return app.exit(error);
     std::string known;
     for (const CLI::App* each : command->get_subcommands({}))
         known += (known.empty() ? "" : ", ") + path + each->get_name();
     std::cerr << "Unknown command: " << path << rest.front() << " (the commands: " << known << ")" << std::endl
               << "Run with --help for more information." << std::endl;
+    return CliApp::kExitUsage;
 }
 } // namespace
 
@@ -120,6 +122,7 @@ int CliApp::Run(int argc, char** argv)
 {
     CLI::App app{"corvanetov-cli: VQX-B410 service tool for terminals and scripts"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("corvanetov-cli ") + corvanetov::kVersion, "print the version and exit");
     app.fallthrough(); // common options may also follow the command
     app.add_option("--port", m_options.port, "COM number or device path of the handset (default: search, then the stored port)")
         ->check(Check([](const std::string& port) { return IsDevicePath(port) || ComNumber(port) != 0; },
@@ -135,7 +138,8 @@ int CliApp::Run(int argc, char** argv)
                       "a number above 0 and at most 1000, as CORVANETOV_TIME_SCALE takes"));
     app.add_option("--trace", m_options.trace, "write the debug trace to FILE or stderr");
     app.add_flag("--json", m_options.json, "print results as JSON");
-    auto* ports = app.add_subcommand("ports", "list the serial devices with their COM numbers, marking the handset");
+    corvanetov::CliPorts ports(*this);
+    ports.Register(app);
     auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
     CliSettings settings(*this);
     settings.Register(app);
@@ -145,16 +149,14 @@ int CliApp::Run(int argc, char** argv)
     flash.Register(app);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        ReportParseError(app, e);
-        return kExitUsage;
+        // --help and --version end here too, with status 0.
+        return ReportParseError(app, e) == kExitOk ? kExitOk : kExitUsage;
     }
     if (!ApplyOptions())
         return kExitUsage;
-    if (ports->parsed())
-        return Ports();
+    if (std::optional<int> status = ports.Run())
+        return *status;
     if (info->parsed())
         return Info();
     if (std::optional<int> status = settings.Run())
@@ -197,32 +199,6 @@ bool CliApp::ReadMslFromInput()
     return true;
 }
 
-int CliApp::Ports()
-{
-    auto entries = SerialDeviceListing::List();
-    uint8_t handset = SerialDeviceListing::FindHandsetPort(entries);
-    if (m_options.json) {
-        auto list = nlohmann::json::array();
-        for (const auto& entry : entries) {
-            uint8_t number = SerialDeviceListing::PortNumberOf(entry);
-            list.push_back({{"com", entry.portName.toStdString()},
-                            {"path", entry.devicePath.toStdString()},
-                            {"name", entry.valueName.toStdString()},
-                            {"handset", number != 0 && number == handset}});
-        }
-        std::cout << list.dump(2) << std::endl;
-        return kExitOk;
-    }
-    if (entries.empty())
-        std::cerr << "No serial devices in " << SerialDeviceListing::Folder().toStdString() << std::endl;
-    for (const auto& entry : entries) {
-        uint8_t number = SerialDeviceListing::PortNumberOf(entry);
-        std::printf("%-7s %-60s %s%s\n", entry.portName.toStdString().c_str(), entry.devicePath.toStdString().c_str(),
-                    entry.valueName.toStdString().c_str(), number != 0 && number == handset ? "  <- handset" : "");
-    }
-    return kExitOk;
-}
-
 bool CliApp::SelectPort()
 {
     auto& context = OperationContext::Instance();
@@ -247,8 +223,10 @@ bool CliApp::SelectPort()
 
 uint8_t CliApp::NumberForDevicePath(const std::string& path)
 {
-    if (std::string refusal = SerialPathCheck::Refusal(path); !refusal.empty()) {
-        std::cerr << "--port " << path << ": " << refusal << std::endl;
+    if (const std::vector<std::string> whyNot = SerialLineCheck::WhyNot(path); !whyNot.empty()) {
+        std::cerr << "--port " << path << " gets no COM number:" << std::endl;
+        for (const std::string& line : whyNot)
+            std::cerr << "  " << line << std::endl;
         return 0;
     }
     if (uint8_t number = PortTable::Instance().NumberFor(QString::fromStdString(path)))

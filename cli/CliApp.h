@@ -47,7 +47,6 @@ private:
         bool json = false;
     };
 
-    int Ports();
     int Info();
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.

@@ -25,7 +25,7 @@ struct CliRoaming::Kind {
 
 namespace {
 const char kProgramHelp[] = "write %s into NAM1 (--nam1), NAM2 (--nam2) or both";
-const char kCheckHelp[] = "read and check a %s as the programming does, and print its size and pieces (no handset)";
+const char kCheckHelp[] = "read and check %s as the programming does, and print its size and pieces (no handset)";
 
 std::string Format(const char* format, const char* what)
 {

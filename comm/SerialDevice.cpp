@@ -99,6 +99,9 @@ bool SerialDevice::OpenNetwork(const std::string& hostAndPort)
     }
     std::string host = hostAndPort.substr(0, colon);
     std::string port = hostAndPort.substr(colon + 1);
+    // An IPv6 address is written in brackets, as in a URL.
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;

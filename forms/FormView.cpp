@@ -55,7 +55,8 @@ void CFormView::StylePath(CLabel& path)
         .SetFontBold(true)
         .SetTextColor(FormConstants::kPathTextColor)
         .SetBkColor(FormConstants::kPathBkColor)
-        .SetFontItalic(true);
+        .SetFontItalic(true)
+        .SetElideMiddle(true);
 }
 
 void CFormView::ShowLogoForToolType(QLabel& picture)

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "comm/CommConstants.h"
 #include "engine/OperationContext.h"
 #include "forms/PortSettingConstants.h"
 #include "hostlink/HostNotifier.h"
@@ -18,21 +19,24 @@ void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
 {
     portList->clear();
     const uint8_t handset = SerialDeviceListing::FindHandsetPort(SerialDeviceListing::List());
+    const int selected = OperationContext::Instance().SelectedPort();
     for (int port = 1; port <= portsetting::kPortListCount; ++port) {
-        portList->addItem(EntryText(static_cast<uint8_t>(port), handset));
+        portList->addItem(EntryText(static_cast<uint8_t>(port), handset), port);
         QString device = PortTable::Instance().DevicePath(static_cast<uint8_t>(port));
         if (!device.isEmpty())
             portList->setItemData(port - 1, device, Qt::ToolTipRole);
     }
+    // Every number above 128 opens the one network link: one entry, on the
+    // selected number when that is one of them.
+    const QString link = PortTable::Instance().Target(comm::kNetworkPortFirst);
+    const int networkPort = selected >= comm::kNetworkPortFirst ? selected : comm::kNetworkPortFirst;
+    if (!link.isEmpty())
+        portList->addItem(QString::fromLatin1(portsetting::kNetworkEntryFormat).arg(networkPort).arg(link), networkPort);
     baudList->clear();
     for (uint32_t baud : portsetting::kBaudRates)
         baudList->addItem(QString::number(baud));
 
-    int selected = OperationContext::Instance().SelectedPort();
-    if (selected == 0)
-        portList->setCurrentIndex(0);
-    else
-        portList->setCurrentIndex(selected <= portsetting::kPortListCount ? selected - 1 : -1);
+    portList->setCurrentIndex(selected == 0 ? 0 : portList->findData(selected));
 }
 
 QString PortChoice::EntryText(uint8_t port, uint8_t handset)
@@ -52,7 +56,28 @@ QString PortChoice::EntryText(uint8_t port, uint8_t handset)
 
 uint8_t PortChoice::Chosen(const QComboBox* portList)
 {
-    return static_cast<uint8_t>(portList->currentIndex() + 1);
+    return static_cast<uint8_t>(portList->currentData().toInt());
+}
+
+bool PortChoice::ChosenHasTarget(const QComboBox* portList)
+{
+    const uint8_t port = Chosen(portList);
+    return port != 0 && !PortTable::Instance().Target(port).isEmpty();
+}
+
+bool PortChoice::ForgetChosen(QComboBox* portList)
+{
+    const uint8_t port = Chosen(portList);
+    if (port == 0 || !PortTable::Instance().Forget(port))
+        return false;
+    const int index = portList->currentIndex();
+    if (port > ports::kLastSerialPort) {
+        portList->removeItem(index);
+        return true;
+    }
+    portList->setItemText(index, EntryText(port, 0));
+    portList->setItemData(index, QVariant(), Qt::ToolTipRole);
+    return true;
 }
 
 void PortChoice::AnnouncePort(uint8_t port)

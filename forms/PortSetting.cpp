@@ -10,6 +10,7 @@
 #include "forms/PortChoice.h"
 #include "forms/PortSettingConstants.h"
 #include "platform/Pacing.h"
+#include "ports/UserSettings.h"
 #include "ui_PortSetting.h"
 
 namespace corvanetov {
@@ -21,6 +22,9 @@ PortSetting::PortSetting(QWidget* parent) : QDialog(parent), m_ui(std::make_uniq
     m_ui->labelBaud->hide();
     m_ui->comboBaud->hide();
     PortChoice::Fill(m_ui->comboPort, m_ui->comboBaud);
+    FollowChoice();
+    connect(m_ui->comboPort, &QComboBox::currentIndexChanged, this, &PortSetting::FollowChoice);
+    connect(m_ui->buttonForget, &QPushButton::clicked, this, &PortSetting::ForgetChoice);
     // Operations end while the dialog is open (and none can start under it):
     // OK follows them.
     FollowOperationState();
@@ -35,6 +39,19 @@ void PortSetting::FollowOperationState()
     QPushButton* ok = m_ui->buttonBox->button(QDialogButtonBox::Ok);
     ok->setEnabled(!busy);
     ok->setToolTip(busy ? QString::fromLatin1(portsetting::kOkWaitsToolTip) : QString());
+}
+
+void PortSetting::FollowChoice()
+{
+    m_ui->buttonForget->setEnabled(PortChoice::ChosenHasTarget(m_ui->comboPort));
+}
+
+void PortSetting::ForgetChoice()
+{
+    if (!PortChoice::ForgetChosen(m_ui->comboPort))
+        ShowMessage(portsetting::kCannotForget, UserSettings::FileName());
+    FollowChoice();
+    m_ui->comboPort->setFocus();
 }
 
 PortSetting::~PortSetting() = default;

@@ -14,6 +14,8 @@ namespace corvanetov {
 // The Port Setting dialog (template 1023): the user picks the COM port, and
 // OK opens the channel on it at once, so a wrong choice shows before any
 // operation starts. A failure keeps the dialog open for another choice.
+// Forget drops the chosen number's device or network link from the port
+// table.
 class PortSetting : public QDialog {
     Q_OBJECT
 public:
@@ -30,6 +32,9 @@ protected:
 private:
     bool OpenChannel(uint8_t port);
     void FollowOperationState();
+    // Forget is there for an entry that the port table names something for.
+    void FollowChoice();
+    void ForgetChoice();
 
     std::unique_ptr<Ui::PortSetting> m_ui;
     OperationStateWatch m_stateWatch;

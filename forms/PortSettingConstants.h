@@ -19,6 +19,9 @@ inline constexpr char kCannotOpenComPort[] = "Cannot Open ComPort";
 // listed handset's port.
 inline constexpr char kEntrySeparator[] = "  ";
 inline constexpr char kHandsetName[] = "VQX-B410";
+// The network link's entry, for the numbers above 128: "COM129  bench-pc:4001  (network link)".
+inline constexpr char kNetworkEntryFormat[] = "COM%1  %2  (network link)";
+inline constexpr char kCannotForget[] = "Cannot write the port table";
 // While an operation runs, OK (which replaces the channel) waits for its end.
 inline constexpr char kOkWaitsToolTip[] =
     "An operation is using the handset's port; the port can be changed when it has ended.";

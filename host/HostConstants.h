@@ -12,7 +12,25 @@ constexpr const char* kWindowTitle = "CorvaneTOV";
 // (../lib/corvanetov/plugins, or the system's library folder under /usr).
 constexpr const char* kPluginFolder = CORVANETOV_PLUGIN_FOLDER;
 constexpr const char* kPluginPattern = "*.so";
+// Names another plug-in folder, as --plugin-dir does (which wins).
+constexpr const char* kPluginDirVariable = "CORVANETOV_PLUGIN_DIR";
 
+constexpr const char* kDescription =
+    "CorvaneTOV host service tool: loads the handset plug-ins and shows their views.\n"
+    "Plug-ins come from the plug-in folder, %1 from the program's folder;\n"
+    "%2 or --plugin-dir names another folder; --plugin adds a file.";
+constexpr const char* kVersionText = "%1 %2\nPlug-in folder: %3";
+constexpr const char* kPluginListed = "%1: %2, %n view(s)";
+constexpr const char* kNoPlugins = "No plug-ins in %1";
+
+// The window's memory, in the per-user settings file the plug-ins' store
+// uses (CorvaneTOV/corvanetov.ini), under a key of the host's own.
+constexpr const char* kSettingsOrganization = "CorvaneTOV";
+constexpr const char* kSettingsGroup = "Software/CorvaneTOV/Host";
+constexpr const char* kGeometryValue = "Window Geometry";
+constexpr const char* kLastTabValue = "Last Tab";
+
+// The window's size on a first run.
 constexpr int kWindowWidth = 760;
 constexpr int kWindowHeight = 580;
 

@@ -1,7 +1,6 @@
 #include "host/HostMainWindow.h"
 
 #include <QActionGroup>
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -12,8 +11,10 @@
 #include <cstdio>
 
 #include "host/HostConstants.h"
+#include "host/HostOptions.h"
 #include "host/PluginSession.h"
 #include "host/UiEcho.h"
+#include "host/WindowMemory.h"
 #include "hostlink/PluginAbi.h"
 #include "platform/Pacing.h"
 
@@ -36,6 +37,12 @@ HostMainWindow::~HostMainWindow()
     // The views and the plug-ins go while the status bar they report to is
     // still there.
     m_sessions.clear();
+}
+
+void HostMainWindow::closeEvent(QCloseEvent* event)
+{
+    corvanetov::WindowMemory::Save(*this);
+    QMainWindow::closeEvent(event);
 }
 
 void HostMainWindow::CreateHostMenus()
@@ -167,10 +174,8 @@ bool HostMainWindow::LoadPlugin(const QString& path)
 
 void HostMainWindow::LoadPluginFolder(const QString& folder)
 {
-    const QDir dir(folder);
-    const QStringList files = dir.entryList({QString::fromLatin1(HostConstants::kPluginPattern)}, QDir::Files, QDir::Name);
-    for (const QString& file : files)
-        LoadPlugin(dir.filePath(file));
+    for (const QString& path : HostOptions::PluginsIn(folder))
+        LoadPlugin(path);
 }
 
 void HostMainWindow::ReportLoadError(const QString& path, const QString& reason)

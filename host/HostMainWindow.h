@@ -43,6 +43,10 @@ public:
     // context. From another thread the line is shown by the window's thread.
     static void OnHostMessage(void* context, unsigned message, int param, const char* text);
 
+protected:
+    // Remembers the window's size, place and tab for the next run.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void ShowHostLine(int line, const QString& text);
     void CreateHostMenus();

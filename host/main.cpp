@@ -4,7 +4,29 @@
 #include "host/HostConstants.h"
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
+#include "host/PluginListing.h"
 #include "host/UiEcho.h"
+#include "host/WindowMemory.h"
+
+using namespace corvanetov;
+
+namespace {
+
+// --version and --list-plugins: an application without a display, for the
+// folder of the executable.
+int Report(const HostOptions& options, int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString executableDir = QCoreApplication::applicationDirPath();
+    const QString folder = options.PluginFolder(executableDir);
+    if (options.VersionRequested()) {
+        corvanetov::PluginListing::PrintVersion(folder);
+        return 0;
+    }
+    return corvanetov::PluginListing::PrintPlugins(options.Plugins(executableDir), folder);
+}
+
+} // namespace
 
 using namespace corvanetov;
 
@@ -19,17 +41,20 @@ int main(int argc, char* argv[])
         std::fprintf(options.HelpRequested() ? stdout : stderr, "%s\n", qPrintable(error));
         return options.HelpRequested() ? 0 : 2;
     }
+    if (options.VersionRequested() || options.ListPluginsRequested())
+        return Report(options, argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(HostConstants::kApplicationName));
+    // The menu entry (corvanetov.desktop) that the desktop shows the window under.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(HostConstants::kApplicationName));
     UiEcho echo;
     if (UiEcho::Enabled())
         app.installEventFilter(&echo);
     HostMainWindow window(options.ToolType(), options.AllViews());
-    window.LoadPluginFolder(options.PluginFolder(QApplication::applicationDirPath()));
-    for (const QString& file : options.PluginFiles())
-        window.LoadPlugin(file);
-    window.resize(HostConstants::kWindowWidth, HostConstants::kWindowHeight);
+    for (const QString& path : options.Plugins(QApplication::applicationDirPath()))
+        window.LoadPlugin(path);
+    corvanetov::WindowMemory::Restore(window);
     window.show();
     return app.exec();
 }

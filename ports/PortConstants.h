@@ -20,6 +20,7 @@ inline constexpr char kPortTableKey[] = "Software\\CorvaneTOV\\Ports";
 inline constexpr char kTelnetValue[] = "TELNET";
 
 constexpr int kMaxPort = 255;
+constexpr int kMaxTcpPort = 65535;
 // Ports above this one open the network serial link.
 constexpr int kLastSerialPort = comm::kNetworkPortFirst - 1;
 

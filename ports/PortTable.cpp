@@ -1,7 +1,9 @@
 #include "ports/PortTable.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
+#include "comm/CommConstants.h"
 #include "comm/PortResolver.h"
 #include "ports/PortConstants.h"
 #include "ports/UserSettings.h"
@@ -70,7 +72,57 @@ bool PortTable::Assign(uint8_t port, const QString& devicePath)
 {
     if (port == 0)
         return false;
+    const QString canonicalPath = Canonical(devicePath);
+    const QHash<QString, QString> entries = UserSettings::Values(ports::kPortTableKey);
+    for (int other = 1; other <= ports::kLastSerialPort; ++other) {
+        const QString name = ValueName(static_cast<uint8_t>(other));
+        if (other != port && SameDevice(entries.value(name), devicePath, canonicalPath)
+            && !UserSettings::Remove(ports::kPortTableKey, name))
+            return false;
+    }
     return UserSettings::WriteString(ports::kPortTableKey, ValueName(port), devicePath);
+}
+
+bool PortTable::Forget(uint8_t port)
+{
+    const QString name = port > ports::kLastSerialPort ? QString::fromLatin1(ports::kTelnetValue) : ValueName(port);
+    return UserSettings::Remove(ports::kPortTableKey, name);
+}
+
+std::vector<PortTableEntry> PortTable::Entries() const
+{
+    const QHash<QString, QString> values = UserSettings::Values(ports::kPortTableKey);
+    std::vector<PortTableEntry> entries;
+    for (int port = 1; port <= ports::kLastSerialPort; ++port) {
+        const QString path = values.value(ValueName(static_cast<uint8_t>(port)));
+        if (!path.isEmpty())
+            entries.push_back({static_cast<uint8_t>(port), path});
+    }
+    const QString link = values.value(QString::fromLatin1(ports::kTelnetValue));
+    if (!link.isEmpty())
+        entries.push_back({comm::kNetworkPortFirst, link});
+    return entries;
+}
+
+uint8_t PortTable::SerialPortNumber(QStringView name)
+{
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]{0,2})$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = comName.match(name);
+    const int port = match.hasMatch() ? match.captured(1).toInt() : 0;
+    return port <= ports::kLastSerialPort ? static_cast<uint8_t>(port) : 0;
+}
+
+bool PortTable::IsNetworkAddress(const QString& text)
+{
+    // Host name labels of letters, digits and hyphens (an IPv4 address is
+    // one too), or an IPv6 address in brackets, which the link unwraps.
+    static const QRegularExpression address(
+        QStringLiteral("^(?:[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)*"
+                       "|\\[[0-9A-Fa-f:.]+\\]):([0-9]{1,5})$"));
+    const QRegularExpressionMatch match = address.match(text);
+    const int tcpPort = match.hasMatch() ? match.captured(1).toInt() : 0;
+    return tcpPort >= 1 && tcpPort <= ports::kMaxTcpPort;
 }
 
 bool PortTable::SetTelnet(const QString& hostAndPort)

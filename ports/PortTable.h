@@ -3,6 +3,14 @@
 #include <QString>
 #include <cstdint>
 #include <mutex>
+#include <vector>
+
+// One entry of the port table: COMn's device path, or the network link's
+// host:port under the first network port number.
+struct PortTableEntry {
+    uint8_t port;
+    QString target;
+};
 
 namespace corvanetov {
 
@@ -26,14 +34,27 @@ public:
     // 1 to 128, which is stored. 0 when every number is taken or the store
     // cannot be written.
     uint8_t NumberFor(const QString& devicePath);
-    // Writes an entry by hand, as a user would; false for port 0 or when the
-    // store cannot be written.
+    // Writes an entry by hand, as a user would; the same device under
+    // another number is forgotten there, so that port is its number from
+    // now on. False for port 0 or when the store cannot be written.
     bool Assign(uint8_t port, const QString& devicePath);
     bool SetTelnet(const QString& hostAndPort);
+    // Forgets port's device (1 to 128) or the network link (above 128).
+    // False when the store cannot be written.
+    bool Forget(uint8_t port);
+    // The devices in port order, then the network link; only what is set.
+    std::vector<PortTableEntry> Entries() const;
     // Makes the serial channel open ports through this table.
     void InstallResolver();
 
     static QString ValueName(uint8_t port);
+    // The number of a serial port's name, "COM1" to "COM128" in any letter
+    // case; 0 for anything else.
+    static uint8_t SerialPortNumber(QStringView name);
+    // Whether text is HOST:PORT as the network link opens it: a host name,
+    // an IPv4 address or an IPv6 address in brackets, and a TCP port from 1
+    // to 65535.
+    static bool IsNetworkAddress(const QString& text);
 
 private:
     PortTable() = default;

@@ -81,6 +81,14 @@ bool UserSettings::WriteString(const QString& key, const QString& valueName, con
     return store->status() == QSettings::NoError;
 }
 
+bool UserSettings::Remove(const QString& key, const QString& valueName)
+{
+    auto store = OpenKey(key);
+    store->remove(valueName);
+    store->sync();
+    return store->status() == QSettings::NoError;
+}
+
 QHash<QString, QString> UserSettings::Values(const QString& key)
 {
     auto store = OpenKey(key);

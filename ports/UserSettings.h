@@ -17,6 +17,8 @@ public:
     // Creates the key as needed; false when the store cannot be written or
     // cannot be read as settings (then it is left as it is).
     static bool WriteString(const QString& key, const QString& valueName, const QString& text);
+    // Removes the value; false when the store cannot be written.
+    static bool Remove(const QString& key, const QString& valueName);
     // Every value of the key by name, read at once.
     static QHash<QString, QString> Values(const QString& key);
     // Whether the store can be written: false for a file that cannot be

@@ -2,7 +2,9 @@
 
 #include "sim/FaultPlan.h"
 #include "sim/SimCommand.h"
+#include "sim/SimConstants.h"
 #include "sim/SimState.h"
+#include "version/Version.h"
 
 namespace {
 bool AddCounts(const std::vector<std::string>& texts, const char* option, std::string& error,
@@ -35,6 +37,7 @@ SimCommandLine::SimCommandLine() : m_app("vqxb410-sim: a simulated VQX-B410 hand
         "The first line on standard output is the pseudo-terminal's device path; with --tcp a second line\n"
         "\"tcp HOST:PORT\" follows. The handset runs until SIGTERM or SIGINT, then removes its by-id link,\n"
         "saves its state and exits 0. Delays are scaled by CORVANETOV_TIME_SCALE; the line rate is not.");
+    m_app.set_version_flag("--version", std::string("vqxb410-sim ") + corvanetov::kVersion, "print the version and exit");
     m_app.add_option("--state", m_handset.statePath, "JSON state file: read at start, saved after every NV write and at exit")
         ->type_name("FILE");
     m_app.add_option("--log", m_logPath, "append one JSON line per request, answer and event to FILE")->type_name("FILE");
@@ -124,7 +127,9 @@ std::optional<int> SimCommandLine::Parse(int argc, char** argv)
     try {
         m_app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return m_app.exit(e);
+        // --help and --version end here with 0; a wrong command line with 2,
+        // as with the tool's other programs.
+        return m_app.exit(e) == 0 ? 0 : sim::kExitUsage;
     }
     return std::nullopt;
 }

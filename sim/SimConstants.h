@@ -135,4 +135,7 @@ constexpr double kBitsPerByte8N1 = 10.0;
 
 constexpr const char* kDefaultByIdName = "usb-Corvane_VQX-B410_qxcdmdm-if02-port0";
 
+// Exit status of a wrong command line.
+constexpr int kExitUsage = 2;
+
 } // namespace sim

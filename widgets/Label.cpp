@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPalette>
+#include <algorithm>
 
 #include "widgets/ColorRef.h"
 
@@ -11,6 +12,8 @@ namespace corvanetov {
 namespace {
 constexpr int kWeightBold = 700;
 constexpr int kWeightNormal = 400;
+// How much of a shortened text stays in view at the least, in characters.
+constexpr int kElidedMinimumChars = 12;
 } // namespace
 
 CLabel::CLabel(QWidget* parent)
@@ -25,7 +28,31 @@ CLabel::CLabel(QWidget* parent)
 CLabel& CLabel::SetText(const QString& text)
 {
     setText(text);
+    if (m_elideMiddle)
+        setToolTip(text);
     return *this;
+}
+
+CLabel& CLabel::SetElideMiddle(bool elide)
+{
+    m_elideMiddle = elide;
+    setToolTip(elide ? text() : QString());
+    updateGeometry();
+    update();
+    return *this;
+}
+
+QSize CLabel::minimumSizeHint() const
+{
+    QSize hint = QLabel::minimumSizeHint();
+    if (m_elideMiddle)
+        hint.setWidth(std::min(hint.width(), fontMetrics().averageCharWidth() * kElidedMinimumChars));
+    return hint;
+}
+
+QSize CLabel::sizeHint() const
+{
+    return m_elideMiddle ? minimumSizeHint() : QLabel::sizeHint();
 }
 
 CLabel& CLabel::SetTextColor(uint32_t colorRef)
@@ -82,11 +109,24 @@ void CLabel::Repaint()
 
 void CLabel::paintEvent(QPaintEvent* event)
 {
+    if (m_elideMiddle) {
+        PaintElided();
+        return;
+    }
     {
         QPainter painter(this);
         painter.fillRect(rect(), m_bkBrush);
     }
     QLabel::paintEvent(event);
+}
+
+void CLabel::PaintElided()
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), m_bkBrush);
+    const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(area, static_cast<int>(alignment()), fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
 }
 
 } // namespace corvanetov

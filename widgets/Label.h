@@ -24,6 +24,13 @@ public:
     // Takes effect with the next repaint; the setters that follow it in a
     // chain repaint.
     CLabel& SetBkColor(uint32_t colorRef);
+    // For texts that can be longer than any screen, such as a file's path:
+    // drawn shortened in the middle to the label's width, whole in its tool
+    // tip, and never widening the window. text() stays whole.
+    CLabel& SetElideMiddle(bool elide);
+
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
 
     uint32_t TextColor() const { return m_textColor; }
     QColor BkColor() const { return m_bkBrush.color(); }
@@ -35,6 +42,9 @@ private:
     void RebuildFont();
     void Repaint();
 
+    void PaintElided();
+
+    bool m_elideMiddle = false;
     uint32_t m_textColor;
     QBrush m_bkBrush;
     // The font description the font is rebuilt from: a copy of the

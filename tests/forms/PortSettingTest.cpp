@@ -246,3 +246,43 @@ TEST_F(PortSettingTest, PortListShowsTheDeviceBesideItsNumber)
     }
     EXPECT_EQ(list->itemData(2, Qt::ToolTipRole).toString(), handsetLink);
 }
+
+TEST_F(PortSettingTest, ShowsTheNetworkLinkAndForgetsTheChosenEntry)
+{
+    PortTable& table = PortTable::Instance();
+    ASSERT_TRUE(table.Assign(3, "/dev/serial/by-id/usb-bench-if00"));
+    ASSERT_TRUE(table.SetTelnet("bench-pc:4001"));
+    OperationContext::Instance().SetSelectedPort(140);
+    RecordingPortSetting dialog;
+    QComboBox* ports = PortList(dialog);
+    auto* forget = dialog.findChild<QPushButton*>("buttonForget");
+    ASSERT_NE(forget, nullptr);
+    // The numbers above 128 are one entry after COM99, on the selected number.
+    ASSERT_EQ(ports->count(), 100);
+    EXPECT_EQ(ports->currentText(), "COM140  bench-pc:4001  (network link)");
+    EXPECT_TRUE(forget->isEnabled());
+
+    ports->setCurrentIndex(0);
+    EXPECT_FALSE(forget->isEnabled()); // COM1 names nothing
+    ports->setCurrentIndex(2);
+    ASSERT_TRUE(forget->isEnabled());
+    forget->click();
+    EXPECT_EQ(ports->itemText(2), "COM3");
+    EXPECT_FALSE(forget->isEnabled());
+    EXPECT_EQ(table.DevicePath(3), "");
+
+    ports->setCurrentIndex(99);
+    forget->click();
+    EXPECT_EQ(ports->count(), 99);
+    EXPECT_EQ(table.Target(129), "");
+    EXPECT_TRUE(dialog.messages.empty());
+}
+
+TEST_F(PortSettingTest, OkOnTheNetworkLinkSelectsItsNumber)
+{
+    ASSERT_TRUE(PortTable::Instance().SetTelnet("bench-pc:4001"));
+    PortSetting2 rebuild;
+    PortList(rebuild)->setCurrentIndex(99);
+    rebuild.accept();
+    EXPECT_EQ(OperationContext::Instance().SelectedPort(), 129);
+}

@@ -85,6 +85,7 @@ private slots:
     void CancelledPortDialogReturnsToIdle();
     void DownloadShowsElapsedTimeAndEndsWithItsText();
     void ChosenFileThatCannotBeReadIsTakenButNotShown();
+    void ALongPathNeitherWidensTheViewNorIsCut();
     void HandsetGoneMidFlashLeavesTheViewIdleWithTheReason();
 
 private:
@@ -330,6 +331,24 @@ void SwDownloadViewTest::ChosenFileThatCannotBeReadIsTakenButNotShown()
     view.chosenFile.clear(); // cancelled
     view.OnOpenFile();
     QCOMPARE(view.SoftwarePathText(), QStringLiteral("No File - Select Software"));
+}
+
+void SwDownloadViewTest::ALongPathNeitherWidensTheViewNorIsCut()
+{
+    AnsweredSwDownload view;
+    view.show();
+    QDir deep(QDir::current().filePath(QStringLiteral("a-folder-with-a-rather-long-name/").repeated(12)));
+    QVERIFY(deep.mkpath(QStringLiteral(".")));
+    const QString image = deep.filePath(QStringLiteral("code.bin"));
+    QVERIFY(ImageMaker::WriteFont(image.toStdString(), 16));
+    view.chosenFile = image;
+    view.OnOpenFile();
+    QCoreApplication::sendPostedEvents(); // the layout takes the label's new size
+    // Still fits the narrowest window the host is made for.
+    QVERIFY2(view.minimumSizeHint().width() <= 640, qPrintable(QString::number(view.minimumSizeHint().width())));
+    auto* label = view.findChild<QWidget*>(QStringLiteral("labelSoftwarePath"));
+    QCOMPARE(label->property("text").toString(), image);
+    QCOMPARE(label->toolTip(), image);
 }
 
 // A block that gets no answer, as when the cable is pulled.

@@ -14,6 +14,7 @@
 #include "PrivateSurroundings.h"
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
+#include "host/WindowMemory.h"
 
 using namespace corvanetov;
 
@@ -107,6 +108,7 @@ private slots:
     void CloseCommandClosesThePlugin();
     void CommandLineNamesPluginsFolderAndToolType();
     void AllViewsOffersTheRegisteredViewsUnderMoreViews();
+    void RemembersGeometryAndLastTab();
 
 private:
     QTemporaryDir m_folder;
@@ -318,7 +320,11 @@ void HostTest::CommandLineNamesPluginsFolderAndToolType()
     HostOptions defaults;
     QString error;
     QVERIFY(defaults.Parse({"corvanetov"}, error));
-    QCOMPARE(defaults.PluginFolder("/opt/corvanetov/bin"), QStringLiteral("/opt/corvanetov/lib/corvanetov/plugins"));
+    // The system's library folder beside bin/, whatever its multiarch name.
+    const QString folder = defaults.PluginFolder("/opt/corvanetov/bin");
+    QVERIFY2(folder.startsWith("/opt/corvanetov/lib/") && folder.endsWith("/corvanetov/plugins") && !folder.contains(".."),
+             qPrintable(folder));
+    QVERIFY(!defaults.VersionRequested() && !defaults.ListPluginsRequested());
     QCOMPARE(defaults.PluginFiles(), QStringList());
     QCOMPARE(defaults.ToolType(), uint8_t{0});
 
@@ -329,6 +335,18 @@ void HostTest::CommandLineNamesPluginsFolderAndToolType()
     QCOMPARE(given.PluginFolder("/opt/corvanetov/bin"), QStringLiteral("/p"));
     QCOMPARE(given.ToolType(), uint8_t{1});
     QVERIFY(!given.AllViews());
+    // The environment names another folder; --plugin-dir wins over it.
+    qputenv("CORVANETOV_PLUGIN_DIR", "/env");
+    HostOptions fromEnvironment;
+    QVERIFY(fromEnvironment.Parse({"corvanetov", "--version"}, error));
+    QCOMPARE(fromEnvironment.PluginFolder("/opt/corvanetov/bin"), QStringLiteral("/env"));
+    QVERIFY(fromEnvironment.VersionRequested());
+    HostOptions overridden;
+    QVERIFY(overridden.Parse({"corvanetov", "--plugin-dir", "/p", "--list-plugins"}, error));
+    QCOMPARE(overridden.PluginFolder("/opt/corvanetov/bin"), QStringLiteral("/p"));
+    QVERIFY(overridden.ListPluginsRequested());
+    qunsetenv("CORVANETOV_PLUGIN_DIR");
+
     HostOptions all;
     QVERIFY(all.Parse({"corvanetov", "--all-views"}, error));
     QVERIFY(all.AllViews());
@@ -349,6 +367,7 @@ void HostTest::CommandLineNamesPluginsFolderAndToolType()
     QVERIFY(help.HelpRequested());
     QVERIFY(error.contains(QStringLiteral("Usage: corvanetov")));
     QVERIFY(error.contains(QStringLiteral("--plugin-dir")));
+    QVERIFY(error.contains(QStringLiteral("CORVANETOV_PLUGIN_DIR")));
 }
 
 void HostTest::AllViewsOffersTheRegisteredViewsUnderMoreViews()
@@ -384,3 +403,27 @@ void HostTest::AllViewsOffersTheRegisteredViewsUnderMoreViews()
 
 QTEST_MAIN(HostTest)
 #include "HostTest.moc"
+
+void HostTest::RemembersGeometryAndLastTab()
+{
+    auto open = [](HostMainWindow& window, const QStringList& titles) {
+        for (const QString& title : titles)
+            window.Tabs().addTab(new QWidget, title);
+        corvanetov::WindowMemory::Restore(window);
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
+    };
+    {
+        HostMainWindow first(0);
+        QVERIFY(open(first, {"first", "second", "third"}));
+        QCOMPARE(first.size(), QSize(760, 580)); // nothing remembered yet
+        first.resize(640, 470);
+        first.Tabs().setCurrentIndex(2);
+        QVERIFY(first.close());
+    }
+    // The tabs come back in another order: the tab is found by its title.
+    HostMainWindow second(0);
+    QVERIFY(open(second, {"first", "third", "second"}));
+    QCOMPARE(second.size(), QSize(640, 470));
+    QCOMPARE(second.Tabs().currentIndex(), 1);
+}

@@ -73,3 +73,50 @@ TEST_F(PortTableTest, ResolverOpensDevicesAndTheNetworkLink)
     EXPECT_EQ(resolver.Resolve(255), "localhost:7000");
     PortResolver::Instance().Set(nullptr);
 }
+
+TEST_F(PortTableTest, ForgettingFreesANumberOrDropsTheNetworkLink)
+{
+    PortTable& table = PortTable::Instance();
+    ASSERT_TRUE(table.Assign(2, "/dev/ttyUSB0"));
+    ASSERT_TRUE(table.Assign(9, "/dev/ttyUSB1"));
+    ASSERT_TRUE(table.SetTelnet("bench-pc:4001"));
+    ASSERT_EQ(table.Entries().size(), 3u);
+    EXPECT_EQ(table.Entries().back().port, 129);
+    EXPECT_EQ(table.Entries().back().target, "bench-pc:4001");
+
+    ASSERT_TRUE(table.Forget(2));
+    ASSERT_TRUE(table.Forget(200)); // any number above 128 is the link
+    ASSERT_EQ(table.Entries().size(), 1u);
+    EXPECT_EQ(table.Entries()[0].port, 9);
+    EXPECT_EQ(table.Target(130), "");
+    EXPECT_EQ(table.NumberFor("/dev/ttyACM0"), 1);
+    EXPECT_EQ(table.NumberFor("/dev/ttyUSB5"), 2);
+}
+
+TEST_F(PortTableTest, AssigningADeviceMovesItFromItsOldNumber)
+{
+    PortTable& table = PortTable::Instance();
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/handset"), 1);
+    ASSERT_TRUE(table.Assign(6, "/dev/serial/by-id/handset"));
+    EXPECT_EQ(table.DevicePath(1), "");
+    EXPECT_EQ(table.NumberFor("/dev/serial/by-id/handset"), 6);
+}
+
+TEST(PortTableNames, SerialPortNamesAndNetworkAddresses)
+{
+    const std::pair<const char*, int> names[] = {
+        {"COM1", 1}, {"com7", 7}, {"Com128", 128}, {"COM129", 0}, {"COM0", 0}, {"COM01", 0},
+        {"COM", 0}, {"COM3 ", 0}, {"3", 0}, {"TELNET", 0}, {"COM1000", 0}, {"", 0},
+    };
+    for (auto [name, port] : names)
+        EXPECT_EQ(PortTable::SerialPortNumber(QString::fromLatin1(name)), port) << name;
+
+    const std::pair<const char*, bool> addresses[] = {
+        {"bench-pc:4001", true}, {"10.0.0.5:1", true}, {"ser2net.lab.example:65535", true}, {"[fd00::7]:4001", true},
+        {"[::1]:23", true}, {"bench-pc", false}, {"bench-pc:", false}, {":4001", false}, {"bench-pc:0", false},
+        {"bench-pc:65536", false}, {"bench-pc:99999", false}, {"bench pc:4001", false}, {"-bench:4001", false},
+        {"bench-:4001", false}, {"fd00::7:4001", false}, {"[]:4001", false}, {"bench..pc:4001", false}, {"", false},
+    };
+    for (auto [address, valid] : addresses)
+        EXPECT_EQ(PortTable::IsNetworkAddress(QString::fromLatin1(address)), valid) << address;
+}

@@ -17,6 +17,10 @@ constexpr int kDarkLuma = 100;
 // The highlight (focus) colour is a clear blue; frames are otherwise grey.
 constexpr int kHighlightBlueOverRed = 40;
 constexpr int kMaxChannel = 255;
+// A progress bar's two parts: long enough not to be a frame's corner, over
+// enough rows not to be a focus frame's edge.
+constexpr int kMinBarPart = 8;
+constexpr int kMinBarRows = 4;
 
 // The next number of a PPM header, past blanks and comments.
 bool ReadHeaderNumber(std::istream& in, int& value)
@@ -33,6 +37,17 @@ bool ReadHeaderNumber(std::istream& in, int& value)
 int Luma(const Screenshot::Rgb& pixel)
 {
     return (pixel.r * 299 + pixel.g * 587 + pixel.b * 114) / 1000;
+}
+
+bool IsHighlight(const Screenshot::Rgb& pixel)
+{
+    return pixel.b - pixel.r > kHighlightBlueOverRed;
+}
+
+// A bar's empty part is white; the window around it is a shade darker.
+bool IsWhite(const Screenshot::Rgb& pixel)
+{
+    return pixel.r == kMaxChannel && pixel.g == kMaxChannel && pixel.b == kMaxChannel;
 }
 } // namespace
 
@@ -92,19 +107,22 @@ std::optional<int> Screenshot::ButtonTop(int x, int bottom, int length) const
     return std::nullopt;
 }
 
-std::optional<ScreenRect> Screenshot::LowestButton(const ScreenRect& area) const
+std::optional<ScreenRect> Screenshot::LowestButton(const ScreenRect& area, Side side) const
 {
     const int maxWidth = static_cast<int>(area.width * kMaxButtonShare);
     const int right = area.x + area.width;
     for (int bottom = area.y + area.height - 1; bottom >= area.y + kMinButtonHeight; --bottom) {
-        for (int x = area.x; x < right;) {
+        std::optional<ScreenRect> found;
+        for (int x = area.x; x < right && !(found && side == Side::Left);) {
             int length = RunLength(x, bottom, right - x);
             if (length >= kMinButtonWidth && length <= maxWidth) {
                 if (std::optional<int> top = ButtonTop(x, bottom, length))
-                    return ScreenRect{x, *top, length, bottom - *top + 1};
+                    found = ScreenRect{x, *top, length, bottom - *top + 1};
             }
             x += length;
         }
+        if (found)
+            return found;
     }
     return std::nullopt;
 }
@@ -127,8 +145,38 @@ int Screenshot::CaptionInkWidth(const ScreenRect& button) const
 
 bool Screenshot::ShowsFocus(const ScreenRect& button) const
 {
-    Rgb frame = At(button.CenterX(), button.y);
-    return frame.b - frame.r > kHighlightBlueOverRed;
+    return IsHighlight(At(button.CenterX(), button.y));
+}
+
+std::optional<Screenshot::BarRow> Screenshot::BarRowAt(int x, int y) const
+{
+    if (!IsHighlight(At(x, y)) || At(x - 1, y) == At(x, y))
+        return std::nullopt;
+    const int filled = RunLength(x, y, m_width);
+    const int empty = IsWhite(At(x + filled, y)) ? RunLength(x + filled, y, m_width) : 0;
+    if (filled < kMinBarPart || empty < kMinBarPart)
+        return std::nullopt;
+    return BarRow{x, filled, empty};
+}
+
+std::optional<double> Screenshot::BarFill(const ScreenRect& area) const
+{
+    std::optional<BarRow> widest;
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        for (int x = area.x; x < area.x + area.width; ++x) {
+            std::optional<BarRow> row = BarRowAt(x, y);
+            if (!row || (widest && row->filled + row->empty <= widest->filled + widest->empty))
+                continue;
+            int rows = 1;
+            while (rows < kMinBarRows && BarRowAt(x, y + rows) == row)
+                ++rows;
+            if (rows == kMinBarRows)
+                widest = row;
+        }
+    }
+    if (!widest)
+        return std::nullopt;
+    return static_cast<double>(widest->filled) / (widest->filled + widest->empty);
 }
 
 } // namespace corvanetov

@@ -93,11 +93,13 @@ std::string WindowFixture::StartHandset(const std::vector<std::string>& options)
     return device;
 }
 
-void WindowFixture::StartHost(double timeScale)
+void WindowFixture::StartHost(double timeScale, const std::vector<std::string>& options)
 {
     std::ostringstream scale;
     scale << timeScale;
-    m_host.StartLogged({CORVANETOV_HOST_PATH},
+    std::vector<std::string> argv = {CORVANETOV_HOST_PATH};
+    argv.insert(argv.end(), options.begin(), options.end());
+    m_host.StartLogged(argv,
                        {m_display.DisplayEntry(), "QT_QPA_PLATFORM=xcb", "HOME=" + m_home,
                         "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
                         "CORVANETOV_SERIAL_BY_ID=" + m_byId, "CORVANETOV_TIME_SCALE=" + scale.str(),
@@ -197,18 +199,31 @@ std::optional<Screenshot> WindowFixture::Shot() const
     return m_display.Shot(m_folder + "/screen.ppm");
 }
 
-std::optional<WindowFixture::ReadButtonShot> WindowFixture::ShootReadButton() const
+std::optional<Screenshot> WindowFixture::SettledShot() const
+{
+    std::optional<Screenshot> previous = Shot();
+    std::optional<Screenshot> latest;
+    const bool settled = WaitUntil([&] {
+        latest = Shot();
+        bool same = previous && latest && latest->SamePixels(*previous);
+        previous = latest;
+        return same;
+    });
+    return settled ? latest : std::nullopt;
+}
+
+std::optional<WindowFixture::ReadButtonShot> WindowFixture::ShootReadButton(Screenshot::Side side) const
 {
     std::optional<Screenshot> shot = Shot();
-    std::optional<ScreenRect> button = shot ? shot->LowestButton(MainWindow().frame) : std::nullopt;
+    std::optional<ScreenRect> button = shot ? shot->LowestButton(MainWindow().frame, side) : std::nullopt;
     if (!button)
         return std::nullopt;
     return ReadButtonShot{std::move(*shot), *button};
 }
 
-bool WindowFixture::ClickReadButton() const
+bool WindowFixture::ClickReadButton(Screenshot::Side side) const
 {
-    std::optional<ReadButtonShot> seen = ShootReadButton();
+    std::optional<ReadButtonShot> seen = ShootReadButton(side);
     if (seen)
         m_display.Click(seen->button.CenterX(), seen->button.CenterY());
     return seen.has_value();

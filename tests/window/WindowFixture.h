@@ -32,7 +32,8 @@ protected:
 
     // Starts the simulated handset in the listing; returns its listed path.
     std::string StartHandset(const std::vector<std::string>& options = {});
-    void StartHost(double timeScale = kTimeScale);
+    // The host with its command-line options, at the time scale.
+    void StartHost(double timeScale = kTimeScale, const std::vector<std::string>& options = {});
     // The host's exit code (128 + signal for a crash), or
     // ChildProcess::kStillRunning when it has not ended within the wait.
     int WaitForHostExit();
@@ -56,14 +57,16 @@ protected:
     void AnswerDialog(const std::string& key) const;
 
     std::optional<Screenshot> Shot() const;
+    // A screenshot once the screen has stopped changing: nothing half-drawn.
+    std::optional<Screenshot> SettledShot() const;
     // A screenshot, and where the phone information view's read button is in it.
     struct ReadButtonShot {
         Screenshot shot;
         ScreenRect button;
     };
-    std::optional<ReadButtonShot> ShootReadButton() const;
+    std::optional<ReadButtonShot> ShootReadButton(Screenshot::Side side = Screenshot::Side::Left) const;
     // False when there was no button to click.
-    bool ClickReadButton() const;
+    bool ClickReadButton(Screenshot::Side side = Screenshot::Side::Left) const;
     // With CORVANETOV_WINDOW_SHOTS naming a folder, keeps that part of the
     // screenshot there as a PNG under the name.
     void KeepShot(const Screenshot& shot, const ScreenRect& part, const std::string& name) const;

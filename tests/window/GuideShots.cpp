@@ -1,0 +1,291 @@
+// The pictures of the user guide, taken from the real host on a display of
+// its own, against the simulated handset, after real operations: `make
+// screenshots` runs this program with CORVANETOV_WINDOW_SHOTS naming the
+// guide's image folder. Each case is one picture, and fails when the window
+// does not show what its picture is there to show.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "ImageMaker.h"
+#include "PrlListBytes.h"
+#include "WindowFixture.h"
+#include "engine/EngineConstants.h"
+#include "forms/FormConstants.h"
+#include "hostlink/PluginAbi.h"
+
+using namespace corvanetov;
+
+namespace fs = std::filesystem;
+
+namespace {
+const char kEsn[] = "8D2A41F3";
+const char kPortConnected[] = "Com1 Connected";
+const char kAnyDialog[] = "dialog: ";
+const char kPortSettingCaption[] = "Port Setting";
+const char kMslCaption[] = "Input MSL Code";
+
+// The tabs after the phone information view, in the plug-in's order.
+constexpr int kSoftwareDownloadTab = 1;
+constexpr int kSettingsTab = 2;
+// "More views" lists the views the plug-in builds but does not offer, in
+// the order it registers them.
+constexpr int kPrlView = 0;
+constexpr int kEriView = 1;
+constexpr int kBackupView = 2;
+const char kAllViews[] = "--all-views";
+
+// The keyboard's way to the menus: no window manager is needed.
+const std::vector<std::string> kMoreViewsMenu = {"alt+m"};
+const std::vector<std::string> kPortSettingMenu = {"alt+s", "p"};
+const std::vector<std::string> kAboutMenu = {"alt+h", "a"};
+
+// An in-progress picture is kept while its bar is between these fills.
+constexpr double kMidwayFrom = 0.3;
+constexpr double kMidwayTo = 0.7;
+
+// The software download, at the handset's real line rate: a code image of
+// 24 blocks, which the tool's time-outs (at this scale) let take their time.
+const char kSoftwareFile[] = "Models/VQX-B290/Software/B410V01.06.bin";
+constexpr uint64_t kSoftwareBytes = 24 * 0x2000;
+const char kLineRate[] = "115200";
+constexpr double kFlashTimeScale = 0.3;
+// The roaming writes pause between pieces: at this scale a list of a few
+// dozen pieces takes some seconds.
+constexpr double kRoamingTimeScale = 0.4;
+constexpr size_t kPrlBytes = 40 * 120;
+constexpr size_t kEriBytes = 30 * 120;
+constexpr uint8_t kEriFill = 0x11;
+
+ScreenRect Union(const ScreenRect& a, const ScreenRect& b)
+{
+    if (b.width == 0 || b.height == 0)
+        return a;
+    const int left = std::min(a.x, b.x);
+    const int top = std::min(a.y, b.y);
+    const int right = std::max(a.x + a.width, b.x + b.width);
+    const int bottom = std::max(a.y + a.height, b.y + b.height);
+    return {left, top, right - left, bottom - top};
+}
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
+}
+} // namespace
+
+class GuideShot : public WindowFixture {
+protected:
+    // The host looks for its model folders below its current folder, and
+    // shows their files' full paths: a short folder of the case's own, which
+    // the host inherits.
+    void SetUp() override
+    {
+        WindowFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        std::string pattern = (fs::temp_directory_path() / "tov-XXXXXX").string();
+        ASSERT_NE(nullptr, ::mkdtemp(pattern.data()));
+        m_workFolder = pattern;
+        m_startFolder = fs::current_path();
+        fs::current_path(m_workFolder);
+    }
+
+    void TearDown() override
+    {
+        if (!m_startFolder.empty())
+            fs::current_path(m_startFolder);
+        WindowFixture::TearDown();
+        if (!m_workFolder.empty())
+            fs::remove_all(m_workFolder);
+    }
+
+    // The handset, then the host, which has found the handset's port once this returns.
+    void StartReadyHost(const std::vector<std::string>& handsetOptions, double timeScale = kTimeScale,
+                        const std::vector<std::string>& hostOptions = {})
+    {
+        StartHandset(handsetOptions);
+        StartHost(timeScale, hostOptions);
+        ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPortLine, kPortConnected))) << "the port was not found";
+        ASSERT_TRUE(WaitUntil([&] { return ShootReadButton().has_value(); })) << "the window was not drawn";
+    }
+
+    // Keeps the main window, and the dialog in front of it if any, once drawn.
+    void KeepWindow(const std::string& name, const VirtualDisplay::Window& dialog = {}) const
+    {
+        std::optional<Screenshot> shot = SettledShot();
+        ASSERT_TRUE(shot) << "the screen did not settle for " << name;
+        Keep(*shot, Union(MainWindow().frame, dialog.frame), name);
+    }
+
+    // The whole of the part, or the case fails.
+    void Keep(const Screenshot& shot, const ScreenRect& part, const std::string& name) const
+    {
+        ASSERT_TRUE(part.x >= 0 && part.y >= 0 && part.x + part.width <= shot.Width() && part.y + part.height <= shot.Height())
+            << name << ": the window reaches past the screen";
+        KeepShot(shot, part, name);
+    }
+
+    void Keys(const std::vector<std::string>& keys) const
+    {
+        m_display.Focus(MainWindow());
+        m_display.Keys(keys);
+    }
+
+    // Moves on by `steps` tabs and waits until the new view is drawn.
+    void ToTab(int steps) const
+    {
+        std::optional<ReadButtonShot> before = ShootReadButton();
+        ASSERT_TRUE(before) << "no button in the first tab";
+        Keys(std::vector<std::string>(static_cast<size_t>(steps), "ctrl+Tab"));
+        ASSERT_TRUE(WaitUntil([&] {
+            std::optional<ReadButtonShot> seen = ShootReadButton();
+            return seen && seen->button != before->button;
+        })) << "tab " << steps << " did not come up";
+    }
+
+    // Opens one of the views listed under "More views" and waits until the
+    // screen shows neither what it showed before nor the open menu.
+    void OpenMoreView(int index) const
+    {
+        std::optional<Screenshot> before = SettledShot();
+        ASSERT_TRUE(before);
+        Keys(kMoreViewsMenu);
+        std::optional<Screenshot> menu;
+        ASSERT_TRUE(WaitUntil([&] { return (menu = SettledShot()) && !menu->SamePixels(*before); })) << "no menu";
+        std::vector<std::string> keys(static_cast<size_t>(index), "Down");
+        keys.push_back("Return");
+        m_display.Keys(keys);
+        ASSERT_TRUE(WaitUntil([&] {
+            std::optional<Screenshot> seen = SettledShot();
+            return seen && !seen->SamePixels(*before) && !seen->SamePixels(*menu);
+        })) << "view " << index << " of More views did not come up";
+    }
+
+    // After a start: keeps the picture once the view's bar is partly filled.
+    void KeepMidway(const std::string& name) const
+    {
+        const ScreenRect main = MainWindow().frame;
+        double fill = 0;
+        std::optional<Screenshot> shot;
+        const bool midway = WaitUntil([&] {
+            shot = Shot();
+            fill = shot ? shot->BarFill(main).value_or(0) : 0;
+            return fill >= kMidwayFrom && fill <= kMidwayTo;
+        });
+        ASSERT_TRUE(midway) << "the bar was not seen midway; last seen " << fill << " filled";
+        Keep(*shot, main, name);
+    }
+
+    // The dialog a menu command opens, once on screen.
+    VirtualDisplay::Window OpenDialog(const std::vector<std::string>& menu) const
+    {
+        Keys(menu);
+        return WaitForDialog();
+    }
+
+private:
+    fs::path m_workFolder;
+    fs::path m_startFolder;
+};
+
+TEST_F(GuideShot, PhoneInfoAfterRead)
+{
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kEsn}));
+    ASSERT_TRUE(ClickReadButton());
+    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kEsn))));
+    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived)));
+    EXPECT_EQ(0, EchoCount(kAnyDialog));
+    KeepWindow("phone-info.png");
+}
+
+TEST_F(GuideShot, SettingsAfterRead)
+{
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kEsn, "--lock-code", "1357", "--sids", "4101,22,4139"}));
+    ASSERT_NO_FATAL_FAILURE(ToTab(kSettingsTab));
+    ASSERT_TRUE(ClickReadButton());
+    ASSERT_TRUE(WaitForEcho(DialogText(engine::kReadNamCompleted)));
+    AnswerDialog("Return");
+    ASSERT_TRUE(WaitUntilNoDialog());
+    KeepWindow("settings.png");
+}
+
+TEST_F(GuideShot, SoftwareDownloadMidway)
+{
+    fs::create_directories(fs::path(kSoftwareFile).parent_path());
+    ASSERT_TRUE(ImageMaker::WriteCode(kSoftwareFile, kSoftwareBytes, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--line-rate", kLineRate}, kFlashTimeScale));
+    ASSERT_NO_FATAL_FAILURE(ToTab(kSoftwareDownloadTab));
+    ASSERT_TRUE(ClickReadButton()) << "no start button";
+    KeepMidway("software-download.png");
+}
+
+struct RoamingShot {
+    const char* name;
+    int view;
+    const char* file;
+    std::vector<uint8_t> bytes;
+    const char* picture;
+};
+
+void PrintTo(const RoamingShot& shot, std::ostream* out)
+{
+    *out << shot.name;
+}
+
+class RoamingGuideShot : public GuideShot, public ::testing::WithParamInterface<RoamingShot> {};
+
+TEST_P(RoamingGuideShot, Midway)
+{
+    const RoamingShot& shot = GetParam();
+    WriteFile(shot.file, shot.bytes);
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({}, kRoamingTimeScale, {kAllViews}));
+    ASSERT_NO_FATAL_FAILURE(OpenMoreView(shot.view));
+    // The start button shares its row with the option list, on its right.
+    ASSERT_TRUE(ClickReadButton(Screenshot::Side::Right)) << "no start button";
+    KeepMidway(shot.picture);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Guide, RoamingGuideShot,
+    ::testing::Values(RoamingShot{"Prl", kPrlView, "Models/VQX-B410/PRL/B410_HOME.prl", PrlListBytes(kPrlBytes), "prl-download.png"},
+                      RoamingShot{"Eri", kEriView, "Models/VQX-B410/ERI/B410_ERI.bin",
+                                  std::vector<uint8_t>(kEriBytes, kEriFill), "eri-download.png"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(GuideShot, BackupView)
+{
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({}, kTimeScale, {kAllViews}));
+    ASSERT_NO_FATAL_FAILURE(OpenMoreView(kBackupView));
+    KeepWindow("backup.png");
+}
+
+TEST_F(GuideShot, PortSettingDialog)
+{
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({}));
+    VirtualDisplay::Window dialog = OpenDialog(kPortSettingMenu);
+    ASSERT_EQ(kPortSettingCaption, dialog.name);
+    KeepWindow("port-setting.png", dialog);
+}
+
+// A nonzero tool type asks for the MSL code before the settings read.
+TEST_F(GuideShot, MslDialog)
+{
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({}, kTimeScale, {"--tool-type", "1"}));
+    ASSERT_NO_FATAL_FAILURE(ToTab(kSettingsTab));
+    ASSERT_TRUE(ClickReadButton());
+    VirtualDisplay::Window dialog = WaitForDialog();
+    ASSERT_EQ(kMslCaption, dialog.name);
+    KeepWindow("msl-code.png", dialog);
+}
+
+TEST_F(GuideShot, AboutBox)
+{
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({}));
+    VirtualDisplay::Window dialog = OpenDialog(kAboutMenu);
+    ASSERT_FALSE(dialog.id.empty()) << "no About box";
+    KeepWindow("about.png", dialog);
+}
