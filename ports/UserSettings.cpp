@@ -84,6 +84,8 @@ bool UserSettings::WriteString(const QString& key, const QString& valueName, con
 bool UserSettings::Remove(const QString& key, const QString& valueName)
 {
     auto store = OpenKey(key);
+    if (!MayWrite(*store))
+        return false;
     store->remove(valueName);
     store->sync();
     return store->status() == QSettings::NoError;
