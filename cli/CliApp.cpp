@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <pthread.h>
@@ -19,6 +20,7 @@
 #include "comm/CommConstants.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
+#include "comm/SerialLineCheck.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
@@ -31,6 +33,7 @@
 #include "ports/PortStore.h"
 #include "ports/PortTable.h"
 #include "ports/SerialDeviceListing.h"
+#include "ports/UserSettings.h"
 #include "version/Version.h"
 
 namespace corvanetov {
@@ -67,6 +70,52 @@ std::string Text(const NvDoc& doc, int which)
 {
     return doc.GetText(which);
 }
+
+constexpr char kMslFromInput[] = "-";
+constexpr char kLineLost[] = "The line to the handset was lost (cable pulled or device gone).";
+
+bool IsDevicePath(const std::string& port)
+{
+    return port.find('/') != std::string::npos;
+}
+
+// The COM number a port option names: "7" or "COM7"; 0 when it names none.
+uint8_t ComNumber(const std::string& port)
+{
+    const bool named = port.rfind(comm::kComPrefix, 0) == 0;
+    return PortStore::PortNumberFromText(QString::fromStdString(named ? port.substr(comm::kComPrefixLength) : port));
+}
+
+// The options' checks, run while the command line is parsed: what is wrong
+// with a value, empty when it is taken.
+CLI::Validator Check(std::function<bool(const std::string&)> takes, std::string refusal)
+{
+    return CLI::Validator([takes = std::move(takes), refusal = std::move(refusal)](std::string& value) {
+        return takes(value) ? std::string() : refusal;
+    }, "");
+}
+
+// Names an unknown command as such; CLI11 alone would ask for a command.
+// The exit status CLI11 gives the error (0 for --help and --version).
+int ReportParseError(CLI::App& app, const CLI::ParseError& error)
+{
+    CLI::App* command = &app;
+    std::string path;
+    while (!command->get_subcommands().empty()) {
+        command = command->get_subcommands().front();
+        path += command->get_name() + " ";
+    }
+    const std::vector<std::string> rest = app.remaining(true);
+    const bool expectsCommand = !command->get_subcommands({}).empty();
+    if (!expectsCommand || rest.empty() || rest.front().rfind('-', 0) == 0)
+        return app.exit(error);
+    std::string known;
+    for (const CLI::App* each : command->get_subcommands({}))
+        known += (known.empty() ? "" : ", ") + path + each->get_name();
+    std::cerr << "Unknown command: " << path << rest.front() << " (the commands: " << known << ")" << std::endl
+              << "Run with --help for more information." << std::endl;
+    return CliApp::kExitUsage;
+}
 } // namespace
 
 int CliApp::Run(int argc, char** argv)
@@ -75,10 +124,18 @@ int CliApp::Run(int argc, char** argv)
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("corvanetov-cli ") + corvanetov::kVersion, "print the version and exit");
     app.fallthrough(); // common options may also follow the command
-    app.add_option("--port", m_options.port, "COM number or device path of the handset (default: search, then the stored port)");
+    app.add_option("--port", m_options.port, "COM number or device path of the handset (default: search, then the stored port)")
+        ->check(Check([](const std::string& port) { return IsDevicePath(port) || ComNumber(port) != 0; },
+                      "not a COM number (1 to 255, as 7 or COM7) nor a device path"));
     app.add_option("--tool-type", m_options.toolType, "tool type; nonzero uses the MSL code instead of the password")->check(CLI::Range(0, 255));
-    app.add_option("--msl", m_options.msl, "MSL code (6 digits); without it the tool asks on the terminal");
-    app.add_option("--time-scale", m_options.timeScale, "multiply every pause and time-out (tests, demos)")->check(CLI::PositiveNumber);
+    app.add_option("--msl", m_options.msl,
+                   "MSL code (6 digits), or - to read it from the first line of standard input (then other users do "
+                   "not see it in the process list); without it the tool asks on the terminal")
+        ->check(Check([](const std::string& code) { return code == kMslFromInput || CliPrompts::IsMslCode(code); },
+                      "the MSL code is 6 digits (or - to read it from standard input)"));
+    app.add_option("--time-scale", m_options.timeScale, "multiply every pause and time-out (tests, demos): above 0, at most 1000")
+        ->check(Check([](const std::string& scale) { return Pacing::ParseTimeScale(scale.c_str()).has_value(); },
+                      "a number above 0 and at most 1000, as CORVANETOV_TIME_SCALE takes"));
     app.add_option("--trace", m_options.trace, "write the debug trace to FILE or stderr");
     app.add_flag("--json", m_options.json, "print results as JSON");
     corvanetov::CliPorts ports(*this);
@@ -94,9 +151,10 @@ int CliApp::Run(int argc, char** argv)
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         // --help and --version end here too, with status 0.
-        return app.exit(e) == kExitOk ? kExitOk : kExitUsage;
+        return ReportParseError(app, e) == kExitOk ? kExitOk : kExitUsage;
     }
-    ApplyEnvironment();
+    if (!ApplyOptions())
+        return kExitUsage;
     if (std::optional<int> status = ports.Run())
         return *status;
     if (info->parsed())
@@ -108,40 +166,48 @@ int CliApp::Run(int argc, char** argv)
     return flash.Run().value_or(kExitUsage);
 }
 
-void CliApp::ApplyEnvironment() const
+bool CliApp::ApplyOptions()
 {
-    if (m_options.timeScale > 0)
-        Pacing::Instance().SetTimeScale(m_options.timeScale);
-    if (!m_options.trace.empty())
-        Trace::Instance().SetTarget(m_options.trace);
+    if (!m_options.timeScale.empty())
+        Pacing::Instance().SetTimeScale(*Pacing::ParseTimeScale(m_options.timeScale.c_str()));
+    if (!m_options.trace.empty()) {
+        if (int error = Trace::Instance().SetTarget(m_options.trace)) {
+            std::cerr << "--trace " << m_options.trace << ": the trace cannot be written there: " << std::strerror(error)
+                      << std::endl;
+            return false;
+        }
+    }
+    if (m_options.msl == kMslFromInput && !ReadMslFromInput())
+        return false;
     auto& context = OperationContext::Instance();
     context.SetToolType(static_cast<uint8_t>(m_options.toolType));
     PortTable::Instance().InstallResolver();
+    return true;
+}
+
+bool CliApp::ReadMslFromInput()
+{
+    std::string line;
+    std::getline(std::cin, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (!CliPrompts::IsMslCode(line)) {
+        std::cerr << "--msl -: the first line of standard input is not a 6-digit MSL code" << std::endl;
+        return false;
+    }
+    m_options.msl = line;
+    return true;
 }
 
 bool CliApp::SelectPort()
 {
     auto& context = OperationContext::Instance();
     const std::string& port = m_options.port;
-    if (!port.empty() && port.find('/') != std::string::npos) {
-        uint8_t number = PortTable::Instance().NumberFor(QString::fromStdString(port));
-        if (number == 0) {
-            std::cerr << "No free COM number for " << port << std::endl;
-            return false;
-        }
-        context.SetSelectedPort(number);
-        return true;
-    }
     if (!port.empty()) {
-        const bool named = port.rfind(comm::kComPrefix, 0) == 0;
-        const std::string digits = named ? port.substr(comm::kComPrefixLength) : port;
-        uint8_t number = PortStore::PortNumberFromText(QString::fromStdString(digits));
-        if (number == 0) {
-            std::cerr << "Not a port: " << port << " (give a COM number 1-255 or a device path)" << std::endl;
-            return false;
-        }
+        // The option's check has refused a text that names no COM number.
+        uint8_t number = IsDevicePath(port) ? NumberForDevicePath(port) : ComNumber(port);
         context.SetSelectedPort(number);
-        return true;
+        return number != 0;
     }
     if (uint8_t found = SerialDeviceListing::FindHandsetPort()) {
         context.SetSelectedPort(found);
@@ -153,6 +219,24 @@ bool CliApp::SelectPort()
     std::cerr << "No handset port found in " << SerialDeviceListing::Folder().toStdString()
               << " and none stored; give one with --port" << std::endl;
     return false;
+}
+
+uint8_t CliApp::NumberForDevicePath(const std::string& path)
+{
+    if (const std::vector<std::string> whyNot = SerialLineCheck::WhyNot(path); !whyNot.empty()) {
+        std::cerr << "--port " << path << " gets no COM number:" << std::endl;
+        for (const std::string& line : whyNot)
+            std::cerr << "  " << line << std::endl;
+        return 0;
+    }
+    if (uint8_t number = PortTable::Instance().NumberFor(QString::fromStdString(path)))
+        return number;
+    if (!UserSettings::Writable())
+        std::cerr << "The settings file cannot be written, so " << path << " gets no COM number: "
+                  << UserSettings::FileName().toStdString() << std::endl;
+    else
+        std::cerr << "No free COM number for " << path << std::endl;
+    return 0;
 }
 
 void CliApp::PrintOpenFailure() const
@@ -201,7 +285,17 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
     std::cerr << error << std::endl;
     if (error == engine::kErrCannotOpen)
         PrintOpenFailure();
+    PrintLineLost();
     return kExitFailed;
+}
+
+// A pulled cable ends in one of the protocol's own errors; the line tells
+// the technician what really happened.
+void CliApp::PrintLineLost() const
+{
+    const DiagChannel* channel = OperationContext::Instance().Channel();
+    if (channel && channel->LineLost())
+        std::cerr << kLineLost << std::endl;
 }
 
 // On a terminal a line shows that the tool is alive, how long it has worked
@@ -223,6 +317,8 @@ int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::functio
 {
     if (!SelectPort())
         return kExitFailed;
+    if (std::string notice = Pacing::Instance().TimeScaleNotice(); !notice.empty())
+        std::cerr << notice << std::endl;
     if (!m_options.json) {
         uint8_t port = OperationContext::Instance().SelectedPort();
         std::fprintf(stderr, "%s on %s (%s)\n", what.c_str(), PortResolver::ComName(port).c_str(),

@@ -42,7 +42,7 @@ private:
         std::string port;
         int toolType = 0;
         std::optional<std::string> msl;
-        double timeScale = 0;
+        std::string timeScale;
         std::string trace;
         bool json = false;
     };
@@ -51,12 +51,19 @@ private:
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
+    // A device path's COM number, given only to a serial device; 0 with a
+    // message when there is none.
+    static uint8_t NumberForDevicePath(const std::string& path);
     // Runs body on the worker, waits for it, and turns its end report into
     // the exit status. Any operation: its family tells status from progress.
     int RunOperation(const std::function<void()>& body, JsonReports json);
     void WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const;
     void PrintOpenFailure() const;
-    void ApplyEnvironment() const;
+    void PrintLineLost() const;
+    // The common options put to work; false (with the reason on standard
+    // error) for a usage error found only now.
+    bool ApplyOptions();
+    bool ReadMslFromInput();
 
     Options m_options;
 };

@@ -1,11 +1,13 @@
 #include "cli/CliPrompts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <termios.h>
 #include <unistd.h>
 
+#include "diag/DiagConstants.h"
 #include "engine/EngineConstants.h"
 
 namespace corvanetov {
@@ -43,7 +45,19 @@ bool CliPrompts::AskMslCode(std::string& code)
         code = *m_msl;
         return true;
     }
-    return ReadSecretLine("MSL code: ", code) && !code.empty();
+    // As the dialog stays open, a code of another shape is asked for again.
+    while (ReadSecretLine("MSL code: ", code)) {
+        if (IsMslCode(code))
+            return true;
+        std::fprintf(stderr, "The MSL code is 6 digits.\n");
+    }
+    return false;
+}
+
+bool CliPrompts::IsMslCode(const std::string& text)
+{
+    return text.size() == diag::kMslLength &&
+           std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
 bool CliPrompts::AskFontStartAddress(uint32_t& address)

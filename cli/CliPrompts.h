@@ -20,6 +20,8 @@ public:
     bool AskFontStartAddress(uint32_t& address) override;
     Answer ShowMessage(const std::string& text, const std::string& caption, Style style, Icon icon) override;
 
+    // A code the MSL dialog takes: 6 digits.
+    static bool IsMslCode(const std::string& text);
     // One to eight hexadecimal digits, "0x" in front or not, as the font
     // dialog takes them.
     static std::optional<uint32_t> ParseFontAddress(const std::string& text);

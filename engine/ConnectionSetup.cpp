@@ -119,8 +119,7 @@ bool ConnectionSetup::ReadHardwareVersion()
 
     uint8_t hardware[nv::kHardwareVersionSize] = {};
     std::memcpy(hardware, Answer() + diag::kNvDataOffset, nv::kHardwareVersionSize - 1);
-    std::string hardwareText(reinterpret_cast<const char*>(hardware));
-    Context().SetHardwareVersionText(hardwareText);
+    Context().SetHardwareVersionText(IdentificationText::HardwareVersion(hardware, sizeof hardware));
 
     char software[64];
     std::snprintf(software, sizeof software, "%9s", Context().SoftwareVersionText().c_str());

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/EngineConstants.h"
 
@@ -24,6 +25,46 @@ std::string MinDigits(unsigned value)
     return digits;
 }
 
+constexpr char kReplacement = '?';
+constexpr char kNoLetter = ' ';
+
+// The year letter is the character whose code is the year minus the base;
+// only the years that land on a letter give one.
+char YearLetter(int year)
+{
+    int code = year - engine::kYearLetterBase;
+    bool letter = (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z');
+    return letter ? static_cast<char>(code) : kNoLetter;
+}
+
+bool Continuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF)
+{
+    return byte >= low && byte <= high;
+}
+
+// The length of the readable UTF-8 character at text[at]; 0 for a control
+// character (C0, DEL, C1) or anything that is not well-formed UTF-8.
+size_t ReadableLength(std::string_view text, size_t at)
+{
+    auto byte = [&](size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0; };
+    unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return lead >= 0x20 && lead != 0x7F ? 1 : 0;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return Continuation(byte(1), lead == 0xC2 ? 0xA0 : 0x80) ? 2 : 0; // U+0080 to U+009F are controls
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        unsigned char high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+        return Continuation(byte(1), low, high) && Continuation(byte(2)) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
+        unsigned char high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
+        return Continuation(byte(1), low, high) && Continuation(byte(2)) && Continuation(byte(3)) ? 4 : 0;
+    }
+    return 0;
+}
+
 char MonthLetter(const std::string& date, bool& known)
 {
     static const char* kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
@@ -37,7 +78,7 @@ char MonthLetter(const std::string& date, bool& known)
         }
     }
     known = false;
-    return ' ';
+    return kNoLetter;
 }
 } // namespace
 
@@ -66,10 +107,32 @@ std::string IdentificationText::SoftwareVersion(const std::string& compileDate, 
     char month = MonthLetter(compileDate, monthKnown);
     bool hasYear = compileDate.size() >= kYearOffset + kYearLength;
     int year = hasYear ? std::atoi(compileDate.substr(kYearOffset, kYearLength).c_str()) : 0;
-    char yearLetter = static_cast<char>(year - engine::kYearLetterBase);
     std::string day = compileDate.size() >= kDayOffset + kDayLength ? compileDate.substr(kDayOffset, kDayLength) : std::string();
     std::string prefix = version.substr(0, version.find('.'));
-    return prefix + " " + yearLetter + month + day;
+    return Readable(prefix + " " + YearLetter(year) + month + day);
+}
+
+std::string IdentificationText::HardwareVersion(const uint8_t* bytes, size_t size)
+{
+    const char* text = reinterpret_cast<const char*>(bytes);
+    return Readable(std::string_view(text, strnlen(text, size)));
+}
+
+std::string IdentificationText::Readable(std::string_view text)
+{
+    std::string readable;
+    readable.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        size_t length = ReadableLength(text, at);
+        if (length == 0) {
+            readable += kReplacement;
+            ++at;
+        } else {
+            readable.append(text.substr(at, length));
+            at += length;
+        }
+    }
+    return readable;
 }
 
 } // namespace corvanetov::detail

@@ -35,6 +35,8 @@ constexpr int kWindowWidth = 760;
 constexpr int kWindowHeight = 580;
 
 constexpr const char* kReady = "Ready";
+// Shown beside the port line while pauses do not run at their real length.
+constexpr const char* kTimeScale = "Time scale %1";
 constexpr const char* kLoadFailed = "Cannot load plug-in %1: %2";
 
 // Tool types the Options menu offers; the command line takes any 0 to 255.

@@ -16,6 +16,7 @@
 #include "host/UiEcho.h"
 #include "host/WindowMemory.h"
 #include "hostlink/PluginAbi.h"
+#include "platform/Pacing.h"
 
 namespace corvanetov {
 
@@ -90,8 +91,23 @@ void HostMainWindow::CreateStatusBar()
         line = new QLabel(this);
     m_hostLines[PluginAbi::kStatusLine]->setText(QString::fromLatin1(HostConstants::kReady));
     statusBar()->addWidget(m_hostLines[PluginAbi::kStatusLine], 1);
+    ShowTimeScale();
     statusBar()->addPermanentWidget(m_hostLines[PluginAbi::kPhoneLine]);
     statusBar()->addPermanentWidget(m_hostLines[PluginAbi::kPortLine]);
+}
+
+// The plug-ins' pauses follow CORVANETOV_TIME_SCALE, a test and demo
+// setting: while it is not 1 the status bar says so, so that a technician
+// never runs shortened pauses on a real handset unawares.
+void HostMainWindow::ShowTimeScale()
+{
+    const std::string notice = Pacing::Instance().TimeScaleNotice();
+    if (notice.empty())
+        return;
+    auto* scale = new QLabel(QString::fromLatin1(HostConstants::kTimeScale).arg(Pacing::Instance().TimeScale()), this);
+    scale->setObjectName(QStringLiteral("timeScale"));
+    scale->setToolTip(QString::fromStdString(notice));
+    statusBar()->addPermanentWidget(scale);
 }
 
 QString HostMainWindow::HostLine(int line) const

@@ -51,6 +51,7 @@ private:
     void ShowHostLine(int line, const QString& text);
     void CreateHostMenus();
     void CreateStatusBar();
+    void ShowTimeScale();
     void RouteCommand(PluginSession& session, unsigned command);
     bool SendToActiveView(unsigned command);
     void ClosePlugin(PluginSession& session);

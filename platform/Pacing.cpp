@@ -1,21 +1,40 @@
 #include "platform/Pacing.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 namespace corvanetov {
 
 namespace {
+using Duration = std::chrono::steady_clock::duration;
+using TimePoint = std::chrono::steady_clock::time_point;
+
+// Half the clock's range: far beyond any pause, and still a deadline when
+// added to the present.
+constexpr Duration kLongestPause = Duration::max() / 2;
+
+bool Accepted(double scale)
+{
+    return scale > 0.0 && scale <= Pacing::kLongestTimeScale; // false for nan
+}
+
 double ScaleFromEnvironment()
 {
-    const char* text = std::getenv("CORVANETOV_TIME_SCALE");
-    if (!text || !*text)
-        return 1.0;
-    char* end = nullptr;
-    double value = std::strtod(text, &end);
-    return (end && *end == '\0' && value > 0.0 && value <= 1000.0) ? value : 1.0;
+    return Pacing::ParseTimeScale(std::getenv(Pacing::kTimeScaleVariable)).value_or(1.0);
 }
 } // namespace
+
+std::optional<double> Pacing::ParseTimeScale(const char* text)
+{
+    if (!text || !*text)
+        return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(text, &end);
+    if (!end || *end != '\0' || !Accepted(value))
+        return std::nullopt;
+    return value;
+}
 
 Pacing& Pacing::Instance()
 {
@@ -31,22 +50,37 @@ double Pacing::TimeScale() const
     return m_scale;
 }
 
+std::string Pacing::TimeScaleNotice() const
+{
+    double scale = TimeScale();
+    if (scale == 1.0)
+        return {};
+    char notice[160];
+    std::snprintf(notice, sizeof notice, "Time scale %g: every pause and time-out takes %g times its real length (a test and demo setting)",
+                  scale, scale);
+    return notice;
+}
+
 void Pacing::SetTimeScale(double scale)
 {
     std::lock_guard lock(m_mutex);
-    if (scale > 0.0)
+    if (Accepted(scale))
         m_scale = scale;
 }
 
-std::chrono::steady_clock::duration Pacing::Scaled(uint32_t ms) const
+Duration Pacing::Scaled(uint32_t ms) const
 {
-    std::chrono::duration<double, std::milli> scaled(ms * TimeScale());
-    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(scaled);
+    std::chrono::duration<double, Duration::period> scaled = std::chrono::duration<double, std::milli>(ms * TimeScale());
+    if (!(scaled.count() < static_cast<double>(kLongestPause.count())))
+        return kLongestPause;
+    return std::chrono::duration_cast<Duration>(scaled);
 }
 
-std::chrono::steady_clock::time_point Pacing::DeadlineAfter(uint32_t ms) const
+TimePoint Pacing::DeadlineAfter(uint32_t ms) const
 {
-    return std::chrono::steady_clock::now() + Scaled(ms);
+    TimePoint now = std::chrono::steady_clock::now();
+    Duration pause = Scaled(ms);
+    return pause < TimePoint::max() - now ? now + pause : TimePoint::max();
 }
 
 bool Pacing::Sleep(uint32_t ms)

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <string>
 
 namespace corvanetov {
 
@@ -15,8 +17,21 @@ class Pacing {
 public:
     static Pacing& Instance();
 
+    // Time scales run from just above 0 to this; 1 is the real timing.
+    static constexpr double kLongestTimeScale = 1000.0;
+    static constexpr char kTimeScaleVariable[] = "CORVANETOV_TIME_SCALE";
+    // The time scale a text gives (the variable's and the command line's):
+    // a number above 0 and at most kLongestTimeScale, nothing after it; none
+    // otherwise (nan, inf, 0, negatives, 1e10).
+    static std::optional<double> ParseTimeScale(const char* text);
+
     double TimeScale() const;
+    // For the front ends to show once, so that shortened pauses are never
+    // taken for real ones: empty at the real timing (scale 1).
+    std::string TimeScaleNotice() const;
+    // A scale outside the accepted range is ignored.
     void SetTimeScale(double scale);
+    // Scaled pauses saturate: however long, a deadline never wraps around.
     std::chrono::steady_clock::duration Scaled(uint32_t ms) const;
     std::chrono::steady_clock::time_point DeadlineAfter(uint32_t ms) const;
 

@@ -1,5 +1,6 @@
 #include "platform/Trace.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 
@@ -30,18 +31,19 @@ void Trace::CloseTarget()
     m_ownsFile = false;
 }
 
-void Trace::SetTarget(const std::string& target)
+int Trace::SetTarget(const std::string& target)
 {
     std::lock_guard lock(m_mutex);
     CloseTarget();
     if (target.empty())
-        return;
+        return 0;
     if (target == "stderr") {
         m_out = stderr;
-        return;
+        return 0;
     }
     m_out = std::fopen(target.c_str(), "a");
     m_ownsFile = m_out != nullptr;
+    return m_out ? 0 : errno;
 }
 
 bool Trace::Enabled() const

@@ -12,7 +12,9 @@ class Trace {
 public:
     static Trace& Instance();
 
-    void SetTarget(const std::string& target);
+    // 0, or the system's error number when the file cannot be opened for
+    // appending (then there is no trace).
+    int SetTarget(const std::string& target);
     bool Enabled() const;
     void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 

@@ -20,7 +20,7 @@ uint8_t PortStore::PortNumberFromText(QStringView text)
     int number = 0;
     for (QChar c : text) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            break;
+            return 0;
         number = number * 10 + (c.unicode() - '0');
         // Keeping the low 8 bits of a larger number would pick an unrelated port.
         if (number > ports::kMaxPort)

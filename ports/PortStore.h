@@ -11,13 +11,14 @@ namespace corvanetov {
 // the command line hand to and take from here.
 class PortStore {
 public:
-    // The stored port: 0 when the value is missing, empty, not a number or
-    // not a port number (above 255).
+    // The stored port: 0 when the value is missing, empty, not a number
+    // ("7zz" is none) or not a port number (above 255).
     static uint8_t LoadPortNumber();
     // Stores port ("0" for none); a store that cannot be written is ignored.
     static void SavePortNumber(uint8_t port);
-    // The port number that text starts with: its leading decimal digits; 0
-    // when there are none or they name no port (above 255).
+    // The port number text holds: decimal digits and nothing else; 0 for
+    // anything else or a number that names no port (above 255). A text a
+    // person mistyped picks no port at all rather than one it starts with.
     static uint8_t PortNumberFromText(QStringView text);
 };
 

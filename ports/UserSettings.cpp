@@ -1,7 +1,11 @@
 #include "ports/UserSettings.h"
 
+#include <QFileInfo>
 #include <QSettings>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
 
 #include "ports/PortConstants.h"
 
@@ -9,10 +13,47 @@ namespace corvanetov {
 
 namespace {
 
+// The file's time and size: whether it changed since it was read.
+using FileStamp = std::pair<qint64, qint64>;
+
+FileStamp StampOf(const QString& fileName)
+{
+    QFileInfo file(fileName);
+    return {file.lastModified().toMSecsSinceEpoch(), file.size()};
+}
+
+// Qt reads the file once per process and shares what it read: only the store
+// object that read a damaged file is told so. The damage is remembered here
+// until the file changes.
+std::mutex g_damageMutex;
+std::optional<FileStamp> g_damaged;
+
+// Reads the whole file, as damage may show only then.
+void NoteDamage(QSettings& store)
+{
+    store.allKeys();
+    const FileStamp stamp = StampOf(store.fileName());
+    std::lock_guard lock(g_damageMutex);
+    if (store.status() == QSettings::FormatError)
+        g_damaged = stamp;
+    else if (g_damaged && *g_damaged != stamp)
+        g_damaged.reset();
+}
+
+// A file that cannot be read as settings is never written over: that would
+// lose it.
+bool MayWrite(const QSettings& store)
+{
+    std::lock_guard lock(g_damageMutex);
+    return store.status() == QSettings::NoError && !g_damaged;
+}
+
 std::unique_ptr<QSettings> OpenStore()
 {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, ports::kStoreOrganization,
-                                       ports::kStoreApplication);
+    auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, ports::kStoreOrganization,
+                                             ports::kStoreApplication);
+    NoteDamage(*store);
+    return store;
 }
 
 // QSettings separates groups with '/' where a registry key uses '\'.
@@ -33,6 +74,8 @@ QString UserSettings::ReadString(const QString& key, const QString& valueName)
 bool UserSettings::WriteString(const QString& key, const QString& valueName, const QString& text)
 {
     auto store = OpenKey(key);
+    if (!MayWrite(*store))
+        return false;
     store->setValue(valueName, text);
     store->sync();
     return store->status() == QSettings::NoError;
@@ -41,6 +84,8 @@ bool UserSettings::WriteString(const QString& key, const QString& valueName, con
 bool UserSettings::Remove(const QString& key, const QString& valueName)
 {
     auto store = OpenKey(key);
+    if (!MayWrite(*store))
+        return false;
     store->remove(valueName);
     store->sync();
     return store->status() == QSettings::NoError;
@@ -53,6 +98,12 @@ QHash<QString, QString> UserSettings::Values(const QString& key)
     for (const QString& name : store->childKeys())
         values.insert(name, store->value(name).toString());
     return values;
+}
+
+bool UserSettings::Writable()
+{
+    auto store = OpenStore();
+    return MayWrite(*store) && store->isWritable();
 }
 
 QString UserSettings::FileName()

@@ -14,12 +14,16 @@ class UserSettings {
 public:
     // The value's text; empty when the key or the value is missing.
     static QString ReadString(const QString& key, const QString& valueName);
-    // Creates the key as needed; false when the store cannot be written.
+    // Creates the key as needed; false when the store cannot be written or
+    // cannot be read as settings (then it is left as it is).
     static bool WriteString(const QString& key, const QString& valueName, const QString& text);
     // Removes the value; false when the store cannot be written.
     static bool Remove(const QString& key, const QString& valueName);
     // Every value of the key by name, read at once.
     static QHash<QString, QString> Values(const QString& key);
+    // Whether the store can be written: false for a file that cannot be
+    // read as settings (it would be lost) or that the user may not write.
+    static bool Writable();
     // Where the store lives, for messages and tests.
     static QString FileName();
 };

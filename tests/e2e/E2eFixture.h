@@ -41,4 +41,10 @@ protected:
     int m_handsets = 0;
 };
 
+// What a program's output ends with: its last lines, its end text.
+inline bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 } // namespace corvanetov

@@ -18,10 +18,6 @@ namespace {
 constexpr uint64_t kBlock = 0x2000;
 constexpr uint64_t kBootRegion = 0x10000;
 
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 bool AllErased(const std::vector<uint8_t>& bytes, size_t from)
 {
@@ -161,7 +157,8 @@ TEST_F(FlashEndToEnd, PulledCableEndsInTheBlockWaitAndJsonSaysSo)
     StartFlashable({"--emergency", "--hangup", "block:20"});
     auto pulled = Flash(3, {"--json"});
     EXPECT_EQ(1, pulled.exitCode);
-    EXPECT_TRUE(EndsWith(pulled.err, "Connection or Timeout Error!\n")) << pulled.err;
+    EXPECT_TRUE(EndsWith(pulled.err, "\nConnection or Timeout Error!\nThe line to the handset was lost (cable pulled or device gone).\n"))
+        << pulled.err;
 
     std::istringstream lines(pulled.out);
     std::vector<std::string> all;

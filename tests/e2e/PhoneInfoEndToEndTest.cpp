@@ -23,10 +23,6 @@ const std::vector<std::string> kIdentity = {"--esn", "8D2A41F3", "--phone-number
 
 // The error text stands alone on the last lines of standard error, after
 // the progress lines.
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more)
 {
@@ -56,6 +52,15 @@ TEST_F(E2eFixture, CliReadsTheHandsetsIdentity)
     EXPECT_NE(std::string::npos, json.out.find(R"("software":"AB12 ZF20")"));
 }
 
+TEST_F(E2eFixture, CliJsonHoldsOnlyReadableTexts)
+{
+    StartHandset({"--compile-date", "Jun 20 1900", "--version-text", "AB12.5", "--hw-version", "REV\x80\x1b.3"});
+    auto json = Cli({"--json", "info"});
+    ASSERT_EQ(0, json.exitCode) << json.err;
+    EXPECT_NE(std::string::npos, json.out.find(R"("software":"AB12  F20")")) << json.out;
+    EXPECT_NE(std::string::npos, json.out.find(R"("hardware":"REV??.3")")) << json.out;
+}
+
 TEST_F(E2eFixture, CliReportsFailuresInTheSystemsWords)
 {
     StartHandset(With(kIdentity, {"--model-code", "146"}));
@@ -70,7 +75,8 @@ TEST_F(E2eFixture, CliReportsFailuresInTheSystemsWords)
     EXPECT_EQ(1, silent.exitCode);
     EXPECT_TRUE(EndsWith(silent.err, "\nError in reading phone's status in DM\n")) << silent.err;
 
-    auto noDevice = Cli({"info", "--port", m_folder + "/no-such-device"});
+    m_handset.Stop();
+    auto noDevice = Cli({"info", "--port", "COM1"});
     EXPECT_EQ(1, noDevice.exitCode);
     EXPECT_NE(std::string::npos, noDevice.err.find("\nCannot Open ComPort!\n  ")) << "the reason follows the error";
 
@@ -83,7 +89,9 @@ TEST_F(E2eFixture, CliEndsCleanlyWhenTheLineGoesAwayOrIsTaken)
     StartHandset(With(kIdentity, {"--hangup", "status:1"}));
     auto pulled = Cli({"info"});
     EXPECT_EQ(1, pulled.exitCode);
-    EXPECT_TRUE(EndsWith(pulled.err, "\nError in reading phone's status in DM\n")) << pulled.err;
+    EXPECT_TRUE(EndsWith(pulled.err, "\nError in reading phone's status in DM\n"
+                                     "The line to the handset was lost (cable pulled or device gone).\n"))
+        << pulled.err;
     m_handset.Stop();
 
     StartHandset(kIdentity);

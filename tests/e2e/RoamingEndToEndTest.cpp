@@ -35,10 +35,6 @@ Bytes Read(const std::string& path)
     return Bytes(text.begin(), text.end());
 }
 
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 struct Piece {
     int nam;
@@ -165,7 +161,8 @@ const Failed kFailed[] = {
      "Error in loading PRL1 file", 1},
     {"oversized file", {}, {{"--nam1", "a.prl", k250}, {"--nam2", "big.prl", Bytes(9000, 0)}},
      " %s is too large\n Please Check prl_file !", "Error in loading PRL2 file", 1},
-    {"cable pulled mid-list", {"--hangup", "prl:2"}, {{"--nam1", "a.prl", k250}}, "", "Error in writing PRL", 0},
+    {"cable pulled mid-list", {"--hangup", "prl:2"}, {{"--nam1", "a.prl", k250}}, "",
+     "Error in writing PRL\nThe line to the handset was lost (cable pulled or device gone).", 0},
 };
 } // namespace
 

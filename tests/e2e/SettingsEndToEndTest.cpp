@@ -30,10 +30,6 @@ std::vector<std::string> With(std::vector<std::string> options, const std::vecto
     return options;
 }
 
-bool EndsWith(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 // A settings file as an older tool saved it: model code 100, count byte 0.
 void PutOldFile(const std::string& path)

@@ -150,6 +150,11 @@ void HostTest::ShowsThePluginsViewsMenusAndToolBar()
     QCOMPARE(toolBars.front()->iconSize(), QSize(16, 15));
 
     QCOMPARE(window.HostLine(0), QStringLiteral("Ready"));
+    // The tests run their pauses at a hundredth: the status bar says so.
+    const auto* scale = window.findChild<QLabel*>(QStringLiteral("timeScale"));
+    QVERIFY(scale);
+    QCOMPARE(scale->text(), QStringLiteral("Time scale 0.01"));
+    QVERIFY(scale->toolTip().contains(QStringLiteral("0.01 times its real length")));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 

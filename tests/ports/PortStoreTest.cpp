@@ -28,11 +28,11 @@ TEST_F(PortStoreTest, MissingValueLoadsAsNone)
     EXPECT_EQ(Loaded(), 0);
 }
 
-TEST_F(PortStoreTest, TextIsReadByItsLeadingDigits)
+TEST_F(PortStoreTest, TextIsReadAsDecimalDigits)
 {
     StorePortText("12");
     EXPECT_EQ(Loaded(), 12);
-    StorePortText("7 (handset)");
+    StorePortText("007");
     EXPECT_EQ(Loaded(), 7);
     StorePortText("255");
     EXPECT_EQ(Loaded(), 255);
@@ -40,7 +40,7 @@ TEST_F(PortStoreTest, TextIsReadByItsLeadingDigits)
 
 TEST_F(PortStoreTest, TextThatNamesNoPortLoadsAsNone)
 {
-    for (const char* text : {"COM5", "-3", " 4", "256", "300", "99999999999999999999"}) {
+    for (const char* text : {"COM5", "-3", " 4", "4 ", "7zz", "7 (handset)", "256", "300", "99999999999999999999"}) {
         StorePortText(text);
         EXPECT_EQ(Loaded(), 0) << text;
     }

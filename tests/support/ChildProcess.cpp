@@ -61,14 +61,15 @@ std::vector<std::string> Environment(const std::vector<std::string>& extra)
     return environment;
 }
 
-pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extra, int outFd, int errFd)
+pid_t Spawn(std::vector<std::string> argv, const std::vector<std::string>& extra, int outFd, int errFd,
+            const std::string& inputPath = "/dev/null")
 {
     std::vector<std::string> environment = Environment(extra);
     auto args = CStrings(argv);
     auto env = CStrings(environment);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, outFd, 1);
     posix_spawn_file_actions_adddup2(&actions, errFd, 2);
     pid_t pid = -1;
@@ -91,10 +92,10 @@ constexpr int kSignalExitBase = 128;
 } // namespace
 
 ChildProcess::Result ChildProcess::Run(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-                                       std::chrono::milliseconds timeout)
+                                       std::chrono::milliseconds timeout, const std::string& inputPath)
 {
     Pipe out, err;
-    pid_t pid = Spawn(argv, environment, out.write, err.write);
+    pid_t pid = Spawn(argv, environment, out.write, err.write, inputPath);
     ::close(out.write);
     ::close(err.write);
     Result result;

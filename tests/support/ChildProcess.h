@@ -19,10 +19,12 @@ public:
     };
 
     // Runs argv with extra "NAME=value" environment entries (they replace
-    // the test's own of the same name); a program still
-    // running after the time-out is killed (exit code -1).
+    // the test's own of the same name) and the file at inputPath as its
+    // standard input; a program still running after the time-out is killed
+    // (exit code -1).
     static Result Run(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {},
-                      std::chrono::milliseconds timeout = std::chrono::seconds(60));
+                      std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                      const std::string& inputPath = "/dev/null");
 
     ChildProcess() = default;
     ChildProcess(const ChildProcess&) = delete;
