@@ -28,13 +28,15 @@ std::string MinDigits(unsigned value)
 constexpr char kReplacement = '?';
 constexpr char kNoLetter = ' ';
 
-// The year letter is the character whose code is the year minus the base;
-// only the years that land on a letter give one.
+// The year letter is the character whose code is the year minus the base.
+// Past 'Z' it runs on through the punctuation to the small letters, as
+// handsets built then show it; only a year that gives no printable
+// character (before 1949, after 2042, or no year at all) gets a blank.
 char YearLetter(int year)
 {
     int code = year - engine::kYearLetterBase;
-    bool letter = (code >= 'A' && code <= 'Z') || (code >= 'a' && code <= 'z');
-    return letter ? static_cast<char>(code) : kNoLetter;
+    bool printable = code > ' ' && code < 0x7F;
+    return printable ? static_cast<char>(code) : kNoLetter;
 }
 
 bool Continuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF)
