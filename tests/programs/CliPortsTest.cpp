@@ -132,7 +132,8 @@ TEST_F(CliPortsTest, ListingShowsTheTableBesideTheDevices)
     ASSERT_EQ(Ports({"assign", "COM9", handset.SlavePath()}).exitCode, 0);
     const auto moved = Ports({});
     EXPECT_EQ(moved.out.find("COM1 "), std::string::npos) << moved.out;
-    EXPECT_EQ(moved.out.find(handset.SlavePath()), std::string::npos) << moved.out;
+    // Whole paths: /dev/pts/1 is part of /dev/pts/11.
+    EXPECT_EQ(moved.out.find(" " + handset.SlavePath() + " "), std::string::npos) << moved.out;
     EXPECT_NE(moved.out.find("COM9    " + link), std::string::npos) << moved.out;
 
     const auto json = Ports({}, true);
