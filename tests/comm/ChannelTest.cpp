@@ -13,6 +13,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "AnswerFrame.h"
 #include "PtyPair.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
@@ -94,7 +95,7 @@ TEST_F(Channel, RequestGoesOutAndAnswerComesBack)
     ASSERT_TRUE(OpenChannel(channel));
     DiagRequests::StatusRequest(channel);
     EXPECT_EQ((Bytes{0x0C, 0x14, 0x3A, 0x7E}), pty.ReadUpTo(4, 2s));
-    pty.Write({0x0C, 0x00, 0x00, 0x00, 0x78, 0x56, 0x34, 0x12, 0xAB, 0xCD, 0x7E});
+    pty.Write(AnswerFrame({0x0C, 0x00, 0x00, 0x00, 0x78, 0x56, 0x34, 0x12}));
     ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
     EXPECT_EQ(0x0C, exchange.CurrentResponse()[0]);
     EXPECT_EQ(0x78, exchange.CurrentResponse()[4]);
@@ -344,8 +345,8 @@ TEST_F(Channel, PortsAbove128UseTheNetworkLink)
     uint8_t received[4] = {};
     ASSERT_EQ(4, ::recv(peer, received, 4, MSG_WAITALL));
     EXPECT_EQ((Bytes{0x00, 0x78, 0xF0, 0x7E}), Bytes(received, received + 4));
-    const uint8_t answer[] = {0x00, 0x11, 0x22, 0x33, 0x7E};
-    ::send(peer, answer, sizeof answer, 0);
+    const Bytes answer = AnswerFrame({0x00, 0x11, 0x22, 0x33});
+    ::send(peer, answer.data(), answer.size(), 0);
     ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
     EXPECT_EQ(0x11, exchange.CurrentResponse()[1]);
     channel.Close();
