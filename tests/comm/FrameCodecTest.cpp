@@ -187,8 +187,10 @@ TEST_F(Receiving, OnlyFramesWhoseCheckSequenceHoldsAreAnswers)
     const Bytes previous = {0x4B, 0x01, 0x02};
     const Bytes answer = {0x26, 0x7E, 0x01, 0x02}; // an escape inside
     const Bytes junk = {0x31, 0x05, 0x7D, 0x22, 0x10, 0x44, 0x7E};
+    // A data byte changed on the line, the check sequence kept: an NV item's
+    // data as well as its command byte.
     Bytes damaged = AnswerFrame(answer);
-    damaged[0] ^= 0x01; // its check sequence kept, as a line error would
+    damaged[4] ^= 0x01;
     Bytes answerAsItCame = AnswerFrame(answer);
     answerAsItCame.pop_back(); // the raw mode keeps escapes and the check sequence
     struct Case {
