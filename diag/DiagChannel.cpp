@@ -128,10 +128,10 @@ bool DiagChannel::Collect(const uint8_t* chunk, uint32_t count)
     std::memcpy(&m_accumulation[m_accumulatedLength], chunk, count);
     size_t total = m_accumulatedLength + count;
     // Every flag that has bytes before it ends a frame of its own, so that a
-    // stray frame and an answer that come in one read stay two frames. A flag
-    // with nothing before it is a leading flag, or the tail of a frame
-    // already taken: a USB adapter hands a frame over in packets, and the
-    // last may hold nothing but the closing flag.
+    // stray frame and an answer that come in one read stay two frames; those
+    // bytes may have come in earlier reads, as a USB adapter hands a frame
+    // over in packets, the last perhaps nothing but the closing flag. A flag
+    // with nothing before it (a leading flag) ends nothing.
     bool announce = false;
     size_t begin = 0;
     for (size_t at = m_accumulatedLength; at < total; ++at) {
