@@ -434,6 +434,13 @@ TEST_F(Channel, TraceShowsBytesButNeverSecrets)
     channel.WriteLong(seventy.data(), 70);
     DiagRequests::SpcRequest(channel, "135792");
     DiagRequests::PasswordRequest(channel);
+    // A stray frame and an answer in one read: both shown, the stray one
+    // said to be dropped.
+    Bytes line = {0x31, 0x05, 0x22, 0x10, 0x7E};
+    Bytes answer = AnswerFrame({0x0C, 0x01});
+    line.insert(line.end(), answer.begin(), answer.end());
+    pty.Write(line);
+    ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
     channel.Close();
     Trace::Instance().SetTarget("");
     std::string trace = ReadFile(path);
@@ -452,4 +459,6 @@ TEST_F(Channel, TraceShowsBytesButNeverSecrets)
     EXPECT_NE(std::string::npos, trace.find("\nTX : 46 ** ** "));
     EXPECT_EQ(std::string::npos, trace.find("31 33 35")) << "MSL digits leaked into the trace";
     EXPECT_EQ(std::string::npos, trace.find("56 51 58")) << "password leaked into the trace";
+    const std::string dropped = "\nRX : 31 5 22 10 7e \nRX : check sequence wrong, frame dropped\nRX : c 1 6e b7 7e ";
+    EXPECT_NE(std::string::npos, trace.find(dropped)) << trace;
 }
