@@ -294,4 +294,10 @@ void BaseComm::SignalResponse()
         event->Set();
 }
 
+void BaseComm::ForgetResponse()
+{
+    if (auto event = NamedEventRegistry::Instance().Open(m_responseEventName))
+        event->Reset();
+}
+
 } // namespace corvanetov

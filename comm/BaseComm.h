@@ -58,6 +58,9 @@ public:
 protected:
     // Tells the waiting engine thread that a response is ready.
     void SignalResponse();
+    // Forgets a response not yet taken: what came before a request went out
+    // cannot be its answer.
+    void ForgetResponse();
     // Whether received bytes end the way a whole answer ends, so that the
     // receive thread hands them over without waiting for more. A bare
     // channel knows no answers: yes.

@@ -42,12 +42,14 @@ void DiagChannel::SendFrame(const uint8_t* bytes, uint16_t count)
 {
     std::vector<uint8_t> out;
     FrameCodec::EncodeFrame(bytes, count, m_leadingFlagMode != 0, m_lead7F != 0, out);
+    ForgetResponse();
     Write(out.data(), static_cast<uint32_t>(out.size()));
 }
 
 void DiagChannel::SendLargeFrame(const uint8_t* bytes, uint16_t count)
 {
     FrameCodec::EncodeLargeFrame(bytes, count, m_largeFrame);
+    ForgetResponse();
     WriteLong(m_largeFrame.data(), static_cast<uint32_t>(m_largeFrame.size()));
 }
 
@@ -64,6 +66,7 @@ void DiagChannel::SendRaw(const uint8_t* bytes, uint16_t count, uint8_t escape)
         }
         out.push_back(escaped);
     }
+    ForgetResponse();
     Write(out.data(), static_cast<uint32_t>(out.size()));
 }
 
@@ -122,41 +125,64 @@ bool DiagChannel::Collect(const uint8_t* chunk, uint32_t count)
         m_accumulatedLength = 0;
         return false;
     }
-    // A flag on its own with nothing collected is the leading flag of an
-    // answer, or the tail of one already taken: dropped.
-    if (count == 1 && m_accumulatedLength == 0 && chunk[0] == FrameCodec::kFlag)
-        return false;
     std::memcpy(&m_accumulation[m_accumulatedLength], chunk, count);
     size_t total = m_accumulatedLength + count;
-    // A USB adapter hands a frame over in packets, and the last may hold
-    // nothing but the closing flag; the first may end just behind a leading
-    // flag. Only a flag that has bytes before it ends a frame.
-    auto endsFrame = [this](size_t at) { return at > 0 && m_accumulation[at] == FrameCodec::kFlag; };
-    if (!endsFrame(total - 1) && !(total >= 2 && endsFrame(total - 2))) {
-        m_accumulatedLength = static_cast<uint32_t>(total);
-        return false;
-    }
-
-    m_frame.fill(0);
-    TraceReceived(m_accumulation.data(), total);
-    size_t copied = 0;
-    for (size_t i = 0; i < total; ++i) {
-        uint8_t byte = m_accumulation[i];
-        if (byte == FrameCodec::kFlag || (i == 0 && byte == FrameCodec::kLead))
+    // Every flag that has bytes before it ends a frame of its own, so that a
+    // stray frame and an answer that come in one read stay two frames; those
+    // bytes may have come in earlier reads, as a USB adapter hands a frame
+    // over in packets, the last perhaps nothing but the closing flag. A flag
+    // with nothing before it (a leading flag) ends nothing.
+    bool announce = false;
+    size_t begin = 0;
+    for (size_t at = m_accumulatedLength; at < total; ++at) {
+        if (m_accumulation[at] != FrameCodec::kFlag)
             continue;
-        m_frame[copied++] = byte;
+        if (at > begin && CompleteFrame(begin, at))
+            announce = true;
+        begin = at + 1;
     }
-    m_accumulation.fill(0);
-    m_accumulatedLength = 0;
-    m_receivedLength = static_cast<uint32_t>(copied);
+    // What follows the last flag begins the next frame.
+    std::memmove(m_accumulation.data(), m_accumulation.data() + begin, total - begin);
+    std::fill(m_accumulation.begin() + static_cast<std::ptrdiff_t>(total - begin), m_accumulation.end(), 0);
+    m_accumulatedLength = static_cast<uint32_t>(total - begin);
+    return announce;
+}
 
+// The accumulated bytes from begin up to the flag at end, without a lead
+// byte in front. Only a frame that passes becomes the response: a dropped
+// one leaves the answer before it as it was, taken or not.
+bool DiagChannel::CompleteFrame(size_t begin, size_t end)
+{
+    TraceReceived(&m_accumulation[begin], end + 1 - begin);
+    if (m_accumulation[begin] == FrameCodec::kLead)
+        ++begin;
+    const uint8_t* frame = &m_accumulation[begin];
+    uint32_t length = static_cast<uint32_t>(end - begin);
+    if (!Deliverable(frame, length))
+        return false;
+    m_frame.fill(0);
+    std::memcpy(m_frame.data(), frame, length);
+    m_receivedLength = length;
+    if (!RawReceiveMode())
+        UnescapeFrame(m_response.data(), length);
+    return true;
+}
+
+// The 9600-baud raw mode has no check sequence and takes every frame as it
+// came. A framed answer must end with the check sequence of its bytes:
+// line noise, a handset's own reports and a damaged answer are dropped here
+// rather than taken for an answer; the wait for it then ends as for a lost
+// one.
+bool DiagChannel::Deliverable(const uint8_t* frame, uint32_t length) const
+{
     if (RawReceiveMode())
-        return true; // the frame bytes as they came
-    if (m_leadingFlagMode != 0)
-        DecodeFlagged(m_response.data(), static_cast<int32_t>(m_receivedLength));
-    else
-        DecodePlain(m_response.data(), static_cast<uint16_t>(m_receivedLength));
-    return m_decodeRejected == 0;
+        return true;
+    if (m_leadingFlagMode == 0 && length < diag::kMinPlainFrame)
+        return false;
+    if (FrameCodec::CheckSequenceHolds(frame, length))
+        return true;
+    TRACE("\nRX : check sequence wrong, frame dropped");
+    return false;
 }
 
 // Produces count bytes from the frame buffer, unescaping; positions past the
@@ -171,22 +197,6 @@ void DiagChannel::UnescapeFrame(uint8_t* destination, size_t count) const
             byte = at(in++) ^ FrameCodec::kEscapeXor;
         destination[out] = byte;
     }
-}
-
-void DiagChannel::DecodeFlagged(uint8_t* destination, int32_t count)
-{
-    UnescapeFrame(destination, static_cast<size_t>(std::clamp<int32_t>(count, 0, diag::kReceiveBufferSize)));
-    m_decodeRejected = 0;
-}
-
-void DiagChannel::DecodePlain(uint8_t* destination, uint16_t count)
-{
-    if (count < diag::kMinPlainFrame) {
-        m_decodeRejected = 1;
-        return;
-    }
-    UnescapeFrame(destination, std::min<size_t>(count, diag::kReceiveBufferSize));
-    m_decodeRejected = 0;
 }
 
 uint32_t DiagChannel::CopyResponse(uint8_t* destination) const

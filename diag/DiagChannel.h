@@ -13,9 +13,10 @@
 namespace corvanetov {
 
 // The serial channel as the diagnostic protocol uses it: requests go out as
-// frames, and the chunks the receive thread hands over are collected until a
-// frame ends, stripped of their flags, decoded (or kept as they came in the
-// 9600-baud raw receive mode) and announced on the response event.
+// frames, each forgetting a response not yet taken, and the chunks the
+// receive thread hands over are collected until a frame ends, stripped of
+// their flags, checked and decoded (or kept as they came in the 9600-baud raw
+// receive mode) and announced on the response event.
 class DiagChannel : public BaseComm {
 public:
     DiagChannel();
@@ -50,10 +51,10 @@ private:
     using Buffer = std::array<uint8_t, diag::kReceiveBufferSize>;
 
     // Collects the chunk; true when it completed a frame that is to be
-    // announced. Called with the receive lock held.
+    // announced. Called with the receive lock held, as are the three below.
     bool Collect(const uint8_t* chunk, uint32_t count);
-    void DecodeFlagged(uint8_t* destination, int32_t count);
-    void DecodePlain(uint8_t* destination, uint16_t count);
+    bool CompleteFrame(size_t begin, size_t end);
+    bool Deliverable(const uint8_t* frame, uint32_t length) const;
     void UnescapeFrame(uint8_t* destination, size_t count) const;
     void ClearReceiveBuffers();
 
@@ -66,7 +67,6 @@ private:
     Buffer m_frame{};
     Buffer m_accumulation{};
     uint32_t m_accumulatedLength = 0;
-    int m_decodeRejected = 0;
 
     std::vector<uint8_t> m_largeFrame;
 };

@@ -41,12 +41,6 @@ int Exchange::WaitResponse(DiagChannel& channel, uint32_t timeoutMs)
     }
 }
 
-void Exchange::DiscardResponse(DiagChannel& channel)
-{
-    if (auto event = NamedEventRegistry::Instance().Open(channel.ResponseEventName()))
-        event->Reset();
-}
-
 void Exchange::FetchResponse(DiagChannel& channel)
 {
     if (channel.RawReceiveMode()) {

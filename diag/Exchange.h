@@ -41,9 +41,6 @@ public:
     void SetEventErrorHandler(std::function<void(const std::string&)> handler);
 
     int WaitResponse(DiagChannel& channel, uint32_t timeoutMs);
-    // Forgets an answer that came before the next request goes out (a late
-    // answer to an earlier one), so that the next wait is for its own.
-    void DiscardResponse(DiagChannel& channel);
     void FetchResponse(DiagChannel& channel);
 
     // Up to 3 attempts (or as many as given) of send, wait, check the answer,

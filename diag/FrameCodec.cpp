@@ -118,4 +118,14 @@ std::vector<uint8_t> FrameCodec::Unescape(const uint8_t* data, size_t count)
     return out;
 }
 
+bool FrameCodec::CheckSequenceHolds(const uint8_t* body, size_t count)
+{
+    std::vector<uint8_t> bytes = Unescape(body, count);
+    if (bytes.size() <= kCheckSequenceSize)
+        return false;
+    size_t covered = bytes.size() - kCheckSequenceSize;
+    uint16_t received = static_cast<uint16_t>(bytes[covered] | bytes[covered + 1] << 8);
+    return Crc16X25::Compute(bytes.data(), covered) == received;
+}
+
 } // namespace corvanetov

@@ -15,6 +15,7 @@ public:
     static constexpr uint8_t kLead = 0x7F;
     static constexpr uint8_t kEscapeXor = 0x20;
     static constexpr size_t kLargeFrameCapacity = 20480;
+    static constexpr size_t kCheckSequenceSize = 2; // low byte first
 
     // out = in XOR 0x20 and true for 0x7D, 0x7E and 0x7F; else out = in.
     static bool EscapeByte(uint8_t& out, uint8_t in);
@@ -33,6 +34,10 @@ public:
     // Undoes the escaping of a frame body (without flags); a trailing lone
     // escape byte is dropped.
     static std::vector<uint8_t> Unescape(const uint8_t* data, size_t count);
+
+    // Whether a received frame body (escaped, without flags) ends with the
+    // check sequence of the bytes before it, and holds at least one of those.
+    static bool CheckSequenceHolds(const uint8_t* body, size_t count);
 };
 
 } // namespace corvanetov

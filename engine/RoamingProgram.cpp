@@ -150,12 +150,10 @@ int RoamingProgram::SendAndWait(uint32_t piece, int nam)
     DiagChannel* channel = Context().Channel();
     if (!channel)
         return Exchange::kOther;
-    Exchange& exchange = Context().GetExchange();
-    exchange.DiscardResponse(*channel);
     SendRoamingPiece(piece, nam);
     if (!m_frame.Pause(engine::kRoamingAfterSendMs))
         return Exchange::kOther;
-    return exchange.WaitResponse(*channel, engine::kRoamingAnswerTimeoutMs);
+    return Context().GetExchange().WaitResponse(*channel, engine::kRoamingAnswerTimeoutMs);
 }
 
 void RoamingProgram::SendRoamingPiece(uint32_t piece, int nam)

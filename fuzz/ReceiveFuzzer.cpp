@@ -2,8 +2,9 @@
 // fuzzer chooses, through the channel's accumulation and decoding in each of
 // its receive modes (plain frames, frames with a leading flag, the 9600-baud
 // raw mode), and every announced answer fetched as the engine fetches it.
-// A fourth choice sends one well-formed answer, split where the fuzzer
-// likes, which must arrive whole.
+// Two more choices send one well-formed answer (plain, or with a leading
+// flag), with stray frames before and after it whose check sequence does
+// not hold, split where the fuzzer likes: the answer must arrive whole.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "DeviceFreeChannel.h"
 #include "FuzzBytes.h"
 #include "FuzzCheck.h"
+#include "diag/Crc16X25.h"
 #include "diag/Exchange.h"
 #include "diag/FrameCodec.h"
 #include "platform/NamedEventRegistry.h"
@@ -19,7 +21,7 @@
 using namespace corvanetov;
 
 namespace {
-enum Mode : uint8_t { kPlain, kFlagged, kRaw, kSplitAnswer, kModes };
+enum Mode : uint8_t { kPlain, kFlagged, kRaw, kSplitAnswer, kSplitFlaggedAnswer, kModes };
 
 // The channel's own pauses (a reopen) take no time in a run.
 constexpr double kNoPauses = 1e-9;
@@ -44,17 +46,42 @@ bool SameAnswer(const Exchange& exchange, const std::vector<uint8_t>& sent)
     return exchange.CurrentLength() >= sent.size() && std::equal(sent.begin(), sent.end(), exchange.CurrentResponse());
 }
 
-// A plain answer (never shorter than a plain frame may be) however the line
-// splits it: announced once, whole. A frame with a leading flag is not held
-// to this, as its end test also takes a flag followed by one byte for an end.
-void CheckSplitAnswer(FuzzBytes& in, DeviceFreeChannel& channel, ManualEvent& event)
+// A stray frame of the fuzzer's bytes (none, when it says so), escaped, with
+// a check sequence that is one off.
+std::vector<uint8_t> StrayFrame(FuzzBytes& in)
 {
-    std::vector<uint8_t> answer = in.Take(in.TakeByte() + diag::kMinPlainFrame);
+    std::vector<uint8_t> body = in.Take(in.TakeByte() % 16);
+    if (body.empty())
+        return body;
+    uint16_t wrong = Crc16X25::Compute(body.data(), body.size()) ^ 1;
+    body.push_back(static_cast<uint8_t>(wrong & 0xFF));
+    body.push_back(static_cast<uint8_t>(wrong >> 8));
     std::vector<uint8_t> line;
-    FrameCodec::EncodeFrame(answer.data(), answer.size(), false, false, line);
-    std::vector<uint8_t> sent = FrameCodec::Unescape(line.data(), line.size() - 1);
+    for (uint8_t byte : body) {
+        uint8_t escaped = 0;
+        if (FrameCodec::EscapeByte(escaped, byte))
+            line.push_back(FrameCodec::kEscape);
+        line.push_back(escaped);
+    }
+    line.push_back(FrameCodec::kFlag);
+    return line;
+}
+
+// An answer (never shorter than a plain frame may be) between stray frames,
+// however the line splits them: announced once, whole.
+void CheckSplitAnswer(FuzzBytes& in, DeviceFreeChannel& channel, ManualEvent& event, bool flagged)
+{
+    channel.SetLeadingFlagMode(flagged ? 1 : 0);
+    std::vector<uint8_t> answer = in.Take(in.TakeByte() + diag::kMinPlainFrame);
+    std::vector<uint8_t> frame;
+    FrameCodec::EncodeFrame(answer.data(), answer.size(), flagged, false, frame);
+    std::vector<uint8_t> sent = FrameCodec::Unescape(frame.data() + (flagged ? 1 : 0), frame.size() - (flagged ? 2 : 1));
     if (sent.size() < diag::kMinPlainFrame)
         return;
+    std::vector<uint8_t> line = StrayFrame(in);
+    line.insert(line.end(), frame.begin(), frame.end());
+    std::vector<uint8_t> after = StrayFrame(in);
+    line.insert(line.end(), after.begin(), after.end());
     Exchange exchange;
     int announced = 0;
     for (size_t at = 0; at < line.size();) {
@@ -67,8 +94,8 @@ void CheckSplitAnswer(FuzzBytes& in, DeviceFreeChannel& channel, ManualEvent& ev
             ++announced;
         }
     }
-    FuzzCheck(announced == 1, "a split answer is announced once");
-    FuzzCheck(SameAnswer(exchange, sent), "a split answer arrives whole");
+    FuzzCheck(announced == 1, "an answer between stray frames is announced once");
+    FuzzCheck(SameAnswer(exchange, sent), "an answer between stray frames arrives whole");
 }
 
 void EnterMode(DeviceFreeChannel& channel, uint8_t mode)
@@ -89,8 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     auto event = NamedEventRegistry::Instance().Open(channel.ResponseEventName());
     event->Reset();
     uint8_t mode = in.TakeByte() % kModes;
-    if (mode == kSplitAnswer) {
-        CheckSplitAnswer(in, channel, *event);
+    if (mode == kSplitAnswer || mode == kSplitFlaggedAnswer) {
+        CheckSplitAnswer(in, channel, *event, mode == kSplitFlaggedAnswer);
         return 0;
     }
     EnterMode(channel, mode);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "AnswerFrame.h"
 #include "PtyPair.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
@@ -94,7 +95,7 @@ TEST_F(Channel, RequestGoesOutAndAnswerComesBack)
     ASSERT_TRUE(OpenChannel(channel));
     DiagRequests::StatusRequest(channel);
     EXPECT_EQ((Bytes{0x0C, 0x14, 0x3A, 0x7E}), pty.ReadUpTo(4, 2s));
-    pty.Write({0x0C, 0x00, 0x00, 0x00, 0x78, 0x56, 0x34, 0x12, 0xAB, 0xCD, 0x7E});
+    pty.Write(AnswerFrame({0x0C, 0x00, 0x00, 0x00, 0x78, 0x56, 0x34, 0x12}));
     ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
     EXPECT_EQ(0x0C, exchange.CurrentResponse()[0]);
     EXPECT_EQ(0x78, exchange.CurrentResponse()[4]);
@@ -344,8 +345,8 @@ TEST_F(Channel, PortsAbove128UseTheNetworkLink)
     uint8_t received[4] = {};
     ASSERT_EQ(4, ::recv(peer, received, 4, MSG_WAITALL));
     EXPECT_EQ((Bytes{0x00, 0x78, 0xF0, 0x7E}), Bytes(received, received + 4));
-    const uint8_t answer[] = {0x00, 0x11, 0x22, 0x33, 0x7E};
-    ::send(peer, answer, sizeof answer, 0);
+    const Bytes answer = AnswerFrame({0x00, 0x11, 0x22, 0x33});
+    ::send(peer, answer.data(), answer.size(), 0);
     ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
     EXPECT_EQ(0x11, exchange.CurrentResponse()[1]);
     channel.Close();
@@ -433,6 +434,13 @@ TEST_F(Channel, TraceShowsBytesButNeverSecrets)
     channel.WriteLong(seventy.data(), 70);
     DiagRequests::SpcRequest(channel, "135792");
     DiagRequests::PasswordRequest(channel);
+    // A stray frame and an answer in one read: both shown, the stray one
+    // said to be dropped.
+    Bytes line = {0x31, 0x05, 0x22, 0x10, 0x7E};
+    Bytes answer = AnswerFrame({0x0C, 0x01});
+    line.insert(line.end(), answer.begin(), answer.end());
+    pty.Write(line);
+    ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
     channel.Close();
     Trace::Instance().SetTarget("");
     std::string trace = ReadFile(path);
@@ -451,4 +459,6 @@ TEST_F(Channel, TraceShowsBytesButNeverSecrets)
     EXPECT_NE(std::string::npos, trace.find("\nTX : 46 ** ** "));
     EXPECT_EQ(std::string::npos, trace.find("31 33 35")) << "MSL digits leaked into the trace";
     EXPECT_EQ(std::string::npos, trace.find("56 51 58")) << "password leaked into the trace";
+    const std::string dropped = "\nRX : 31 5 22 10 7e \nRX : check sequence wrong, frame dropped\nRX : c 1 6e b7 7e ";
+    EXPECT_NE(std::string::npos, trace.find(dropped)) << trace;
 }

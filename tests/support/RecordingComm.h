@@ -7,9 +7,11 @@
 namespace corvanetov {
 
 // A channel that records what it would write instead of writing it, so the
-// framing can be checked byte for byte without a device.
+// framing can be checked byte for byte without a device; there is nothing
+// to open, and what it receives comes through OnReceive.
 class RecordingComm : public DiagChannel {
 public:
+    bool Open() override { return true; }
     bool Write(const uint8_t* bytes, uint32_t count) override
     {
         writes.emplace_back(bytes, bytes + count);
