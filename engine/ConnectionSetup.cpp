@@ -16,11 +16,6 @@
 namespace corvanetov::detail {
 
 namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-
 bool Sleep(uint32_t ms)
 {
     return Pacing::Instance().Sleep(ms);

@@ -21,8 +21,6 @@ public:
     ScopedContextPart& operator=(const ScopedContextPart&) = delete;
 
 private:
-    static OperationContext& Context() { return OperationContext::Instance(); }
-
     Part* m_part;
 };
 

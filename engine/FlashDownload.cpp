@@ -16,11 +16,6 @@
 namespace corvanetov::detail {
 
 namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-
 const Exchange::Params kAcknowledged{engine::kFlashRequestTimeoutMs, engine::kFlashRetryPauseMs, diag::kFlashAck};
 
 bool AsksForTheBlockAgain(uint8_t answer)

@@ -119,4 +119,11 @@ private:
     std::string m_mslCode;
 };
 
+// The one operation context, by the short name the engine's steps, the
+// views and the tests use.
+inline OperationContext& Context()
+{
+    return OperationContext::Instance();
+}
+
 } // namespace corvanetov

@@ -7,13 +7,6 @@
 
 namespace corvanetov::detail {
 
-namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-} // namespace
-
 OperationFrame::OperationFrame(const OperationFamily& family, Steps steps) : m_family(family), m_steps(steps) {}
 
 OperationFrame::~OperationFrame()

@@ -9,13 +9,6 @@ namespace corvanetov {
 
 using namespace detail;
 
-namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-} // namespace
-
 void PhoneInfoRead::ClearTexts(std::initializer_list<int> texts)
 {
     if (NvDoc* doc = Context().NvDocument())

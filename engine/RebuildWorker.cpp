@@ -10,13 +10,6 @@ namespace corvanetov {
 
 using namespace detail;
 
-namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-} // namespace
-
 // Only an acknowledgement of this very command counts: what an earlier one
 // left in the response must not pass for it.
 bool RebuildWorker::SendBootCommand(int code, uint32_t timeoutMs, uint32_t pauseMs)

@@ -17,10 +17,6 @@ namespace {
 constexpr int kNams = 2;
 constexpr int kResetRequests = 2;
 
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
 } // namespace
 
 struct RoamingProgram::Kind {

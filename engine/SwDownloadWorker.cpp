@@ -12,13 +12,6 @@ namespace corvanetov {
 
 using namespace detail;
 
-namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-} // namespace
-
 void SwDownloadWorker::Run(SwDownloadRequest request)
 {
     OperationFrame frame(families::kDownload);

@@ -27,11 +27,6 @@ namespace corvanetov {
 namespace pi = PhoneInfoConstants;
 
 namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-
 std::chrono::milliseconds SearchPeriod()
 {
     auto period = std::chrono::duration_cast<std::chrono::milliseconds>(Pacing::Instance().Scaled(pi::kPortSearchPeriodMs));

@@ -19,13 +19,6 @@ namespace corvanetov {
 
 namespace sc = SettingsConstants;
 
-namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-} // namespace
-
 CDialogSettings::CDialogSettings(QWidget* parent)
     : CFormView(parent)
     , m_ui(std::make_unique<Ui::CDialogSettings>())

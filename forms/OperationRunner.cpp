@@ -10,11 +10,6 @@
 namespace corvanetov {
 
 namespace {
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-
 bool IsEndReport(const OperationMessage& message)
 {
     const OperationFamily* family = OperationFamily::Find(message.number);

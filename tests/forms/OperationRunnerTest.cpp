@@ -15,11 +15,6 @@ namespace {
 // Longer than any test runs: a pause of this length ends only by a stop.
 constexpr uint32_t kEndlessMs = 0xFFFFFFFF;
 
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-
 OperationMessage Report(int32_t kind)
 {
     return OperationMessage{engine::kMsgNam, 0, kind, 0, {}, OperationMessage::Outcome::None};

@@ -35,11 +35,6 @@ constexpr double kEndlessPauses = 1000.0;
 constexpr double kTestPauses = 0.01;
 constexpr int64_t kStartSecond = 1'000'000;
 
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-
 // Answers the engine's questions and keeps the message boxes it was shown.
 class RecordingPrompts : public Prompts {
 public:

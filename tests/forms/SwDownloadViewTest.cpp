@@ -26,11 +26,6 @@ const QString kWriteKey = QStringLiteral("Software\\CorvaneTOV\\Corvane_VQX B290
 const QString kSoftwareValue = QStringLiteral("Software Download File");
 const QString kFontValue = QStringLiteral("Font Download File");
 
-OperationContext& Context()
-{
-    return OperationContext::Instance();
-}
-
 // The view with its dialogs answered by the test.
 class AnsweredSwDownload : public CDialogSwDownload {
 public:
