@@ -7,34 +7,9 @@ namespace corvanetov {
 
 namespace {
 constexpr char kClearLine[] = "\r\033[K";
-// The throughput is what the last few seconds moved: a pause between passes
-// (the erase) soon drops out of it.
-constexpr auto kRateWindow = std::chrono::seconds(5);
-constexpr double kKibibyte = 1024.0;
-constexpr int kSecondsPerMinute = 60;
-
-std::string MinutesAndSeconds(uint64_t seconds)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(seconds / kSecondsPerMinute),
-                  static_cast<unsigned long long>(seconds % kSecondsPerMinute));
-    return text;
-}
 } // namespace
 
 CliProgressLine::CliProgressLine(Style style, bool live) : m_style(style), m_live(live) {}
-
-std::string CliProgressLine::Amount(double bytes)
-{
-    char text[32];
-    if (bytes >= kKibibyte * kKibibyte)
-        std::snprintf(text, sizeof text, "%.1f MiB", bytes / (kKibibyte * kKibibyte));
-    else if (bytes >= kKibibyte)
-        std::snprintf(text, sizeof text, "%.1f KiB", bytes / kKibibyte);
-    else
-        std::snprintf(text, sizeof text, "%.0f B", bytes);
-    return text;
-}
 
 void CliProgressLine::StatusLine(const std::string& text)
 {
@@ -50,41 +25,23 @@ void CliProgressLine::StatusLine(const std::string& text)
     m_shown = false;
 }
 
-void CliProgressLine::Progress(int32_t percent, uint64_t bytesDone, uint64_t bytesTotal)
+// For a transfer, one percentage over the whole of it: the report's own
+// value is its pass's.
+void CliProgressLine::Progress(const OperationMessage& progress)
 {
     std::lock_guard lock(m_mutex);
-    if (m_style == Style::JsonLines) {
-        nlohmann::json line = {{"percent", percent}};
-        if (bytesTotal) {
-            line["bytes"] = bytesDone;
-            line["total"] = bytesTotal;
-        }
-        PrintJson(line.dump());
-    }
-    if (!bytesTotal)
+    m_transfer.Add(progress);
+    if (m_style != Style::JsonLines)
         return;
-    auto now = Clock::now();
-    m_bytesDone = bytesDone;
-    m_bytesTotal = bytesTotal;
-    m_samples.push_back({now, bytesDone});
-    while (m_samples.size() > 2 && now - m_samples.front().at > kRateWindow)
-        m_samples.pop_front();
-}
-
-std::string CliProgressLine::TransferText() const
-{
-    if (!m_bytesTotal)
-        return {};
-    std::string text = ", " + Amount(static_cast<double>(m_bytesDone)) + " of " + Amount(static_cast<double>(m_bytesTotal));
-    if (m_samples.size() < 2 || m_bytesDone >= m_bytesTotal)
-        return text;
-    double seconds = std::chrono::duration<double>(m_samples.back().at - m_samples.front().at).count();
-    double moved = static_cast<double>(m_samples.back().bytes - m_samples.front().bytes);
-    if (seconds <= 0 || moved <= 0)
-        return text;
-    double rate = moved / seconds;
-    text += ", " + Amount(rate) + "/s, " + MinutesAndSeconds(static_cast<uint64_t>((m_bytesTotal - m_bytesDone) / rate)) + " left";
-    return text;
+    nlohmann::json line = {{"percent", progress.bytesTotal ? m_transfer.Percent() : progress.value}};
+    if (progress.bytesTotal) {
+        line["bytes"] = progress.bytesDone;
+        line["total"] = progress.bytesTotal;
+        line["pass"] = progress.pass;
+        line["passes"] = progress.passes;
+        line["pass_percent"] = progress.value;
+    }
+    PrintJson(line.dump());
 }
 
 void CliProgressLine::Update(int seconds, int32_t percent)
@@ -93,9 +50,10 @@ void CliProgressLine::Update(int seconds, int32_t percent)
     {
         std::lock_guard lock(m_mutex);
         text = (m_step.empty() ? std::string("working") : m_step) + "... " + std::to_string(seconds) + " s";
-        if (percent >= 0)
+        if (m_transfer.Started())
+            text += ", " + std::to_string(m_transfer.Percent()) + " %, " + m_transfer.Text();
+        else if (percent >= 0)
             text += ", " + std::to_string(percent) + " %";
-        text += TransferText();
     }
     Show(text);
 }
@@ -105,12 +63,15 @@ void CliProgressLine::Clear()
     Show("");
 }
 
-void CliProgressLine::Result(const char* outcome, const std::string& text)
+void CliProgressLine::Result(const char* outcome, const std::string& text, const std::string& version)
 {
     if (m_style != Style::JsonLines)
         return;
     std::lock_guard lock(m_mutex);
-    PrintJson(nlohmann::json{{"result", outcome}, {"text", text}}.dump());
+    nlohmann::json line = {{"result", outcome}, {"text", text}};
+    if (!version.empty())
+        line["version"] = version;
+    PrintJson(line.dump());
 }
 
 void CliProgressLine::PrintJson(const std::string& line)
