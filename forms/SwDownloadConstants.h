@@ -10,6 +10,8 @@ constexpr char kRebuildCaption[] = "Rebuild";
 constexpr char kStopCaption[] = "Stop";
 constexpr char kReady[] = "Ready...";
 constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
+// The status line during a download: the step, then how far the transfer is.
+constexpr char kStepAndTransfer[] = " - ";
 constexpr char kNoSoftware[] = "No File - Select Software";
 constexpr char kNoFont[] = "No File - Select Font file";
 constexpr char kEsnPrefix[] = "ESN : ";
