@@ -34,6 +34,11 @@ protected:
     std::string StartHandset(const std::vector<std::string>& options = {});
     // The host with its command-line options, at the time scale.
     void StartHost(double timeScale = kTimeScale, const std::vector<std::string>& options = {});
+    // A further host on the same display, home and listing, writing what it
+    // echoes to its own log.
+    void StartAnotherHost(ChildProcess& host, const std::string& log, double timeScale = kTimeScale) const;
+    // The home, settings and listing the hosts have, for corvanetov-cli.
+    std::vector<std::string> CliEnvironment() const;
     // The host's exit code (128 + signal for a crash), or
     // ChildProcess::kStillRunning when it has not ended within the wait.
     int WaitForHostExit();
@@ -41,9 +46,10 @@ protected:
     // File > Exit, from the keyboard.
     void QuitHost();
 
-    // Counts and waits on lines the host echoed that contain `part`.
-    int EchoCount(const std::string& part) const;
-    bool WaitForEcho(const std::string& part, int count = 1) const;
+    // Counts and waits on lines the host echoed that contain `part`; the
+    // host's, or another host's log.
+    int EchoCount(const std::string& part, const std::string& log = {}) const;
+    bool WaitForEcho(const std::string& part, int count = 1, const std::string& log = {}) const;
     static std::string StatusLine(int line, const std::string& text);
     static std::string DialogText(const std::string& text);
 
@@ -55,6 +61,10 @@ protected:
     bool WaitUntilNoDialog() const;
     // Gives the dialog on screen the focus and presses the key.
     void AnswerDialog(const std::string& key) const;
+    // Gives the main window the focus and presses the keys.
+    void Keys(const std::vector<std::string>& keys) const;
+    // Moves on by `steps` tabs and waits until the new view is drawn.
+    void ToTab(int steps) const;
 
     std::optional<Screenshot> Shot() const;
     // A screenshot once the screen has stopped changing: nothing half-drawn.
@@ -97,6 +107,8 @@ protected:
     ChildProcess m_host;
 
 private:
+    std::vector<std::string> HostEnvironment(double timeScale) const;
+
     // Generous: the machine may be busy building while the tests run.
     static constexpr std::chrono::seconds kEventWait{20};
     static constexpr std::chrono::milliseconds kPollPeriod{50};
