@@ -79,7 +79,7 @@ bool BaseComm::Open()
     if (m_wakeFd < 0)
         return FailOpen("no I/O events for " + target, 0);
     bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target)
-                                                     : PortHold::ForThisThread().OpenSerial(target, m_device);
+                                                     : PortHold::Open(target, m_device);
     if (!opened)
         return FailOpen(m_device.LastError(), m_device.LastErrorNumber());
     // Stale input only: output still on its way is a previous channel's last

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <dlfcn.h>
+#include <utility>
 #include <vector>
 
 #include "ModalAnswerer.h"
@@ -28,12 +29,14 @@ public:
         : m_handle(dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL))
     {
     }
-    ~LoadedModule()
-    {
-        if (m_handle)
-            dlclose(m_handle);
-    }
+    ~LoadedModule() { Unload(); }
     bool Loaded() const { return m_handle != nullptr; }
+    // dlclose's answer; 0 when it was not loaded.
+    int Unload()
+    {
+        void* handle = std::exchange(m_handle, nullptr);
+        return handle ? dlclose(handle) : 0;
+    }
 
     template <class Func>
     Func Resolve(const char* name) const
@@ -78,6 +81,27 @@ void RecordLine(void* context, unsigned, int line, const char* text)
     static_cast<std::vector<std::pair<int, std::string>>*>(context)->emplace_back(line, text);
 }
 
+// COM 7 of the user's port table is the line: OK in the Port Setting dialog
+// opens it, which only the module's resolver can have done. The lines the
+// module wrote to the host's status bar meanwhile are returned.
+std::vector<std::pair<int, std::string>> OpenCom7FromPortSetting(const LoadedModule& module, const PtyPair& line)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("CorvaneTOV"), QStringLiteral("corvanetov"));
+    store.setValue(QStringLiteral("Software/CorvaneTOV/Ports/COM7"), QString::fromStdString(line.SlavePath()));
+    store.sync();
+    std::vector<std::pair<int, std::string>> lines;
+    module.SetHostMessageCallback(&RecordLine, &lines);
+    ModalAnswerer answerer([](QWidget* open) {
+        open->findChild<QComboBox*>(QStringLiteral("comboPort"))->setCurrentIndex(6);
+        QTest::mouseClick(open->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    }, 5000);
+    const bool handled = module.SelectedMenu(2040);
+    module.SetHostMessageCallback(nullptr, nullptr);
+    if (handled || !answerer.Answered() || answerer.TimedOut())
+        lines.emplace_back(-1, "the Port Setting dialog did not open the port");
+    return lines;
+}
+
 const ViewRecord kViews[] = {
     {"CDialogPhoneInfo", "PHONE  INFO"},
     {"CDialogSwDownload", "SOFTWARE DOWNLOAD"},
@@ -116,45 +140,39 @@ void ModuleExportsTest::initTestCase()
 
 // The module keeps its state to itself (it shares no symbols with its host):
 // what loading and unloading do shows in its trace, which it opens from the
-// environment as a fresh module does.
+// environment as a fresh module does. A port opened from the Port Setting
+// dialog on this thread must not keep the module mapped.
 void ModuleExportsTest::LoadAndUnloadAreTracedAndUnloadUnmaps()
 {
     const QString tracePath = m_folder.filePath(QStringLiteral("trace.txt"));
     qputenv("CORVANETOV_TRACE", tracePath.toLocal8Bit());
+    PtyPair line;
     for (int load = 0; load < 2; ++load) {
-        void* handle = dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
-        QVERIFY2(handle, dlerror());
-        QCOMPARE(dlclose(handle), 0);
-        QVERIFY(!ModuleMapped());
+        LoadedModule module;
+        QVERIFY2(module.Loaded(), dlerror());
+        QCOMPARE(OpenCom7FromPortSetting(module, line), (std::vector<std::pair<int, std::string>>{{2, "      Com7"}}));
+        QCOMPARE(module.Unload(), 0);
+        QVERIFY2(!ModuleMapped(), "the module stayed mapped after its port was opened");
     }
     qunsetenv("CORVANETOV_TRACE");
     QFile trace(tracePath);
     QVERIFY(trace.open(QIODevice::ReadOnly));
-    const QByteArray once("CORVANETOV_VQXB410.DLL Initializing!\nCORVANETOV_VQXB410.DLL Terminating!\n");
-    QCOMPARE(trace.readAll(), once + once);
+    const QByteArray text = trace.readAll();
+    const QByteArray begins("CORVANETOV_VQXB410.DLL Initializing!\n");
+    const QByteArray ends("CORVANETOV_VQXB410.DLL Terminating!\n");
+    QVERIFY2(text.startsWith(begins) && text.endsWith(ends), text.constData());
+    QCOMPARE(text.count(begins), 2);
+    QCOMPARE(text.count(ends), 2);
+    QVERIFY2(text.indexOf(ends) < text.lastIndexOf(begins), "each load ends before the next begins");
 }
 
-// COM 7 of the user's port table is a pseudo-terminal: OK in the Port
-// Setting dialog opens it, which only the module's resolver can have done.
+// COM numbers open the devices of the user's port table.
 void ModuleExportsTest::ComNumbersOpenTheUsersDevices()
 {
     PtyPair line;
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("CorvaneTOV"), QStringLiteral("corvanetov"));
-    store.setValue(QStringLiteral("Software/CorvaneTOV/Ports/COM7"), QString::fromStdString(line.SlavePath()));
-    store.sync();
     LoadedModule module;
     QVERIFY(module.Loaded());
-    std::vector<std::pair<int, std::string>> lines;
-    module.SetHostMessageCallback(&RecordLine, &lines);
-    ModalAnswerer answerer([](QWidget* open) {
-        open->findChild<QComboBox*>(QStringLiteral("comboPort"))->setCurrentIndex(6);
-        QTest::mouseClick(open->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    }, 5000);
-    QVERIFY(!module.SelectedMenu(2040));
-    module.SetHostMessageCallback(nullptr, nullptr);
-    QVERIFY(answerer.Answered());
-    QVERIFY2(!answerer.TimedOut(), "the port did not open");
-    QCOMPARE(lines, (std::vector<std::pair<int, std::string>>{{2, "      Com7"}}));
+    QCOMPARE(OpenCom7FromPortSetting(module, line), (std::vector<std::pair<int, std::string>>{{2, "      Com7"}}));
 }
 
 void ModuleExportsTest::OffersThreeViewsInOrder()
