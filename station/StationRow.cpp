@@ -51,11 +51,13 @@ void StationRow::End(std::optional<int> exitCode, int signal, const QString& las
         return;
     }
     state = exitCode == station::kExitInterrupted ? State::Stopped : State::Failed;
-    if (!lastError.isEmpty())
+    // What a killed job said last is not why it ended.
+    if (!exitCode)
+        text = QString::fromLatin1(station::kEndedBySignal).arg(signal);
+    else if (!lastError.isEmpty())
         text = lastError;
     else if (text.isEmpty())
-        text = exitCode ? QString::fromLatin1(station::kEndedWithStatus).arg(*exitCode)
-                        : QString::fromLatin1(station::kEndedBySignal).arg(signal);
+        text = QString::fromLatin1(station::kEndedWithStatus).arg(*exitCode);
 }
 
 void StationRow::Stopped()
