@@ -12,7 +12,9 @@ namespace corvanetov {
 namespace {
 constexpr char kUp[] = "\033[%dA";
 constexpr char kClearLine[] = "\r\033[K";
-constexpr int kWidths[StationModel::ColumnCount] = {6, 26, 9, 24, 4, 20, 11, 10, 0};
+// Every column but the window's buttons; the result takes the rest.
+constexpr int kColumns = StationModel::Result + 1;
+constexpr int kWidths[kColumns] = {6, 26, 9, 24, 4, 20, 11, 10, 0};
 constexpr size_t kDefaultWidth = 160;
 
 size_t TerminalWidth(std::FILE* out)
@@ -23,10 +25,10 @@ size_t TerminalWidth(std::FILE* out)
     return kDefaultWidth;
 }
 
-std::string Cells(const std::array<QString, StationModel::ColumnCount>& cells)
+std::string Cells(const std::array<QString, kColumns>& cells)
 {
     std::string line;
-    for (int column = 0; column < StationModel::ColumnCount; ++column) {
+    for (int column = 0; column < kColumns; ++column) {
         const int width = kWidths[column];
         QString cell = width ? cells[static_cast<size_t>(column)].left(width - 1).leftJustified(width)
                              : cells[static_cast<size_t>(column)];
@@ -38,16 +40,16 @@ std::string Cells(const std::array<QString, StationModel::ColumnCount>& cells)
 
 std::string CliStationTable::HeaderLine()
 {
-    std::array<QString, StationModel::ColumnCount> cells;
-    for (int column = 0; column < StationModel::ColumnCount; ++column)
+    std::array<QString, kColumns> cells;
+    for (int column = 0; column < kColumns; ++column)
         cells[static_cast<size_t>(column)] = StationModel::Header(column);
     return Cells(cells);
 }
 
 std::string CliStationTable::Line(const Station& station, int row)
 {
-    std::array<QString, StationModel::ColumnCount> cells;
-    for (int column = 0; column < StationModel::ColumnCount; ++column)
+    std::array<QString, kColumns> cells;
+    for (int column = 0; column < kColumns; ++column)
         cells[static_cast<size_t>(column)] = StationModel::Cell(station.Row(row), column);
     return Cells(cells);
 }

@@ -7,8 +7,8 @@
 namespace corvanetov {
 
 namespace {
-constexpr const char* kHeaders[StationModel::ColumnCount] = {"COM",       "Device",     "ESN",       "Step",  "%",
-                                                             "Bytes",     "Throughput", "Time left", "Result"};
+constexpr const char* kHeaders[StationModel::ColumnCount] = {"COM",   "Device",     "ESN",       "Step",   "%",
+                                                             "Bytes", "Throughput", "Time left", "Result", ""};
 } // namespace
 
 StationModel::StationModel(const std::vector<std::unique_ptr<StationJob>>& jobs, QObject* parent)

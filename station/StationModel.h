@@ -15,7 +15,8 @@ struct StationRow;
 class StationModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Port, Device, Esn, Step, Percent, Bytes, Throughput, TimeLeft, Result, ColumnCount };
+    // Action holds no words: the window puts a row's Stop button there.
+    enum Column { Port, Device, Esn, Step, Percent, Bytes, Throughput, TimeLeft, Result, Action, ColumnCount };
     // The percentage as a number (-1 before the first), for a progress bar.
     static constexpr int kPercentRole = Qt::UserRole;
 

@@ -319,7 +319,7 @@ void ModuleExportsTest::StringsMenuAndToolBarByNumber()
     const std::vector<std::pair<int, const char*>> strings = {
         {100, "VQX-B410"}, {101, "China(Unicom)"}, {102, "DBDM"}, {103, "1.0.003"}, {104, "2006-06-20"},
         {105, "Full"}, {2030, "CLOSE\nClose"}, {2040, "COM Port Setting\nCom Port"}, {2050, "Help\nHelp"},
-        {57607, "Print the active document\nPrint"},
+        {2060, "Serve every handset plugged in at once\nStation"}, {57607, "Print the active document\nPrint"},
     };
     for (const auto& [id, text] : strings)
         QCOMPARE(QByteArray(module.LoadString(id)), QByteArray(text));
@@ -331,7 +331,7 @@ void ModuleExportsTest::StringsMenuAndToolBarByNumber()
     for (; menu->m_depth >= 0; ++menu)
         items << QStringLiteral("%1:%2:%3").arg(menu->m_depth).arg(menu->m_command).arg(QLatin1String(menu->m_text));
     QCOMPARE(items, QStringList({"0:0:&File", "1:57607:&Print", "1:2010:&Close", "0:0:&View", "1:59392:&Tool bar",
-                                 "0:0:&Setup", "1:2040:&Port Setting", "0:0:&Help", "1:2050:&About CorvaneTOV"}));
+                                 "0:0:&Setup", "1:2040:&Port Setting", "1:2060:&Station", "0:0:&Help", "1:2050:&About CorvaneTOV"}));
     QCOMPARE(module.Resolve<LoadPluginMenuFunc>("LoadPluginMenu")(2001), nullptr);
 
     const ToolBarResource* toolBar = module.Resolve<LoadPluginToolBarFunc>("LoadPluginToolBar")(2000);
@@ -339,10 +339,10 @@ void ModuleExportsTest::StringsMenuAndToolBarByNumber()
     QCOMPARE(toolBar->m_buttonWidth, 16);
     QCOMPARE(toolBar->m_buttonHeight, 15);
     const std::vector<unsigned> commands(toolBar->m_commands, toolBar->m_commands + toolBar->m_count);
-    QCOMPARE(commands, (std::vector<unsigned>{57607, 2040, 0, 2050, 0, 2030}));
+    QCOMPARE(commands, (std::vector<unsigned>{57607, 2040, 0, 2050, 0, 2030, 0, 2060}));
     // One image per button, found while the module is loaded.
     const QPixmap strip(QString::fromLatin1(toolBar->m_bitmapPath));
-    QCOMPARE(strip.size(), QSize(4 * 16, 15));
+    QCOMPARE(strip.size(), QSize(5 * 16, 15));
 }
 
 QTEST_MAIN(ModuleExportsTest)
