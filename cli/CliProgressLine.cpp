@@ -44,6 +44,15 @@ void CliProgressLine::Progress(const OperationMessage& progress)
     PrintJson(line.dump());
 }
 
+void CliProgressLine::Identified(const std::string& esn)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_style != Style::JsonLines || m_identified || esn.empty())
+        return;
+    m_identified = true;
+    PrintJson(nlohmann::json{{"esn", esn}}.dump());
+}
+
 void CliProgressLine::Update(int seconds, int32_t percent)
 {
     std::string text;

@@ -25,6 +25,9 @@ public:
     // percent below 0: none reported yet; a transfer shows its own.
     void Update(int seconds, int32_t percent);
     void Clear();
+    // The handset's ESN as a JSON line of its own, once it is known, so a
+    // station can name the handset while its job still runs.
+    void Identified(const std::string& esn);
     // The last JSON line: how the operation ended, and the software version
     // the handset runs where the operation found it out.
     void Result(const char* outcome, const std::string& text, const std::string& version = {});
@@ -39,6 +42,7 @@ private:
     bool m_shown = false; // a live line stands on the terminal
     std::string m_step;
     TransferMeter m_transfer;
+    bool m_identified = false;
 };
 
 } // namespace corvanetov

@@ -11,6 +11,7 @@ namespace corvanetov::detail {
 OperationFrame::OperationFrame(const OperationFamily& family, const char* activity, Steps steps)
     : m_family(family), m_activity(activity), m_steps(steps)
 {
+    Context().AwaitEndOf(&m_family);
 }
 
 OperationFrame::~OperationFrame()
