@@ -123,6 +123,8 @@ const EndCase kEndCases[] = {
                                     "echo 'Error in writing block' >&2;"
                                     "echo 'The line to the handset was lost (cable pulled or device gone).' >&2; exit 1",
      StationRow::State::Failed, "The line to the handset was lost", ""},
+    {"failed, its error line in two writes", "printf 'Error in writing' >&2; sleep 0.05; printf ' block\\n' >&2; exit 1",
+     StationRow::State::Failed, "Error in writing block", ""},
     {"failed, only its result", "echo '{\"result\":\"failed\",\"text\":\"Error in erasing\"}'; exit 1",
      StationRow::State::Failed, "Error in erasing", ""},
     {"killed", "echo '{\"esn\":\"8D2A41F1\"}'; echo 'Time scale 0.01' >&2; kill -9 $$", StationRow::State::Failed, "signal 9", "8D2A41F1"},
