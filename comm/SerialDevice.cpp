@@ -177,10 +177,10 @@ bool SerialDevice::ApplyLineSettings(uint32_t baud, uint8_t byteSize, uint8_t pa
         return false;
     // Binary, raw bytes, no software flow control, no null stripping; hardware
     // output flow control stays as the line had it.
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
-    tio.c_oflag &= ~OPOST;
-    tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
     tio.c_cflag |= ByteSizeFlag(byteSize) | CLOCAL | CREAD;
     if (parity == 1 || parity == 2) {
         tio.c_cflag |= PARENB | (parity == 1 ? PARODD : 0);

@@ -73,7 +73,7 @@ SettingsValues SettingsCatalogue::Fill(const NvDoc& doc)
     values.lockCode = CodeText(doc, nv::kLockCodeOffset, nv::kLockCodeSize);
     values.uimLockCode = CodeText(doc, nv::kUimLockCodeOffset, nv::kUimLockCodeSize);
     for (int k = 0; k < nv::kNetworkLockEntries; ++k)
-        values.sids[k] = std::to_string(doc.ReadU16(SidOffset(k)));
+        values.sids[size_t(k)] = std::to_string(doc.ReadU16(SidOffset(k)));
     return values;
 }
 
@@ -129,7 +129,7 @@ void SettingsCatalogue::StoreUimLockCode(const std::string& code, NvDoc& doc)
 void SettingsCatalogue::StoreSids(const SettingsValues& values, NvDoc& doc)
 {
     for (int k = 0; k < nv::kNetworkLockEntries; ++k) {
-        int64_t sid = CellNumber(values.sids[k]);
+        int64_t sid = CellNumber(values.sids[size_t(k)]);
         if (SidInRange(sid))
             doc.WriteU16(SidOffset(k), uint16_t(sid));
     }
