@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "EngineAgainstHandset.h"
-#include "ImageMaker.h"
-#include "PrlListBytes.h"
+#include "samples/ImageMaker.h"
+#include "samples/PrlListBytes.h"
 #include "ProcessCounts.h"
 #include "comm/BaseComm.h"
 #include "engine/ContextGuards.h"

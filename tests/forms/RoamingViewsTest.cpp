@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "ModalAnswerer.h"
-#include "PrlListBytes.h"
+#include "samples/PrlListBytes.h"
 #include "ScriptedHandset.h"
 #include "diag/DiagConstants.h"
 #include "engine/OperationContext.h"

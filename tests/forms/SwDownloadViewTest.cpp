@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "ScriptedHandset.h"
 #include "engine/OperationContext.h"
 #include "forms/DialogSwDownload.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ImageMaker.h"
-#include "PrlListBytes.h"
+#include "samples/ImageMaker.h"
+#include "samples/PrlListBytes.h"
 #include "WindowFixture.h"
 #include "engine/EngineConstants.h"
 #include "forms/FormConstants.h"
