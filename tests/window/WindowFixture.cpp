@@ -68,7 +68,7 @@ void WindowFixture::SetUp()
     fs::create_directories(m_home);
     fs::create_directory(m_folder + "/run");
     fs::permissions(m_folder + "/run", fs::perms::owner_all);
-    ASSERT_TRUE(m_display.Start()) << "Xvfb did not start";
+    ASSERT_TRUE(m_display.Start()) << "Xvfb did not start, or did not answer on the display it named";
 }
 
 void WindowFixture::TearDown()
@@ -76,6 +76,7 @@ void WindowFixture::TearDown()
     if (HasFailure() && !m_folder.empty()) {
         std::ifstream log(m_folder + "/host.log");
         std::cout << "What the host wrote:\n" << log.rdbuf() << std::endl;
+        std::cout << "The case's X server " << (m_display.Running() ? "still runs" : "has ended") << std::endl;
     }
     m_host.Stop();
     m_handset.Stop();
@@ -99,16 +100,15 @@ void WindowFixture::StartHost(double timeScale, const std::vector<std::string>& 
     scale << timeScale;
     std::vector<std::string> argv = {CORVANETOV_HOST_PATH};
     argv.insert(argv.end(), options.begin(), options.end());
-    m_host.StartLogged(argv,
-                       {m_display.DisplayEntry(), "QT_QPA_PLATFORM=xcb", "HOME=" + m_home,
-                        "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
-                        "CORVANETOV_SERIAL_BY_ID=" + m_byId, "CORVANETOV_TIME_SCALE=" + scale.str(),
-                        "CORVANETOV_UI_ECHO=1",
+    std::vector<std::string> environment = m_display.ClientEnvironment();
+    environment.insert(environment.end(),
+                       {"HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
+                        "CORVANETOV_SERIAL_BY_ID=" + m_byId, "CORVANETOV_TIME_SCALE=" + scale.str(), "CORVANETOV_UI_ECHO=1",
                         // The verdict here is crash or hang; in a sanitizer build a leak
                         // check at exit would judge the libraries under Qt (libdbus
                         // leaves a buffer behind).
-                        "ASAN_OPTIONS=detect_leaks=0"},
-                       m_folder + "/host.log");
+                        "ASAN_OPTIONS=detect_leaks=0"});
+    m_host.StartLogged(argv, environment, m_folder + "/host.log");
 }
 
 int WindowFixture::WaitForHostExit()
@@ -125,6 +125,11 @@ void WindowFixture::QuitHost()
 {
     m_display.Focus(MainWindow());
     m_display.Keys({"ctrl+q"});
+}
+
+void WindowFixture::DestroyMainWindow()
+{
+    m_display.Destroy(MainWindow());
 }
 
 int WindowFixture::EchoCount(const std::string& part) const

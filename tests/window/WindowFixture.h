@@ -40,6 +40,8 @@ protected:
     bool HostRunning();
     // File > Exit, from the keyboard.
     void QuitHost();
+    // Destroys the main window from outside, as `xdotool windowclose` does.
+    void DestroyMainWindow();
 
     // Counts and waits on lines the host echoed that contain `part`.
     int EchoCount(const std::string& part) const;
