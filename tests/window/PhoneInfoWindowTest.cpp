@@ -168,7 +168,14 @@ TEST_F(PhoneInfoWindow, StopAnsweredNoReadsOnYesEndsTheReadAndFreesThePort)
     EXPECT_TRUE(HostRunning());
 }
 
-TEST_F(PhoneInfoWindow, ClosingTheWindowMidReadSavesThePortAndFreesIt)
+// However the window goes, the host ends, saves the port and frees it: by
+// File > Exit, or destroyed from outside with no window manager to tell it
+// (it used to run on for ever with nothing on screen).
+enum class Closing { FileExit, DestroyedFromOutside };
+
+class PhoneInfoWindowClosing : public PhoneInfoWindow, public ::testing::WithParamInterface<Closing> {};
+
+TEST_P(PhoneInfoWindowClosing, MidReadSavesThePortAndFreesIt)
 {
     std::string device = StartHandset();
     ASSERT_NO_FATAL_FAILURE(StartReadyHost(kHeldReadTimeScale));
@@ -176,9 +183,17 @@ TEST_F(PhoneInfoWindow, ClosingTheWindowMidReadSavesThePortAndFreesIt)
     ASSERT_TRUE(WaitUntilReadHoldsThePort());
     EXPECT_FALSE(PortHolder(device).Held()) << "the read holds the port";
 
-    QuitHost();
+    if (GetParam() == Closing::FileExit)
+        QuitHost();
+    else
+        DestroyMainWindow();
     EXPECT_EQ(0, WaitForHostExit());
     EXPECT_EQ("1", StoredPort());
     PortHolder after(device);
     EXPECT_TRUE(after.Held()) << "the port stays taken: " << after.Refusal();
 }
+
+INSTANTIATE_TEST_SUITE_P(Window, PhoneInfoWindowClosing, ::testing::Values(Closing::FileExit, Closing::DestroyedFromOutside),
+                         [](const auto& info) {
+                             return std::string(info.param == Closing::FileExit ? "FileExit" : "DestroyedFromOutside");
+                         });
