@@ -2,7 +2,10 @@
 # folder: every ELF file there loses its .comment section, as Debian's own
 # stripping does.
 find_program(OBJCOPY objcopy REQUIRED)
-file(GLOB_RECURSE staged LIST_DIRECTORIES false "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*")
+if(NOT IS_DIRECTORY "${CPACK_TEMPORARY_DIRECTORY}")
+  message(FATAL_ERROR "CPack named no staging folder")
+endif()
+file(GLOB_RECURSE staged LIST_DIRECTORIES false "${CPACK_TEMPORARY_DIRECTORY}/*")
 foreach(file ${staged})
   if(IS_SYMLINK ${file})
     continue()
