@@ -17,9 +17,9 @@ constexpr char kPrlFolder[] = "Models/VQX-B410/PRL";
 constexpr char kEriFolder[] = "Models/VQX-B410/ERI";
 constexpr char kSettingsFolder[] = "Models/VQX-B410/Settings";
 
-// A two-part image: the boot part and six times as much main part, so that a
-// download shows all three passes with the font.
-constexpr uint64_t kCodeBytes = 0x70000;
+// A two-part image: larger than a one-pass image, so that a download shows
+// the boot and main passes, and with the font all three.
+constexpr uint64_t kCodeBytes = 0x60000;
 constexpr uint64_t kFontBytes = 0x5000;
 constexpr size_t kPrlBytes = 4800;
 // Cut off: the size at its start no longer matches its length.
