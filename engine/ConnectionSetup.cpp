@@ -46,6 +46,9 @@ bool ConnectionSetup::Fail(const char* text)
 bool ConnectionSetup::InitComPort()
 {
     auto& context = Context();
+    // A port that went away under the operation and does not open again is
+    // the lost line, not a port some other program holds.
+    const bool lineLost = context.Channel() && context.Channel()->LineLost();
     DiagChannel& channel = context.ReplaceChannel();
     channel.CreateResponseEvent(comm::kResponseEventIndex);
     channel.Configure(context.SelectedPort(), comm::kDiagBaud, comm::kByteSize, comm::kOneStopBit, comm::kNoParity);
@@ -56,7 +59,7 @@ bool ConnectionSetup::InitComPort()
     if (!Sleep(engine::kInitStepPauseMs))
         return false;
     if (!channel.Open())
-        return Fail(engine::kErrCannotOpen);
+        return Fail(lineLost ? engine::kErrLineLost : engine::kErrCannotOpen);
     if (!Sleep(engine::kInitStepPauseMs))
         return false;
     channel.SetLeadFlag(0);

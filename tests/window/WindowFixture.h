@@ -56,6 +56,11 @@ protected:
     // Gives the dialog on screen the focus and presses the key.
     void AnswerDialog(const std::string& key) const;
 
+    // From the control after a grid back into it (shift+Tab), then for each
+    // cell its row's value (second column, rows counted from 1) typed over
+    // and entered.
+    void TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const;
+
     std::optional<Screenshot> Shot() const;
     // A screenshot once the screen has stopped changing: nothing half-drawn.
     std::optional<Screenshot> SettledShot() const;
