@@ -1,5 +1,6 @@
 #include "engine/ConnectionSetup.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -46,9 +47,12 @@ bool ConnectionSetup::Fail(const char* text)
 bool ConnectionSetup::InitComPort()
 {
     auto& context = Context();
-    // A port that went away under the operation and does not open again is
-    // the lost line, not a port some other program holds.
-    const bool lineLost = context.Channel() && context.Channel()->LineLost();
+    // A port that was open until now and is gone when reopened is the lost
+    // line, not a port some other program holds; a retry after that finding
+    // keeps it.
+    const DiagChannel* previous = context.Channel();
+    const bool wasOpen = (previous && (previous->IsConnected() || previous->LineLost()))
+        || context.ErrorText() == engine::kErrLineLost;
     DiagChannel& channel = context.ReplaceChannel();
     channel.CreateResponseEvent(comm::kResponseEventIndex);
     channel.Configure(context.SelectedPort(), comm::kDiagBaud, comm::kByteSize, comm::kOneStopBit, comm::kNoParity);
@@ -59,7 +63,7 @@ bool ConnectionSetup::InitComPort()
     if (!Sleep(engine::kInitStepPauseMs))
         return false;
     if (!channel.Open())
-        return Fail(lineLost ? engine::kErrLineLost : engine::kErrCannotOpen);
+        return Fail(wasOpen && channel.OpenErrorNumber() == ENOENT ? engine::kErrLineLost : engine::kErrCannotOpen);
     if (!Sleep(engine::kInitStepPauseMs))
         return false;
     channel.SetLeadFlag(0);

@@ -70,6 +70,8 @@ bool CDialogSettings::ControlsEnabled() const
 void CDialogSettings::OnInitialUpdate()
 {
     ShowLogoForToolType(*m_ui->picture);
+    // The grid passes its focus on to the table inside it.
+    m_ui->labelGroup->setBuddy(Grid().focusProxy());
     StyleTitle(*m_ui->labelTitle);
     m_ui->buttonSpeedDial->hide();
     // Checked from the start, so that a file opened, edited and saved keeps

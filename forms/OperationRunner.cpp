@@ -132,11 +132,25 @@ void OperationRunner::OnOperationMessage(const OperationMessage& message)
 void OperationRunner::FollowState()
 {
     const Turn turn = CurrentTurn();
+    QWidget* focused = m_view.focusWidget();
     for (QWidget* control : m_startControls)
-        control->setEnabled(turn != Turn::Other);
+        FollowFocus(control, turn != Turn::Other, focused);
     for (QWidget* control : m_idleControls)
-        control->setEnabled(turn == Turn::Idle);
+        FollowFocus(control, turn == Turn::Idle, focused);
+    if (turn == Turn::Idle && m_focusBefore && m_focusBefore->isEnabled() && m_view.isVisible())
+        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    if (turn == Turn::Idle)
+        m_focusBefore = nullptr;
     emit TurnChanged(turn);
+}
+
+// Disabling the focused control sends the focus on to the next control;
+// it is remembered, so that the end of the operation gives it back.
+void OperationRunner::FollowFocus(QWidget* control, bool enabled, QWidget* focused)
+{
+    if (!enabled && control->isEnabled() && focused && (focused == control || control->isAncestorOf(focused)))
+        m_focusBefore = focused;
+    control->setEnabled(enabled);
 }
 
 bool OperationRunner::eventFilter(QObject* watched, QEvent* event)

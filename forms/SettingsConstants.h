@@ -10,7 +10,8 @@ namespace corvanetov {
 namespace SettingsConstants {
 // The tree's one group, and the label over the grid while it is shown.
 constexpr char kNamEntry[] = "Nam";
-constexpr char kNamLabel[] = "Nam1";
+// Its mnemonic takes the focus into the grid.
+constexpr char kNamLabel[] = "&Nam1";
 constexpr int kGroupLabelFontSize = 15;
 constexpr uint32_t kGroupLabelTextColor = 0x000000;
 constexpr uint32_t kGroupLabelBkColor = 0xFFFFFF;

@@ -305,7 +305,8 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
     QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("St&art PRL Download"));
     QVERIFY(view.GetControls().option->isEnabled());
     QCOMPARE(m_lines.value(PluginAbi::kPhoneLine), QStringLiteral("ESN : 8D2A41F3"));
-    QCOMPARE(m_lines.value(PluginAbi::kStatusLine), QStringLiteral("Resetting the phone"));
+    // The end's text, not the last step's.
+    QCOMPARE(m_lines.value(PluginAbi::kStatusLine), QStringLiteral("Completed PRL Programming"));
     // The end shows the bars as the start did.
     for (int nam = 0; nam < 2; ++nam)
         QCOMPARE(BarText(view, nam), bars[nam]);

@@ -197,7 +197,7 @@ void SettingsViewTest::FirstShowLaysOutTheGroupAndItsGrid()
     QVERIFY(view.NamEntry());
     QCOMPARE(view.NamEntry()->text(0), QStringLiteral("Nam"));
     QCOMPARE(view.NamEntry()->checkState(0), Qt::Checked);
-    QCOMPARE(view.GroupLabel(), QStringLiteral("Nam1"));
+    QCOMPARE(view.GroupLabel(), QStringLiteral("&Nam1"));
     QCOMPARE(view.ProgressBar().GetWindowText(), QStringLiteral("Ready..."));
     CSpreadSheet& grid = view.Grid();
     QCOMPARE(grid.GetNumberOfColumns(), 3);

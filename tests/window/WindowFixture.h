@@ -56,9 +56,8 @@ protected:
     // Gives the dialog on screen the focus and presses the key.
     void AnswerDialog(const std::string& key) const;
 
-    // From the control after a grid back into it (shift+Tab), then for each
-    // cell its row's value (second column, rows counted from 1) typed over
-    // and entered.
+    // In the grid that has the focus, each cell's row's value (second
+    // column, rows counted from 1) typed over and entered.
     void TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const;
 
     std::optional<Screenshot> Shot() const;
