@@ -289,9 +289,6 @@ void SettingsViewTest::RefusedCellsStopTheWrite_data()
     const QString lock = QStringLiteral("Lock Code takes 4 to 8 digits; ");
     const QString sid = QStringLiteral("HOME SID for Network Lock 1 takes a whole number from 0 to 32767; ");
     QTest::newRow("three digits") << 1 << QStringLiteral("123") << lock + "\"123\": Enter Lock Code(more than 4 digits)";
-    QTest::newRow("empty") << 1 << QStringLiteral("") << lock + "\"\": Enter Lock Code(more than 4 digits)";
-    QTest::newRow("blank") << 1 << QStringLiteral("12 4") << lock + "\"12 4\": Don't use Blank character in Lock-code";
-    QTest::newRow("letter") << 1 << QStringLiteral("12a4") << lock + "\"12a4\": Only input Number! check again! ";
     QTest::newRow("nine digits") << 1 << QStringLiteral("123456789") << lock + "\"123456789\": 9 characters are more than the handset keeps";
     QTest::newRow("UIM three digits") << 2 << QStringLiteral("123")
                                       << QStringLiteral("UIM Lock Code takes 4 to 8 digits; \"123\": Enter UIM Lock Code(more than 4 digits)");
