@@ -56,7 +56,6 @@ std::string Text(const NvDoc& doc, int which)
 }
 
 constexpr char kMslFromInput[] = "-";
-constexpr char kLineLost[] = "The line to the handset was lost (cable pulled or device gone).";
 
 bool IsDevicePath(const std::string& port)
 {
@@ -306,7 +305,7 @@ void CliApp::PrintLineLost() const
 {
     const DiagChannel* channel = OperationContext::Instance().Channel();
     if (channel && channel->LineLost())
-        std::cerr << kLineLost << std::endl;
+        std::cerr << engine::kErrLineLost << std::endl;
 }
 
 // On a terminal a line shows that the tool is alive, how long it has worked

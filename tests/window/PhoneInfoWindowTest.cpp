@@ -127,6 +127,18 @@ TEST_F(PhoneInfoWindow, PulledCableMidReadEndsInAnErrorBox)
     EXPECT_EQ(0, WaitForHostExit());
 }
 
+// The device goes with the cable before the reopen: the window names the
+// lost line, in the box and in the status line, and never shows the port
+// as connected beside the failure.
+TEST_F(PhoneInfoWindow, CablePulledBeforeTheReopenIsNamedAsTheLostLine)
+{
+    StartHandset({"--hangup", "at:1"});
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost());
+    ASSERT_NO_FATAL_FAILURE(ReadEndingInABox(engine::kErrLineLost));
+    EXPECT_LE(1, EchoCount(StatusLine(PluginAbi::kStatusLine, engine::kErrLineLost)));
+    EXPECT_EQ(0, EchoCount(engine::kErrCannotOpen));
+}
+
 TEST_F(PhoneInfoWindow, PortHeldByAnotherProgramIsRefusedUntilItLetsGo)
 {
     std::string device = StartHandset();

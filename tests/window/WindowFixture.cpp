@@ -232,6 +232,19 @@ void WindowFixture::AnswerDialog(const std::string& key) const
     m_display.Keys({key});
 }
 
+void WindowFixture::TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const
+{
+    for (const auto& [row, text] : cells) {
+        std::vector<std::string> keys = {"ctrl+Home", "Right"};
+        keys.insert(keys.end(), size_t(row - 1), "Down");
+        keys.insert(keys.end(), {"F2", "ctrl+a"});
+        for (char c : text)
+            keys.push_back(std::string(1, c));
+        keys.push_back("Return");
+        m_display.Keys(keys);
+    }
+}
+
 std::optional<Screenshot> WindowFixture::Shot() const
 {
     return m_display.Shot(m_folder + "/screen.ppm");

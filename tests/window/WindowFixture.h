@@ -69,6 +69,10 @@ protected:
     // Gives the dialog on screen the focus and presses the key.
     void AnswerDialog(const std::string& key) const;
 
+    // In the grid that has the focus, each cell's row's value (second
+    // column, rows counted from 1) typed over and entered.
+    void TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const;
+
     std::optional<Screenshot> Shot() const;
     // A screenshot once the screen has stopped changing: nothing half-drawn.
     std::optional<Screenshot> SettledShot() const;
