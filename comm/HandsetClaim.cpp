@@ -38,8 +38,8 @@ constexpr size_t kHolderLineMax = 512;
 std::string TableTag(const std::string& table)
 {
     uint64_t hash = 1469598103934665603ULL; // FNV-1a
-    for (unsigned char c : table)
-        hash = (hash ^ c) * 1099511628211ULL;
+    for (char c : table)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
     return text;

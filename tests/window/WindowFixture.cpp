@@ -72,7 +72,7 @@ void WindowFixture::SetUp()
     fs::create_directories(m_home);
     fs::create_directory(m_folder + "/run");
     fs::permissions(m_folder + "/run", fs::perms::owner_all);
-    ASSERT_TRUE(m_display.Start()) << "Xvfb did not start";
+    ASSERT_TRUE(m_display.Start()) << "Xvfb did not start, or did not answer on the display it named";
 }
 
 void WindowFixture::TearDown()
@@ -80,6 +80,7 @@ void WindowFixture::TearDown()
     if (HasFailure() && !m_folder.empty()) {
         std::ifstream log(m_folder + "/host.log");
         std::cout << "What the host wrote:\n" << log.rdbuf() << std::endl;
+        std::cout << "The case's X server " << (m_display.Running() ? "still runs" : "has ended") << std::endl;
     }
     m_host.Stop();
     m_handset.Stop();
@@ -136,9 +137,10 @@ std::vector<std::string> WindowFixture::HostEnvironment(double timeScale) const
 {
     std::ostringstream scale;
     scale << timeScale;
-    std::vector<std::string> environment = CliEnvironment();
-    environment.insert(environment.end(), {m_display.DisplayEntry(), "QT_QPA_PLATFORM=xcb", "CORVANETOV_TIME_SCALE=" + scale.str(),
-                                           "CORVANETOV_UI_ECHO=1",
+    std::vector<std::string> environment = m_display.ClientEnvironment();
+    const std::vector<std::string> cli = CliEnvironment();
+    environment.insert(environment.end(), cli.begin(), cli.end());
+    environment.insert(environment.end(), {"CORVANETOV_TIME_SCALE=" + scale.str(), "CORVANETOV_UI_ECHO=1",
                                            // The verdict here is crash or hang; in a sanitizer build a leak
                                            // check at exit would judge the libraries under Qt (libdbus
                                            // leaves a buffer behind).
@@ -172,6 +174,11 @@ void WindowFixture::QuitHost()
 {
     m_display.Focus(MainWindow());
     m_display.Keys({"ctrl+q"});
+}
+
+void WindowFixture::DestroyMainWindow()
+{
+    m_display.Destroy(MainWindow());
 }
 
 int WindowFixture::EchoCount(const std::string& part, const std::string& log) const
@@ -239,6 +246,11 @@ void WindowFixture::AnswerDialog(const std::string& key) const
     ASSERT_FALSE(dialog.id.empty()) << "no dialog to answer with " << key;
     m_display.Focus(dialog);
     m_display.Keys({key});
+}
+
+void WindowFixture::DestroyMainWindow()
+{
+    m_display.Destroy(MainWindow());
 }
 
 void WindowFixture::Keys(const std::vector<std::string>& keys) const
