@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ImageMaker.h"
 #include "WindowFixture.h"
+#include "samples/ImageMaker.h"
 #include "engine/EngineConstants.h"
 #include "forms/FormConstants.h"
 #include "hostlink/PluginAbi.h"

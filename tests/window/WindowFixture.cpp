@@ -248,11 +248,6 @@ void WindowFixture::AnswerDialog(const std::string& key) const
     m_display.Keys({key});
 }
 
-void WindowFixture::DestroyMainWindow()
-{
-    m_display.Destroy(MainWindow());
-}
-
 void WindowFixture::Keys(const std::vector<std::string>& keys) const
 {
     m_display.Focus(MainWindow());
@@ -268,6 +263,19 @@ void WindowFixture::ToTab(int steps) const
         std::optional<ReadButtonShot> seen = ShootReadButton();
         return seen && seen->button != before->button;
     })) << "tab " << steps << " did not come up";
+}
+
+void WindowFixture::TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const
+{
+    for (const auto& [row, text] : cells) {
+        std::vector<std::string> keys = {"ctrl+Home", "Right"};
+        keys.insert(keys.end(), size_t(row - 1), "Down");
+        keys.insert(keys.end(), {"F2", "ctrl+a"});
+        for (char c : text)
+            keys.push_back(std::string(1, c));
+        keys.push_back("Return");
+        m_display.Keys(keys);
+    }
 }
 
 std::optional<Screenshot> WindowFixture::Shot() const
