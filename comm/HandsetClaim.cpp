@@ -31,18 +31,40 @@ constexpr int kHolderReads = 20;
 constexpr auto kHolderReadPause = std::chrono::milliseconds(5);
 constexpr int kTakeTries = 3;
 constexpr size_t kHolderLineMax = 512;
+// Of a device's or link's own name in its lock file's name, which must stay
+// within the folder's limit of 255.
+constexpr size_t kShownNameMax = 100;
 
-// COM numbers mean something only within one port table: the table's name
-// (its settings file) goes into the lock's name, so that two users' COM3,
-// or two tests' stores, are different locks.
-std::string TableTag(const std::string& table)
+// A name's hash keeps every lock file's name short and within the folder,
+// however long the path it stands for.
+std::string Tag(const std::string& text)
 {
     uint64_t hash = 1469598103934665603ULL; // FNV-1a
-    for (char c : table)
+    for (char c : text)
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
+    char tag[17];
+    std::snprintf(tag, sizeof tag, "%016llx", static_cast<unsigned long long>(hash));
+    return tag;
+}
+
+// What a user recognises in the lock folder (the file's own name), then the
+// hash of the whole path that tells it apart: every simulated or real
+// handset of one model is listed under the same link name, each in its own
+// folder.
+std::string PathName(const char* kind, const fs::path& path)
+{
+    return std::string(kind) + "-" + path.filename().string().substr(0, kShownNameMax) + "-" + Tag(path.string());
+}
+
+// The file (a link stays the link) in its folder as the kernel names that
+// folder: the same link under another spelling of its folder is the same
+// handset's, and the same port table the same table.
+fs::path InCanonicalFolder(const std::string& path)
+{
+    std::error_code error;
+    const fs::path file = fs::absolute(path, error);
+    const fs::path folder = fs::weakly_canonical(file.parent_path(), error);
+    return error ? file.lexically_normal() : folder / file.filename();
 }
 
 std::string FileName(const std::string& name)
@@ -122,19 +144,23 @@ std::vector<std::string> HandsetClaim::LockFiles(uint8_t port)
 {
     std::vector<std::string> names;
     const PortResolver& resolver = PortResolver::Instance();
+    // COM numbers mean something only within one port table: its file goes
+    // into the lock's name, since two users' COM3 are different handsets.
     if (const std::string table = resolver.TableName(); !table.empty())
-        names.push_back(PortResolver::ComName(port) + "-" + TableTag(table));
+        names.push_back(PortResolver::ComName(port) + "-" + Tag(InCanonicalFolder(table).string()));
     if (const std::string target = resolver.Resolve(port); !target.empty()) {
         if (port >= comm::kNetworkPortFirst) {
             names.push_back("net-" + target);
         } else {
             // The device as the kernel names it, and the stable link it is
             // listed under, which a restarted handset comes back behind.
+            // While the handset restarts the link names nothing: the device
+            // is then known by the link's path alone.
             std::error_code error;
             const fs::path device = fs::canonical(target, error);
-            names.push_back("device" + (error ? target : device.string()));
+            names.push_back(PathName("device", error ? InCanonicalFolder(target) : device));
             if (fs::is_symlink(target, error))
-                names.push_back("link-" + fs::path(target).filename().string());
+                names.push_back(PathName("link", InCanonicalFolder(target)));
         }
     }
     const std::string folder = Folder();

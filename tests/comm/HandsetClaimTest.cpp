@@ -38,6 +38,8 @@ struct ClaimCase {
 
 // "dev-a" and "dev-b" are devices; "listed" is the stable link a handset is
 // listed under, pointing at "dev-a" (or, once restarted, at "dev-b").
+// "one/listed" and "two/listed" are links of one name in two folders, at
+// "dev-a" and "dev-b"; "alias" is another name of the folder "one".
 const ClaimCase kCases[] = {
     {"one table, one COM number", {"user1", 3, "dev-a"}, {"user1", 3, "dev-a"}, true},
     {"one table, the device under a second number", {"user1", 3, "dev-a"}, {"user1", 4, "dev-a"}, true},
@@ -47,6 +49,9 @@ const ClaimCase kCases[] = {
     {"two users, the listed link after the handset came back as another device", {"user1", 3, "listed"}, {"user2", 5, "listed->dev-b"}, true},
     {"two users, one network serial server", {"user1", 140, "127.0.0.1:4000"}, {"user2", 141, "127.0.0.1:4000"}, true},
     {"two users, two network serial servers", {"user1", 140, "127.0.0.1:4000"}, {"user2", 140, "127.0.0.1:4001"}, false},
+    {"two tables, links of one name in two folders, other handsets", {"user1", 3, "one/listed"}, {"user2", 3, "two/listed"}, false},
+    {"the link under another name of its folder while the handset restarts", {"user1", 3, "one/listed"}, {"user2", 4, "alias/listed->gone"}, true},
+    {"one table under another spelling, the number now at another device", {"user1", 3, "dev-a"}, {"./user1", 3, "dev-b"}, true},
 };
 
 void PrintTo(const ClaimCase& c, std::ostream* out)
@@ -66,6 +71,11 @@ protected:
         std::ofstream(m_folder.File("dev-a"));
         std::ofstream(m_folder.File("dev-b"));
         fs::create_symlink(m_folder.File("dev-a"), m_folder.File("listed"));
+        for (const char* folder : {"one", "two"})
+            fs::create_directory(m_folder.File(folder));
+        fs::create_symlink(m_folder.File("dev-a"), m_folder.File("one/listed"));
+        fs::create_symlink(m_folder.File("dev-b"), m_folder.File("two/listed"));
+        fs::create_directory_symlink(m_folder.File("one"), m_folder.File("alias"));
     }
     void TearDown() override
     {
