@@ -18,6 +18,7 @@
 #include "ProcessCounts.h"
 #include "comm/BaseComm.h"
 #include "engine/ContextGuards.h"
+#include "engine/EngineConstants.h"
 #include "engine/NamTransfer.h"
 #include "engine/OperationRecorder.h"
 #include "engine/OperationWorker.h"
@@ -50,11 +51,14 @@ const char kEri[] = "eri.bin";
 // text, or stopped (no end report at all, nothing after the stop).
 struct Outcome {
     enum class Kind { Succeeded, Failed, Stopped } kind;
-    const char* text = "";
+    std::string text;
 };
-constexpr Outcome Done(const char* text) { return {Outcome::Kind::Succeeded, text}; }
-constexpr Outcome Error(const char* text) { return {Outcome::Kind::Failed, text}; }
-constexpr Outcome kStopped{Outcome::Kind::Stopped};
+Outcome Done(const std::string& text) { return {Outcome::Kind::Succeeded, text}; }
+Outcome Error(const std::string& text) { return {Outcome::Kind::Failed, text}; }
+// A flash failing once the handset has switched into download mode says
+// where the handset was left.
+Outcome ErrorInDownloadMode(const std::string& text) { return Error(text + "\n" + engine::kWaitingInDownloadMode); }
+const Outcome kStopped{Outcome::Kind::Stopped, ""};
 
 const Outcome kIdentified = Done(""); // the grid is filled; no end text
 const Outcome kStatusError = Error("Error in reading phone's status in DM");
@@ -68,10 +72,13 @@ const Outcome kNamWritten = Done("Completed Writing To Phone");
 const Outcome kNamWriteError = Error("Error in writing NAM");
 const Outcome kOfflineError = Error("Error in changing mode to OFFLINE");
 const Outcome kPasswordError = Error("Password is Invalid!");
-const Outcome kFlashed = Done("Completed Flash Programming");
-const Outcome kBlockError = Error("Connection or Timeout Error!");
+// The handset identified again after its restart, running the version the
+// simulator reports.
+const Outcome kFlashed = Done(std::string("Completed Flash Programming\nNow running ") + sim::kDefaultVersionText);
 const Outcome kStartError = Error("RequestStart Error!");
-const Outcome kEraseError = Error("Erase Error!");
+const Outcome kBlockErrorWaiting = ErrorInDownloadMode("Connection or Timeout Error!");
+const Outcome kStartErrorWaiting = ErrorInDownloadMode("RequestStart Error!");
+const Outcome kEraseErrorWaiting = ErrorInDownloadMode("Erase Error!");
 const Outcome kRebuilt = Done("Rebuilding Completed...");
 const Outcome kAutoTestError = Error("Error in Auto test");
 const Outcome kPrlDone = Done("Completed PRL Programming");
@@ -165,34 +172,34 @@ const Row kRows[] = {
     {Op::Flash0, "Clean", {}, kFlashed},
     {Op::Flash0, "Silent", {"--silent"}, kStatusError},
     {Op::Flash0, "StartDroppedOnce", {"--drop", "start:1"}, kFlashed},
-    {Op::Flash0, "BlockCorruptedOnce", {"--corrupt", "block:2"}, kBlockError},
+    {Op::Flash0, "BlockCorruptedOnce", {"--corrupt", "block:2"}, kBlockErrorWaiting},
     {Op::Flash0, "Garbage", {"--garbage", "12"}, kFlashed},
-    {Op::Flash0, "BlockNakStorm", {"--nak-from", "2"}, kBlockError},
-    {Op::Flash0, "CablePulledAtDownloadMode", {"--hangup", "dload:1"}, kStartError},
-    {Op::Flash0, "CablePulledMidBlocks", {"--hangup", "block:3"}, kBlockError},
+    {Op::Flash0, "BlockNakStorm", {"--nak-from", "2"}, kBlockErrorWaiting},
+    {Op::Flash0, "CablePulledAtDownloadMode", {"--hangup", "dload:1"}, kStartErrorWaiting},
+    {Op::Flash0, "CablePulledMidBlocks", {"--hangup", "block:3"}, kBlockErrorWaiting},
     {Op::Flash0, "StopInEraseWait", {"--drop-from", "erase:1"}, kStopped, StopPoint{P::Wait, 150000}},
     {Op::Flash0, "StopInBlockWait", {"--drop-from", "block:4"}, kStopped, StopPoint{P::Wait, 3000, 4}},
     {Op::Flash1, "Clean", {}, kFlashed},
-    {Op::Flash1, "CablePulledInFontPass", {"--hangup", "block:10"}, kBlockError},
+    {Op::Flash1, "CablePulledInFontPass", {"--hangup", "block:10"}, kBlockErrorWaiting},
     {Op::Flash1, "StopBeforeReboot", {}, kStopped, StopPoint{P::Sleep, 1000, 3}},
     {Op::Flash2, "Clean", {}, kFlashed},
-    {Op::Flash2, "EraseNeverAnswered", {"--drop-from", "erase:1"}, kEraseError},
+    {Op::Flash2, "EraseNeverAnswered", {"--drop-from", "erase:1"}, kEraseErrorWaiting},
     {Op::Flash2, "StopInFontBlockWait", {"--drop-from", "block:2"}, kStopped, StopPoint{P::Wait, 3000, 2}},
 
     // Software download with the handset already in download mode.
     {Op::Flash3, "Clean", {"--emergency"}, kFlashed},
     {Op::Flash3, "Silent", {"--emergency", "--silent"}, kStartError},
     {Op::Flash3, "StartDroppedOnce", {"--emergency", "--drop", "start:1"}, kFlashed},
-    {Op::Flash3, "BlockDroppedOnce", {"--emergency", "--drop", "block:1"}, kBlockError},
+    {Op::Flash3, "BlockDroppedOnce", {"--emergency", "--drop", "block:1"}, kBlockErrorWaiting},
     {Op::Flash3, "Garbage", {"--emergency", "--garbage", "12"}, kFlashed},
-    {Op::Flash3, "BlockNakStorm", {"--emergency", "--nak-from", "0"}, kBlockError},
+    {Op::Flash3, "BlockNakStorm", {"--emergency", "--nak-from", "0"}, kBlockErrorWaiting},
     {Op::Flash3, "CablePulledAtStart", {"--emergency", "--hangup", "start:1"}, kStartError},
-    {Op::Flash3, "CablePulledAtErase", {"--emergency", "--hangup", "erase:1"}, kEraseError},
+    {Op::Flash3, "CablePulledAtErase", {"--emergency", "--hangup", "erase:1"}, kEraseErrorWaiting},
     {Op::Flash3, "StopInEraseWait", {"--emergency", "--drop-from", "erase:1"}, kStopped, StopPoint{P::Wait, 150000}},
     {Op::Flash4, "Clean", {"--emergency"}, kFlashed},
-    {Op::Flash4, "CablePulledInFontPass", {"--emergency", "--hangup", "block:9"}, kBlockError},
+    {Op::Flash4, "CablePulledInFontPass", {"--emergency", "--hangup", "block:9"}, kBlockErrorWaiting},
     {Op::Flash5, "Clean", {"--emergency"}, kFlashed},
-    {Op::Flash5, "BlockNakStorm", {"--emergency", "--nak-from", "1"}, kBlockError},
+    {Op::Flash5, "BlockNakStorm", {"--emergency", "--nak-from", "1"}, kBlockErrorWaiting},
     {Op::Flash5, "StopInBlockWait", {"--emergency", "--drop-from", "block:1"}, kStopped, StopPoint{P::Wait, 3000}},
 
     // Rebuild: three boot commands at 9600 baud, then the settle.
