@@ -439,7 +439,7 @@ const CliRow kCliRows[] = {
     {"SettingsWriteCorrupted", {"--corrupt-from", "nvwrite:1"}, {"settings", "write", "FILE"}, 1, "Error in writing NAM"},
     {"PrlNeverTaken", {"--refuse-piece-from", "prl:1"}, {"prl", "--nam1", "PRL"}, 1, "Error in writing PRL"},
     {"FlashNakStorm", {"--emergency", "--nak-from", "0"}, {"flash", "--option", "3", "--code", "CODE"}, 1,
-     "Connection or Timeout Error!"},
+     "Connection or Timeout Error!\nThe handset is waiting in download mode: flash it with an EMERGENCY option to recover it"},
     // Real pauses, so that the interrupt lands in the pause after the AT
     // command; and in the wait for an item that never comes.
     {"InfoInterrupted", {}, {"info", "--time-scale", "1"}, 130, "Stopped.", "DmSwitchCommand", 1},

@@ -154,7 +154,7 @@ TEST_F(FlashEndToEnd, BlockAtTheLinesRealSpeedOutlastsItsScaledWait)
     StartFlashable({"--emergency", "--line-rate", "115200"});
     auto slow = Flash(5);
     ASSERT_EQ(0, slow.exitCode) << slow.err;
-    EXPECT_TRUE(EndsWith(slow.err, "\nCompleted Flash Programming\n")) << slow.err;
+    EXPECT_TRUE(EndsWith(slow.err, "\nCompleted Flash Programming\nNow running B410V01.05\n")) << slow.err;
     m_handset.Stop();
     EXPECT_EQ(ImageMaker::Read(Font()), ImageMaker::Read(FontOut()));
 }
