@@ -71,9 +71,7 @@ int CliFlash::Flash()
         return Plan(option, fontAddress.value_or(0));
     // The images are checked before the handset is touched; the download
     // loads them again and keeps them open to its end.
-    DownloadImages images;
-    images.fontStartAddress = fontAddress.value_or(0);
-    if (!LoadImages(option, images))
+    if (!CheckImages(option, fontAddress.value_or(0)))
         return CliApp::kExitUsage;
     // A font address that was not given (no terminal to ask) is the font
     // dialog cancelled: the download ends as the view's does.
@@ -83,8 +81,9 @@ int CliFlash::Flash()
                               [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
 }
 
-bool CliFlash::LoadImages(const DownloadOption& option, DownloadImages& images) const
+bool CliFlash::LoadImages(const DownloadOption& option, uint32_t fontAddress, DownloadImages& images) const
 {
+    images.fontStartAddress = fontAddress;
     if (option.code && !images.LoadCodeImage(m_code)) {
         std::cerr << option.CodeLoadError() << ": " << images.refusal << std::endl;
         return false;
@@ -102,11 +101,16 @@ bool CliFlash::LoadImages(const DownloadOption& option, DownloadImages& images) 
     return true;
 }
 
+bool CliFlash::CheckImages(const DownloadOption& option, uint32_t fontAddress) const
+{
+    DownloadImages images;
+    return LoadImages(option, fontAddress, images);
+}
+
 int CliFlash::Plan(const DownloadOption& option, uint32_t fontAddress) const
 {
     DownloadImages images;
-    images.fontStartAddress = fontAddress;
-    if (!LoadImages(option, images))
+    if (!LoadImages(option, fontAddress, images))
         return CliApp::kExitUsage;
     if (!CliFlashPlan(m_option, images).Print(m_app.Json())) {
         std::cerr << "An image could not be read to the end" << std::endl;

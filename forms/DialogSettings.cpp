@@ -302,6 +302,7 @@ bool CDialogSettings::ReadSettingsFile(const QString& path, NvDoc& doc)
         return true;
     case SettingsFile::ReadResult::InvalidModel:
         ShowMessage(nv::kInvalidMmcFile, QMessageBox::NoIcon);
+        ShowMessage(nv::kCannotReadMmcFile, QMessageBox::Critical);
         return false;
     case SettingsFile::ReadResult::CannotOpen:
         ShowMessage(nv::kCannotReadMmcFile, QMessageBox::Critical, QString::fromStdString(notice));

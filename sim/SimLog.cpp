@@ -31,7 +31,7 @@ SimLog::~SimLog()
 bool SimLog::Open(const std::string& path)
 {
     std::string reason;
-    int fd = FileSave::OpenForAppend(path, reason);
+    int fd = corvanetov::FileSave::OpenForAppend(path, reason);
     m_file = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
     if (fd >= 0 && !m_file)
         ::close(fd);

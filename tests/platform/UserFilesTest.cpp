@@ -123,18 +123,26 @@ protected:
         ::close(unblock);
     }
 
+    // Runs the check for every entry the table can make here, with what
+    // stood at the names before.
+    void ForEachEntry(const std::function<void(const UserFileCase&, const std::string& before)>& check) const
+    {
+        for (const UserFileCase& c : kCases) {
+            if (!Makeable(c.entry))
+                continue;
+            SCOPED_TRACE(c.what);
+            Make(c.entry);
+            check(c, Snapshot());
+        }
+    }
+
     TempFolder m_folder;
 };
 } // namespace
 
 TEST_F(UserFiles, EveryReaderOpensOnlyARegularFileAndNeverWaits)
 {
-    for (const UserFileCase& c : kCases) {
-        if (!Makeable(c.entry))
-            continue;
-        SCOPED_TRACE(c.what);
-        Make(c.entry);
-        const std::string before = Snapshot();
+    ForEachEntry([this](const UserFileCase& c, const std::string& before) {
         std::unique_ptr<InputFile> file;
         Bounded(Name(), [&] { file = std::make_unique<InputFile>(Name()); });
         ASSERT_TRUE(file);
@@ -147,18 +155,13 @@ TEST_F(UserFiles, EveryReaderOpensOnlyARegularFileAndNeverWaits)
             EXPECT_EQ(bytes.size(), file->Size());
         }
         EXPECT_EQ(before, Snapshot());
-    }
+    });
 }
 
 TEST_F(UserFiles, ASaveReplacesOnlyARegularFileOrANewNameAndWritesNothingElse)
 {
     const std::string saved = "the saved bytes\n";
-    for (const UserFileCase& c : kCases) {
-        if (!Makeable(c.entry))
-            continue;
-        SCOPED_TRACE(c.what);
-        Make(c.entry);
-        const std::string before = Snapshot();
+    ForEachEntry([&](const UserFileCase& c, const std::string& before) {
         const bool takes = c.taken || c.entry == Entry::Missing;
         EXPECT_EQ(takes ? "" : Expected(c), FileSave::Refusal(Name()));
         std::string reason;
@@ -166,23 +169,18 @@ TEST_F(UserFiles, ASaveReplacesOnlyARegularFileOrANewNameAndWritesNothingElse)
         if (!takes) {
             EXPECT_EQ(Expected(c), reason);
             EXPECT_EQ(before, Snapshot());
-            continue;
+            return;
         }
         // Through a link the file it points to takes the bytes; the link stays.
         const bool linked = c.entry == Entry::Link || c.entry == Entry::OwnLinkInSharedFolder;
         EXPECT_EQ(saved, Read(linked ? Victim() : Name()));
         EXPECT_EQ(linked, fs::is_symlink(Name()));
-    }
+    });
 }
 
 TEST_F(UserFiles, AnAppendedFileIsOnlyARegularFileOrANewOne)
 {
-    for (const UserFileCase& c : kCases) {
-        if (!Makeable(c.entry))
-            continue;
-        SCOPED_TRACE(c.what);
-        Make(c.entry);
-        const std::string before = Snapshot();
+    ForEachEntry([this](const UserFileCase& c, const std::string& before) {
         const bool takes = c.taken || c.entry == Entry::Missing;
         std::string reason;
         int fd = -1;
@@ -191,14 +189,14 @@ TEST_F(UserFiles, AnAppendedFileIsOnlyARegularFileOrANewOne)
         if (fd < 0) {
             EXPECT_EQ(Expected(c), reason);
             EXPECT_EQ(before, Snapshot());
-            continue;
+            return;
         }
         const std::string target = c.entry == Entry::Regular || c.entry == Entry::Missing ? Name() : Victim();
         const std::string old = Read(target);
         ASSERT_EQ(3, ::write(fd, "add", 3));
         ::close(fd);
         EXPECT_EQ(old + "add", Read(target));
-    }
+    });
 }
 
 // Settings files, traces and the simulator's state hold lock codes.
