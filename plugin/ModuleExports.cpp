@@ -3,9 +3,11 @@
 // (see hostlink/PluginAbi.h).
 
 #include <QApplication>
+#include <QPointer>
 
 #include "engine/OperationContext.h"
 #include "forms/PortSetting.h"
+#include "forms/StationWindow.h"
 #include "hostlink/HostNotifier.h"
 #include "hostlink/PluginAbi.h"
 #include "plugin/ModuleConstants.h"
@@ -28,6 +30,27 @@ void RunPortSettingDialog()
     PortSetting dialog(QApplication::activeWindow());
     dialog.exec();
 }
+
+// One station window for the module's life: it is made on the first click,
+// shown again on the next, and goes when the module is unloaded, before its
+// code does.
+class StationWindowHolder {
+public:
+    ~StationWindowHolder() { delete m_window; }
+    void Show()
+    {
+        if (!m_window)
+            m_window = new StationWindow(QApplication::activeWindow());
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+    }
+
+private:
+    QPointer<StationWindow> m_window;
+};
+
+StationWindowHolder g_stationWindow;
 
 void RunAboutDialog()
 {
@@ -84,6 +107,10 @@ bool SelectedMenu(int command)
     case ModuleConstants::kCommandAbout:
         if (HasApplication())
             RunAboutDialog();
+        return false;
+    case ModuleConstants::kCommandStation:
+        if (HasApplication())
+            g_stationWindow.Show();
         return false;
     default:
         return false;
