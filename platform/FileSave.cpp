@@ -97,7 +97,7 @@ void FileSave::SyncFolder(const std::string& path)
         ::fsync(folder.Get());
 }
 
-bool FileSave::Replace(const std::string& path, const void* bytes, size_t size, std::string& reason)
+bool FileSave::Replace(const std::string& path, const void* bytes, size_t size, std::string& reason, Sync sync)
 {
     reason = Refusal(path);
     if (!reason.empty())
@@ -111,7 +111,7 @@ bool FileSave::Replace(const std::string& path, const void* bytes, size_t size, 
     }
     struct stat old {};
     bool written = (::stat(target.c_str(), &old) != 0 || ::fchmod(file.Get(), old.st_mode & 07777) == 0) &&
-        WriteAll(file.Get(), static_cast<const uint8_t*>(bytes), size) && ::fsync(file.Get()) == 0;
+        WriteAll(file.Get(), static_cast<const uint8_t*>(bytes), size) && (sync == Sync::None || ::fsync(file.Get()) == 0);
     int error = errno;
     if (!file.Close() && written) {
         written = false;
@@ -126,7 +126,8 @@ bool FileSave::Replace(const std::string& path, const void* bytes, size_t size, 
         reason = UserPath::Failure(path, error);
         return false;
     }
-    SyncFolder(target);
+    if (sync == Sync::ToDisk)
+        SyncFolder(target);
     return true;
 }
 

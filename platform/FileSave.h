@@ -16,10 +16,14 @@ public:
     // Why path cannot take a save, empty when it can: asked before an
     // operation starts, so that a refused file leaves the handset untouched.
     static std::string Refusal(const std::string& path);
+    // Whether a save waits until its bytes are on the disk: the user's files
+    // do; a simulator's outputs, read back at once, need not.
+    enum class Sync { ToDisk, None };
     // Replaces the file as a whole or not at all: the bytes go to a new file
-    // beside it, reach the disk, and only then take the old name. On failure
-    // the old file is untouched and reason says why.
-    static bool Replace(const std::string& path, const void* bytes, size_t size, std::string& reason);
+    // beside it, (reach the disk,) and only then take the old name. On
+    // failure the old file is untouched and reason says why.
+    static bool Replace(const std::string& path, const void* bytes, size_t size, std::string& reason,
+                        Sync sync = Sync::ToDisk);
     // A file to add to at its end (a trace, a log): its descriptor, or -1
     // with the reason.
     static int OpenForAppend(const std::string& path, std::string& reason);

@@ -106,5 +106,5 @@ bool FlashMemory::WriteRunToFile(uint64_t start, const std::string& path) const
 {
     std::vector<uint8_t> run = ProgrammedRun(start);
     std::string reason;
-    return corvanetov::FileSave::Replace(path, run.data(), run.size(), reason);
+    return corvanetov::FileSave::Replace(path, run.data(), run.size(), reason, corvanetov::FileSave::Sync::None);
 }

@@ -303,7 +303,7 @@ void SimHandset::SaveRoamingFile(RoamingAssembler::FileKind kind, int nam)
     const std::vector<uint8_t>& file = m_roaming.Completed(kind, nam);
     std::string path = m_options.roamingDir + "/" + RoamingAssembler::FileName(kind, nam);
     std::string reason;
-    const bool saved = FileSave::Replace(path, file.data(), file.size(), reason);
+    const bool saved = FileSave::Replace(path, file.data(), file.size(), reason, FileSave::Sync::None);
     m_log.Event(saved ? "roaming_saved" : "save_failed", {{"path", path}, {"size", file.size()}});
 }
 

@@ -312,5 +312,5 @@ bool SimState::Save(const std::string& path, std::string& error) const
     }
     // Whole or not at all, under a temporary name of its own, and the
     // user's alone: the state holds the handset's lock codes.
-    return corvanetov::FileSave::Replace(path, text.data(), text.size(), error);
+    return corvanetov::FileSave::Replace(path, text.data(), text.size(), error, corvanetov::FileSave::Sync::None);
 }
