@@ -81,9 +81,15 @@ void StationJob::ReadOutput()
     }
 }
 
+// Only whole lines count: a line can reach the station in two reads.
 void StationJob::ReadErrors()
 {
-    const QList<QByteArray> lines = m_process.readAllStandardError().split('\n');
+    m_pendingError += m_process.readAllStandardError();
+    const qsizetype end = m_pendingError.lastIndexOf('\n');
+    if (end < 0)
+        return;
+    const QList<QByteArray> lines = m_pendingError.left(end).split('\n');
+    m_pendingError.remove(0, end + 1);
     for (const QByteArray& line : lines) {
         if (QString text = QString::fromUtf8(line).trimmed(); !text.isEmpty())
             m_lastError = text;
@@ -105,6 +111,8 @@ void StationJob::OnFinished(int exitCode, QProcess::ExitStatus status)
 {
     ReadOutput();
     ReadErrors();
+    if (QString rest = QString::fromUtf8(m_pendingError).trimmed(); !rest.isEmpty())
+        m_lastError = rest;
     const bool crashed = status == QProcess::CrashExit;
     if (m_stopAsked && (crashed || exitCode != station::kExitOk))
         m_row.Stopped();

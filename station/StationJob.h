@@ -57,7 +57,8 @@ private:
     StationRow m_row;
     QProcess m_process;
     QByteArray m_pending; // the start of a line not yet ended
-    QString m_lastError;  // the last line said on standard error
+    QByteArray m_pendingError;
+    QString m_lastError; // the last line said on standard error
     bool m_stopAsked = false;
 };
 

@@ -13,6 +13,7 @@
 #include "ports/PortTable.h"
 #include "station/Station.h"
 #include "station/StationConstants.h"
+#include "station/TransferRate.h"
 
 using namespace corvanetov;
 
@@ -122,6 +123,8 @@ const EndCase kEndCases[] = {
                                     "echo 'Error in writing block' >&2;"
                                     "echo 'The line to the handset was lost (cable pulled or device gone).' >&2; exit 1",
      StationRow::State::Failed, "The line to the handset was lost", ""},
+    {"failed, its error line in two writes", "printf 'Error in writing' >&2; sleep 0.05; printf ' block\\n' >&2; exit 1",
+     StationRow::State::Failed, "Error in writing block", ""},
     {"failed, only its result", "echo '{\"result\":\"failed\",\"text\":\"Error in erasing\"}'; exit 1",
      StationRow::State::Failed, "Error in erasing", ""},
     {"killed", "echo '{\"esn\":\"8D2A41F1\"}'; echo 'Time scale 0.01' >&2; kill -9 $$", StationRow::State::Failed, "signal 9", "8D2A41F1"},
@@ -290,6 +293,37 @@ TEST_F(StationTest, CodeOnStandardInputAndOneRunIdForAll)
         const QByteArray command = file.readAll();
         EXPECT_TRUE(command.contains("--msl -")) << command.toStdString();
         EXPECT_FALSE(command.contains("123456")) << command.toStdString();
+    }
+}
+
+// The throughput and time left the table shows, from the amounts reported.
+struct RateCase {
+    const char* name;
+    std::vector<std::pair<int, uint64_t>> samples; // milliseconds, bytes done
+    std::optional<double> rate;
+    uint64_t total;
+    std::optional<uint64_t> secondsLeft;
+};
+
+const RateCase kRateCases[] = {
+    {"one amount: no rate yet", {{0, 4096}}, std::nullopt, 8192, std::nullopt},
+    {"steady", {{0, 0}, {1000, 1000}, {2000, 2000}}, 1000.0, 5000, 3},
+    {"a pause of the past drops out", {{0, 0}, {1000, 10000}, {7000, 10000}, {8000, 11000}}, 1000.0, 12000, 1},
+    {"a new pass starts afresh", {{0, 0}, {1000, 5000}, {2000, 0}}, std::nullopt, 8192, std::nullopt},
+    {"nothing moved", {{0, 100}, {1000, 100}}, std::nullopt, 8192, std::nullopt},
+    {"done: no time left", {{0, 0}, {1000, 8192}}, 8192.0, 8192, std::nullopt},
+};
+
+TEST(TransferRateTest, RateAndTimeLeft)
+{
+    for (const RateCase& c : kRateCases) {
+        SCOPED_TRACE(c.name);
+        TransferRate rate;
+        const TransferRate::Clock::time_point start{};
+        for (const auto& [ms, bytes] : c.samples)
+            rate.Add(bytes, start + std::chrono::milliseconds(ms));
+        EXPECT_EQ(c.rate, rate.BytesPerSecond());
+        EXPECT_EQ(c.secondsLeft, rate.SecondsLeft(c.total));
     }
 }
 
