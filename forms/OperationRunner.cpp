@@ -3,9 +3,13 @@
 #include <QEvent>
 #include <QWidget>
 
+#include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationFamily.h"
+#include "forms/FormConstants.h"
 #include "forms/FormView.h"
+#include "hostlink/HostNotifier.h"
+#include "hostlink/PluginAbi.h"
 
 namespace corvanetov {
 
@@ -14,6 +18,31 @@ bool IsEndReport(const OperationMessage& message)
 {
     const OperationFamily* family = OperationFamily::Find(message.number);
     return family && family->RoleOf(message.kind) == OperationFamily::Role::End;
+}
+
+void SendStatusLine(const std::string& text)
+{
+    HostNotifier::Instance().Send(PluginAbi::kStatusLine, text);
+}
+
+void SendPortLine(const char* format)
+{
+    if (const int port = Context().SelectedPort())
+        HostNotifier::Instance().Send(PluginAbi::kPortLine, QString::asprintf(format, port).toStdString());
+}
+
+// An end's text takes the place of the last step's in the status line, so
+// that "Resetting the phone" never outlives the operation. Its first line
+// is enough there; the box tells the rest.
+void ShowEnd(const OperationMessage& end)
+{
+    if (!end.text.empty())
+        SendStatusLine(end.text.substr(0, end.text.find('\n')));
+    // The port line agrees with what the operation found of the port.
+    if (end.text.rfind(engine::kErrCannotOpen, 0) == 0)
+        SendPortLine(FormConstants::kPortCannotOpen);
+    else if (end.outcome == OperationMessage::Outcome::Succeeded)
+        SendPortLine(FormConstants::kPortConnected);
 }
 } // namespace
 
@@ -62,6 +91,7 @@ bool OperationRunner::Stop()
     if (!m_view.AskStop() || !m_running)
         return false;
     End();
+    SendStatusLine(FormConstants::kStoppedStatus);
     return true;
 }
 
@@ -92,19 +122,35 @@ OperationRunner::Turn OperationRunner::CurrentTurn() const
 
 void OperationRunner::OnOperationMessage(const OperationMessage& message)
 {
-    if (IsEndReport(message))
+    if (IsEndReport(message)) {
         End();
+        ShowEnd(message);
+    }
     m_handler(message);
 }
 
 void OperationRunner::FollowState()
 {
     const Turn turn = CurrentTurn();
+    QWidget* focused = m_view.focusWidget();
     for (QWidget* control : m_startControls)
-        control->setEnabled(turn != Turn::Other);
+        FollowFocus(control, turn != Turn::Other, focused);
     for (QWidget* control : m_idleControls)
-        control->setEnabled(turn == Turn::Idle);
+        FollowFocus(control, turn == Turn::Idle, focused);
+    if (turn == Turn::Idle && m_focusBefore && m_focusBefore->isEnabled() && m_view.isVisible())
+        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    if (turn == Turn::Idle)
+        m_focusBefore = nullptr;
     emit TurnChanged(turn);
+}
+
+// Disabling the focused control sends the focus on to the next control;
+// it is remembered, so that the end of the operation gives it back.
+void OperationRunner::FollowFocus(QWidget* control, bool enabled, QWidget* focused)
+{
+    if (!enabled && control->isEnabled() && focused && (focused == control || control->isAncestorOf(focused)))
+        m_focusBefore = focused;
+    control->setEnabled(enabled);
 }
 
 bool OperationRunner::eventFilter(QObject* watched, QEvent* event)

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sys/stat.h>
 
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "TempFolder.h"
 #include "engine/DownloadImages.h"
 #include "engine/FlashPass.h"
