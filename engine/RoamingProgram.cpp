@@ -71,8 +71,9 @@ void RoamingProgram::Run(const RoamingProgramRequest& request)
         m_frame.Status(m_kind.writeStatus[nam]);
         // A failed NAM1 write does not keep NAM2 from its write, but the
         // operation does not end as if both had gone through.
-        written[nam] = !WriteRoamingData(nam);
-        failed = failed || !written[nam];
+        const bool taken = !WriteRoamingData(nam);
+        written[static_cast<size_t>(nam)] = taken;
+        failed = failed || !taken;
         if (OperationFrame::Stopped())
             return;
     }

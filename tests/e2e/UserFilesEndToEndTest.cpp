@@ -1,5 +1,5 @@
 #include "E2eFixture.h"
-#include "PrlListBytes.h"
+#include "samples/PrlListBytes.h"
 
 #include <filesystem>
 #include <fstream>
@@ -196,7 +196,7 @@ protected:
             fs::resize_file(path, kHugeSize);
             break;
         }
-        ::lchown(path.c_str(), m_user, m_group);
+        EXPECT_EQ(0, ::lchown(path.c_str(), m_user, m_group));
         return path;
     }
 
@@ -210,7 +210,7 @@ protected:
         const std::string victim = m_work + "/victim" + std::to_string(++m_made);
         Write(victim, good);
         ::chmod(victim.c_str(), 0600);
-        ::chown(victim.c_str(), m_user, m_group);
+        EXPECT_EQ(0, ::chown(victim.c_str(), m_user, m_group));
         const std::string link = shared + "/" + std::to_string(m_made) + "." + kind;
         fs::create_symlink(victim, link);
         EXPECT_EQ(0, ::lchown(link.c_str(), kOtherUser, kOtherUser));
