@@ -17,7 +17,6 @@
 #include "cli/CliRoaming.h"
 #include "cli/CliSettings.h"
 #include "comm/CommConstants.h"
-#include "comm/DownloadModeNotes.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "comm/SerialLineCheck.h"
@@ -272,7 +271,7 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
                                    if (role == OperationFamily::Role::Status)
                                        progress.StatusLine(message.text);
                                    else if (role == OperationFamily::Role::Progress)
-                                       progress.Progress(message);
+                                       progress.Progress(message.value, message.bytesDone, message.bytesTotal);
                                });
     {
         const ScopedTarget target(&recorder);
@@ -286,13 +285,12 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
     if (g_interrupted) {
         progress.Result("stopped", "");
         std::cerr << "Stopped." << std::endl;
-        PrintWhereLeft();
         return kExitInterrupted;
     }
     if (!recorder.Finished() || recorder.Succeeded()) {
         if (!m_options.json && !recorder.EndText().empty())
             std::cerr << recorder.EndText() << std::endl;
-        progress.Result("succeeded", recorder.EndText(), m_flashing ? Context().ReleaseText() : std::string());
+        progress.Result("succeeded", recorder.EndText());
         return kExitOk;
     }
     std::string error = recorder.EndText();
@@ -302,12 +300,6 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
         PrintOpenFailure();
     PrintLineLost();
     return kExitFailed;
-}
-
-void CliApp::PrintWhereLeft() const
-{
-    if (m_flashing && DownloadModeNotes::Instance().Remembered(Context().SelectedPort()))
-        std::cerr << engine::kWaitingInDownloadMode << std::endl;
 }
 
 // A pulled cable ends in one of the protocol's own errors; the line tells
@@ -356,11 +348,8 @@ int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::functio
 int CliApp::Info()
 {
     NvDoc doc;
-    if (int status = RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run); status != kExitOk) {
-        // The identification failed on a handset noted as left in download mode.
-        const bool waiting = status == kExitFailed && Context().ErrorText().ends_with(engine::kMayWaitInDownloadMode);
-        return waiting ? kExitWaitingInDownloadMode : status;
-    }
+    if (int status = RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run); status != kExitOk)
+        return status;
     if (m_options.json) {
         nlohmann::json result = {{"esn", Text(doc, NvDoc::kEsn)},
                                  {"phone", Text(doc, NvDoc::kPhoneNumber)},

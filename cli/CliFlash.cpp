@@ -77,7 +77,6 @@ int CliFlash::Flash()
     // dialog cancelled: the download ends as the view's does.
     SwDownloadRequest request{m_option, m_code, m_font};
     NvDoc doc;
-    m_app.Flashing();
     return m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
                               [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
 }

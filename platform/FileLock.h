@@ -1,0 +1,29 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace corvanetov {
+
+// An exclusive lock on a file, shared by every process of every user that
+// takes it: flock on a file that is left in place. The kernel lets go when
+// the holder ends, however it ends, so a tool that dies holding it never
+// blocks the next one, whatever its program or application name.
+class FileLock {
+public:
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Waits up to `patience` for the lock; false with errno set when the
+    // file cannot be opened or another holder kept it all that time.
+    bool Take(const std::string& path, std::chrono::milliseconds patience);
+    void Release();
+    bool Held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace corvanetov
