@@ -43,6 +43,8 @@ std::optional<int> CliSettings::Run()
 // leaves an existing file as it was.
 int CliSettings::Read()
 {
+    if (!CliSettingsFile::CanSave(m_path))
+        return CliApp::kExitUsage;
     NvDoc doc;
     NVList list;
     NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &list, nullptr, 0};
@@ -61,10 +63,10 @@ int CliSettings::Write()
 {
     NvDoc doc;
     if (!CliSettingsFile::Load(m_path, doc))
-        return CliApp::kExitFailed;
+        return CliApp::kExitUsage;
     if (std::string fault = SettingsCatalogue::ValidatedStore(SettingsCatalogue::Fill(doc), doc); !fault.empty()) {
         std::cerr << fault << std::endl;
-        return CliApp::kExitFailed;
+        return CliApp::kExitUsage;
     }
     NVList list;
     NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0};

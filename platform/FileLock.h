@@ -5,10 +5,11 @@
 
 namespace corvanetov {
 
-// An exclusive lock on a file, shared by every process of every user that
-// takes it: flock on a file that is left in place. The kernel lets go when
-// the holder ends, however it ends, so a tool that dies holding it never
-// blocks the next one, whatever its program or application name.
+// An exclusive lock on a file, shared by every process that takes it: flock
+// on a file that the holder removes as it lets go, so that a folder is left
+// as it was found. The kernel lets go when the holder ends, however it ends,
+// so a tool that dies holding it never blocks the next one, whatever its
+// program or application name.
 class FileLock {
 public:
     FileLock() = default;
@@ -23,6 +24,10 @@ public:
     bool Held() const { return m_fd >= 0; }
 
 private:
+    bool StillNamed() const;
+    void Close();
+
+    std::string m_path;
     int m_fd = -1;
 };
 

@@ -25,6 +25,7 @@ inline constexpr char kWaitingValue[] = "1";
 
 constexpr int kMaxPort = 255;
 constexpr int kMaxTcpPort = 65535;
+constexpr int kMaxHostName = 253;
 // Ports above this one open the network serial link.
 constexpr int kLastSerialPort = comm::kNetworkPortFirst - 1;
 
