@@ -425,6 +425,9 @@ struct CliRow {
     // of this command (as its log names it); none: runs to its end.
     const char* interruptAfter = nullptr;
     size_t requests = 0;
+    // The handset is left in download mode: the store notes it until a
+    // flash recovers it.
+    bool stranded = false;
 };
 
 void PrintTo(const CliRow& row, std::ostream* out)
@@ -439,7 +442,8 @@ const CliRow kCliRows[] = {
     {"SettingsWriteCorrupted", {"--corrupt-from", "nvwrite:1"}, {"settings", "write", "FILE"}, 1, "Error in writing NAM"},
     {"PrlNeverTaken", {"--refuse-piece-from", "prl:1"}, {"prl", "--nam1", "PRL"}, 1, "Error in writing PRL"},
     {"FlashNakStorm", {"--emergency", "--nak-from", "0"}, {"flash", "--option", "3", "--code", "CODE"}, 1,
-     "Connection or Timeout Error!\nThe handset is waiting in download mode: flash it with an EMERGENCY option to recover it"},
+     "Connection or Timeout Error!\nThe handset is waiting in download mode: flash it with an EMERGENCY option to recover it",
+     nullptr, 0, true},
     // Real pauses, so that the interrupt lands in the pause after the AT
     // command; and in the wait for an item that never comes.
     {"InfoInterrupted", {}, {"info", "--time-scale", "1"}, 130, "Stopped.", "DmSwitchCommand", 1},
@@ -515,6 +519,13 @@ TEST_P(CliFaults, ExitsWithTheErrorAndKeepsTheUsersFiles)
     ChildProcess::Result result = Run(row);
     EXPECT_EQ(row.exitCode, result.exitCode) << result.err;
     EXPECT_TRUE(EndsWith(Trimmed(result.err), std::string("\n") + row.ending)) << result.err;
+    if (row.stranded) {
+        EXPECT_FALSE(before == FilesUnder(m_folder + "/config")) << "the store notes the handset left in download mode";
+        m_handset.Stop();
+        StartHandset({"--emergency"});
+        ChildProcess::Result recovered = ChildProcess::Run(Arguments(row.arguments), Environment(), kCliEnds);
+        EXPECT_EQ(0, recovered.exitCode) << recovered.err;
+    }
     EXPECT_TRUE(before == FilesUnder(m_folder + "/config")) << "the per-user store is as the last good run left it";
     EXPECT_EQ(settings, ImageMaker::Read(Path("user.mmc"))) << "the settings file is as the user saved it";
     const std::string link = m_folder + "/by-id/" + sim::kDefaultByIdName;
