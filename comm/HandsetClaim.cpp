@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -30,7 +31,9 @@ constexpr mode_t kShared = 0666;
 constexpr int kHolderReads = 20;
 constexpr auto kHolderReadPause = std::chrono::milliseconds(5);
 constexpr int kTakeTries = 3;
-constexpr size_t kHolderLineMax = 512;
+// The holder's line, and the link it reached a device by (a path).
+constexpr size_t kHolderTextMax = 512 + 4096;
+constexpr char kViaPrefix[] = "via\t";
 // Of a device's or link's own name in its lock file's name, which must stay
 // within the folder's limit of 255.
 constexpr size_t kShownNameMax = 100;
@@ -111,12 +114,11 @@ bool Remove(int fd, const std::string& path)
     return ::unlink(path.c_str()) == 0 || ::ftruncate(fd, 0) == 0;
 }
 
-std::string ReadLine(int fd)
+std::string ReadText(int fd)
 {
-    char buffer[kHolderLineMax];
-    ssize_t count = ::pread(fd, buffer, sizeof buffer - 1, 0);
-    std::string line(buffer, count > 0 ? static_cast<size_t>(count) : 0);
-    return line.substr(0, line.find('\n'));
+    char buffer[kHolderTextMax];
+    ssize_t count = ::pread(fd, buffer, sizeof buffer, 0);
+    return std::string(buffer, count > 0 ? static_cast<size_t>(count) : 0);
 }
 
 // "program\tpid\tactivity" as the holder wrote it.
@@ -140,17 +142,17 @@ std::string HandsetClaim::Folder()
     return fs::temp_directory_path().string();
 }
 
-std::vector<std::string> HandsetClaim::LockFiles(uint8_t port)
+std::vector<HandsetClaim::Name> HandsetClaim::Names(uint8_t port)
 {
-    std::vector<std::string> names;
+    std::vector<Name> names;
     const PortResolver& resolver = PortResolver::Instance();
     // COM numbers mean something only within one port table: its file goes
     // into the lock's name, since two users' COM3 are different handsets.
     if (const std::string table = resolver.TableName(); !table.empty())
-        names.push_back(PortResolver::ComName(port) + "-" + Tag(InCanonicalFolder(table).string()));
+        names.push_back({PortResolver::ComName(port) + "-" + Tag(InCanonicalFolder(table).string())});
     if (const std::string target = resolver.Resolve(port); !target.empty()) {
         if (port >= comm::kNetworkPortFirst) {
-            names.push_back("net-" + target);
+            names.push_back({"net-" + target});
         } else {
             // The device as the kernel names it, and the stable link it is
             // listed under, which a restarted handset comes back behind.
@@ -158,15 +160,24 @@ std::vector<std::string> HandsetClaim::LockFiles(uint8_t port)
             // is then known by the link's path alone.
             std::error_code error;
             const fs::path device = fs::canonical(target, error);
-            names.push_back(PathName("device", error ? InCanonicalFolder(target) : device));
-            if (fs::is_symlink(target, error))
-                names.push_back(PathName("link", InCanonicalFolder(target)));
+            const std::string link = fs::is_symlink(target, error) ? InCanonicalFolder(target).string() : std::string();
+            names.push_back({PathName("device", device.empty() ? InCanonicalFolder(target) : device), device.string(), link});
+            if (!link.empty())
+                names.push_back({PathName("link", link)});
         }
     }
     const std::string folder = Folder();
-    for (std::string& name : names)
-        name = folder + "/" + FileName(name);
+    for (Name& name : names)
+        name.file = folder + "/" + FileName(name.file);
     return names;
+}
+
+std::vector<std::string> HandsetClaim::LockFiles(uint8_t port)
+{
+    std::vector<std::string> files;
+    for (const Name& name : Names(port))
+        files.push_back(name.file);
+    return files;
 }
 
 bool HandsetClaim::Take(uint8_t port, const std::string& activity)
@@ -175,9 +186,12 @@ bool HandsetClaim::Take(uint8_t port, const std::string& activity)
     m_refusal.clear();
     const std::string line =
         std::string(program_invocation_short_name) + "\t" + std::to_string(::getpid()) + "\t" + activity + "\n";
-    for (const std::string& path : LockFiles(port)) {
+    for (const Name& name : Names(port)) {
         std::string holder;
-        if (TakeFile(path, line, holder) == Outcome::Busy) {
+        // A device reached through a link says which: a holder whose handset
+        // came back elsewhere after its restart no longer has this device.
+        const std::string text = name.link.empty() ? line : line + kViaPrefix + name.link + "\n";
+        if (TakeFile(name, text, holder) == Outcome::Busy) {
             Release();
             m_refusal = PortResolver::ComName(port) + " is busy: " + HolderText(holder);
             return false;
@@ -189,31 +203,52 @@ bool HandsetClaim::Take(uint8_t port, const std::string& activity)
 // A file that cannot be opened at all (a lock folder gone wrong) does not
 // keep the technician from the handset: the port's own lock still guards
 // every open.
-HandsetClaim::Outcome HandsetClaim::TakeFile(const std::string& path, const std::string& line, std::string& holder)
+HandsetClaim::Outcome HandsetClaim::TakeFile(const Name& name, const std::string& text, std::string& holder)
 {
     for (int tries = 0; tries < kTakeTries; ++tries) {
-        int fd = OpenLockFile(path);
+        int fd = OpenLockFile(name.file);
         if (fd < 0 && errno == EEXIST)
             continue; // made by another between the two opens
         if (fd < 0)
             return Outcome::Unusable;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            for (int reads = 0; reads < kHolderReads && (holder = ReadLine(fd)).empty(); ++reads)
+            std::string held;
+            for (int reads = 0; reads < kHolderReads && (held = ReadText(fd)).empty(); ++reads)
                 std::this_thread::sleep_for(kHolderReadPause);
             ::close(fd);
-            return Outcome::Busy;
+            holder = held.substr(0, held.find('\n'));
+            return HeldElsewhere(name, held) ? Outcome::Elsewhere : Outcome::Busy;
         }
         // The holder before removes its file while it still has it: a lock
         // on a file no longer under that name holds nothing.
-        if (!SameFile(fd, path)) {
+        if (!SameFile(fd, name.file)) {
             ::close(fd);
             continue;
         }
-        WriteLine(fd, line);
-        m_held.push_back({fd, path});
+        WriteLine(fd, text);
+        m_held.push_back({fd, name.file});
         return Outcome::Held;
     }
     return Outcome::Unusable;
+}
+
+// The holder took this device name when its link led here; the link now
+// leads to another device, so this device is another handset (a device
+// name the kernel gave out again while the holder's handset restarted). A
+// link that leads nowhere is a handset still restarting, which may come
+// back under this name.
+bool HandsetClaim::HeldElsewhere(const Name& name, const std::string& held)
+{
+    if (name.device.empty())
+        return false;
+    const size_t via = held.find(std::string("\n") + kViaPrefix);
+    if (via == std::string::npos)
+        return false;
+    const size_t start = via + 1 + std::strlen(kViaPrefix);
+    const std::string link = held.substr(start, held.find('\n', start) - start);
+    std::error_code error;
+    const fs::path now = fs::canonical(link, error);
+    return !error && now != fs::path(name.device);
 }
 
 void HandsetClaim::Release()

@@ -43,11 +43,21 @@ private:
         int fd;
         std::string path;
     };
-    enum class Outcome { Held, Busy, Unusable };
+    // One lock file; for a device, the device as the kernel names it and
+    // the link it was reached by, if any.
+    struct Name {
+        std::string file;
+        std::string device = {};
+        std::string link = {};
+    };
+    // Elsewhere: held by a claim whose handset is now on another device.
+    enum class Outcome { Held, Busy, Elsewhere, Unusable };
 
-    // Takes one lock file and writes line into it; Busy with the holder's
+    static std::vector<Name> Names(uint8_t port);
+    // Takes one lock file and writes text into it; Busy with the holder's
     // line in `holder`.
-    Outcome TakeFile(const std::string& path, const std::string& line, std::string& holder);
+    Outcome TakeFile(const Name& name, const std::string& text, std::string& holder);
+    static bool HeldElsewhere(const Name& name, const std::string& held);
 
     std::vector<HeldFile> m_held;
     std::string m_refusal;

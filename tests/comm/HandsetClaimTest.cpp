@@ -34,6 +34,9 @@ struct ClaimCase {
     Side first;
     Side second;
     bool refused;
+    // "link->device": where the first's link points once it has taken the
+    // handset (its handset restarted and came back there, or is still gone).
+    const char* moved = nullptr;
 };
 
 // "dev-a" and "dev-b" are devices; "listed" is the stable link a handset is
@@ -52,6 +55,8 @@ const ClaimCase kCases[] = {
     {"two tables, links of one name in two folders, other handsets", {"user1", 3, "one/listed"}, {"user2", 3, "two/listed"}, false},
     {"the link under another name of its folder while the handset restarts", {"user1", 3, "one/listed"}, {"user2", 4, "alias/listed->gone"}, true},
     {"one table under another spelling, the number now at another device", {"user1", 3, "dev-a"}, {"./user1", 3, "dev-b"}, true},
+    {"two users, the device the link named before the handset came back elsewhere", {"user1", 3, "listed"}, {"user2", 5, "dev-a"}, false, "listed->dev-b"},
+    {"two users, the device the link named while the handset restarts", {"user1", 3, "listed"}, {"user2", 5, "dev-a"}, true, "listed->gone"},
 };
 
 void PrintTo(const ClaimCase& c, std::ostream* out)
@@ -85,17 +90,23 @@ protected:
 
     std::string Locks() const { return m_folder.File("locks"); }
 
+    // "link->device": the link pointed at another device; the link.
+    std::string Point(const std::string& target) const
+    {
+        const size_t arrow = target.find("->");
+        if (arrow == std::string::npos)
+            return target;
+        const std::string link = m_folder.File(target.substr(0, arrow));
+        fs::remove(link);
+        fs::create_symlink(m_folder.File(target.substr(arrow + 2)), link);
+        return target.substr(0, arrow);
+    }
+
     // The side's table and target in force; "link->device" points the link
     // at another device first.
     void Resolve(const Side& side) const
     {
-        std::string target = side.target;
-        if (size_t arrow = target.find("->"); arrow != std::string::npos) {
-            const std::string link = m_folder.File(target.substr(0, arrow));
-            fs::remove(link);
-            fs::create_symlink(m_folder.File(target.substr(arrow + 2)), link);
-            target = target.substr(0, arrow);
-        }
+        std::string target = Point(side.target);
         if (target.find(':') == std::string::npos)
             target = m_folder.File(target);
         PortResolver::Instance().Set([target](uint8_t) { return target; }, side.table);
@@ -123,6 +134,8 @@ TEST_P(HandsetClaimCase, SecondOperationIsRefusedOnlyWhereTheyShareAName)
     const ClaimCase& c = GetParam();
     HandsetClaim first;
     ASSERT_TRUE(Take(first, c.first));
+    if (c.moved)
+        Point(c.moved);
     HandsetClaim second;
     EXPECT_EQ(!c.refused, Take(second, c.second)) << second.Refusal();
     EXPECT_EQ(c.refused ? Holder(c.second.port) : std::string(), second.Refusal());
