@@ -319,6 +319,7 @@ protected:
         Pacing::Instance().SetObserver([this, point](Pacing::Pause pause, uint32_t ms) {
             if (pause != point.pause || ms != point.ms || ++m_stopSeen != point.nth)
                 return;
+            m_stopReached = true;
             m_atStopPoint.set_value();
             m_stopDone.get_future().wait();
         });
@@ -337,6 +338,7 @@ protected:
     std::thread m_stopper;
     std::atomic<int> m_stopSeen{0};
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_stopReached{false};
 };
 
 TEST_P(FaultMatrix, EndsAsTheUserIsToldAndLeavesNothingBehind)
@@ -373,9 +375,11 @@ TEST_P(FaultMatrix, EndsAsTheUserIsToldAndLeavesNothingBehind)
         ASSERT_TRUE(worker.Start(Body(row.op)));
         worker.Join();
         if (m_stopper.joinable()) {
-            // A worker that ended without reaching the stop point leaves the
-            // stopper waiting: the row's point is wrong, which the report shows.
-            if (!m_stopRequested)
+            // A worker that ended without reaching the stop point (its point
+            // is wrong, or it failed before) leaves the stopper waiting: the
+            // report shows it. An end report alone does not mean the stopper
+            // was let go of.
+            if (!m_stopReached)
                 m_atStopPoint.set_value();
             m_stopper.join();
         }
