@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "history/HistoryKeeper.h"
+#include "history/OperationRecord.h"
+
 namespace corvanetov {
 
 class CliProgressLine;
@@ -37,6 +40,20 @@ public:
                      std::optional<uint32_t> fontStartAddress = std::nullopt, JsonReports json = JsonReports::ResultOnly);
     bool Json() const { return m_options.json; }
 
+    // A record of an operation on the handset starting now; the command
+    // adds its inputs before RunOnHandset.
+    static ServiceRecord BeginRecord(const QString& operation);
+    // Keeps the record of the operation run last, ended with this exit
+    // status, and tells what went wrong with keeping it. A command refused
+    // before it reached a port keeps none. Returns the status.
+    int Keep(ServiceRecord& record, int status);
+    // Ends the operation run last as refused with this text, said on
+    // standard error: the record says so.
+    void Refuse(const std::string& text);
+    const std::optional<OperationRecord::End>& LastEnd() const { return m_lastEnd; }
+    // The store in use, as --history, the environment or the settings name it.
+    HistoryKeeper& History() { return *m_history; }
+
 private:
     struct Options {
         std::string port;
@@ -45,6 +62,7 @@ private:
         std::string timeScale;
         std::string trace;
         bool json = false;
+        std::string history;
     };
 
     int Info();
@@ -66,6 +84,9 @@ private:
     bool ReadMslFromInput();
 
     Options m_options;
+    std::optional<HistoryKeeper> m_history;
+    // How the operation run last ended; empty while none reached a port.
+    std::optional<OperationRecord::End> m_lastEnd;
 };
 
 } // namespace corvanetov
