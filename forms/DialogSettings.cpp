@@ -160,7 +160,8 @@ void CDialogSettings::OnWriteToPhone()
 bool CDialogSettings::StartTransfer(NVList& list, void (*worker)(NamTransferRequest))
 {
     const NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &m_readList, &m_writeList, m_mode};
-    if (!m_runner.Start([worker, request] { worker(request); }))
+    const QString operation = worker == &NamTransfer::NamWriteWorker ? "settings write" : "settings read";
+    if (!m_runner.Start([worker, request] { worker(request); }, operation))
         return false;
     m_started.start();
     return true;

@@ -149,7 +149,9 @@ void CDialogSwDownload::StartJob(Job job, std::function<void()> body)
     m_ui->animationBusy->show();
     m_ui->animationBusy->Play();
     m_job = job;
-    if (!m_runner.Start(std::move(body))) {
+    const QString operation =
+        job == Job::Download ? QString("flash option %1").arg(m_ui->comboOption->currentIndex()) : QString("rebuild");
+    if (!m_runner.Start(std::move(body), operation)) {
         m_job = Job::None;
         m_ui->animationBusy->Stop();
         m_ui->animationBusy->hide();

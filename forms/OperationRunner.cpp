@@ -15,6 +15,26 @@ bool IsEndReport(const OperationMessage& message)
     const OperationFamily* family = OperationFamily::Find(message.number);
     return family && family->RoleOf(message.kind) == OperationFamily::Role::End;
 }
+
+// What a view's operation is called in its record when the view does not
+// say; the transfer view holds its state without touching a handset.
+QString OperationOf(int state)
+{
+    switch (state) {
+    case OperationContext::kPhoneInfo:
+        return "identify";
+    case OperationContext::kSettings:
+        return "settings";
+    case OperationContext::kSwDownload:
+        return "flash";
+    case OperationContext::kPrl:
+        return "prl";
+    case OperationContext::kEri:
+        return "eri";
+    default:
+        return {};
+    }
+}
 } // namespace
 
 OperationRunner::OperationRunner(CFormView& view, int state, Handler handler)
@@ -30,8 +50,10 @@ OperationRunner::OperationRunner(CFormView& view, int state, Handler handler)
 OperationRunner::~OperationRunner()
 {
     // The view is going: its controls are no longer followed.
-    if (m_running)
+    if (m_running) {
         EndWorker();
+        m_record.KeepStopped();
+    }
 }
 
 void OperationRunner::AddStartControl(QWidget* control)
@@ -46,8 +68,9 @@ void OperationRunner::AddIdleControl(QWidget* control)
     FollowState();
 }
 
-bool OperationRunner::Start(std::function<void()> body)
+bool OperationRunner::Start(std::function<void()> body, const QString& operation)
 {
+    m_record.Begin(operation.isEmpty() ? OperationOf(m_state) : operation);
     Context().SetOperationState(m_state);
     m_target.emplace(&m_bridge);
     m_running = m_worker.Start(std::move(body));
@@ -62,6 +85,7 @@ bool OperationRunner::Stop()
     if (!m_view.AskStop() || !m_running)
         return false;
     End();
+    m_record.KeepStopped();
     return true;
 }
 
@@ -92,8 +116,11 @@ OperationRunner::Turn OperationRunner::CurrentTurn() const
 
 void OperationRunner::OnOperationMessage(const OperationMessage& message)
 {
-    if (IsEndReport(message))
+    m_record.Note(message);
+    if (IsEndReport(message) && m_running) {
         End();
+        m_record.KeepEnded(message);
+    }
     m_handler(message);
 }
 

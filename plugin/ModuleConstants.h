@@ -20,6 +20,7 @@ constexpr int kCommandClose = 2010;
 constexpr int kCommandCloseButton = 2030;
 constexpr int kCommandPortSetting = 2040;
 constexpr int kCommandAbout = 2050;
+constexpr int kCommandServiceHistory = 2060;
 
 // String table: identification of the plug-in.
 constexpr int kStringModel = PluginAbi::kStringModelName;

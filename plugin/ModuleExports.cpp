@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "engine/OperationContext.h"
+#include "forms/DialogHistory.h"
 #include "forms/PortSetting.h"
 #include "hostlink/HostNotifier.h"
 #include "hostlink/PluginAbi.h"
@@ -27,6 +28,12 @@ void RunPortSettingDialog()
 {
     PortSetting dialog(QApplication::activeWindow());
     dialog.exec();
+}
+
+void RunHistoryWindow()
+{
+    CDialogHistory window(QApplication::activeWindow());
+    window.exec();
 }
 
 void RunAboutDialog()
@@ -84,6 +91,10 @@ bool SelectedMenu(int command)
     case ModuleConstants::kCommandAbout:
         if (HasApplication())
             RunAboutDialog();
+        return false;
+    case ModuleConstants::kCommandServiceHistory:
+        if (HasApplication())
+            RunHistoryWindow();
         return false;
     default:
         return false;

@@ -29,6 +29,7 @@ constexpr StringEntry kStrings[] = {
     {kCommandCloseButton, "CLOSE\nClose"},
     {kCommandPortSetting, "COM Port Setting\nCom Port"},
     {kCommandAbout, "Help\nHelp"},
+    {kCommandServiceHistory, "Every job on every handset: list, export, undo a settings write\nService history"},
     {static_cast<int>(kCommandPrint), "Print the active document\nPrint"},
 };
 
@@ -39,6 +40,7 @@ constexpr MenuEntry kMenu2000[] = {
     {1, kCommandClose, "&Close"},
     {0, 0, "&View"},
     {1, kCommandToolBar, "&Tool bar"},
+    {1, kCommandServiceHistory, "Service &history"},
     {0, 0, "&Setup"},
     {1, kCommandPortSetting, "&Port Setting"},
     {0, 0, "&Help"},
