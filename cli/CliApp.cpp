@@ -1,13 +1,10 @@
 #include "cli/CliApp.h"
 
 #include <CLI/CLI.hpp>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <nlohmann/json.hpp>
-#include <pthread.h>
-#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -15,6 +12,8 @@
 #include "cli/CliHistory.h"
 #include "cli/CliPorts.h"
 #include "cli/CliProgressLine.h"
+#include "cli/CliSignals.h"
+#include "cli/CliStation.h"
 #include "cli/CliPrompts.h"
 #include "cli/CliRoaming.h"
 #include "cli/CliSettings.h"
@@ -44,27 +43,12 @@ std::atomic<bool> g_interrupted{false};
 
 // Ctrl-C and SIGTERM stop the running operation the way "Stop" does in the
 // views: the worker wakes, closes the port and ends.
-// False when no thread could watch them; the signals then act as before.
 bool WatchSignals()
 {
-    sigset_t watched;
-    sigemptyset(&watched);
-    sigaddset(&watched, SIGINT);
-    sigaddset(&watched, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &watched, nullptr);
-    try {
-        std::thread([watched] {
-            int received = 0;
-            while (sigwait(&watched, &received) == 0) {
-                g_interrupted = true;
-                Pacing::Instance().RequestStop();
-            }
-        }).detach();
-    } catch (const std::system_error&) {
-        pthread_sigmask(SIG_UNBLOCK, &watched, nullptr);
-        return false;
-    }
-    return true;
+    return CliSignals::Watch([] {
+        g_interrupted = true;
+        Pacing::Instance().RequestStop();
+    });
 }
 
 std::string Text(const NvDoc& doc, int which)
@@ -121,6 +105,11 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error)
 
 int CliApp::Run(int argc, char** argv)
 {
+    CliStation station(*this);
+    std::vector<std::string> words = station.TakeJob(argc, argv);
+    std::vector<char*> kept;
+    for (std::string& word : words)
+        kept.push_back(word.data());
     CLI::App app{"corvanetov-cli: VQX-B410 service tool for terminals and scripts"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("corvanetov-cli ") + corvanetov::kVersion, "print the version and exit");
@@ -151,10 +140,11 @@ int CliApp::Run(int argc, char** argv)
     roaming.Register(app);
     CliFlash flash(*this);
     flash.Register(app);
+    station.Register(app);
     CliHistory history(*this);
     history.Register(app);
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(kept.size()), kept.data());
     } catch (const CLI::ParseError& e) {
         // --help and --version end here too, with status 0.
         return ReportParseError(app, e) == kExitOk ? kExitOk : kExitUsage;
@@ -170,6 +160,8 @@ int CliApp::Run(int argc, char** argv)
     if (std::optional<int> status = settings.Run())
         return *status;
     if (std::optional<int> status = roaming.Run())
+        return *status;
+    if (std::optional<int> status = station.Run())
         return *status;
     return flash.Run().value_or(kExitUsage);
 }
@@ -327,8 +319,10 @@ void CliApp::WaitShowingProgress(OperationWorker& worker, const OperationRecorde
         std::this_thread::sleep_for(std::chrono::milliseconds(kProgressTickMs));
         auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
         progress.Update(static_cast<int>(seconds.count()), recorder.Percent());
+        progress.Identified(OperationContext::Instance().EsnText());
     }
     worker.Join();
+    progress.Identified(OperationContext::Instance().EsnText());
     progress.Clear();
 }
 

@@ -39,6 +39,10 @@ public:
     int RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body,
                      std::optional<uint32_t> fontStartAddress = std::nullopt, JsonReports json = JsonReports::ResultOnly);
     bool Json() const { return m_options.json; }
+    int ToolType() const { return m_options.toolType; }
+    const std::optional<std::string>& Msl() const { return m_options.msl; }
+    const std::string& TimeScale() const { return m_options.timeScale; }
+    bool PortGiven() const { return !m_options.port.empty(); }
 
     // A record of an operation on the handset starting now; the command
     // adds its inputs before RunOnHandset.

@@ -7,34 +7,9 @@ namespace corvanetov {
 
 namespace {
 constexpr char kClearLine[] = "\r\033[K";
-// The throughput is what the last few seconds moved: a pause between passes
-// (the erase) soon drops out of it.
-constexpr auto kRateWindow = std::chrono::seconds(5);
-constexpr double kKibibyte = 1024.0;
-constexpr int kSecondsPerMinute = 60;
-
-std::string MinutesAndSeconds(uint64_t seconds)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%llu:%02llu", static_cast<unsigned long long>(seconds / kSecondsPerMinute),
-                  static_cast<unsigned long long>(seconds % kSecondsPerMinute));
-    return text;
-}
 } // namespace
 
 CliProgressLine::CliProgressLine(Style style, bool live) : m_style(style), m_live(live) {}
-
-std::string CliProgressLine::Amount(double bytes)
-{
-    char text[32];
-    if (bytes >= kKibibyte * kKibibyte)
-        std::snprintf(text, sizeof text, "%.1f MiB", bytes / (kKibibyte * kKibibyte));
-    else if (bytes >= kKibibyte)
-        std::snprintf(text, sizeof text, "%.1f KiB", bytes / kKibibyte);
-    else
-        std::snprintf(text, sizeof text, "%.0f B", bytes);
-    return text;
-}
 
 void CliProgressLine::StatusLine(const std::string& text)
 {
@@ -63,28 +38,31 @@ void CliProgressLine::Progress(int32_t percent, uint64_t bytesDone, uint64_t byt
     }
     if (!bytesTotal)
         return;
-    auto now = Clock::now();
     m_bytesDone = bytesDone;
     m_bytesTotal = bytesTotal;
-    m_samples.push_back({now, bytesDone});
-    while (m_samples.size() > 2 && now - m_samples.front().at > kRateWindow)
-        m_samples.pop_front();
+    m_rate.Add(bytesDone);
+}
+
+void CliProgressLine::Identified(const std::string& esn)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_style != Style::JsonLines || m_identified || esn.empty())
+        return;
+    m_identified = true;
+    PrintJson(nlohmann::json{{"esn", esn}}.dump());
 }
 
 std::string CliProgressLine::TransferText() const
 {
     if (!m_bytesTotal)
         return {};
-    std::string text = ", " + Amount(static_cast<double>(m_bytesDone)) + " of " + Amount(static_cast<double>(m_bytesTotal));
-    if (m_samples.size() < 2 || m_bytesDone >= m_bytesTotal)
+    std::string text = ", " + TransferRate::Amount(static_cast<double>(m_bytesDone)) + " of " +
+                       TransferRate::Amount(static_cast<double>(m_bytesTotal));
+    std::optional<double> rate = m_rate.BytesPerSecond();
+    std::optional<uint64_t> left = m_rate.SecondsLeft(m_bytesTotal);
+    if (!rate || !left)
         return text;
-    double seconds = std::chrono::duration<double>(m_samples.back().at - m_samples.front().at).count();
-    double moved = static_cast<double>(m_samples.back().bytes - m_samples.front().bytes);
-    if (seconds <= 0 || moved <= 0)
-        return text;
-    double rate = moved / seconds;
-    text += ", " + Amount(rate) + "/s, " + MinutesAndSeconds(static_cast<uint64_t>((m_bytesTotal - m_bytesDone) / rate)) + " left";
-    return text;
+    return text + ", " + TransferRate::Amount(*rate) + "/s, " + TransferRate::MinutesAndSeconds(*left) + " left";
 }
 
 void CliProgressLine::Update(int seconds, int32_t percent)

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <string>
+
+#include "station/TransferRate.h"
 
 namespace corvanetov {
 
@@ -26,19 +26,13 @@ public:
     // percent below 0: none reported yet.
     void Update(int seconds, int32_t percent);
     void Clear();
+    // The handset's ESN as a JSON line of its own, once it is known, so a
+    // station can name the handset while its job still runs.
+    void Identified(const std::string& esn);
     // The last JSON line: how the operation ended.
     void Result(const char* outcome, const std::string& text);
 
-    // "1.5 MiB", "12.0 KiB", "512 B".
-    static std::string Amount(double bytes);
-
 private:
-    using Clock = std::chrono::steady_clock;
-    struct Sample {
-        Clock::time_point at;
-        uint64_t bytes;
-    };
-
     void Show(const std::string& text);
     void PrintJson(const std::string& line);
     // The transfer's part of the live line; empty without amounts.
@@ -51,7 +45,8 @@ private:
     std::string m_step;
     uint64_t m_bytesDone = 0;
     uint64_t m_bytesTotal = 0;
-    std::deque<Sample> m_samples; // recent amounts, for the throughput
+    TransferRate m_rate;
+    bool m_identified = false;
 };
 
 } // namespace corvanetov

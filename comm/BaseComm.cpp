@@ -6,11 +6,13 @@
 #include <chrono>
 #include <cstdio>
 #include <poll.h>
+#include <utility>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include "comm/PortHold.h"
 #include "comm/PortResolver.h"
+#include "comm/TracedBytes.h"
 #include "platform/NamedEventRegistry.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
@@ -79,7 +81,7 @@ bool BaseComm::Open()
     if (m_wakeFd < 0)
         return FailOpen("no I/O events for " + target, 0);
     bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target)
-                                                     : PortHold::ForThisThread().OpenSerial(target, m_device);
+                                                     : PortHold::Open(target, m_device);
     if (!opened)
         return FailOpen(m_device.LastError(), m_device.LastErrorNumber());
     // Stale input only: output still on its way is a previous channel's last
@@ -206,47 +208,25 @@ bool BaseComm::WriteLong(const uint8_t* bytes, uint32_t count)
 
 bool BaseComm::WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace)
 {
-    bool masked = m_maskNextTrace;
-    m_maskNextTrace = false;
+    const size_t visible = std::exchange(m_nextTraceVisible, TracedBytes::kAllVisible);
     if (!m_connected)
         return false;
     if (Trace::Instance().Enabled())
-        TraceWrite(bytes, count, longTrace, masked);
+        TraceWrite(bytes, count, longTrace, visible);
     if (m_lineLost)
         return false;
     return m_device.WriteAll(bytes, count, comm::kWriteTimeoutMs, &StopRequested);
 }
 
-void BaseComm::TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, bool masked)
+void BaseComm::TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, size_t visible)
 {
-    std::string line;
-    char item[16];
-    if (longTrace) {
-        std::snprintf(item, sizeof item, "\nTX(%d) : ", static_cast<int>(count));
-        line = item;
-    } else {
-        line = "\nTX : ";
-    }
-    size_t limit = longTrace ? comm::kTraceLongBytes : comm::kTraceShortBytes;
-    size_t shown = std::min<size_t>(count, limit);
-    // A secret shows only up to its command byte: the code, and the check
-    // sequence that would narrow it down, stay out of the trace.
-    size_t visible = shown;
-    if (masked) {
-        visible = 0;
-        while (visible < shown && (bytes[visible] == 0x7E || bytes[visible] == 0x7F))
-            ++visible;
-        visible = std::min(visible + 1, shown);
-    }
-    for (size_t i = 0; i < shown; ++i) {
-        if (i < visible)
-            std::snprintf(item, sizeof item, longTrace ? "%02x " : "%x ", bytes[i]);
-        else
-            std::snprintf(item, sizeof item, "** ");
-        line += item;
-    }
-    if (count > limit)
-        line += "....";
+    char head[24];
+    if (longTrace)
+        std::snprintf(head, sizeof head, "\nTX(%d) : ", static_cast<int>(count));
+    else
+        std::snprintf(head, sizeof head, "\nTX : ");
+    const size_t limit = longTrace ? comm::kTraceLongBytes : comm::kTraceShortBytes;
+    const std::string line = head + TracedBytes::Format(bytes, count, longTrace ? "%02x " : "%x ", limit, visible);
     TRACE("%s", line.c_str());
 }
 

@@ -8,6 +8,7 @@
 
 #include "comm/CommConstants.h"
 #include "comm/SerialDevice.h"
+#include "comm/TracedBytes.h"
 
 namespace corvanetov {
 
@@ -41,9 +42,10 @@ public:
     void CreateResponseEvent(int index);
     std::string ResponseEventName() const;
 
-    // The next write carries a secret (MSL code, password): its trace shows
-    // only the command byte.
-    void MaskNextTrace() { m_maskNextTrace = true; }
+    // The next write carries a secret (a code, a lock code) after its first
+    // `visible` bytes, leading flags not counted: its trace shows only
+    // those (TracedBytes).
+    void MaskNextTrace(size_t visible) { m_nextTraceVisible = visible; }
 
     bool IsConnected() const { return m_connected != 0; }
     bool LineLost() const { return m_lineLost; }
@@ -70,7 +72,7 @@ private:
     void ReceiveLoop();
     uint32_t ReadBatch(uint8_t* buffer, uint32_t maxCount);
     bool WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace);
-    void TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, bool masked);
+    void TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, size_t visible);
     bool Reopen(uint8_t port, uint32_t baud, uint32_t pauseMs);
     bool FailOpen(const std::string& reason, int errorNumber);
 
@@ -89,7 +91,7 @@ private:
     std::string m_responseEventName;
     std::string m_openError;
     int m_openErrorNumber = 0;
-    bool m_maskNextTrace = false;
+    size_t m_nextTraceVisible = TracedBytes::kAllVisible;
     std::thread m_receiveThread;
 };
 

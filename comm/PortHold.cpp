@@ -2,14 +2,29 @@
 
 namespace corvanetov {
 
-PortHold& PortHold::ForThisThread()
+namespace {
+// Trivially destructible: the C library registers nothing for it.
+thread_local PortHold* t_hold = nullptr;
+} // namespace
+
+bool PortHold::Open(const std::string& path, SerialDevice& device)
 {
-    thread_local PortHold hold;
-    return hold;
+    return t_hold ? t_hold->OpenSerial(path, device) : device.OpenSerial(path);
+}
+
+void PortHold::Begin()
+{
+    if (m_active)
+        return;
+    m_active = true;
+    m_outer = t_hold;
+    t_hold = this;
 }
 
 void PortHold::End()
 {
+    if (m_active && t_hold == this)
+        t_hold = m_outer;
     m_active = false;
     LetGo();
 }
@@ -22,8 +37,6 @@ void PortHold::LetGo()
 
 bool PortHold::OpenSerial(const std::string& path, SerialDevice& device)
 {
-    if (!m_active)
-        return device.OpenSerial(path);
     if (m_held.IsOpen() && (path != m_path || m_held.LineGone()))
         LetGo();
     if (m_held.IsOpen())

@@ -14,14 +14,27 @@ namespace corvanetov {
 // open of the same device on that thread is a second descriptor of it, so
 // the lock never lapses. An operation runs on one thread; channels of other
 // threads open as usual and find the port busy.
+//
+// The hold lives where its owner puts it (ScopedPortHold); a thread knows
+// only a plain pointer to its hold. A thread-local object with a destructor
+// would have the C library keep the plug-in that holds it mapped for as long
+// as the thread lives: for ever, on the user-interface thread that opened a
+// port from the Port Setting dialog.
 class PortHold {
 public:
-    // The calling thread's hold.
-    static PortHold& ForThisThread();
+    PortHold() = default;
+    ~PortHold() { End(); }
+    PortHold(const PortHold&) = delete;
+    PortHold& operator=(const PortHold&) = delete;
 
-    // From now on this thread's serial opens are held.
-    void Begin() { m_active = true; }
-    // Lets go: the device closes with the last channel that still has it.
+    // Opens the device at path for a channel: through the calling thread's
+    // hold while one lasts, as a plain open otherwise.
+    static bool Open(const std::string& path, SerialDevice& device);
+
+    // From now on this thread's serial opens are held by this hold.
+    void Begin();
+    // Lets go: the device closes with the last channel that still has it,
+    // and the thread's opens are plain again.
     void End();
     // Lets go of the device but goes on holding: the next open is held
     // again. For a handset that leaves the bus to restart: a descriptor kept
@@ -29,17 +42,15 @@ public:
     // under another.
     void LetGo();
 
-    // Opens the device at path for a channel: on a hold, a second descriptor
-    // of the held device, or the first real open, which the hold keeps. A
-    // held line that has gone away (a pulled cable, a handset that left the
-    // bus to restart) is let go and opened afresh, so that a reopen that
-    // fails says why.
+private:
+    // On a hold, a second descriptor of the held device, or the first real
+    // open, which the hold keeps. A held line that has gone away (a pulled
+    // cable, a handset that left the bus to restart) is let go and opened
+    // afresh, so that a reopen that fails says why.
     bool OpenSerial(const std::string& path, SerialDevice& device);
 
-private:
-    PortHold() = default;
-
     bool m_active = false;
+    PortHold* m_outer = nullptr; // the thread's hold before this one began
     std::string m_path;
     SerialDevice m_held;
 };

@@ -8,8 +8,7 @@ namespace corvanetov {
 // until Release; made and ended on the one thread.
 class ScopedPortHold {
 public:
-    ScopedPortHold() { PortHold::ForThisThread().Begin(); }
-    ~ScopedPortHold() { Release(); }
+    ScopedPortHold() { m_hold.Begin(); }
     ScopedPortHold(const ScopedPortHold&) = delete;
     ScopedPortHold& operator=(const ScopedPortHold&) = delete;
 
@@ -17,19 +16,18 @@ public:
     void LetGo()
     {
         if (m_holding)
-            PortHold::ForThisThread().LetGo();
+            m_hold.LetGo();
     }
 
     void Release()
     {
-        if (!m_holding)
-            return;
         m_holding = false;
-        PortHold::ForThisThread().End();
+        m_hold.End();
     }
 
 private:
     bool m_holding = true;
+    PortHold m_hold; // ends with the scope
 };
 
 } // namespace corvanetov

@@ -3,10 +3,11 @@
 #include "diag/DiagChannel.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
+#include "comm/TracedBytes.h"
 #include "diag/FrameCodec.h"
+#include "diag/SecretFrames.h"
 #include "platform/Trace.h"
 
 namespace corvanetov {
@@ -16,12 +17,9 @@ void TraceReceived(const uint8_t* bytes, size_t count)
 {
     if (!Trace::Instance().Enabled())
         return;
-    std::string line = "\nRX : ";
-    char item[8];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(item, sizeof item, "%x ", bytes[i]);
-        line += item;
-    }
+    const size_t flags = TracedBytes::LeadingFlags(bytes, count);
+    const size_t visible = SecretFrames::Visible(bytes + flags, count - flags);
+    const std::string line = "\nRX : " + TracedBytes::Format(bytes, count, "%x ", TracedBytes::kNoLimit, visible);
     TRACE("%s", line.c_str());
 }
 } // namespace
@@ -43,6 +41,7 @@ void DiagChannel::SendFrame(const uint8_t* bytes, uint16_t count)
     std::vector<uint8_t> out;
     FrameCodec::EncodeFrame(bytes, count, m_leadingFlagMode != 0, m_lead7F != 0, out);
     ForgetResponse();
+    MaskNextTrace(SecretFrames::Visible(bytes, count));
     Write(out.data(), static_cast<uint32_t>(out.size()));
 }
 

@@ -17,6 +17,10 @@ constexpr uint8_t kCmdDmMode = 0x44;
 constexpr uint8_t kCmdPassword = 0x46;
 constexpr uint8_t kCmdPrlWrite = 0x48;
 constexpr uint8_t kCmdEriWrite = 0x4C;
+// Answers to a request the handset refused; each echoes the request.
+constexpr uint8_t kCmdBadCommand = 0x13;
+constexpr uint8_t kCmdBadParameters = 0x14;
+constexpr uint8_t kCmdBadLength = 0x15;
 
 // Mode control values
 constexpr uint16_t kModeOffline = 1;
@@ -25,6 +29,8 @@ constexpr uint16_t kModeReset = 2;
 constexpr size_t kNvRequestSize = 133;
 constexpr size_t kNvDataOffset = 3;
 constexpr size_t kNvDataSize = 128;
+// The NV items that hold lock codes: the lock code and the UIM lock code.
+constexpr uint16_t kLockCodeItems[] = {82, 2071};
 // The roaming data write: command, piece number, more, NAM index, the
 // piece's data bits (little-endian), then one piece of data, zero-padded.
 constexpr size_t kRoamingRequestSize = 126;

@@ -73,7 +73,6 @@ void DiagRequests::SpcRequest(DiagChannel& channel, const std::string& mslCode)
 {
     uint8_t request[1 + diag::kMslLength] = {diag::kCmdSpc};
     std::memcpy(request + 1, mslCode.data(), std::min(mslCode.size(), diag::kMslLength));
-    channel.MaskNextTrace();
     channel.SendFrame(request, sizeof request);
 }
 
@@ -87,7 +86,6 @@ void DiagRequests::PasswordRequest(DiagChannel& channel)
 {
     uint8_t request[1 + diag::kPasswordLength] = {diag::kCmdPassword};
     std::memcpy(request + 1, diag::kPassword, diag::kPasswordLength);
-    channel.MaskNextTrace();
     channel.SendFrame(request, sizeof request);
 }
 

@@ -89,6 +89,9 @@ constexpr char kErrMslRequest[] = "Error in requesting MSL code";
 constexpr char kErrMslInvalid[] = "Invalid Device Programming Code";
 constexpr char kErrPassword[] = "Password is Invalid!";
 constexpr char kErrOffline[] = "Error in changing mode to OFFLINE";
+// An operation that an exception ended, with the exception's own words.
+constexpr char kErrUnexpectedFault[] = "The operation ended on an unexpected fault: ";
+constexpr char kUnknownFault[] = "of unknown kind";
 
 // The roaming programming's texts, PRL and ERI, per NAM where they name one.
 constexpr const char* kWritePrlToNam[] = {"Write Prl to NAM1", "Write Prl to NAM2"};

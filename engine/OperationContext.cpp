@@ -80,10 +80,38 @@ Prompts* OperationContext::GetPrompts() const
 
 void OperationContext::SendOperationMessage(const OperationMessage& message)
 {
-    OperationSink* target = Target();
+    OperationSink* target = nullptr;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_awaitedEnd && m_awaitedEnd->number == message.number
+            && m_awaitedEnd->RoleOf(message.kind) == OperationFamily::Role::End)
+            m_awaitedEnd.reset();
+        target = m_target;
+    }
     if (!target || Pacing::Instance().StopRequested())
         return;
     target->OnOperationMessage(message);
+}
+
+void OperationContext::AwaitEndOf(const OperationFamily* family)
+{
+    std::lock_guard lock(m_mutex);
+    m_awaitedEnd.reset();
+    if (family)
+        m_awaitedEnd = *family;
+}
+
+void OperationContext::FailUnended(const std::string& text)
+{
+    std::optional<OperationFamily> family;
+    {
+        std::lock_guard lock(m_mutex);
+        family.swap(m_awaitedEnd);
+    }
+    if (!family)
+        return;
+    SetErrorText(text);
+    SendOperationMessage({family->number, 0, family->endKind, 0, text, OperationMessage::Outcome::Failed});
 }
 
 void OperationContext::SetChannelFactory(ChannelFactory factory)

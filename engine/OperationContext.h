@@ -5,12 +5,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "diag/DiagChannel.h"
 #include "diag/Exchange.h"
+#include "engine/OperationFamily.h"
 #include "engine/OperationSink.h"
 #include "engine/Prompts.h"
 
@@ -59,6 +61,14 @@ public:
     // the target; dropped once a stop was requested, so a stopped worker
     // reports nothing more.
     void SendOperationMessage(const OperationMessage& message);
+    // The family of the operation whose end report has yet to go out: its
+    // frame names it, its end report (or null) forgets it. An exception
+    // that ends an operation leaves no end report behind; its worker sends
+    // one with FailUnended.
+    void AwaitEndOf(const OperationFamily* family);
+    // The failure end report with this text, on the family still awaiting
+    // its end; nothing when none does.
+    void FailUnended(const std::string& text);
 
     // Where channels come from: a real one unless a factory is set (tests
     // set a scripted one). Setting a factory closes and drops the channel
@@ -112,6 +122,7 @@ private:
     std::atomic<NvDoc*> m_nvDoc{nullptr};
     OperationSink* m_target = nullptr;
     Prompts* m_prompts = nullptr;
+    std::optional<OperationFamily> m_awaitedEnd;
     ChannelFactory m_channelFactory;
     std::unique_ptr<DiagChannel> m_channel;
     Exchange m_exchange;

@@ -7,7 +7,10 @@
 
 namespace corvanetov::detail {
 
-OperationFrame::OperationFrame(const OperationFamily& family, Steps steps) : m_family(family), m_steps(steps) {}
+OperationFrame::OperationFrame(const OperationFamily& family, Steps steps) : m_family(family), m_steps(steps)
+{
+    Context().AwaitEndOf(&m_family);
+}
 
 OperationFrame::~OperationFrame()
 {

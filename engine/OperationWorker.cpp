@@ -1,11 +1,37 @@
 #include "engine/OperationWorker.h"
 
+#include <exception>
+#include <string>
 #include <system_error>
 
+#include "engine/EngineConstants.h"
+#include "engine/OperationContext.h"
 #include "platform/Pacing.h"
 #include "platform/Trace.h"
 
 namespace corvanetov {
+
+namespace {
+// The worker's boundary: nothing thrown in an operation may end the process
+// (a thread the system refuses, memory it has no more of). The operation's
+// frame has let go of the port on the way out; what is left is to end the
+// operation as a failure that says why.
+void RunToTheEnd(const std::function<void()>& body)
+{
+    std::string reason;
+    try {
+        Context().AwaitEndOf(nullptr);
+        body();
+        return;
+    } catch (const std::exception& error) {
+        reason = error.what();
+    } catch (...) {
+        reason = engine::kUnknownFault;
+    }
+    TRACE("\nThe operation ended on an exception: %s\n", reason.c_str());
+    Context().FailUnended(engine::kErrUnexpectedFault + reason);
+}
+} // namespace
 
 OperationWorker::~OperationWorker()
 {
@@ -21,7 +47,7 @@ bool OperationWorker::Start(std::function<void()> body)
     m_running = true;
     try {
         m_thread = std::thread([this, body = std::move(body)] {
-            body();
+            RunToTheEnd(body);
             // A stop belongs to the operation it ended; nothing after it may
             // be cut short by it.
             Pacing::Instance().ClearStop();

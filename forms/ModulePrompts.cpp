@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QThread>
+#include <memory>
+#include <optional>
 
 #include "diag/DiagConstants.h"
 #include "engine/EngineConstants.h"
+#include "forms/StopAwareHandOver.h"
 #include "widgets/FontDownDlg2.h"
 #include "widgets/Msl.h"
 
@@ -14,19 +16,21 @@ namespace corvanetov {
 namespace {
 
 // Runs ask on the user-interface thread and returns its answer; a worker
-// blocks until then. Without an application there is nobody to ask: the
-// answer is the one of a closed dialog.
+// waits until then, or until a stop: a view that is closed while its worker
+// asks stops the worker and waits for it, and must not find it waiting on
+// the view. Without an application, or after a stop, the answer is the one
+// of a closed dialog.
 template <class Result, class Ask>
 Result OnUiThread(Result closed, Ask ask)
 {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app)
         return closed;
-    if (QThread::currentThread() == app->thread())
-        return ask();
-    Result result = closed;
-    QMetaObject::invokeMethod(app, [&] { result = ask(); }, Qt::BlockingQueuedConnection);
-    return result;
+    // The answer outlives a worker that went on without it.
+    auto answer = std::make_shared<Result>(closed);
+    if (!StopAwareHandOver::Run(app, [answer, ask] { *answer = ask(); }))
+        return closed;
+    return *answer;
 }
 
 QMessageBox::StandardButtons ButtonsFor(Prompts::Style style)
@@ -77,30 +81,31 @@ Prompts::Answer AnswerFor(int button)
 
 bool ModulePrompts::AskMslCode(std::string& code)
 {
-    return OnUiThread(false, [&] {
+    auto typed = OnUiThread(std::optional<std::string>(), [] {
         CMsl dialog(static_cast<int>(diag::kMslLength), QApplication::activeWindow());
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        code = dialog.Code().toStdString();
-        return true;
+        return dialog.exec() == QDialog::Accepted ? std::optional(dialog.Code().toStdString()) : std::nullopt;
     });
+    if (typed)
+        code = *typed;
+    return typed.has_value();
 }
 
 bool ModulePrompts::AskFontStartAddress(uint32_t& address)
 {
-    return OnUiThread(false, [&] {
+    auto chosen = OnUiThread(std::optional<uint32_t>(), [] {
         CFontDownDlg2 dialog(engine::kDefaultFontStartAddress, QApplication::activeWindow());
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        address = CFontDownDlg2::ToStartAddress(dialog.StartAddressText());
-        return true;
+        return dialog.exec() == QDialog::Accepted ? std::optional(CFontDownDlg2::ToStartAddress(dialog.StartAddressText()))
+                                                  : std::nullopt;
     });
+    if (chosen)
+        address = *chosen;
+    return chosen.has_value();
 }
 
 Prompts::Answer ModulePrompts::ShowMessage(const std::string& text, const std::string& caption, Style style, Icon icon)
 {
     const Answer closed = style == Style::YesNo ? Answer::No : Answer::Cancel;
-    return OnUiThread(closed, [&] {
+    return OnUiThread(closed, [text, caption, style, icon] {
         QMessageBox box(IconFor(icon), QString::fromStdString(caption), QString::fromStdString(text), ButtonsFor(style),
                         QApplication::activeWindow());
         return AnswerFor(box.exec());

@@ -6,7 +6,8 @@ namespace corvanetov {
 
 // The module's answers to the engine's questions: the MSL code dialog, the
 // font address dialog and message boxes, always shown on the user-interface
-// thread. A worker thread that asks waits until the user has answered.
+// thread. A worker thread that asks waits until the user has answered, or
+// until a stop, which answers as a closed dialog does.
 class ModulePrompts : public Prompts {
 public:
     bool AskMslCode(std::string& code) override;

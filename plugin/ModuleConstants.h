@@ -20,7 +20,9 @@ constexpr int kCommandClose = 2010;
 constexpr int kCommandCloseButton = 2030;
 constexpr int kCommandPortSetting = 2040;
 constexpr int kCommandAbout = 2050;
-constexpr int kCommandServiceHistory = 2060;
+// The station window: many handsets at once.
+constexpr int kCommandStation = 2060;
+constexpr int kCommandServiceHistory = 2070;
 
 // String table: identification of the plug-in.
 constexpr int kStringModel = PluginAbi::kStringModelName;

@@ -3,10 +3,12 @@
 // (see hostlink/PluginAbi.h).
 
 #include <QApplication>
+#include <QPointer>
 
 #include "engine/OperationContext.h"
 #include "forms/DialogHistory.h"
 #include "forms/PortSetting.h"
+#include "forms/StationWindow.h"
 #include "hostlink/HostNotifier.h"
 #include "hostlink/PluginAbi.h"
 #include "plugin/ModuleConstants.h"
@@ -35,6 +37,27 @@ void RunHistoryWindow()
     CDialogHistory window(QApplication::activeWindow());
     window.exec();
 }
+
+// One station window for the module's life: it is made on the first click,
+// shown again on the next, and goes when the module is unloaded, before its
+// code does.
+class StationWindowHolder {
+public:
+    ~StationWindowHolder() { delete m_window; }
+    void Show()
+    {
+        if (!m_window)
+            m_window = new StationWindow(QApplication::activeWindow());
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+    }
+
+private:
+    QPointer<StationWindow> m_window;
+};
+
+StationWindowHolder g_stationWindow;
 
 void RunAboutDialog()
 {
@@ -95,6 +118,10 @@ bool SelectedMenu(int command)
     case ModuleConstants::kCommandServiceHistory:
         if (HasApplication())
             RunHistoryWindow();
+        return false;
+    case ModuleConstants::kCommandStation:
+        if (HasApplication())
+            g_stationWindow.Show();
         return false;
     default:
         return false;

@@ -29,6 +29,7 @@ constexpr StringEntry kStrings[] = {
     {kCommandCloseButton, "CLOSE\nClose"},
     {kCommandPortSetting, "COM Port Setting\nCom Port"},
     {kCommandAbout, "Help\nHelp"},
+    {kCommandStation, "Serve every handset plugged in at once\nStation"},
     {kCommandServiceHistory, "Every job on every handset: list, export, undo a settings write\nService history"},
     {static_cast<int>(kCommandPrint), "Print the active document\nPrint"},
 };
@@ -43,13 +44,14 @@ constexpr MenuEntry kMenu2000[] = {
     {1, kCommandServiceHistory, "Service &history"},
     {0, 0, "&Setup"},
     {1, kCommandPortSetting, "&Port Setting"},
+    {1, kCommandStation, "&Station"},
     {0, 0, "&Help"},
     {1, kCommandAbout, "&About CorvaneTOV"},
     {-1, 0, nullptr},
 };
 
 constexpr unsigned kToolBar2000Commands[] = {
-    kCommandPrint, kCommandPortSetting, 0, kCommandAbout, 0, kCommandCloseButton,
+    kCommandPrint, kCommandPortSetting, 0, kCommandAbout, 0, kCommandCloseButton, 0, kCommandStation,
 };
 
 constexpr ToolBarResource kToolBar2000 = {

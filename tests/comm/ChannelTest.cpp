@@ -434,11 +434,16 @@ TEST_F(Channel, TraceShowsBytesButNeverSecrets)
     channel.WriteLong(seventy.data(), 70);
     DiagRequests::SpcRequest(channel, "135792");
     DiagRequests::PasswordRequest(channel);
+    const Bytes lockCode = {0x04, '7', '3', '9', '1'};
+    DiagRequests::NvWriteRequest(channel, 82, lockCode);
+    DiagRequests::NvWriteRequest(channel, 2073, Bytes{0x00, 0x65, 0x66});
     // A stray frame and an answer in one read: both shown, the stray one
-    // said to be dropped.
+    // said to be dropped. Then the answers that carry lock codes: an NV
+    // answer and a refusal that echoes the request.
     Bytes line = {0x31, 0x05, 0x22, 0x10, 0x7E};
-    Bytes answer = AnswerFrame({0x0C, 0x01});
-    line.insert(line.end(), answer.begin(), answer.end());
+    for (const Bytes& frame : {AnswerFrame({0x0C, 0x01}), AnswerFrame({0x26, 0x17, 0x08, '5', '8', '2', '0'}),
+                               AnswerFrame({0x15, 0x27, 0x52, 0x00, 0x04, '7', '3', '9', '1'})})
+        line.insert(line.end(), frame.begin(), frame.end());
     pty.Write(line);
     ASSERT_EQ(Exchange::kAnswer, exchange.WaitResponse(channel, 200000));
     channel.Close();
@@ -459,6 +464,12 @@ TEST_F(Channel, TraceShowsBytesButNeverSecrets)
     EXPECT_NE(std::string::npos, trace.find("\nTX : 46 ** ** "));
     EXPECT_EQ(std::string::npos, trace.find("31 33 35")) << "MSL digits leaked into the trace";
     EXPECT_EQ(std::string::npos, trace.find("56 51 58")) << "password leaked into the trace";
+    EXPECT_NE(std::string::npos, trace.find("\nTX : 27 52 0 ** ** ")) << trace;
+    EXPECT_NE(std::string::npos, trace.find("\nTX : 27 19 8 0 65 66 ")) << "an item without a secret shows whole";
+    EXPECT_NE(std::string::npos, trace.find("\nRX : 26 17 8 ** ** ")) << trace;
+    EXPECT_NE(std::string::npos, trace.find("\nRX : 15 27 52 0 ** ** ")) << trace;
+    EXPECT_EQ(std::string::npos, trace.find("37 33 39")) << "lock code leaked into the trace";
+    EXPECT_EQ(std::string::npos, trace.find("35 38 32")) << "UIM lock code leaked into the trace";
     const std::string dropped = "\nRX : 31 5 22 10 7e \nRX : check sequence wrong, frame dropped\nRX : c 1 6e b7 7e ";
     EXPECT_NE(std::string::npos, trace.find(dropped)) << trace;
 }

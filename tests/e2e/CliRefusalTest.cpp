@@ -72,6 +72,17 @@ std::vector<Refusal> Refusals()
         {"a folder in the settings file's place", {"info", "--port", "%pty"}, "", Store::FolderInPlace, 1, kUnwritable},
         {"a file in the settings folder's place", {"info", "--port", "%pty"}, "", Store::FolderIsFile, 1, kUnwritable},
         {"stored port mistyped", {"info"}, "", Store::StoredPortMistyped, 1, "No handset port found in"},
+        {"station without a job", {"station", "--once"}, "", Store::Sound, 2,
+         "station needs a job: one of info, settings, flash, rebuild, prl, eri"},
+        {"station with a command that is no job", {"station", "ports", "--once"}, "", Store::Sound, 2,
+         "station cannot run ports: the job is one of"},
+        {"station given a port", {"station", "info", "--port", "7"}, "", Store::Sound, 2, "station chooses each handset's port"},
+        {"station planning a flash", {"station", "flash", "--option", "0", "--code", "%file", "--plan"}, "", Store::Sound, 2,
+         "station runs jobs on handsets: flash --plan needs none"},
+        {"station needing the MSL code without a terminal", {"--tool-type", "1", "station", "rebuild", "--once"}, "", Store::Sound,
+         2, "The MSL code is needed for tool type 1"},
+        {"station with no handset listed", {"station", "info", "--once"}, "", Store::Sound, 1, "No handset listed in"},
+        {"station at most no job at once", {"station", "info", "--max", "0"}, "", Store::Sound, 2, "--max: Value 0 not in range"},
     };
     // Root writes whatever the permissions say.
     if (::geteuid() != 0)

@@ -1,10 +1,14 @@
+#include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <vector>
 
 #include "E2eFixture.h"
 #include "EngineAgainstHandset.h"
+#include "PrlListBytes.h"
+#include "diag/DiagConstants.h"
 #include "engine/NamTransfer.h"
 #include "engine/OperationRecorder.h"
 #include "nv/NVList.h"
@@ -196,4 +200,113 @@ TEST_F(EngineAgainstHandset, ReadThatStopsAnsweringAfterItem2071KeepsTheItemsBef
     EXPECT_EQ(doc.ReadU16(59825), 0) << "item 2073 never came";
     EXPECT_EQ(Requests("NvReadRequest"), 1u + 2 + 4) << "the identification's, two items, then 2073 and its three resends";
     EXPECT_TRUE(AwaitRequests("ModeControlRequest", 2, kResetRequest)) << "the handset is reset";
+}
+
+namespace {
+// A secret's bytes in every form a trace or a log could show them in: as
+// text, as hexadecimal bytes ("%x " and "%02x " alike for these), run
+// together in either case, and as decimal bytes apart or in a JSON list.
+// Every run of `window` bytes counts: half a code is a leak too. Without
+// `asText`, the text itself is not looked for.
+std::vector<std::string> Forms(const std::string& secret, size_t window, bool asText)
+{
+    std::vector<std::string> forms;
+    for (size_t at = 0; at + window <= secret.size(); ++at) {
+        const std::string part = secret.substr(at, window);
+        std::string spaced, joined, upper, decimal, listed;
+        for (unsigned char byte : part) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%x", byte);
+            spaced += std::string(hex) + " ";
+            joined += hex;
+            std::snprintf(hex, sizeof hex, "%X", byte);
+            upper += hex;
+            decimal += std::to_string(byte) + " ";
+            listed += std::to_string(byte) + ",";
+        }
+        forms.insert(forms.end(), {spaced, joined, upper, decimal, listed});
+        if (asText)
+            forms.push_back(part);
+    }
+    return forms;
+}
+
+// A file's text; of the handset's log, without the times of its lines,
+// whose digits would match anything.
+std::string Text(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    static const std::regex times(R"("t":[0-9.e+-]+|"time":"[^"]*")");
+    return std::regex_replace(std::string(std::istreambuf_iterator<char>(in), {}), times, "");
+}
+} // namespace
+
+// Identification, a settings read, settings writes and PRL programming
+// (unlocked by the password and by the MSL code), traced by --trace and by
+// CORVANETOV_TRACE: no trace and no line of the handset's log holds a lock
+// code, a UIM lock code or the MSL code, in any form, nor the password as
+// bytes (it is the handset's model name, which its answers and its device
+// name show as text, so it counts only whole). The traces still show the
+// requests and which NV items they carry.
+TEST_F(E2eFixture, TracesAndTheHandsetsLogHoldNoSecret)
+{
+    const std::string lockCode = "73914682", uimCode = "58206471", newLock = "94027318", newUim = "61839250";
+    const std::string msl = "405918";
+    const std::string password(std::begin(diag::kPassword), std::end(diag::kPassword));
+    StartHandset({"--lock-code", lockCode, "--uim-lock-code", uimCode, "--msl", msl, "--roaming-dir", m_folder});
+    const std::string file = m_folder + "/codes.mmc";
+    const std::string prl = m_folder + "/a.prl";
+    const std::vector<uint8_t> list = PrlListBytes(250);
+    std::ofstream(prl, std::ios::binary).write(reinterpret_cast<const char*>(list.data()), std::streamsize(list.size()));
+    const std::vector<std::vector<std::string>> runs = {
+        {"info"},
+        {"settings", "read", file},
+        {"settings", "write", file},
+        {"--tool-type", "1", "--msl", msl, "settings", "write", file},
+        {"prl", "--nam1", prl},
+        {"--tool-type", "1", "--msl", msl, "prl", "--nam1", prl},
+    };
+    std::vector<std::string> traces;
+    for (size_t run = 0; run < runs.size(); ++run) {
+        if (run == 2) {
+            auto set = Cli({"settings", "set", file, "--lock-code", newLock, "--uim-lock-code", newUim});
+            ASSERT_EQ(0, set.exitCode) << set.err;
+        }
+        const std::string byOption = m_folder + "/option" + std::to_string(run) + ".trace";
+        const std::string byVariable = m_folder + "/variable" + std::to_string(run) + ".trace";
+        std::vector<std::string> argv = {CORVANETOV_CLI_PATH, "--trace", byOption};
+        argv.insert(argv.end(), runs[run].begin(), runs[run].end());
+        auto traced = ChildProcess::Run(argv, Environment());
+        ASSERT_EQ(0, traced.exitCode) << run << ": " << traced.err;
+        std::vector<std::string> environment = Environment();
+        environment.push_back("CORVANETOV_TRACE=" + byVariable);
+        argv.erase(argv.begin() + 1, argv.begin() + 3);
+        auto again = ChildProcess::Run(argv, environment);
+        ASSERT_EQ(0, again.exitCode) << run << ": " << again.err;
+        traces.insert(traces.end(), {byOption, byVariable});
+    }
+    m_handset.Stop();
+    traces.push_back(m_folder + "/sim.log");
+
+    struct Secret {
+        std::string bytes;
+        size_t window;
+        bool asText;
+    };
+    const Secret secrets[] = {{lockCode, 4, true}, {uimCode, 4, true}, {newLock, 4, true},
+                              {newUim, 4, true},   {msl, 4, true},     {password, password.size(), false}};
+    for (const auto& [secret, window, asText] : secrets) {
+        for (const std::string& path : traces) {
+            const std::string text = Text(path);
+            ASSERT_FALSE(text.empty()) << path;
+            for (const std::string& form : Forms(secret, window, asText))
+                EXPECT_EQ(std::string::npos, text.find(form)) << "\"" << form << "\" of " << secret << " in " << path;
+        }
+    }
+    const std::string write = Text(m_folder + "/option2.trace");
+    EXPECT_NE(std::string::npos, write.find("\nTX : 27 52 0 ** ")) << "the lock code's item, masked after its number";
+    EXPECT_NE(std::string::npos, write.find("\nTX : 27 17 8 ** ")) << "the UIM lock code's item";
+    EXPECT_NE(std::string::npos, Text(m_folder + "/option1.trace").find("\nRX : 26 52 0 ** ")) << "an answer, masked alike";
+    EXPECT_NE(std::string::npos, Text(m_folder + "/option4.trace").find("\nTX : 46 ** ")) << "the password";
+    EXPECT_NE(std::string::npos, Text(m_folder + "/option5.trace").find("\nTX : 41 ** ")) << "the MSL code";
 }

@@ -7,8 +7,10 @@
 #include <thread>
 
 #include "ModalAnswerer.h"
+#include "engine/OperationWorker.h"
 #include "forms/ModulePrompts.h"
 #include "hostlink/HostNotifier.h"
+#include "platform/Pacing.h"
 
 using namespace corvanetov;
 
@@ -60,6 +62,7 @@ private slots:
     void FontStartAddressConfirmedAsShown();
     void MessageBoxAnswersAndStyles();
     void HostMessagesGoToTheRegisteredCallback();
+    void AStopReleasesAWorkerThatAsks();
 };
 
 void ModulePromptsTest::MslCodeAskedFromAWorkerOnTheUiThread()
@@ -150,6 +153,63 @@ void ModulePromptsTest::HostMessagesGoToTheRegisteredCallback()
     HostNotifier::Instance().SetCallback(nullptr, nullptr);
     HostNotifier::Instance().Send(PluginAbi::kStatusLine, "Reading Phone Info");
     QCOMPARE(received.text, std::string("      Com7"));
+}
+
+// A view that is closed while its worker asks a question stops the worker
+// and waits for it, without running its event loop. The worker must give up
+// its question and end; the question, never shown, stays unasked.
+void ModulePromptsTest::AStopReleasesAWorkerThatAsks()
+{
+    constexpr int kBoundMs = 3000; // far longer than a thread needs to start or to see a stop
+    ModulePrompts prompts;
+    struct Case {
+        const char* name;
+        std::function<bool()> ask; // true: answered as a closed dialog is
+    };
+    const Case cases[] = {
+        {"MSL code",
+         [&] {
+             std::string code = "unchanged";
+             return !prompts.AskMslCode(code) && code == "unchanged";
+         }},
+        {"font start address",
+         [&] {
+             uint32_t address = 7;
+             return !prompts.AskFontStartAddress(address) && address == 7;
+         }},
+        {"message box", [&] { return prompts.ShowMessage("Continue?", "", Prompts::Style::YesNo, Prompts::Icon::Question) == Prompts::Answer::No; }},
+    };
+    for (const Case& c : cases) {
+        std::atomic<bool> waiting{false};
+        Pacing::Instance().SetObserver([&](Pacing::Pause pause, uint32_t) { waiting = pause == Pacing::Pause::Wait; });
+        ModalAnswerer answerer([](QWidget* open) { open->close(); }, 100);
+        std::atomic<bool> ended{false};
+        std::atomic<bool> closedAnswer{false};
+        OperationWorker worker;
+        QVERIFY(worker.Start([&] {
+            closedAnswer = c.ask();
+            ended = true;
+        }));
+        QElapsedTimer clock;
+        clock.start();
+        while (!waiting && clock.elapsed() < kBoundMs)
+            QThread::msleep(1);
+        worker.Stop();
+        clock.restart();
+        while (!ended && clock.elapsed() < kBoundMs)
+            QThread::msleep(1);
+        const bool released = ended;
+        // Before the mend the worker waits on this thread: let it go, so
+        // that the test fails instead of hanging.
+        QVERIFY(QTest::qWaitFor([&] { return ended.load(); }, 20000));
+        worker.Join();
+        Pacing::Instance().SetObserver(nullptr);
+        QVERIFY2(released, c.name);
+        QVERIFY2(waiting, c.name);
+        QVERIFY2(closedAnswer, c.name);
+        QTest::qWait(50);
+        QVERIFY2(!answerer.Answered(), c.name);
+    }
 }
 
 QTEST_MAIN(ModulePromptsTest)

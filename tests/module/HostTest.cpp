@@ -135,7 +135,7 @@ void HostTest::ShowsThePluginsViewsMenusAndToolBar()
     QCOMPARE(MenuTitles(window), QStringList({"File", "Edit", "View", "Options", "Setup", "Help"}));
     QCOMPARE(Items(Menu(window, "File")), QStringList({"Print", "Close", "-", "Exit"}));
     QCOMPARE(Items(Menu(window, "View")), QStringList({"Tool bar", "Service history", "-", "Status bar"}));
-    QCOMPARE(Items(Menu(window, "Setup")), QStringList({"Port Setting"}));
+    QCOMPARE(Items(Menu(window, "Setup")), QStringList({"Port Setting", "Station"}));
     QCOMPARE(Items(Menu(window, "Help")), QStringList({"About CorvaneTOV"}));
     QCOMPARE(Item(window, "File", "Print")->statusTip(), QStringLiteral("Print the active document"));
 
@@ -146,7 +146,7 @@ void HostTest::ShowsThePluginsViewsMenusAndToolBar()
         buttons << (action->isSeparator() ? QStringLiteral("-") : action->toolTip());
         QVERIFY(action->isSeparator() || !action->icon().isNull());
     }
-    QCOMPARE(buttons, QStringList({"Print", "Com Port", "-", "Help", "-", "Close"}));
+    QCOMPARE(buttons, QStringList({"Print", "Com Port", "-", "Help", "-", "Close", "-", "Station"}));
     QCOMPARE(toolBars.front()->iconSize(), QSize(16, 15));
 
     QCOMPARE(window.HostLine(0), QStringLiteral("Ready"));

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <dlfcn.h>
+#include <utility>
 #include <vector>
 
 #include "ModalAnswerer.h"
@@ -28,12 +29,14 @@ public:
         : m_handle(dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL))
     {
     }
-    ~LoadedModule()
-    {
-        if (m_handle)
-            dlclose(m_handle);
-    }
+    ~LoadedModule() { Unload(); }
     bool Loaded() const { return m_handle != nullptr; }
+    // dlclose's answer; 0 when it was not loaded.
+    int Unload()
+    {
+        void* handle = std::exchange(m_handle, nullptr);
+        return handle ? dlclose(handle) : 0;
+    }
 
     template <class Func>
     Func Resolve(const char* name) const
@@ -78,6 +81,27 @@ void RecordLine(void* context, unsigned, int line, const char* text)
     static_cast<std::vector<std::pair<int, std::string>>*>(context)->emplace_back(line, text);
 }
 
+// COM 7 of the user's port table is the line: OK in the Port Setting dialog
+// opens it, which only the module's resolver can have done. The lines the
+// module wrote to the host's status bar meanwhile are returned.
+std::vector<std::pair<int, std::string>> OpenCom7FromPortSetting(const LoadedModule& module, const PtyPair& line)
+{
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("CorvaneTOV"), QStringLiteral("corvanetov"));
+    store.setValue(QStringLiteral("Software/CorvaneTOV/Ports/COM7"), QString::fromStdString(line.SlavePath()));
+    store.sync();
+    std::vector<std::pair<int, std::string>> lines;
+    module.SetHostMessageCallback(&RecordLine, &lines);
+    ModalAnswerer answerer([](QWidget* open) {
+        open->findChild<QComboBox*>(QStringLiteral("comboPort"))->setCurrentIndex(6);
+        QTest::mouseClick(open->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    }, 5000);
+    const bool handled = module.SelectedMenu(2040);
+    module.SetHostMessageCallback(nullptr, nullptr);
+    if (handled || !answerer.Answered() || answerer.TimedOut())
+        lines.emplace_back(-1, "the Port Setting dialog did not open the port");
+    return lines;
+}
+
 const ViewRecord kViews[] = {
     {"CDialogPhoneInfo", "PHONE  INFO"},
     {"CDialogSwDownload", "SOFTWARE DOWNLOAD"},
@@ -116,45 +140,39 @@ void ModuleExportsTest::initTestCase()
 
 // The module keeps its state to itself (it shares no symbols with its host):
 // what loading and unloading do shows in its trace, which it opens from the
-// environment as a fresh module does.
+// environment as a fresh module does. A port opened from the Port Setting
+// dialog on this thread must not keep the module mapped.
 void ModuleExportsTest::LoadAndUnloadAreTracedAndUnloadUnmaps()
 {
     const QString tracePath = m_folder.filePath(QStringLiteral("trace.txt"));
     qputenv("CORVANETOV_TRACE", tracePath.toLocal8Bit());
+    PtyPair line;
     for (int load = 0; load < 2; ++load) {
-        void* handle = dlopen(CORVANETOV_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
-        QVERIFY2(handle, dlerror());
-        QCOMPARE(dlclose(handle), 0);
-        QVERIFY(!ModuleMapped());
+        LoadedModule module;
+        QVERIFY2(module.Loaded(), dlerror());
+        QCOMPARE(OpenCom7FromPortSetting(module, line), (std::vector<std::pair<int, std::string>>{{2, "      Com7"}}));
+        QCOMPARE(module.Unload(), 0);
+        QVERIFY2(!ModuleMapped(), "the module stayed mapped after its port was opened");
     }
     qunsetenv("CORVANETOV_TRACE");
     QFile trace(tracePath);
     QVERIFY(trace.open(QIODevice::ReadOnly));
-    const QByteArray once("CORVANETOV_VQXB410.DLL Initializing!\nCORVANETOV_VQXB410.DLL Terminating!\n");
-    QCOMPARE(trace.readAll(), once + once);
+    const QByteArray text = trace.readAll();
+    const QByteArray begins("CORVANETOV_VQXB410.DLL Initializing!\n");
+    const QByteArray ends("CORVANETOV_VQXB410.DLL Terminating!\n");
+    QVERIFY2(text.startsWith(begins) && text.endsWith(ends), text.constData());
+    QCOMPARE(text.count(begins), 2);
+    QCOMPARE(text.count(ends), 2);
+    QVERIFY2(text.indexOf(ends) < text.lastIndexOf(begins), "each load ends before the next begins");
 }
 
-// COM 7 of the user's port table is a pseudo-terminal: OK in the Port
-// Setting dialog opens it, which only the module's resolver can have done.
+// COM numbers open the devices of the user's port table.
 void ModuleExportsTest::ComNumbersOpenTheUsersDevices()
 {
     PtyPair line;
-    QSettings store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("CorvaneTOV"), QStringLiteral("corvanetov"));
-    store.setValue(QStringLiteral("Software/CorvaneTOV/Ports/COM7"), QString::fromStdString(line.SlavePath()));
-    store.sync();
     LoadedModule module;
     QVERIFY(module.Loaded());
-    std::vector<std::pair<int, std::string>> lines;
-    module.SetHostMessageCallback(&RecordLine, &lines);
-    ModalAnswerer answerer([](QWidget* open) {
-        open->findChild<QComboBox*>(QStringLiteral("comboPort"))->setCurrentIndex(6);
-        QTest::mouseClick(open->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
-    }, 5000);
-    QVERIFY(!module.SelectedMenu(2040));
-    module.SetHostMessageCallback(nullptr, nullptr);
-    QVERIFY(answerer.Answered());
-    QVERIFY2(!answerer.TimedOut(), "the port did not open");
-    QCOMPARE(lines, (std::vector<std::pair<int, std::string>>{{2, "      Com7"}}));
+    QCOMPARE(OpenCom7FromPortSetting(module, line), (std::vector<std::pair<int, std::string>>{{2, "      Com7"}}));
 }
 
 void ModuleExportsTest::OffersThreeViewsInOrder()
@@ -301,7 +319,7 @@ void ModuleExportsTest::StringsMenuAndToolBarByNumber()
     const std::vector<std::pair<int, const char*>> strings = {
         {100, "VQX-B410"}, {101, "China(Unicom)"}, {102, "DBDM"}, {103, "1.0.003"}, {104, "2006-06-20"},
         {105, "Full"}, {2030, "CLOSE\nClose"}, {2040, "COM Port Setting\nCom Port"}, {2050, "Help\nHelp"},
-        {57607, "Print the active document\nPrint"},
+        {2060, "Serve every handset plugged in at once\nStation"}, {57607, "Print the active document\nPrint"},
     };
     for (const auto& [id, text] : strings)
         QCOMPARE(QByteArray(module.LoadString(id)), QByteArray(text));
@@ -313,7 +331,7 @@ void ModuleExportsTest::StringsMenuAndToolBarByNumber()
     for (; menu->m_depth >= 0; ++menu)
         items << QStringLiteral("%1:%2:%3").arg(menu->m_depth).arg(menu->m_command).arg(QLatin1String(menu->m_text));
     QCOMPARE(items, QStringList({"0:0:&File", "1:57607:&Print", "1:2010:&Close", "0:0:&View", "1:59392:&Tool bar",
-                                 "1:2060:Service &history", "0:0:&Setup", "1:2040:&Port Setting", "0:0:&Help", "1:2050:&About CorvaneTOV"}));
+                                 "1:2070:Service &history", "0:0:&Setup", "1:2040:&Port Setting", "1:2060:&Station", "0:0:&Help", "1:2050:&About CorvaneTOV"}));
     QCOMPARE(module.Resolve<LoadPluginMenuFunc>("LoadPluginMenu")(2001), nullptr);
 
     const ToolBarResource* toolBar = module.Resolve<LoadPluginToolBarFunc>("LoadPluginToolBar")(2000);
@@ -321,10 +339,10 @@ void ModuleExportsTest::StringsMenuAndToolBarByNumber()
     QCOMPARE(toolBar->m_buttonWidth, 16);
     QCOMPARE(toolBar->m_buttonHeight, 15);
     const std::vector<unsigned> commands(toolBar->m_commands, toolBar->m_commands + toolBar->m_count);
-    QCOMPARE(commands, (std::vector<unsigned>{57607, 2040, 0, 2050, 0, 2030}));
+    QCOMPARE(commands, (std::vector<unsigned>{57607, 2040, 0, 2050, 0, 2030, 0, 2060}));
     // One image per button, found while the module is loaded.
     const QPixmap strip(QString::fromLatin1(toolBar->m_bitmapPath));
-    QCOMPARE(strip.size(), QSize(4 * 16, 15));
+    QCOMPARE(strip.size(), QSize(5 * 16, 15));
 }
 
 QTEST_MAIN(ModuleExportsTest)

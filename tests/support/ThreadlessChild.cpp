@@ -71,12 +71,24 @@ bool ThreadlessChild::Run(const std::function<bool()>& check)
     return WIFEXITED(status) && WEXITSTATUS(status) == kPassed;
 }
 
-void ThreadlessChild::AllowThreads()
+namespace {
+void SetThreadLimit(bool allowed)
 {
     rlimit limit{};
     ::getrlimit(RLIMIT_NPROC, &limit);
-    limit.rlim_cur = limit.rlim_max;
+    limit.rlim_cur = allowed ? limit.rlim_max : 0;
     ::setrlimit(RLIMIT_NPROC, &limit);
+}
+} // namespace
+
+void ThreadlessChild::AllowThreads()
+{
+    SetThreadLimit(true);
+}
+
+void ThreadlessChild::RefuseThreads()
+{
+    SetThreadLimit(false);
 }
 
 } // namespace corvanetov

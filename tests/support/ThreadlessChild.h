@@ -14,6 +14,8 @@ public:
     static bool Run(const std::function<bool()>& check);
     // Inside check: threads can be started again from here on.
     static void AllowThreads();
+    // Inside check: threads are refused again from here on.
+    static void RefuseThreads();
 };
 
 } // namespace corvanetov

@@ -282,6 +282,18 @@ TEST_F(GuideShot, MslDialog)
     KeepWindow("msl-code.png", dialog);
 }
 
+// Four handsets read at once from the station window.
+TEST_F(GuideShot, StationWindow)
+{
+    StartTray(4);
+    StartHost();
+    VirtualDisplay::Window station = RunStation("Station: 4 of 4 completed");
+    ASSERT_FALSE(station.id.empty()) << "the station did not complete its four rows";
+    std::optional<Screenshot> shot = SettledShot();
+    ASSERT_TRUE(shot);
+    Keep(*shot, station.frame, "station.png");
+}
+
 TEST_F(GuideShot, AboutBox)
 {
     ASSERT_NO_FATAL_FAILURE(StartReadyHost({}));

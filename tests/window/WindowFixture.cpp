@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "host/HostConstants.h"
+#include "hostlink/PluginAbi.h"
 #include "ports/PortConstants.h"
 
 namespace corvanetov {
@@ -20,6 +21,9 @@ constexpr char kShotsVariable[] = "CORVANETOV_WINDOW_SHOTS";
 constexpr char kSettingsFile[] = "/.config/CorvaneTOV/corvanetov.ini";
 // INI keys escape their spaces.
 constexpr char kEscapedSpace[] = "%20";
+// Setup > Station, from the keyboard, and the window it opens.
+const std::vector<std::string> kStationMenu = {"alt+s", "s"};
+constexpr char kStationWindow[] = "^Station$";
 
 std::string TempFolder()
 {
@@ -79,6 +83,7 @@ void WindowFixture::TearDown()
     }
     m_host.Stop();
     m_handset.Stop();
+    m_tray.clear();
     if (!m_folder.empty())
         fs::remove_all(m_folder);
 }
@@ -91,6 +96,34 @@ std::string WindowFixture::StartHandset(const std::vector<std::string>& options)
     std::string device = m_handset.Start(argv);
     EXPECT_FALSE(device.empty()) << "the simulated handset did not start";
     return device;
+}
+
+void WindowFixture::StartTray(size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const std::string handset = m_folder + "/handset" + std::to_string(i);
+        m_tray.push_back(std::make_unique<ChildProcess>());
+        EXPECT_FALSE(m_tray.back()
+                         ->Start({VQXB410_SIM_PATH, "--by-id", m_byId, "--by-id-name",
+                                  "usb-Corvane_VQX-B410_" + std::to_string(i) + "_qxcdmdm-if02-port0", "--state",
+                                  handset + ".json", "--esn", "8D2A41F" + std::to_string(i)})
+                         .empty());
+    }
+}
+
+VirtualDisplay::Window WindowFixture::RunStation(const std::string& summary)
+{
+    VirtualDisplay::Window main = MainWindow();
+    if (main.id.empty())
+        return {};
+    m_display.Focus(main);
+    m_display.Keys(kStationMenu);
+    VirtualDisplay::Window station = WaitForWindow(kStationWindow);
+    if (station.id.empty())
+        return {};
+    m_display.Focus(station);
+    m_display.Keys({"Return"}); // Start, the window's default button
+    return WaitForEcho(StatusLine(PluginAbi::kStatusLine, summary)) ? station : VirtualDisplay::Window{};
 }
 
 void WindowFixture::StartHost(double timeScale, const std::vector<std::string>& options)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,6 +33,13 @@ protected:
 
     // Starts the simulated handset in the listing; returns its listed path.
     std::string StartHandset(const std::vector<std::string>& options = {});
+    // Simulated handsets in the listing, each under a name and ESN of its
+    // own (8D2A41F0, 8D2A41F1, ...): a tray for the station.
+    void StartTray(size_t count);
+    // Setup > Station, then Start with the window's first job (the phone
+    // information read); the station window, once the status bar shows
+    // `summary`, or a window with an empty id.
+    VirtualDisplay::Window RunStation(const std::string& summary);
     // The host with its command-line options, at the time scale.
     void StartHost(double timeScale = kTimeScale, const std::vector<std::string>& options = {});
     // The host's exit code (128 + signal for a crash), or
@@ -94,6 +102,7 @@ protected:
     std::string m_byId;
     VirtualDisplay m_display;
     ChildProcess m_handset;
+    std::vector<std::unique_ptr<ChildProcess>> m_tray;
     ChildProcess m_host;
 
 private:

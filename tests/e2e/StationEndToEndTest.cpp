@@ -1,0 +1,284 @@
+// The station against simulated handsets that are plugged in and pulled out
+// by making and removing their by-id links, as udev does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "E2eFixture.h"
+#include "ImageMaker.h"
+#include "comm/SerialDevice.h"
+
+using namespace corvanetov;
+
+namespace {
+using namespace std::chrono_literals;
+constexpr auto kGiveUp = std::chrono::seconds(90);
+constexpr auto kLook = 20ms;
+constexpr auto kStagger = 40ms;
+// The station's own answer to Ctrl-C: every child stopped and gone.
+constexpr auto kStopBudget = 3s;
+// Longer than the station takes to see a link go.
+constexpr auto kReplugGap = 1200ms;
+// A slow erase keeps a handset's job going long enough to be caught in the
+// middle of it (within the tool's wait for the erase).
+const std::vector<std::string> kSlowErase = {"--erase-ms", "100000"};
+// Within the boot region: the flash then holds the image from address 0.
+constexpr uint64_t kImageSize = 0xC000;
+
+enum class During { Nothing, KillJob, Unplug, Interrupt, Replug };
+
+struct StationCase {
+    const char* name;
+    size_t handsets;
+    const char* job;
+    bool once;
+    size_t odd;                          // the handset the fault or the action is about
+    std::vector<std::string> oddOptions; // its simulator's options
+    During during;
+    const char* oddEnd; // what its row ends with; nullptr: it completes
+};
+
+const StationCase kCases[] = {
+    {"EightFlashedAtOnce", 8, "flash", true, 0, {}, During::Nothing, nullptr},
+    {"RefusedBlockFailsAlone", 8, "flash", true, 3, {"--nak-from", "2"}, During::Nothing, "failed"},
+    {"CablePulledFailsAlone", 8, "flash", true, 6, {"--hangup", "block:3"}, During::Nothing, "The line to the handset was lost"},
+    {"KilledJobFailsItsRowOnly", 4, "flash", true, 1, kSlowErase, During::KillJob, "signal 9"},
+    {"UnpluggedMidJobFailsItsRow", 4, "flash", true, 2, kSlowErase, During::Unplug, "The line to the handset was lost"},
+    {"CtrlCStopsAllAndFreesEveryPort", 4, "flash", false, 0, kSlowErase, During::Interrupt, "stopped"},
+    {"ReplugServedAgain", 2, "info", false, 1, {}, During::Replug, nullptr},
+};
+
+void PrintTo(const StationCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+std::string LinkName(size_t handset)
+{
+    return "usb-Corvane_VQX-B410_" + std::to_string(handset) + "_qxcdmdm-if02-port0";
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+} // namespace
+
+class StationEndToEnd : public E2eFixture, public testing::WithParamInterface<StationCase> {
+protected:
+    struct Handset {
+        ChildProcess sim;
+        std::string device;
+        std::string link;
+        std::string flashed;
+    };
+
+    void StartHandsets(const StationCase& c)
+    {
+        for (size_t i = 0; i < c.handsets; ++i) {
+            Handset& handset = *m_handsets.emplace_back(std::make_unique<Handset>());
+            std::string name = m_folder + "/handset" + std::to_string(i);
+            handset.flashed = name + ".flashed";
+            handset.link = m_folder + "/by-id/" + LinkName(i);
+            std::vector<std::string> argv = {VQXB410_SIM_PATH, "--state", name + ".json", "--flash-out", handset.flashed,
+                                             "--esn", Esn(i)};
+            if (i == c.odd || c.during == During::Interrupt)
+                argv.insert(argv.end(), c.oddOptions.begin(), c.oddOptions.end());
+            handset.device = handset.sim.Start(argv, Environment());
+        }
+    }
+    void Plug(size_t i) { std::filesystem::create_symlink(m_handsets[i]->device, m_handsets[i]->link); }
+    void Unplug(size_t i) { std::filesystem::remove(m_handsets[i]->link); }
+    void PlugAll()
+    {
+        for (size_t i = 0; i < m_handsets.size(); ++i) {
+            Plug(i);
+            std::this_thread::sleep_for(kStagger);
+        }
+    }
+
+    void StartStation(const StationCase& c)
+    {
+        std::vector<std::string> argv = {CORVANETOV_CLI_PATH, "station"};
+        if (std::string(c.job) == "flash")
+            argv.insert(argv.end(), {"flash", "--option", "0", "--code", Code()});
+        else
+            argv.push_back(c.job);
+        if (c.once)
+            argv.push_back("--once");
+        m_station.StartLogged(argv, Environment(), Output());
+    }
+    std::string Code() const { return m_folder + "/code.bin"; }
+    std::string Output() const { return m_folder + "/station.txt"; }
+    std::string OutputText() const
+    {
+        std::ifstream in(Output());
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    std::vector<nlohmann::json> Lines() const
+    {
+        std::vector<nlohmann::json> lines;
+        std::ifstream in(Output());
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.front() == '{')
+                lines.push_back(nlohmann::json::parse(line));
+        }
+        return lines;
+    }
+    size_t Count(const std::function<bool(const nlohmann::json&)>& which) const
+    {
+        std::vector<nlohmann::json> lines = Lines();
+        return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), which));
+    }
+    bool Await(const std::function<bool(const nlohmann::json&)>& which, size_t count = 1) const
+    {
+        auto deadline = std::chrono::steady_clock::now() + kGiveUp;
+        while (Count(which) < count) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(kLook);
+        }
+        return true;
+    }
+    static std::function<bool(const nlohmann::json&)> Ended(const std::string& port = {})
+    {
+        return [port](const nlohmann::json& line) {
+            return line.value("station", "") == "ended" && (port.empty() || line.value("port", "") == port);
+        };
+    }
+    // The port the station gave a handset: the one whose job said its ESN.
+    std::string PortOf(size_t i) const
+    {
+        for (const nlohmann::json& line : Lines())
+            if (line.value("esn", "") == Esn(i))
+                return line.value("port", "");
+        return {};
+    }
+    static std::string Esn(size_t i) { return "8D2A41F" + std::to_string(i); }
+    // Until the handset's job erases its flash: it is mid-flash.
+    bool AwaitErasing(size_t i) const
+    {
+        return Await([this, i](const nlohmann::json& line) {
+            return line.value("step", "").rfind("Erasing", 0) == 0 && line.value("port", "") == PortOf(i);
+        });
+    }
+    // The handset's job, found among the processes by its port.
+    pid_t JobOf(size_t i) const;
+    void Act(const StationCase& c);
+    nlohmann::json EndOf(size_t i) const
+    {
+        for (const nlohmann::json& line : Lines())
+            if (Ended()(line) && line.value("esn", "") == Esn(i))
+                return line;
+        return {};
+    }
+    bool FlashedExactly(Handset& handset)
+    {
+        handset.sim.Stop();
+        std::vector<uint8_t> image = ImageMaker::Read(Code());
+        std::vector<uint8_t> flashed = ImageMaker::Read(handset.flashed);
+        return flashed.size() >= image.size() && std::equal(image.begin(), image.end(), flashed.begin()) &&
+               std::all_of(flashed.begin() + static_cast<std::ptrdiff_t>(image.size()), flashed.end(),
+                           [](uint8_t b) { return b == 0xFF; });
+    }
+
+    std::vector<std::unique_ptr<Handset>> m_handsets;
+    ChildProcess m_station;
+};
+
+pid_t StationEndToEnd::JobOf(size_t i) const
+{
+    const std::string wanted = m_handsets[i]->link;
+    std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
+    while (dirent* entry = readdir(proc.get())) {
+        std::ifstream in(std::string("/proc/") + entry->d_name + "/cmdline");
+        std::string command{std::istreambuf_iterator<char>(in), {}};
+        if (Contains(command, std::string("--port") + '\0' + wanted + '\0'))
+            return std::stoi(entry->d_name);
+    }
+    return -1;
+}
+
+// One command line for the tray, the same image for every handset, and one
+// handset that a fault or the technician singles out; every other handset
+// completes, and its image arrives exactly.
+TEST_P(StationEndToEnd, Serves)
+{
+    const StationCase& c = GetParam();
+    ASSERT_TRUE(ImageMaker::WriteCode(Code(), kImageSize, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+    ASSERT_NO_FATAL_FAILURE(StartHandsets(c));
+    if (c.once)
+        PlugAll();
+    StartStation(c);
+    if (!c.once)
+        PlugAll();
+    ASSERT_NO_FATAL_FAILURE(Act(c));
+    const int exitCode = m_station.WaitForExit(kGiveUp);
+    const std::string output = OutputText();
+    EXPECT_EQ(!c.once ? 130 : c.oddEnd ? 1 : 0, exitCode) << output;
+    for (size_t i = 0; i < m_handsets.size(); ++i) {
+        SCOPED_TRACE("handset " + std::to_string(i) + "\n" + output);
+        const nlohmann::json end = EndOf(i);
+        const bool odd = c.oddEnd && (i == c.odd || c.during == During::Interrupt);
+        if (odd) {
+            EXPECT_NE("completed", end.value("result", "")) << end;
+            EXPECT_TRUE(Contains(end.dump(), c.oddEnd) || Contains(end.value("result", ""), c.oddEnd)) << end;
+            continue;
+        }
+        EXPECT_EQ("completed", end.value("result", "")) << end;
+        if (std::string(c.job) == "flash") {
+            EXPECT_TRUE(FlashedExactly(*m_handsets[i]));
+        }
+    }
+}
+
+void StationEndToEnd::Act(const StationCase& c)
+{
+    switch (c.during) {
+    case During::Nothing:
+        return;
+    case During::KillJob: {
+        ASSERT_TRUE(AwaitErasing(c.odd));
+        pid_t job = JobOf(c.odd);
+        ASSERT_GT(job, 0);
+        ASSERT_EQ(0, kill(job, SIGKILL));
+        return;
+    }
+    case During::Unplug:
+        ASSERT_TRUE(AwaitErasing(c.odd));
+        kill(m_handsets[c.odd]->sim.Pid(), SIGKILL);
+        Unplug(c.odd);
+        return;
+    case During::Interrupt: {
+        for (size_t i = 0; i < m_handsets.size(); ++i)
+            ASSERT_TRUE(AwaitErasing(i));
+        auto asked = std::chrono::steady_clock::now();
+        ASSERT_EQ(0, kill(m_station.Pid(), SIGINT));
+        ASSERT_EQ(130, m_station.WaitForExit(kGiveUp));
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, kStopBudget);
+        for (const auto& handset : m_handsets) {
+            SerialDevice device;
+            EXPECT_TRUE(device.OpenSerial(handset->device)) << device.LastError();
+        }
+        return;
+    }
+    case During::Replug:
+        ASSERT_TRUE(Await(Ended(), m_handsets.size()));
+        Unplug(c.odd);
+        std::this_thread::sleep_for(kReplugGap);
+        EXPECT_EQ(m_handsets.size(), Count(Ended())) << "a handset still plugged in is not served again";
+        Plug(c.odd);
+        ASSERT_TRUE(Await(Ended(), m_handsets.size() + 1));
+        ASSERT_EQ(0, kill(m_station.Pid(), SIGINT));
+        return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Station, StationEndToEnd, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<StationCase>& info) { return std::string(info.param.name); });
