@@ -94,7 +94,7 @@ std::optional<HistoryFilter> CliHistory::Filter() const
     return filter;
 }
 
-int CliHistory::List()
+int CliHistory::OnFiltered(const std::function<int(HistoryStore&, const HistoryFilter&)>& work) const
 {
     std::optional<HistoryFilter> filter = Filter();
     if (!filter)
@@ -102,11 +102,18 @@ int CliHistory::List()
     HistoryStore store(m_app.History().Location());
     if (!Open(store))
         return CliApp::kExitFailed;
-    bool ok = true;
-    PrintTable(store, *filter, ok);
-    if (!ok)
-        std::cerr << "The history cannot be read: " << Std(store.Error()) << std::endl;
-    return ok ? CliApp::kExitOk : CliApp::kExitFailed;
+    return work(store, *filter);
+}
+
+int CliHistory::List()
+{
+    return OnFiltered([this](HistoryStore& store, const HistoryFilter& filter) {
+        bool ok = true;
+        PrintTable(store, filter, ok);
+        if (!ok)
+            std::cerr << "The history cannot be read: " << Std(store.Error()) << std::endl;
+        return ok ? CliApp::kExitOk : CliApp::kExitFailed;
+    });
 }
 
 void CliHistory::PrintTable(HistoryStore& store, const HistoryFilter& filter, bool& ok) const
@@ -149,20 +156,16 @@ int CliHistory::Show()
 
 int CliHistory::Export()
 {
-    std::optional<HistoryFilter> filter = Filter();
-    if (!filter)
-        return CliApp::kExitUsage;
-    HistoryStore store(m_app.History().Location());
-    if (!Open(store))
-        return CliApp::kExitFailed;
-    QString why;
-    qint64 count = CsvExport::Write(store, *filter, QString::fromStdString(m_csv), m_showSecrets, &why);
-    if (count < 0) {
-        std::cerr << "The export failed: " << Std(why) << std::endl;
-        return CliApp::kExitFailed;
-    }
-    std::cerr << count << " records written to " << m_csv << std::endl;
-    return CliApp::kExitOk;
+    return OnFiltered([this](HistoryStore& store, const HistoryFilter& filter) {
+        QString why;
+        qint64 count = CsvExport::Write(store, filter, QString::fromStdString(m_csv), m_showSecrets, &why);
+        if (count < 0) {
+            std::cerr << "The export failed: " << Std(why) << std::endl;
+            return CliApp::kExitFailed;
+        }
+        std::cerr << count << " records written to " << m_csv << std::endl;
+        return CliApp::kExitOk;
+    });
 }
 
 int CliHistory::Sync()

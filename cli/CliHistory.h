@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,8 @@ private:
     // Opens the store in use; false after saying why.
     bool Open(HistoryStore& store) const;
     std::optional<HistoryFilter> Filter() const;
+    // Runs work on the opened store with the options' filter; the exit status.
+    int OnFiltered(const std::function<int(HistoryStore&, const HistoryFilter&)>& work) const;
     void PrintTable(HistoryStore& store, const HistoryFilter& filter, bool& ok) const;
 
     CliApp& m_app;

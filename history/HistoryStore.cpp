@@ -99,10 +99,14 @@ bool HistoryStore::OpenSqliteFile()
     }
     m_db.setDatabaseName(m_location.path);
     m_db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    if (m_db.open())
-        return true;
-    m_error = m_db.lastError().text();
-    return false;
+    if (!m_db.open()) {
+        m_error = m_db.lastError().text();
+        return false;
+    }
+    // In WAL mode a commit then waits for no disk flush of its own: a killed
+    // program still leaves a sound file with whole records, and only a power
+    // cut can take the last records back.
+    return Exec("PRAGMA synchronous=NORMAL");
 }
 
 bool HistoryStore::Exec(const QString& sql)
