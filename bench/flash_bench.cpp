@@ -143,11 +143,12 @@ double ReferenceSeconds(const std::vector<std::vector<uint8_t>>& frames)
         PtyPair pty;
         SerialDevice device;
         if (!device.OpenSerial(pty.SlavePath()) ||
-            !device.ApplyLineSettings(comm::kDiagBaud, comm::kByteSize, comm::kNoParity, comm::kOneStopBit))
+            !device.Configure({comm::kDiagBaud, comm::kByteSize, comm::kNoParity, comm::kOneStopBit}))
             return 0;
         auto start = Clock::now();
         for (const auto& frame : frames) {
-            device.WriteAll(frame.data(), frame.size(), comm::kWriteTimeoutMs, nullptr);
+            const auto deadline = Clock::now() + std::chrono::milliseconds(comm::kWriteTimeoutMs);
+            device.Write(frame.data(), frame.size(), deadline, nullptr) && device.Drain(deadline, nullptr);
             if (pty.ReadUpTo(frame.size(), std::chrono::seconds(5)).size() != frame.size())
                 return 0;
         }

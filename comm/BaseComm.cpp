@@ -10,8 +10,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "comm/PortHold.h"
+#include "comm/NetworkLink.h"
 #include "comm/PortResolver.h"
+#include "comm/SerialDevice.h"
 #include "comm/TracedBytes.h"
 #include "platform/NamedEventRegistry.h"
 #include "platform/Pacing.h"
@@ -80,17 +81,14 @@ bool BaseComm::Open()
         return FailOpen(comName + " is not assigned to a device", ENXIO);
     if (m_wakeFd < 0)
         return FailOpen("no I/O events for " + target, 0);
-    bool opened = m_port >= comm::kNetworkPortFirst ? m_device.OpenNetwork(target)
-                                                     : PortHold::Open(target, m_device);
-    if (!opened)
-        return FailOpen(m_device.LastError(), m_device.LastErrorNumber());
-    // Stale input only: output still on its way is a previous channel's last
-    // request (on a pseudo-terminal it waits there until the other side
-    // takes it in), and the handset must still get it.
-    m_device.Purge(false);
+    if (m_port >= comm::kNetworkPortFirst)
+        m_link = std::make_unique<NetworkLink>();
+    else
+        m_link = std::make_unique<SerialDevice>();
+    if (!m_link->Open(target))
+        return FailOpen(m_link->LastError(), m_link->LastErrorNumber());
     if (!ApplyLineSettings()) {
-        m_connected = 0;
-        m_device.Close();
+        m_link->Close();
         return FailOpen(target + ": line settings refused", 0);
     }
     m_openError.clear();
@@ -111,7 +109,7 @@ bool BaseComm::FailOpen(const std::string& reason, int errorNumber)
 
 bool BaseComm::ApplyLineSettings()
 {
-    return m_device.ApplyLineSettings(m_baud, m_byteSize, m_parity, m_stopBits);
+    return m_link && m_link->Configure({m_baud, m_byteSize, m_parity, m_stopBits});
 }
 
 bool BaseComm::Disconnect()
@@ -123,13 +121,15 @@ bool BaseComm::Disconnect()
     }
     if (m_receiveThread.joinable() && m_receiveThread.get_id() != std::this_thread::get_id())
         m_receiveThread.join();
-    m_device.ClearDtr();
+    if (!m_link)
+        return true;
     // What was written is the handset's: a reset sent just before the port
     // is let go must still reach it (the write waited for it to leave).
     // Only a stop abandons what is still queued, so that the port is free
     // at once.
-    m_device.Purge(StopRequested());
-    m_device.Close();
+    if (StopRequested())
+        m_link->Discard();
+    m_link->Close();
     return true;
 }
 
@@ -137,7 +137,7 @@ void BaseComm::ReceiveLoop()
 {
     std::array<uint8_t, comm::kReadChunk> buffer{};
     while (m_connected) {
-        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_lineLost ? -1 : m_device.Descriptor(), POLLIN, 0}};
+        pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_lineLost ? -1 : m_link->Descriptor(), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -169,7 +169,7 @@ uint32_t BaseComm::ReadBatch(uint8_t* buffer, uint32_t maxCount)
 {
     uint32_t count = Read(buffer, maxCount);
     while (count > 0 && count < maxCount && !ChunkLooksWhole(buffer, count) && m_connected) {
-        pollfd line{m_device.Descriptor(), POLLIN, 0};
+        pollfd line{m_link->Descriptor(), POLLIN, 0};
         auto settle = std::chrono::duration_cast<std::chrono::milliseconds>(Pacing::Instance().Scaled(comm::kReadSettleMs));
         if (::poll(&line, 1, static_cast<int>(std::max<std::chrono::milliseconds::rep>(settle.count(), 1))) <= 0)
             break;
@@ -189,7 +189,7 @@ bool BaseComm::ChunkLooksWhole(const uint8_t*, uint32_t) const
 uint32_t BaseComm::Read(uint8_t* buffer, uint32_t maxCount)
 {
     size_t count = 0;
-    if (m_device.Read(buffer, maxCount, count) == SerialDevice::ReadResult::Lost) {
+    if (!m_link || m_link->Read(buffer, maxCount, count) == Transport::ReadResult::Lost) {
         m_lineLost = true;
         return 0;
     }
@@ -215,7 +215,10 @@ bool BaseComm::WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace)
         TraceWrite(bytes, count, longTrace, visible);
     if (m_lineLost)
         return false;
-    return m_device.WriteAll(bytes, count, comm::kWriteTimeoutMs, &StopRequested);
+    // The whole write, until its bytes have left the device, within the one
+    // time-out.
+    const auto deadline = Transport::Clock::now() + std::chrono::milliseconds(comm::kWriteTimeoutMs);
+    return m_link->Write(bytes, count, deadline, &StopRequested) && m_link->Drain(deadline, &StopRequested);
 }
 
 void BaseComm::TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, size_t visible)

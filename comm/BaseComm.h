@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "comm/CommConstants.h"
-#include "comm/SerialDevice.h"
 #include "comm/TracedBytes.h"
+#include "comm/Transport.h"
 
 namespace corvanetov {
 
@@ -77,7 +77,7 @@ private:
     bool FailOpen(const std::string& reason, int errorNumber);
 
     std::shared_ptr<ManualEvent> m_responseEvent;
-    SerialDevice m_device;
+    std::unique_ptr<Transport> m_link; // the kind of the port's last open
     std::atomic<int> m_connected{0};
     std::atomic<bool> m_lineLost{false};
     std::atomic<uint32_t> m_receiveBaud{comm::kInitialReceiveBaud};

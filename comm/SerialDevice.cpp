@@ -1,30 +1,25 @@
 #include "comm/SerialDevice.h"
 
 #include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
+#include "comm/PortHold.h"
 #include "comm/TransmitDrain.h"
 
 namespace corvanetov {
 
 namespace {
-constexpr int kAccessRetries = 20;     // udev may grant access a moment after plug-in
+constexpr int kAccessRetries = 20; // udev may grant access a moment after plug-in
 constexpr auto kAccessRetryPause = std::chrono::milliseconds(50);
-constexpr int kConnectTimeoutMs = 3000;
-constexpr int kWriteSliceMs = 20;      // how often a blocked write looks at abandon()
 constexpr char kInUse[] = " is in use by another program";
+constexpr cc_t kXon = 0x11;
+constexpr cc_t kXoff = 0x13;
 
 bool BaudToSpeed(uint32_t baud, speed_t& speed)
 {
@@ -50,6 +45,18 @@ tcflag_t ByteSizeFlag(uint8_t byteSize)
     default: return CS8;
     }
 }
+
+// What a driver must keep of the settings asked for: the speed, the frame
+// and that neither kind of flow control is on.
+constexpr tcflag_t kCheckedControl = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
+constexpr tcflag_t kCheckedInput = IXON | IXOFF | IXANY;
+
+bool Took(const termios& asked, const termios& got)
+{
+    return (asked.c_cflag & kCheckedControl) == (got.c_cflag & kCheckedControl)
+        && (asked.c_iflag & kCheckedInput) == (got.c_iflag & kCheckedInput) && cfgetospeed(&asked) == cfgetospeed(&got)
+        && cfgetispeed(&asked) == cfgetispeed(&got);
+}
 } // namespace
 
 SerialDevice::~SerialDevice()
@@ -59,16 +66,21 @@ SerialDevice::~SerialDevice()
 
 bool SerialDevice::FailWith(const std::string& what)
 {
-    m_lastErrorNumber = errno;
-    m_lastError = what + ": " + std::strerror(m_lastErrorNumber);
+    Failed(what);
+    int error = errno;
     Close();
+    errno = error;
     return false;
+}
+
+bool SerialDevice::Open(const std::string& path)
+{
+    return PortHold::Open(path, *this);
 }
 
 bool SerialDevice::OpenSerial(const std::string& path)
 {
     Close();
-    m_isSocket = false;
     for (int attempt = 0; attempt < kAccessRetries; ++attempt) {
         m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (m_fd >= 0 || errno != EACCES)
@@ -87,51 +99,13 @@ bool SerialDevice::OpenSerial(const std::string& path)
         m_exclusive = true;
     else if (errno != ENOTTY && errno != EINVAL)
         return FailWith(path);
-    return true;
-}
-
-bool SerialDevice::OpenNetwork(const std::string& hostAndPort)
-{
-    Close();
-    m_isSocket = true;
-    auto colon = hostAndPort.rfind(':');
-    if (colon == std::string::npos || colon == 0) {
-        errno = EINVAL;
-        return FailWith(hostAndPort);
-    }
-    std::string host = hostAndPort.substr(0, colon);
-    std::string port = hostAndPort.substr(colon + 1);
-    // An IPv6 address is written in brackets, as in a URL.
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
-        host = host.substr(1, host.size() - 2);
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
-        errno = EHOSTUNREACH;
-        return FailWith(hostAndPort);
-    }
-    m_fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    int rc = m_fd >= 0 ? ::connect(m_fd, found->ai_addr, found->ai_addrlen) : -1;
-    ::freeaddrinfo(found);
-    if (m_fd < 0 || (rc != 0 && errno != EINPROGRESS))
-        return FailWith(hostAndPort);
-    pollfd pfd{m_fd, POLLOUT, 0};
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (::poll(&pfd, 1, kConnectTimeoutMs) != 1 || ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error) {
-        errno = error ? error : ETIMEDOUT;
-        return FailWith(hostAndPort);
-    }
-    int one = 1;
-    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    m_restore = ::tcgetattr(m_fd, &m_found) == 0;
     return true;
 }
 
 bool SerialDevice::OpenShared(const SerialDevice& keeper)
 {
     Close();
-    m_isSocket = keeper.m_isSocket;
     m_baud = keeper.m_baud;
     m_fd = ::fcntl(keeper.m_fd, F_DUPFD_CLOEXEC, 0);
     return m_fd >= 0 || FailWith("a second descriptor of the port");
@@ -141,8 +115,9 @@ void SerialDevice::HandOverTo(SerialDevice& keeper)
 {
     if (!keeper.OpenShared(*this))
         return;
-    keeper.m_exclusive = m_exclusive;
-    m_exclusive = false;
+    keeper.m_exclusive = std::exchange(m_exclusive, false);
+    keeper.m_restore = std::exchange(m_restore, false);
+    keeper.m_found = m_found;
 }
 
 bool SerialDevice::LineGone() const
@@ -151,68 +126,52 @@ bool SerialDevice::LineGone() const
     return m_fd < 0 || (::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)));
 }
 
-void SerialDevice::Close()
+bool SerialDevice::Configure(const LineSettings& settings)
 {
-    if (m_fd < 0)
-        return;
-    // The exclusive flag belongs to the terminal, not to this descriptor: on
-    // a pseudo-terminal it outlives the close and would refuse every later
-    // open but root's, ours included. Only the one who set it clears it, so
-    // a refused opener leaves the holder's flag alone. A line that is gone
-    // answers EIO here, and its terminal goes with it.
-    if (m_exclusive)
-        ::ioctl(m_fd, TIOCNXCL);
-    m_exclusive = false;
-    ::close(m_fd);
-    m_fd = -1;
-}
-
-bool SerialDevice::ApplyLineSettings(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits)
-{
-    if (m_isSocket)
-        return m_fd >= 0; // the network server owns the line settings
     termios tio{};
     speed_t speed{};
-    if (m_fd < 0 || ::tcgetattr(m_fd, &tio) != 0 || !BaudToSpeed(baud, speed))
+    if (m_fd < 0 || ::tcgetattr(m_fd, &tio) != 0 || !BaudToSpeed(settings.baud, speed))
         return false;
-    // Binary, raw bytes, no software flow control, no null stripping; hardware
-    // output flow control stays as the line had it.
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
-    tio.c_oflag &= ~OPOST;
-    tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
-    tio.c_cflag |= ByteSizeFlag(byteSize) | CLOCAL | CREAD;
-    if (parity == 1 || parity == 2) {
-        tio.c_cflag |= PARENB | (parity == 1 ? PARODD : 0);
+    // Stale input only: output still on its way is a previous channel's last
+    // request (on a pseudo-terminal it waits there until the other side
+    // takes it in), and the handset must still get it.
+    ::tcflush(m_fd, TCIFLUSH);
+    cfmakeraw(&tio);
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= ByteSizeFlag(settings.byteSize) | CLOCAL | CREAD;
+    if (settings.parity == 1 || settings.parity == 2) {
+        tio.c_cflag |= PARENB | (settings.parity == 1 ? PARODD : 0);
         tio.c_iflag |= INPCK;
     }
-    if (stopBits == 2)
+    if (settings.stopBits == 2)
         tio.c_cflag |= CSTOPB;
-    tio.c_cc[VSTART] = 0x11;
-    tio.c_cc[VSTOP] = 0x13;
+    tio.c_cc[VSTART] = kXon;
+    tio.c_cc[VSTOP] = kXoff;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     cfsetispeed(&tio, speed);
     cfsetospeed(&tio, speed);
-    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0)
+    // tcsetattr succeeds when the driver took any of it: only reading the
+    // settings back tells whether it took all that matters.
+    termios got{};
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0 || ::tcgetattr(m_fd, &got) != 0 || !Took(tio, got))
         return false;
-    m_baud = baud;
-    ClearDtr();
+    m_baud = settings.baud;
+    ClearModemLines();
     return true;
 }
 
-void SerialDevice::ClearDtr()
+void SerialDevice::ClearModemLines()
 {
-    if (m_fd < 0 || m_isSocket)
-        return;
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(m_fd, TIOCMBIC, &lines); // a pseudo-terminal has no modem lines: ignored
 }
 
-void SerialDevice::Purge(bool output)
+void SerialDevice::Discard()
 {
-    if (m_fd >= 0 && !m_isSocket)
-        ::tcflush(m_fd, output ? TCIOFLUSH : TCIFLUSH);
+    if (m_fd >= 0)
+        ::tcflush(m_fd, TCIOFLUSH);
 }
 
 SerialDevice::ReadResult SerialDevice::Read(uint8_t* buffer, size_t max, size_t& count)
@@ -225,40 +184,48 @@ SerialDevice::ReadResult SerialDevice::Read(uint8_t* buffer, size_t max, size_t&
         count = static_cast<size_t>(n);
         return ReadResult::Data;
     }
-    // A line without VMIN reads 0 when empty; only a socket's 0 is its end.
-    if ((n == 0 && !m_isSocket) || (n < 0 && (errno == EAGAIN || errno == EINTR)))
+    // A line without VMIN reads 0 when empty.
+    if (n == 0 || errno == EAGAIN || errno == EINTR)
         return ReadResult::Empty;
-    return ReadResult::Lost; // the peer went away, or a dead line (EIO)
+    return ReadResult::Lost; // a dead line (EIO)
 }
 
-bool SerialDevice::WriteAll(const uint8_t* data, size_t count, uint32_t timeoutMs, bool (*abandon)())
+bool SerialDevice::Write(const uint8_t* data, size_t count, Clock::time_point deadline, bool (*abandon)())
 {
-    if (m_fd < 0)
-        return false;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    size_t done = 0;
-    while (done < count) {
-        ssize_t n = m_isSocket ? ::send(m_fd, data + done, count - done, MSG_NOSIGNAL) : ::write(m_fd, data + done, count - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-        if (std::chrono::steady_clock::now() >= deadline || (abandon && abandon()))
-            return false;
-        pollfd pfd{m_fd, POLLOUT, 0};
-        ::poll(&pfd, 1, kWriteSliceMs);
-        if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
-            return false;
-    }
-    return m_isSocket || TransmitDrain::Wait([this] { return QueuedOutput(); }, m_baud, deadline, abandon);
+    return WriteWhole(m_fd, [](int fd, const uint8_t* bytes, size_t n) { return ::write(fd, bytes, n); }, data, count,
+                      deadline, abandon);
+}
+
+bool SerialDevice::Drain(Clock::time_point deadline, bool (*abandon)())
+{
+    return m_fd >= 0 && TransmitDrain::Wait([this] { return QueuedOutput(); }, m_baud, deadline, abandon);
 }
 
 int SerialDevice::QueuedOutput() const
 {
     int queued = 0;
     return ::ioctl(m_fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+void SerialDevice::Close()
+{
+    if (m_fd < 0)
+        return;
+    ClearModemLines();
+    // The exclusive flag belongs to the terminal, not to this descriptor: on
+    // a pseudo-terminal it outlives the close and would refuse every later
+    // open but root's, ours included. Only the one who set it clears it, so
+    // a refused opener leaves the holder's flag alone; the settings go back
+    // the same way, once the last of ours lets go. A line that is gone
+    // answers EIO here, and its terminal goes with it.
+    if (m_restore)
+        ::tcsetattr(m_fd, TCSANOW, &m_found);
+    if (m_exclusive)
+        ::ioctl(m_fd, TIOCNXCL);
+    m_exclusive = false;
+    m_restore = false;
+    ::close(m_fd);
+    m_fd = -1;
 }
 
 } // namespace corvanetov

@@ -1,66 +1,61 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
+#include <termios.h>
+
+#include "comm/Transport.h"
 
 namespace corvanetov {
 
-// The POSIX side of one COM device: a termios serial line, or a raw TCP link
-// to a network serial server. Opening is exclusive.
-class SerialDevice {
+// A serial line: a termios device, opened exclusively, set raw, and given
+// back as it was found. The line settings found at the open are restored at
+// the close by the descriptor that opened the device (or the one it handed
+// that duty to, HandOverTo), so that the program that uses the line next
+// finds its own settings, whatever this one did to them.
+class SerialDevice : public Transport {
 public:
-    enum class ReadResult { Data, Empty, Lost };
-
     SerialDevice() = default;
-    SerialDevice(const SerialDevice&) = delete;
-    SerialDevice& operator=(const SerialDevice&) = delete;
-    ~SerialDevice();
+    ~SerialDevice() override;
 
+    // Through the calling thread's port hold while one lasts (PortHold).
+    bool Open(const std::string& path) override;
+    // The device itself, exclusively.
     bool OpenSerial(const std::string& path);
-    bool OpenNetwork(const std::string& hostAndPort);
     // A second descriptor of the device that keeper has open: the same lock,
-    // and the keeper's exclusive flag, which this one leaves alone.
+    // and the keeper's exclusive flag and saved settings, which this one
+    // leaves alone.
     bool OpenShared(const SerialDevice& keeper);
-    // Gives keeper a second descriptor of this device and the duty to clear
-    // its exclusive flag, so the device stays exclusive while keeper has it
-    // open, whatever this one does. Without a descriptor to spare, keeper
-    // stays closed and this one keeps the duty.
+    // Gives keeper a second descriptor of this device and the duties to
+    // clear its exclusive flag and to restore its settings, so the device
+    // stays exclusive while keeper has it open, whatever this one does.
+    // Without a descriptor to spare, keeper stays closed and this one keeps
+    // the duties.
     void HandOverTo(SerialDevice& keeper);
-    void Close();
 
-    bool IsOpen() const { return m_fd >= 0; }
+    // Raw bytes at these settings, no flow control of either kind, modem
+    // lines down, stale input dropped; read back to be sure the driver took
+    // them.
+    bool Configure(const LineSettings& settings) override;
+    ReadResult Read(uint8_t* buffer, size_t max, size_t& count) override;
+    bool Write(const uint8_t* data, size_t count, Clock::time_point deadline, bool (*abandon)()) override;
+    bool Drain(Clock::time_point deadline, bool (*abandon)()) override;
+    void Discard() override;
+    void Close() override;
+    int Descriptor() const override { return m_fd; }
+
     // The other end has hung up: a pulled cable, a device that left the bus.
     bool LineGone() const;
-    int Descriptor() const { return m_fd; }
-    const std::string& LastError() const { return m_lastError; }
-    // The system's error number behind LastError.
-    int LastErrorNumber() const { return m_lastErrorNumber; }
-
-    bool ApplyLineSettings(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits);
-    void ClearDtr();
-    // Clears the input queue; with `output` also what was written but not
-    // yet sent (on a pseudo-terminal: not yet read by the other side).
-    void Purge(bool output);
-
-    // Non-blocking: what waits in the input queue, up to max.
-    ReadResult Read(uint8_t* buffer, size_t max, size_t& count);
-    // Blocking write of all bytes, returning once they have left the
-    // device's transmit queue; bounded by timeoutMs (real time) for both,
-    // and given up when abandon() turns true.
-    bool WriteAll(const uint8_t* data, size_t count, uint32_t timeoutMs, bool (*abandon)());
 
 private:
     bool FailWith(const std::string& what);
+    void ClearModemLines();
     // Bytes written but not yet sent; 0 where the device keeps no queue.
     int QueuedOutput() const;
 
     int m_fd = -1;
-    bool m_isSocket = false;
     bool m_exclusive = false; // this descriptor clears the terminal's exclusive flag when it closes
+    bool m_restore = false;   // ... and puts m_found back
+    termios m_found{};        // the settings the line had when it was opened
     uint32_t m_baud = 0;      // of the line settings, for the time the transmit queue needs
-    std::string m_lastError;
-    int m_lastErrorNumber = 0;
 };
 
 } // namespace corvanetov

@@ -29,27 +29,29 @@ StationJobChoice::StationJobChoice(QWidget* parent) : QWidget(parent), m_form(ne
         m_job->addItem(QString::fromLatin1(name));
     m_form->addRow(tr("&Job"), m_job);
     m_option = new QComboBox(this);
+    m_option->setObjectName(QStringLiteral("option"));
     for (const char* name : engine::kDownloadOptionNames)
         m_option->addItem(QString::fromLatin1(name));
     m_form->addRow(tr("&Option"), m_option);
-    m_settings = AddFile(tr("Settings file"), kSettingsFilter);
-    m_code = AddFile(tr("Code image"), kImageFilter);
-    m_font = AddFile(tr("Font image"), kImageFilter);
+    m_settings = AddFile(tr("Settings file"), kSettingsFilter, "settings");
+    m_code = AddFile(tr("Code image"), kImageFilter, "code");
+    m_font = AddFile(tr("Font image"), kImageFilter, "font");
     m_fontAddress = new QLineEdit(QString::number(engine::kDefaultFontStartAddress, 16).toUpper(), this);
     m_form->addRow(tr("Font address (hex)"), m_fontAddress);
-    m_nam1 = AddFile(tr("NAM1 file"), kPrlFilter);
-    m_nam2 = AddFile(tr("NAM2 file"), kPrlFilter);
+    m_nam1 = AddFile(tr("NAM1 file"), kPrlFilter, "nam1");
+    m_nam2 = AddFile(tr("NAM2 file"), kPrlFilter, "nam2");
     connect(m_job, &QComboBox::currentIndexChanged, this, &StationJobChoice::ShowRows);
     connect(m_option, &QComboBox::currentIndexChanged, this, &StationJobChoice::ShowRows);
     ShowRows();
 }
 
-QLineEdit* StationJobChoice::AddFile(const QString& label, const char* filter)
+QLineEdit* StationJobChoice::AddFile(const QString& label, const char* filter, const char* name)
 {
     auto* row = new QWidget(this);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     auto* path = new QLineEdit(row);
+    path->setObjectName(QLatin1String(name));
     auto* browse = new QPushButton(QString::fromLatin1(kBrowse), row);
     layout->addWidget(path);
     layout->addWidget(browse);
@@ -97,6 +99,12 @@ bool StationJobChoice::NeedsCode() const
 
 QStringList StationJobChoice::Arguments(QString& missing) const
 {
+    QStringList words = Words(missing);
+    return missing.isEmpty() ? words : QStringList();
+}
+
+QStringList StationJobChoice::Words(QString& missing) const
+{
     auto need = [&missing](const QLineEdit* field, const QString& what) {
         if (field->text().isEmpty())
             missing = what;
@@ -114,7 +122,7 @@ QStringList StationJobChoice::Arguments(QString& missing) const
         if (OptionHasFont())
             words << QStringLiteral("--font") << need(m_font, tr("a font image")) << QStringLiteral("--font-address")
                   << need(m_fontAddress, tr("the font address"));
-        return missing.isEmpty() ? words : QStringList();
+        return words;
     }
     case Prl:
     case Eri: {
@@ -125,7 +133,7 @@ QStringList StationJobChoice::Arguments(QString& missing) const
             words << QStringLiteral("--nam2") << m_nam2->text();
         if (words.size() == 1)
             missing = tr("a file for NAM1 or NAM2");
-        return missing.isEmpty() ? words : QStringList();
+        return words;
     }
     default:
         return {QStringLiteral("rebuild")};

@@ -27,7 +27,9 @@ public:
     bool NeedsCode() const;
 
 private:
-    QLineEdit* AddFile(const QString& label, const char* filter);
+    QLineEdit* AddFile(const QString& label, const char* filter, const char* name);
+    // The job's words, whatever is missing.
+    QStringList Words(QString& missing) const;
     void ShowRows();
     bool OptionHasCode() const;
     bool OptionHasFont() const;

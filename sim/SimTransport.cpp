@@ -25,6 +25,7 @@ namespace {
 constexpr size_t kReadChunk = 4096;
 constexpr uint32_t kGarbageGapMs = 20; // junk follows an answer, not glued to it
 constexpr int kListenBacklog = 1;
+constexpr char kLoopbackHost[] = "127.0.0.1"; // where --tcp :PORT listens
 
 std::string SystemError(const std::string& what)
 {
@@ -122,12 +123,16 @@ bool SimTransport::OpenTcp(std::string& error)
         error = m_options.tcp + ": expected host:port";
         return false;
     }
-    std::string host = m_options.tcp.substr(0, colon);
+    // Without a host, only this machine may talk to the handset: every
+    // interface has to be asked for (0.0.0.0, [::]).
+    std::string host = colon == 0 ? kLoopbackHost : m_options.tcp.substr(0, colon);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_PASSIVE;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.empty() ? nullptr : host.c_str(), m_options.tcp.c_str() + colon + 1, &hints, &found) != 0 || !found) {
+    if (::getaddrinfo(host.c_str(), m_options.tcp.c_str() + colon + 1, &hints, &found) != 0 || !found) {
         error = m_options.tcp + ": unknown address";
         return false;
     }
@@ -139,13 +144,17 @@ bool SimTransport::OpenTcp(std::string& error)
     ::freeaddrinfo(found);
     sockaddr_storage address{};
     socklen_t length = sizeof address;
+    char boundHost[NI_MAXHOST];
     char port[NI_MAXSERV];
     if (!bound || ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0
-        || ::getnameinfo(reinterpret_cast<sockaddr*>(&address), length, nullptr, 0, port, sizeof port, NI_NUMERICSERV) != 0) {
+        || ::getnameinfo(reinterpret_cast<sockaddr*>(&address), length, boundHost, sizeof boundHost, port, sizeof port,
+                         NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
         error = SystemError(m_options.tcp);
         return false;
     }
-    m_tcpAddress = host + ":" + port;
+    // What was bound, as a tool's port table takes it.
+    const bool v6 = address.ss_family == AF_INET6;
+    m_tcpAddress = (v6 ? "[" : "") + std::string(boundHost) + (v6 ? "]:" : ":") + port;
     return true;
 }
 

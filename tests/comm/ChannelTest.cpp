@@ -1,20 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
+#include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sstream>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 #include "AnswerFrame.h"
 #include "PtyPair.h"
+#include "comm/NetworkLink.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "comm/ScopedPortHold.h"
@@ -36,13 +41,13 @@ constexpr uint8_t kNetworkPort = 130;
 
 // A descriptor of the test's own on the channel's device, opened before the
 // channel: the exclusive flag refuses only later opens, so through this one
-// the test sees the flag, as root and as anyone else.
-class ExclusiveFlagWatch {
+// the test sees the flag, as root and as anyone else, and the line settings.
+class LineWatch {
 public:
-    explicit ExclusiveFlagWatch(const std::string& path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
-    ~ExclusiveFlagWatch() { ::close(m_fd); }
-    ExclusiveFlagWatch(const ExclusiveFlagWatch&) = delete;
-    ExclusiveFlagWatch& operator=(const ExclusiveFlagWatch&) = delete;
+    explicit LineWatch(const std::string& path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+    ~LineWatch() { ::close(m_fd); }
+    LineWatch(const LineWatch&) = delete;
+    LineWatch& operator=(const LineWatch&) = delete;
 
     bool Watching() const { return m_fd >= 0; }
     int Flag() const
@@ -51,10 +56,48 @@ public:
         ::ioctl(m_fd, TIOCGEXCL, &flag);
         return flag;
     }
+    termios Settings() const
+    {
+        termios settings{};
+        ::tcgetattr(m_fd, &settings);
+        return settings;
+    }
+    // Settings another program might have left: a cooked line of 7 data
+    // bits, even parity, 9600 baud, with both kinds of flow control.
+    termios LeaveOthers() const
+    {
+        termios others = Settings();
+        others.c_lflag |= ICANON | ECHO | ISIG;
+        others.c_iflag |= IXON | IXOFF | ICRNL;
+        others.c_oflag |= OPOST;
+        others.c_cflag = (others.c_cflag & ~CSIZE) | CS7 | PARENB | CRTSCTS;
+        cfsetispeed(&others, B9600);
+        cfsetospeed(&others, B9600);
+        ::tcsetattr(m_fd, TCSANOW, &others);
+        return Settings();
+    }
 
 private:
     int m_fd;
 };
+
+bool SameSettings(const termios& a, const termios& b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag
+        && cfgetospeed(&a) == cfgetospeed(&b) && cfgetispeed(&a) == cfgetispeed(&b);
+}
+
+// What the channel talks on: raw 8N1 at the baud, no flow control at all.
+::testing::AssertionResult RawAt(const termios& settings, speed_t speed)
+{
+    const bool raw = !(settings.c_lflag & (ICANON | ECHO | ISIG)) && !(settings.c_oflag & OPOST)
+        && !(settings.c_iflag & (IXON | IXOFF | IXANY | ICRNL)) && (settings.c_cflag & CSIZE) == CS8
+        && !(settings.c_cflag & (PARENB | CSTOPB | CRTSCTS)) && cfgetospeed(&settings) == speed;
+    if (raw)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << std::hex << "iflag " << settings.c_iflag << " oflag " << settings.c_oflag
+                                         << " cflag " << settings.c_cflag << " lflag " << settings.c_lflag;
+}
 
 std::string ReadFile(const std::string& path)
 {
@@ -134,7 +177,7 @@ TEST_F(Channel, SecondOpenerOfTheSameDeviceIsRefused)
 {
     DiagChannel first;
     DiagChannel second;
-    ExclusiveFlagWatch watch(pty.SlavePath());
+    LineWatch watch(pty.SlavePath());
     ASSERT_TRUE(watch.Watching());
     ASSERT_TRUE(OpenChannel(first));
     EXPECT_FALSE(OpenChannel(second));
@@ -149,7 +192,7 @@ TEST_F(Channel, SecondOpenerOfTheSameDeviceIsRefused)
 // refuses the close-and-reopen of connection set-up to anyone but root.
 TEST_F(Channel, EveryCloseLeavesThePortFreeForTheNextOpener)
 {
-    ExclusiveFlagWatch watch(pty.SlavePath());
+    LineWatch watch(pty.SlavePath());
     ASSERT_TRUE(watch.Watching());
     using Closer = std::function<void(std::unique_ptr<DiagChannel>&)>;
     const std::vector<std::pair<const char*, Closer>> closes = {
@@ -160,16 +203,20 @@ TEST_F(Channel, EveryCloseLeavesThePortFreeForTheNextOpener)
          [&](auto& channel) {
              ASSERT_TRUE(channel->ReopenAt9600(kPort)) << channel->OpenError();
              EXPECT_EQ(1, watch.Flag()) << "the reopened port is held exclusively again";
+             EXPECT_TRUE(RawAt(watch.Settings(), B9600));
              channel->Close();
          }},
     };
     for (const auto& [how, close] : closes) {
         SCOPED_TRACE(how);
+        const termios others = watch.LeaveOthers();
         auto channel = std::make_unique<DiagChannel>();
         ASSERT_TRUE(OpenChannel(*channel)) << channel->OpenError();
         EXPECT_EQ(1, watch.Flag()) << "the port is held exclusively";
+        EXPECT_TRUE(RawAt(watch.Settings(), B115200));
         close(channel);
         EXPECT_EQ(0, watch.Flag());
+        EXPECT_TRUE(SameSettings(others, watch.Settings())) << "the line as the channel found it";
         DiagChannel next;
         EXPECT_TRUE(OpenChannel(next)) << next.OpenError();
     }
@@ -180,7 +227,7 @@ TEST_F(Channel, EveryCloseLeavesThePortFreeForTheNextOpener)
 // operation's own reopen gets it at once.
 TEST_F(Channel, HeldPortStaysTakenBetweenCloseAndReopen)
 {
-    ExclusiveFlagWatch watch(pty.SlavePath());
+    LineWatch watch(pty.SlavePath());
     ASSERT_TRUE(watch.Watching());
     auto openedElsewhere = [] {
         return std::async(std::launch::async, [] {
@@ -189,6 +236,7 @@ TEST_F(Channel, HeldPortStaysTakenBetweenCloseAndReopen)
             return opened ? std::string() : other.OpenError();
         }).get();
     };
+    const termios others = watch.LeaveOthers();
     ScopedPortHold hold;
     DiagChannel channel;
     ASSERT_TRUE(OpenChannel(channel)) << channel.OpenError();
@@ -213,6 +261,7 @@ TEST_F(Channel, HeldPortStaysTakenBetweenCloseAndReopen)
 
     hold.Release();
     EXPECT_EQ(0, watch.Flag());
+    EXPECT_TRUE(SameSettings(others, watch.Settings())) << "the line as the operation found it";
     EXPECT_EQ("", openedElsewhere()) << "free once the operation ends";
 }
 
@@ -352,6 +401,85 @@ TEST_F(Channel, PortsAbove128UseTheNetworkLink)
     channel.Close();
     ::close(peer);
     ::close(listener);
+}
+
+namespace {
+// A loopback address of the test's own: listening, or only bound, so that
+// a connection to it is refused at once.
+class LoopbackPort {
+public:
+    explicit LoopbackPort(bool listening) : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)), m_listening(listening)
+    {
+        m_address.sin_family = AF_INET;
+        m_address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof m_address;
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&m_address), sizeof m_address);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&m_address), &length);
+        if (listening)
+            ::listen(m_fd, 1);
+    }
+    ~LoopbackPort() { ::close(m_fd); }
+    LoopbackPort(const LoopbackPort&) = delete;
+    LoopbackPort& operator=(const LoopbackPort&) = delete;
+
+    addrinfo Entry()
+    {
+        addrinfo entry{};
+        entry.ai_family = AF_INET;
+        entry.ai_socktype = SOCK_STREAM;
+        entry.ai_addr = reinterpret_cast<sockaddr*>(&m_address);
+        entry.ai_addrlen = sizeof m_address;
+        return entry;
+    }
+    // Whether a connection came in.
+    bool Accepted() const
+    {
+        pollfd pfd{m_fd, POLLIN, 0};
+        return m_listening && ::poll(&pfd, 1, 0) == 1 && (pfd.revents & POLLIN);
+    }
+
+private:
+    int m_fd;
+    bool m_listening;
+    sockaddr_in m_address{};
+};
+} // namespace
+
+// A name can resolve to several addresses of which the first serves
+// nothing ("localhost" to ::1, then 127.0.0.1): each is tried in turn.
+TEST(NetworkLinkConnect, TriesEachAddressInTurn)
+{
+    struct Case {
+        const char* name;
+        std::vector<bool> listening; // the addresses in the resolver's order
+        bool connected;
+    };
+    const Case cases[] = {
+        {"the first serves", {true, false}, true},
+        {"only the second serves", {false, true}, true},
+        {"only the last of three serves", {false, false, true}, true},
+        {"none serves", {false, false}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::unique_ptr<LoopbackPort>> ports;
+        std::vector<addrinfo> entries;
+        for (bool listening : c.listening)
+            ports.push_back(std::make_unique<LoopbackPort>(listening));
+        for (auto& port : ports)
+            entries.push_back(port->Entry());
+        for (size_t i = 0; i + 1 < entries.size(); ++i)
+            entries[i].ai_next = &entries[i + 1];
+        NetworkLink link;
+        EXPECT_EQ(c.connected, link.Connect(entries.data(), "server:1"));
+        EXPECT_EQ(c.connected, link.IsOpen());
+        for (size_t i = 0; i < ports.size(); ++i) {
+            EXPECT_EQ(c.listening[i] && c.connected, ports[i]->Accepted()) << "address " << i;
+        }
+        if (!c.connected) {
+            EXPECT_EQ("server:1: " + std::string(std::strerror(ECONNREFUSED)), link.LastError());
+        }
+    }
 }
 
 TEST_F(Channel, BootCommandsSendTheirFixedBytesAndOthersNothing)

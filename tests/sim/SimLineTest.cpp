@@ -319,14 +319,28 @@ TEST_F(SimLine, ThrottledLineTakesTheLineTimeOfABlock)
     EXPECT_LT(seconds, 5.0);
 }
 
+// Served where asked, and said where: without a host, on this machine's
+// loopback address only, never on every interface.
 TEST_F(SimLine, TcpClientOnANetworkPortIsServedTheSameHandset)
 {
-    m_transportOptions.tcp = "127.0.0.1:0";
-    m_state.SetEsn(0xCAFE0001);
-    StartSim();
-    Connect(130);
-    ASSERT_TRUE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C));
-    EXPECT_EQ(0xCAFE0001u, DiagAnswers::StatusEsn(Answer()));
+    const std::pair<const char*, const char*> cases[] = {
+        {"127.0.0.1:0", "127.0.0.1:"},
+        {":0", "127.0.0.1:"},
+        {"localhost:0", "127.0.0.1:"},
+    };
+    for (const auto& [asked, bound] : cases) {
+        SCOPED_TRACE(asked);
+        m_transportOptions.tcp = asked;
+        m_state.SetEsn(0xCAFE0001);
+        StartSim();
+        const std::string address = m_transport->TcpAddress();
+        EXPECT_EQ(0u, address.rfind(bound, 0)) << address;
+        EXPECT_GT(std::stoi(address.substr(address.rfind(':') + 1)), 0) << "the port actually bound";
+        Connect(130);
+        ASSERT_TRUE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C));
+        EXPECT_EQ(0xCAFE0001u, DiagAnswers::StatusEsn(Answer()));
+        StopSim();
+    }
 }
 
 TEST_F(SimLine, IdleHandsetUsesNoCpu)
