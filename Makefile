@@ -1,31 +1,45 @@
-# The two everyday commands: `make demo` (the host against the simulated
-# handset) and `make test` (build everything and pass every test, also under
-# the sanitizers). Both install what they need first.
+# The everyday commands: `make demo` (the host against the simulated handset),
+# `make test` (build what the tests need, run the suite as root and again as
+# an ordinary user) and `make check` (that, then the suite under the
+# sanitizers and a short run of every fuzz target). Each installs what it
+# needs first.
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 
-# Seconds each fuzz target runs in `make fuzz`; `make test` gives each 30.
+# Seconds each fuzz target runs in `make fuzz`; `make check` gives each 30.
 FUZZ_SECONDS ?= 300
 
-# The test builds, as CI's, fail on a warning in our code.
-test test-main test-asan test-tsan test-fuzz: WERROR := -DCORVANETOV_WERROR=ON
+# Every build folder made here fails on a warning in our code, as CI's do:
+# one setting everywhere, so that `make demo` and a following `make test`
+# share their build and nothing is compiled twice.
+WERROR := -DCORVANETOV_WERROR=ON
 
-.PHONY: deps build test test-main test-asan test-tsan test-fuzz fuzz demo bench soak screenshots package clean
+# The programs, the plug-in and the practice files: what `make demo` runs.
+PROGRAMS := corvanetov corvanetov-cli vqxb410-sim corvanetov_vqxb410 corvanetov-samples practice_files
+
+.PHONY: deps configure programs build test check test-asan test-tsan test-fuzz fuzz demo bench soak screenshots package clean
 
 deps:
 	bash scripts/install-deps
 
-build: deps
+configure: deps
 	cmake -S . -B build $(CMAKE_GEN) $(WERROR)
-	cmake --build build -j$(JOBS)
 
-test: test-main test-asan test-tsan test-fuzz
+programs: configure
+	cmake --build build -j$(JOBS) --target $(PROGRAMS)
+
+# The programs and the tests (the benchmarks and the screenshot tool are
+# built by their own commands).
+build: configure
+	cmake --build build -j$(JOBS)
 
 # Run as root (as CI does), the tests that open ports and start the programs
 # run once more as an ordinary user, whom root's overrides do not cover.
-test-main: build
+test: build
 	cd build && ctest --output-on-failure -j$(JOBS)
 	bash scripts/test-unprivileged build
+
+check: test test-asan test-tsan test-fuzz
 
 test-asan: deps
 	cmake -S . -B build-asan $(CMAKE_GEN) $(WERROR) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=address,undefined -DCORVANETOV_WITH_BENCH=OFF
@@ -49,22 +63,25 @@ fuzz: deps
 test-fuzz: deps
 	FUZZ_SECONDS=30 bash scripts/fuzz $(WERROR)
 
-demo: build
+demo: programs
 	bash scripts/demo
 
-bench: build
+bench: configure
+	cmake --build build -j$(JOBS) --target benchmarks
 	bash scripts/bench
 
 # A thousand identifications in a row against the simulator: failures (must
 # be 0), resident size, descriptors and threads at start and end. At a
 # twentieth of the real pauses: at a hundredth the answers' time-outs are a
 # few milliseconds, which a busy machine misses now and then.
-soak: build
+soak: configure
+	cmake --build build -j$(JOBS) --target soak
 	CORVANETOV_TIME_SCALE=0.05 build/bench/soak 1000
 
 # The user guide's pictures (docs/images): the real host under Xvfb against
 # the simulated handset, after real operations.
-screenshots: build
+screenshots: configure
+	cmake --build build -j$(JOBS) --target guide_screenshots
 	bash scripts/screenshots build docs/images
 
 # The Debian package: build/corvanetov_<version>_<arch>.deb.

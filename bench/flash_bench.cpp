@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "PtyPair.h"
 #include "TempFolder.h"
 #include "comm/CommConstants.h"

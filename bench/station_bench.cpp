@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "TempFolder.h"
 #include "engine/DownloadImages.h"
 #include "engine/DownloadOption.h"

@@ -57,7 +57,6 @@ std::string Text(const NvDoc& doc, int which)
 }
 
 constexpr char kMslFromInput[] = "-";
-constexpr char kLineLost[] = "The line to the handset was lost (cable pulled or device gone).";
 
 bool IsDevicePath(const std::string& port)
 {
@@ -223,9 +222,28 @@ bool CliApp::SelectPort()
     context.SetSelectedPort(PortStore::LoadPortNumber());
     if (context.SelectedPort() != 0)
         return true;
-    std::cerr << "No handset port found in " << SerialDeviceListing::Folder().toStdString()
-              << " and none stored; give one with --port" << std::endl;
+    PrintNoPort();
     return false;
+}
+
+// "Stored" alone left a user guessing which store was meant: the window's
+// chosen port is one thing, the port table's device names another, and a
+// table entry is what --port can name at once.
+void CliApp::PrintNoPort()
+{
+    std::cerr << "No handset port found in " << SerialDeviceListing::Folder().toStdString()
+              << ", and no port chosen in the window (Setup > Port Setting) is stored." << std::endl;
+    const std::vector<PortTableEntry> entries = PortTable::Instance().Entries();
+    if (entries.empty()) {
+        std::cerr << "The port table is empty. Give the handset's port with --port, for example --port /dev/ttyUSB0."
+                  << std::endl;
+        return;
+    }
+    std::cerr << "The port table holds:" << std::endl;
+    for (const PortTableEntry& entry : entries)
+        std::cerr << "  " << PortTable::ValueName(entry.port).toStdString() << "  " << entry.target.toStdString() << std::endl;
+    std::cerr << "Give one with --port, for example --port " << PortTable::ValueName(entries.front().port).toStdString()
+              << "." << std::endl;
 }
 
 uint8_t CliApp::NumberForDevicePath(const std::string& path)
@@ -307,7 +325,7 @@ void CliApp::PrintLineLost() const
 {
     const DiagChannel* channel = OperationContext::Instance().Channel();
     if (channel && channel->LineLost())
-        std::cerr << kLineLost << std::endl;
+        std::cerr << engine::kErrLineLost << std::endl;
 }
 
 // On a terminal a line shows that the tool is alive, how long it has worked

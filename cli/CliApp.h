@@ -73,6 +73,8 @@ private:
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
+    // Why no port was found, and the port table's entries to choose from.
+    static void PrintNoPort();
     // A device path's COM number, given only to a serial device; 0 with a
     // message when there is none.
     static uint8_t NumberForDevicePath(const std::string& path);

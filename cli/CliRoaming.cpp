@@ -99,11 +99,10 @@ int CliRoaming::Program(const Command& command)
     int status = m_cli.Keep(record, m_cli.RunOnHandset(command.kind->programming, doc, [worker, request] { worker(request); }));
     if (status != CliApp::kExitOk)
         return status;
-    const char* completed = command.kind->completed;
+    // In text the end report has said it on standard error already.
     if (m_cli.Json())
-        std::cout << nlohmann::json{{"result", completed}, {"nam1", command.nam1}, {"nam2", command.nam2}}.dump() << std::endl;
-    else
-        std::cout << completed << std::endl;
+        std::cout << nlohmann::json{{"result", command.kind->completed}, {"nam1", command.nam1}, {"nam2", command.nam2}}.dump()
+                  << std::endl;
     return CliApp::kExitOk;
 }
 

@@ -14,31 +14,18 @@
 namespace corvanetov {
 
 namespace {
-// A SID edit "K=V": K names the entry (1 to 20), V its new value. Empty when
-// good, else why not.
-std::string ParseSid(const std::string& edit, int& index, long& value)
+// A SID edit "K=V": K names the entry (1 to 20); V is checked with the
+// other values. Empty when good, else why not.
+std::string ParseSid(const std::string& edit, int& index, std::string& value)
 {
     size_t equals = edit.find('=');
     std::string key = edit.substr(0, equals);
-    std::string number = equals == std::string::npos ? "" : edit.substr(equals + 1);
-    auto digitsOnly = [](const std::string& text) {
-        return !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
-    };
-    if (!digitsOnly(key) || !digitsOnly(number))
+    if (equals == std::string::npos || key.empty() || key.size() > 2 || key.find_first_not_of("0123456789") != std::string::npos)
         return "--sid takes K=V with whole numbers, for example --sid 3=4139: " + edit;
     index = std::stoi(key);
-    value = std::stol(number);
+    value = edit.substr(equals + 1);
     if (index < 1 || index > nv::kNetworkLockEntries)
         return "--sid: K is the SID's number, 1 to 20: " + edit;
-    if (!SettingsCatalogue::SidInRange(value))
-        return "--sid: a SID is 0 to 32767: " + edit;
-    return {};
-}
-
-std::string CheckCodeLength(const char* option, const std::string& code)
-{
-    if (code.size() > nv::kLockCodeSize)
-        return std::string(option) + " takes at most 8 digits";
     return {};
 }
 } // namespace
@@ -60,7 +47,10 @@ bool CliSettingsFile::Load(const std::string& path, NvDoc& doc)
 
 bool CliSettingsFile::Save(const std::string& path, NvDoc& doc)
 {
-    SettingsCatalogue::PlainStore(SettingsCatalogue::Fill(doc), doc, true);
+    if (std::string fault = SettingsCatalogue::PlainStore(SettingsCatalogue::Fill(doc), doc, true); !fault.empty()) {
+        std::cerr << fault << std::endl;
+        return false;
+    }
     doc.WriteU32(nv::kGroupFlagsOffset + 4 * nv::kNamGroup, 1);
     std::string reason;
     if (SettingsFile::Write(path, doc, reason))
@@ -95,31 +85,21 @@ void CliSettingsFile::Print(const NvDoc& doc, bool json)
         std::printf("%-28s %s\n", SettingsCatalogue::RowName(SettingsCatalogue::kFirstSidRow + k).c_str(), values.sids[k].c_str());
 }
 
-// Every edit is checked before anything is stored, so a refused edit leaves
-// the file as it was.
+// The edited values pass the settings view's checks before anything is
+// stored, so a refused edit leaves the file as it was.
 std::string CliSettingsFile::ApplyEdits(const Edits& edits, NvDoc& doc)
 {
     SettingsValues values = SettingsCatalogue::Fill(doc);
-    if (edits.lockCode) {
-        if (std::string fault = CheckCodeLength("--lock-code", *edits.lockCode); !fault.empty())
-            return fault;
-        if (std::string fault = SettingsCatalogue::CheckLockCode(*edits.lockCode); !fault.empty())
-            return fault;
+    if (edits.lockCode)
         values.lockCode = *edits.lockCode;
-    }
-    if (edits.uimLockCode) {
-        if (std::string fault = CheckCodeLength("--uim-lock-code", *edits.uimLockCode); !fault.empty())
-            return fault;
-        if (std::string fault = SettingsCatalogue::CheckUimLockCode(*edits.uimLockCode); !fault.empty())
-            return fault;
+    if (edits.uimLockCode)
         values.uimLockCode = *edits.uimLockCode;
-    }
     for (const std::string& edit : edits.sids) {
         int index = 0;
-        long value = 0;
+        std::string value;
         if (std::string fault = ParseSid(edit, index, value); !fault.empty())
             return fault;
-        values.sids[index - 1] = std::to_string(value);
+        values.sids[index - 1] = value;
     }
     return SettingsCatalogue::ValidatedStore(values, doc);
 }

@@ -10,6 +10,8 @@ set(CORVANETOV_MAINTAINER "CorvaneTOV developers <dev@corvanetov.example>" CACHE
 set(CPACK_PACKAGE_CONTACT ${CORVANETOV_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# Stripping keeps the compilers' notes (.comment); Debian's packages drop them.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DropCommentSections.cmake)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -137,8 +137,8 @@ bool SerialDevice::Configure(const LineSettings& settings)
     // takes it in), and the handset must still get it.
     ::tcflush(m_fd, TCIFLUSH);
     cfmakeraw(&tio);
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     tio.c_cflag |= ByteSizeFlag(settings.byteSize) | CLOCAL | CREAD;
     if (settings.parity == 1 || settings.parity == 2) {
         tio.c_cflag |= PARENB | (settings.parity == 1 ? PARODD : 0);

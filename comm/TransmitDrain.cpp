@@ -3,20 +3,14 @@
 #include <algorithm>
 #include <thread>
 
+#include "comm/LineTime.h"
+
 namespace corvanetov {
 
 namespace {
-constexpr double kBitsPerByte = 10.0; // 8N1: a start and a stop bit with each byte
 // The longest sleep between two looks: a stop is heeded within it.
 constexpr auto kLongestSlice = std::chrono::milliseconds(20);
 constexpr auto kShortestSlice = std::chrono::milliseconds(1);
-
-std::chrono::microseconds LineTime(int bytes, uint32_t baud)
-{
-    if (baud == 0)
-        return kShortestSlice;
-    return std::chrono::microseconds(static_cast<int64_t>(bytes * kBitsPerByte * 1e6 / baud));
-}
 } // namespace
 
 bool TransmitDrain::Wait(const Queued& queued, uint32_t baud, Clock::time_point deadline, bool (*abandon)())
@@ -28,7 +22,7 @@ bool TransmitDrain::Wait(const Queued& queued, uint32_t baud, Clock::time_point 
         auto now = Clock::now();
         if (now >= deadline || (abandon && abandon()))
             return false;
-        auto slice = std::clamp<Clock::duration>(LineTime(bytes, baud), kShortestSlice, kLongestSlice);
+        auto slice = std::clamp<Clock::duration>(LineTime(static_cast<size_t>(bytes), baud), kShortestSlice, kLongestSlice);
         std::this_thread::sleep_for(std::min<Clock::duration>(slice, deadline - now));
     }
 }

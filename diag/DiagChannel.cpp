@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "comm/LineTime.h"
 #include "comm/TracedBytes.h"
 #include "diag/FrameCodec.h"
 #include "diag/SecretFrames.h"
@@ -40,16 +41,14 @@ void DiagChannel::SendFrame(const uint8_t* bytes, uint16_t count)
 {
     std::vector<uint8_t> out;
     FrameCodec::EncodeFrame(bytes, count, m_leadingFlagMode != 0, m_lead7F != 0, out);
-    ForgetResponse();
     MaskNextTrace(SecretFrames::Visible(bytes, count));
-    Write(out.data(), static_cast<uint32_t>(out.size()));
+    Send(out.data(), out.size(), false);
 }
 
 void DiagChannel::SendLargeFrame(const uint8_t* bytes, uint16_t count)
 {
     FrameCodec::EncodeLargeFrame(bytes, count, m_largeFrame);
-    ForgetResponse();
-    WriteLong(m_largeFrame.data(), static_cast<uint32_t>(m_largeFrame.size()));
+    Send(m_largeFrame.data(), m_largeFrame.size(), true);
 }
 
 void DiagChannel::SendRaw(const uint8_t* bytes, uint16_t count, uint8_t escape)
@@ -65,8 +64,17 @@ void DiagChannel::SendRaw(const uint8_t* bytes, uint16_t count, uint8_t escape)
         }
         out.push_back(escaped);
     }
+    Send(out.data(), out.size(), false);
+}
+
+void DiagChannel::Send(const uint8_t* bytes, size_t count, bool large)
+{
     ForgetResponse();
-    Write(out.data(), static_cast<uint32_t>(out.size()));
+    m_lastRequestLineTime = LineTime(count, BaudRate());
+    if (large)
+        WriteLong(bytes, static_cast<uint32_t>(count));
+    else
+        Write(bytes, static_cast<uint32_t>(count));
 }
 
 void DiagChannel::SendBootCommand(int code)

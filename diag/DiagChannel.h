@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -34,6 +35,9 @@ public:
     void SetLeadFlag(int value) { m_lead7F = value; }
     void SetLeadingFlagMode(uint16_t mode) { m_leadingFlagMode = mode; }
     bool RawReceiveMode() const { return ReceiveBaud() == comm::kRawReceiveBaud; }
+    // How long the last request takes on the line at its speed: its answer
+    // cannot come before that, however short the time scale makes the wait.
+    std::chrono::microseconds LastRequestLineTime() const { return m_lastRequestLineTime; }
 
     // Receive-side state, read from the engine thread under the channel's lock.
     // The last response (received length's worth); returns the count.
@@ -57,9 +61,12 @@ private:
     bool Deliverable(const uint8_t* frame, uint32_t length) const;
     void UnescapeFrame(uint8_t* destination, size_t count) const;
     void ClearReceiveBuffers();
+    // Every request goes out here: what came before it cannot be its answer.
+    void Send(const uint8_t* bytes, size_t count, bool large);
 
     std::atomic<uint16_t> m_leadingFlagMode{0};
     std::atomic<int> m_lead7F{1};
+    std::chrono::microseconds m_lastRequestLineTime{0}; // the engine thread's
 
     mutable std::mutex m_receiveMutex; // guards the buffers below
     uint32_t m_receivedLength = 0;

@@ -19,8 +19,8 @@ void SendPlain(DiagChannel& channel, const uint8_t* bytes, uint16_t count)
 void PutItem(uint8_t* request, uint8_t command, uint16_t item)
 {
     request[0] = command;
-    request[1] = item & 0xFF;
-    request[2] = item >> 8;
+    request[1] = static_cast<uint8_t>(item & 0xFF);
+    request[2] = static_cast<uint8_t>(item >> 8);
 }
 } // namespace
 

@@ -28,7 +28,8 @@ int Exchange::WaitResponse(DiagChannel& channel, uint32_t timeoutMs)
             m_onEventError(kEventError);
         return kWaitFailed;
     }
-    auto outcome = event->Wait(timeoutMs);
+    // The answer cannot come before the request has crossed the line.
+    auto outcome = event->Wait(timeoutMs, channel.LastRequestLineTime());
     event->Reset();
     switch (outcome) {
     case ManualEvent::WaitResult::Signalled:

@@ -5,6 +5,10 @@
 namespace corvanetov {
 
 namespace {
+// The check sequence goes out low byte first.
+uint8_t LowByte(uint16_t value) { return static_cast<uint8_t>(value & 0xFF); }
+uint8_t HighByte(uint16_t value) { return static_cast<uint8_t>(value >> 8); }
+
 void AppendEscaped(std::vector<uint8_t>& out, uint8_t byte)
 {
     uint8_t escaped = 0;
@@ -57,8 +61,8 @@ void FrameCodec::EncodeFrame(const uint8_t* request, size_t count, bool flagged,
     for (size_t i = 0; i < count; ++i)
         AppendEscaped(out, request[i]);
     uint16_t crc = Crc16X25::Compute(request, count);
-    AppendEscaped(out, crc & 0xFF);
-    AppendEscaped(out, crc >> 8);
+    AppendEscaped(out, LowByte(crc));
+    AppendEscaped(out, HighByte(crc));
     out.push_back(kFlag);
 }
 
@@ -78,9 +82,9 @@ void FrameCodec::EncodeLargeFrame(const uint8_t* request, size_t count, std::vec
         if (AppendLarge(out, request[i]))
             crc = Crc16X25::Update(crc, request[i]);
     }
-    crc = ~crc & 0xFFFF;
-    if (AppendLarge(out, crc & 0xFF))
-        AppendLarge(out, crc >> 8);
+    crc = static_cast<uint16_t>(~crc);
+    if (AppendLarge(out, LowByte(crc)))
+        AppendLarge(out, HighByte(crc));
     out.push_back(kFlag);
 }
 
@@ -98,8 +102,8 @@ void FrameCodec::EncodeFittingLargeFrame(const uint8_t* request, size_t count, s
     for (size_t i = 0; i < count; ++i)
         append(request[i]);
     uint16_t crc = Crc16X25::Compute(request, count);
-    append(crc & 0xFF);
-    append(crc >> 8);
+    append(LowByte(crc));
+    append(HighByte(crc));
     *at++ = kFlag;
     out.resize(static_cast<size_t>(at - out.data()));
 }

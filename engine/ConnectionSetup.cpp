@@ -1,5 +1,6 @@
 #include "engine/ConnectionSetup.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -46,6 +47,12 @@ bool ConnectionSetup::Fail(const char* text)
 bool ConnectionSetup::InitComPort()
 {
     auto& context = Context();
+    // A port that was open until now and is gone when reopened is the lost
+    // line, not a port some other program holds; a retry after that finding
+    // keeps it.
+    const DiagChannel* previous = context.Channel();
+    const bool wasOpen = (previous && (previous->IsConnected() || previous->LineLost()))
+        || context.ErrorText() == engine::kErrLineLost;
     DiagChannel& channel = context.ReplaceChannel();
     channel.CreateResponseEvent(comm::kResponseEventIndex);
     channel.Configure(context.SelectedPort(), comm::kDiagBaud, comm::kByteSize, comm::kOneStopBit, comm::kNoParity);
@@ -56,7 +63,7 @@ bool ConnectionSetup::InitComPort()
     if (!Sleep(engine::kInitStepPauseMs))
         return false;
     if (!channel.Open())
-        return Fail(engine::kErrCannotOpen);
+        return Fail(wasOpen && channel.OpenErrorNumber() == ENOENT ? engine::kErrLineLost : engine::kErrCannotOpen);
     if (!Sleep(engine::kInitStepPauseMs))
         return false;
     channel.SetLeadFlag(0);

@@ -79,6 +79,7 @@ constexpr char kStepWritingNam[] = "Writing Nam";
 
 // Operation error texts and reports.
 constexpr char kErrCannotOpen[] = "Cannot Open ComPort!";
+constexpr char kErrLineLost[] = "The line to the handset was lost (cable pulled or device gone).";
 constexpr char kErrHfMode[] = "Error in changing HF mode";
 constexpr char kErrStatus[] = "Error in reading phone's status in DM";
 constexpr char kErrInformation[] = "Error in getting phone's information";

@@ -39,7 +39,7 @@ char YearLetter(int year)
     return printable ? static_cast<char>(code) : kNoLetter;
 }
 
-bool Continuation(unsigned char byte, unsigned char low = 0x80, unsigned char high = 0xBF)
+bool Continuation(int byte, int low = 0x80, int high = 0xBF)
 {
     return byte >= low && byte <= high;
 }
@@ -48,7 +48,7 @@ bool Continuation(unsigned char byte, unsigned char low = 0x80, unsigned char hi
 // character (C0, DEL, C1) or anything that is not well-formed UTF-8.
 size_t ReadableLength(std::string_view text, size_t at)
 {
-    auto byte = [&](size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0; };
+    auto byte = [&](size_t i) -> unsigned char { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0; };
     unsigned char lead = byte(0);
     if (lead < 0x80)
         return lead >= 0x20 && lead != 0x7F ? 1 : 0;

@@ -19,7 +19,6 @@
 #include "ports/SerialDeviceListing.h"
 #include "ui_DialogPhoneInfo.h"
 #include "widgets/ColorRef.h"
-#include "widgets/Print.h"
 #include "widgets/WidgetConstants.h"
 
 namespace corvanetov {
@@ -204,7 +203,6 @@ void CDialogPhoneInfo::OnButtonClick()
         StartRead();
     } else if (m_runner.Stop()) {
         ShowIdle();
-        SendHostLine(PluginAbi::kStatusLine, pi::kStoppedStatus);
     }
 }
 
@@ -342,9 +340,7 @@ void CDialogPhoneInfo::RunPortSettingDialog()
 
 void CDialogPhoneInfo::RunPrintDialog()
 {
-    CPrint dialog(this);
-    dialog.AttachGrid(&Grid());
-    dialog.exec();
+    ShowPrintDialog(Grid());
 }
 
 } // namespace corvanetov

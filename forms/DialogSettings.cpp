@@ -1,6 +1,8 @@
 #include "forms/DialogSettings.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <algorithm>
 
 #include "engine/EngineConstants.h"
 #include "engine/NamTransfer.h"
@@ -12,7 +14,7 @@
 #include "nv/SettingsFile.h"
 #include "hostlink/PluginAbi.h"
 #include "ui_DialogSettings.h"
-#include "widgets/Print.h"
+#include "widgets/SpreadSheet.h"
 #include "widgets/WidgetConstants.h"
 
 namespace corvanetov {
@@ -32,6 +34,7 @@ CDialogSettings::CDialogSettings(QWidget* parent)
     connect(m_ui->buttonOpenMmc, &CCommandButton::Click, this, &CDialogSettings::OnOpenMmcFile);
     connect(m_ui->buttonWritePhone, &CCommandButton::Click, this, &CDialogSettings::OnWriteToPhone);
     connect(m_ui->buttonSaveMmc, &CCommandButton::Click, this, &CDialogSettings::OnSaveMmcFile);
+    connect(m_ui->gridSettings, &CSpreadSheet::CellChanged, this, &CDialogSettings::OnCellChanged);
     connect(m_ui->treeGroups, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* entry) { OnTreeSelectionChanged(entry); });
 }
@@ -67,6 +70,8 @@ bool CDialogSettings::ControlsEnabled() const
 void CDialogSettings::OnInitialUpdate()
 {
     ShowLogoForToolType(*m_ui->picture);
+    // The grid passes its focus on to the table inside it.
+    m_ui->labelGroup->setBuddy(Grid().focusProxy());
     StyleTitle(*m_ui->labelTitle);
     m_ui->buttonSpeedDial->hide();
     // Checked from the start, so that a file opened, edited and saved keeps
@@ -134,25 +139,46 @@ void CDialogSettings::OnReadFromPhone()
     StartTransfer(m_readList, &NamTransfer::NamReadWorker);
 }
 
+// Nothing reaches the handset unless every value goes as the grid shows it
+// and the user has seen what changes.
 void CDialogSettings::OnWriteToPhone()
 {
     m_mode = 0;
     TakeRequestedGroups();
     if (!m_dataPresent) {
-        ShowMessage(sc::kWriteBeforeData, QMessageBox::NoIcon);
+        ShowMessage(sc::kWriteBeforeData, QMessageBox::Warning);
+        return;
+    }
+    NvDoc* doc = Context().NvDocument();
+    if (!doc)
+        return;
+    const SettingsValues values = GridValues();
+    const auto refusals = SettingsCatalogue::Refusals(values, SettingsCatalogue::Rules::Write);
+    if (!MarkRefusals(refusals)) {
+        ShowMessage(sc::kNothingWritten, QMessageBox::Warning, QString::fromStdString(SettingsCatalogue::Joined(refusals)));
+        return;
+    }
+    if (!ConfirmWrite(values))
+        return;
+    if (std::string fault = SettingsCatalogue::ValidatedStore(values, *doc); !fault.empty()) {
+        ShowMessage(sc::kNothingWritten, QMessageBox::Warning, QString::fromStdString(fault));
         return;
     }
     SendHostLine(PluginAbi::kStatusLine, sc::kWritingStatus);
     ShowReady();
-    NvDoc* doc = Context().NvDocument();
-    if (!doc)
-        return;
-    if (std::string fault = SettingsCatalogue::ValidatedStore(GridValues(), *doc); !fault.empty()) {
-        ShowMessage(QString::fromStdString(fault), QMessageBox::NoIcon);
-        return;
-    }
     m_requested[nv::kNamGroup] = 1;
     StartTransfer(m_writeList, &NamTransfer::NamWriteWorker);
+}
+
+bool CDialogSettings::ConfirmWrite(const SettingsValues& values)
+{
+    QStringList changes;
+    for (int row : SettingsCatalogue::ChangedRows(m_source, values))
+        changes << QString(sc::kChangeFormat)
+                       .arg(QString::fromStdString(SettingsCatalogue::RowName(row)),
+                            QString::fromStdString(SettingsCatalogue::Value(m_source, row)),
+                            QString::fromStdString(SettingsCatalogue::Value(values, row)));
+    return Ask(sc::kWriteQuestion, changes.isEmpty() ? QString(sc::kNoChanges) : changes.join(QLatin1Char('\n')));
 }
 
 // Without a thread nothing runs: the controls stay enabled and the
@@ -178,14 +204,14 @@ void CDialogSettings::OnOperationMessage(const OperationMessage& message)
         break;
     case engine::kNamEnd:
         OnOperationEnd();
-        ShowMessage(text, QMessageBox::NoIcon);
+        ShowMessage(text, EndIcon(message));
         break;
     case engine::kNamReadDone:
         OnOperationEnd();
         for (int group = 0; group < nv::kGroupCount; ++group)
             if (m_loaded[group] == 0)
                 m_loaded[group] = m_requested[group];
-        ShowMessage(text, QMessageBox::NoIcon);
+        ShowMessage(text, EndIcon(message));
         break;
     case engine::kNamStatus:
         if (!text.isEmpty())
@@ -225,22 +251,53 @@ void CDialogSettings::FillGrid()
     FillRow(SettingsCatalogue::kUimLockCodeRow, QString::fromStdString(values.uimLockCode));
     for (int k = 0; k < nv::kNetworkLockEntries; ++k)
         FillRow(SettingsCatalogue::kFirstSidRow + k, QString::fromStdString(values.sids[k]));
-    if (Context().ToolType() != 0)
-        StyleReadOnly();
+    m_source = values;
+    m_kept = values;
+    MarkRefusals({});
 }
 
+// No length limit: a cell shows every character typed, and what the handset
+// cannot take is refused with its reason rather than cut while typing.
 void CDialogSettings::FillRow(int row, const QString& value)
 {
     CSpreadSheet& grid = Grid();
-    const auto limit = static_cast<int16_t>(SettingsCatalogue::CellLimit(row));
     grid.SetActiveRow(row);
     grid.SetActiveColumn(sc::kNameColumn);
     grid.SetCellText(QString::fromStdString(SettingsCatalogue::RowName(row)));
     grid.SetActiveColumn(sc::kValueColumn);
     grid.SetCellText(value);
-    grid.SetCellLengthLimit(limit);
-    grid.SetActiveColumn(sc::kSpareColumn);
-    grid.SetCellLengthLimit(limit);
+}
+
+bool CDialogSettings::MarkRefusals(const std::vector<SettingsCatalogue::Refusal>& refusals)
+{
+    for (int row = SettingsCatalogue::kLockCodeRow; row <= SettingsCatalogue::kItemRows; ++row)
+        MarkRow(row, std::any_of(refusals.begin(), refusals.end(), [row](const auto& refusal) { return refusal.row == row; }));
+    return refusals.empty();
+}
+
+void CDialogSettings::MarkRow(int row, bool refused)
+{
+    const bool readOnly = row == SettingsCatalogue::kLockCodeRow && Context().ToolType() != 0;
+    CSpreadSheet& grid = Grid();
+    grid.SetActiveRow(row);
+    grid.SetActiveColumn(sc::kValueColumn);
+    if (readOnly && !refused) {
+        StyleReadOnly();
+        return;
+    }
+    grid.SetCellBackgroundColor(refused ? sc::kRefusedBackColor : sc::kValueBackColor);
+}
+
+// A mark goes as soon as the cell holds a value the handset takes.
+void CDialogSettings::OnCellChanged(int column, int row)
+{
+    if (column == sc::kValueColumn && SettingsCatalogue::CheckRow(row, ValueText(row).toStdString()).empty())
+        MarkRow(row, false);
+}
+
+bool CDialogSettings::HasUnsavedEdits() const
+{
+    return m_dataPresent && !SettingsCatalogue::ChangedRows(m_kept, GridValues()).empty();
 }
 
 // A tool of a nonzero type shows the lock code without letting it be typed
@@ -282,6 +339,8 @@ void CDialogSettings::OnOpenMmcFile()
 {
     TakeRequestedGroups();
     NvDoc* doc = Context().NvDocument();
+    if (HasUnsavedEdits() && !Ask(sc::kOpenOverEdits, {}))
+        return;
     const QString path = AskOpenPath(SettingsFolder());
     if (path.isEmpty() || !doc)
         return;
@@ -301,7 +360,7 @@ bool CDialogSettings::ReadSettingsFile(const QString& path, NvDoc& doc)
     case SettingsFile::ReadResult::Ok:
         return true;
     case SettingsFile::ReadResult::InvalidModel:
-        ShowMessage(nv::kInvalidMmcFile, QMessageBox::NoIcon);
+        ShowMessage(nv::kInvalidMmcFile, QMessageBox::Warning);
         return false;
     case SettingsFile::ReadResult::CannotOpen:
         return false;
@@ -325,22 +384,32 @@ void CDialogSettings::OnSaveMmcFile()
             m_requested[group] = 0;
     if (m_loaded[nv::kNamGroup] == 0 && NamEntry())
         NamEntry()->setCheckState(0, Qt::Unchecked);
-    SettingsCatalogue::PlainStore(GridValues(), *doc, m_requested[nv::kNamGroup] != 0);
+    const SettingsValues values = GridValues();
+    const auto refusals = SettingsCatalogue::Refusals(values, SettingsCatalogue::Rules::Storable);
+    if (m_requested[nv::kNamGroup] != 0 && !MarkRefusals(refusals)) {
+        ShowMessage(sc::kNothingSaved, QMessageBox::Warning, QString::fromStdString(SettingsCatalogue::Joined(refusals)));
+        return;
+    }
+    SettingsCatalogue::PlainStore(values, *doc, m_requested[nv::kNamGroup] != 0);
     for (int group = 0; group < nv::kGroupCount; ++group)
         doc->WriteU32(nv::kGroupFlagsOffset + sizeof(uint32_t) * group, m_loaded[group]);
     // The model folder is where the dialogs look first: it is made on the
     // first save.
     QDir().mkpath(SettingsFolder());
     const QString path = AskSavePath(SettingsFolder());
-    if (!path.isEmpty())
-        WriteSettingsFile(path, *doc);
+    if (!path.isEmpty() && WriteSettingsFile(path, *doc))
+        m_kept = values;
 }
 
-void CDialogSettings::WriteSettingsFile(const QString& path, const NvDoc& doc)
+bool CDialogSettings::WriteSettingsFile(const QString& path, const NvDoc& doc)
 {
     std::string reason;
-    if (!SettingsFile::Write(QFile::encodeName(path).toStdString(), doc, reason))
+    if (!SettingsFile::Write(QFile::encodeName(path).toStdString(), doc, reason)) {
         ShowMessage(nv::kFailToWrite, QMessageBox::Critical, QString::fromStdString(reason));
+        return false;
+    }
+    SendHostLine(PluginAbi::kStatusLine, QString(sc::kSavedFormat).arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())));
+    return true;
 }
 
 bool CDialogSettings::OnCommand(int command)
@@ -374,6 +443,14 @@ void CDialogSettings::ShowMessage(const QString& text, QMessageBox::Icon icon, c
     box.exec();
 }
 
+bool CDialogSettings::Ask(const QString& text, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Question, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.setInformativeText(detail);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString CDialogSettings::AskOpenPath(const QString& folder)
 {
     return RunFileDialog(QFileDialog::AcceptOpen, folder, sc::kOpenFilter);
@@ -396,9 +473,7 @@ QString CDialogSettings::RunFileDialog(QFileDialog::AcceptMode mode, const QStri
 
 void CDialogSettings::RunPrintDialog()
 {
-    CPrint dialog(this);
-    dialog.AttachGrid(&Grid());
-    dialog.exec();
+    ShowPrintDialog(Grid());
 }
 
 } // namespace corvanetov

@@ -12,6 +12,7 @@
 #include "forms/OperationRunner.h"
 #include "nv/NVList.h"
 #include "nv/NvConstants.h"
+#include "nv/SettingsCatalogue.h"
 
 namespace Ui {
 class CDialogSettings;
@@ -23,7 +24,6 @@ namespace corvanetov {
 class CSpreadSheet;
 class CTextProgressCtrl;
 class NvDoc;
-struct SettingsValues;
 
 // The settings view: the handset's lock code, UIM lock code and network-lock
 // SIDs in a grid, read from and written to the handset on a worker, loaded
@@ -59,6 +59,8 @@ protected:
 
     // The boxes and dialogs of this view; tests answer them without a box.
     virtual void ShowMessage(const QString& text, QMessageBox::Icon icon, const QString& detail = {});
+    // A question whose default answer is No: true on Yes.
+    virtual bool Ask(const QString& text, const QString& detail);
     // The file chosen, or empty on Cancel.
     virtual QString AskOpenPath(const QString& folder);
     virtual QString AskSavePath(const QString& folder);
@@ -81,8 +83,14 @@ private:
     void StyleReadOnly();
     SettingsValues GridValues() const;
     QString ValueText(int row) const;
+    // Marks the refused cells and clears the others' marks; true when none is.
+    bool MarkRefusals(const std::vector<SettingsCatalogue::Refusal>& refusals);
+    void MarkRow(int row, bool refused);
+    void OnCellChanged(int column, int row);
+    bool ConfirmWrite(const SettingsValues& values);
+    bool HasUnsavedEdits() const;
     bool ReadSettingsFile(const QString& path, NvDoc& doc);
-    void WriteSettingsFile(const QString& path, const NvDoc& doc);
+    bool WriteSettingsFile(const QString& path, const NvDoc& doc);
     QString RunFileDialog(QFileDialog::AcceptMode mode, const QString& folder, const char* filter);
     static QString SettingsFolder();
 
@@ -95,6 +103,12 @@ private:
     GroupFlags m_requested{};
     GroupFlags m_loaded{};
     bool m_dataPresent = false;
+    // The values last read from the handset or opened from a file: what a
+    // write changes is told against them.
+    SettingsValues m_source;
+    // The values the handset or a file holds as the grid shows them: the
+    // last read, open, save or write. Edits beyond them are unsaved.
+    SettingsValues m_kept;
     QElapsedTimer m_started;
     OperationRunner m_runner;
 };

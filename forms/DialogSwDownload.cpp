@@ -182,7 +182,7 @@ void CDialogSwDownload::ShowReady()
 void CDialogSwDownload::Stop()
 {
     ShowReady();
-    SendHostLine(PluginAbi::kPhoneLine, QLatin1String(sw::kEsnPrefix) + QString::fromStdString(DocumentText(NvDoc::kEsn)));
+    SendEsnLine();
     m_job = Job::None;
     m_runner.End();
     m_ui->animationBusy->Stop();

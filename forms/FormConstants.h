@@ -17,10 +17,15 @@ constexpr uint32_t kPathTextColor = 0x800000;
 constexpr uint32_t kPathBkColor = 0xAAE8EE;
 
 // Shared by the views' start buttons, bars and phone lines.
-constexpr char kStopCaption[] = "Stop";
+constexpr char kStopCaption[] = "S&top";
+constexpr char kStoppedStatus[] = "Stopped";
 constexpr char kReady[] = "Ready...";
 // A bar's text while its operation runs: seconds since the start, percentage.
 constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
+// The port line of the host's status bar: the port that answered, or the
+// port that would not open.
+constexpr char kPortConnected[] = "Com%d Connected";
+constexpr char kPortCannotOpen[] = "Com%d Cannot Open";
 // The phone line of the host's status bar: this and the ESN.
 constexpr char kEsnPrefix[] = "ESN : ";
 

@@ -4,10 +4,13 @@
 #include <QMessageBox>
 
 #include "engine/OperationContext.h"
+#include "engine/OperationSink.h"
 #include "forms/FormConstants.h"
 #include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
+#include "version/Version.h"
 #include "widgets/Label.h"
+#include "widgets/Print.h"
 
 namespace corvanetov {
 
@@ -75,9 +78,27 @@ std::string CFormView::DocumentText(int which)
     return doc ? doc->GetText(which) : std::string();
 }
 
+QMessageBox::Icon CFormView::EndIcon(const OperationMessage& end)
+{
+    return end.outcome == OperationMessage::Outcome::Failed ? QMessageBox::Warning : QMessageBox::Information;
+}
+
+void CFormView::ShowPrintDialog(CSpreadSheet& grid)
+{
+    const std::string esn = DocumentText(NvDoc::kEsn);
+    CPrint dialog(this);
+    dialog.AttachGrid(&grid);
+    dialog.SetPageLines(esn.empty() ? QString() : FormConstants::kEsnPrefix + QString::fromStdString(esn), QString::fromLatin1(kVersion));
+    dialog.exec();
+}
+
+// An operation that failed before the handset answered leaves no ESN: the
+// line keeps the one it shows rather than going blank.
 void CFormView::SendEsnLine()
 {
-    SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(DocumentText(NvDoc::kEsn)));
+    const std::string esn = DocumentText(NvDoc::kEsn);
+    if (!esn.empty())
+        SendHostLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + QString::fromStdString(esn));
 }
 
 } // namespace corvanetov

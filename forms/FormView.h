@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QWidget>
 #include <string>
 class QLabel;
@@ -7,6 +8,8 @@ class QLabel;
 namespace corvanetov {
 
 class CLabel;
+class CSpreadSheet;
+struct OperationMessage;
 
 // A view the host shows in its frame. It does its one-time set-up on its
 // first show (and whatever may ask the user, once that show is over), and takes the commands the host routes to the active view
@@ -40,6 +43,11 @@ protected:
     static void SendHostLine(int line, const QString& text);
     // A phone-information text of the NV document; empty without one.
     static std::string DocumentText(int which);
+    // The icon of the box that tells an operation's end: a failure warns.
+    static QMessageBox::Icon EndIcon(const OperationMessage& end);
+    // The print preview of the grid, every page naming the handset's ESN
+    // and the tool's version.
+    void ShowPrintDialog(CSpreadSheet& grid);
     // The phone line with the ESN the NV document holds.
     static void SendEsnLine();
 

@@ -3,9 +3,13 @@
 #include <QEvent>
 #include <QWidget>
 
+#include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationFamily.h"
+#include "forms/FormConstants.h"
 #include "forms/FormView.h"
+#include "hostlink/HostNotifier.h"
+#include "hostlink/PluginAbi.h"
 
 namespace corvanetov {
 
@@ -34,6 +38,31 @@ QString OperationOf(int state)
     default:
         return {};
     }
+}
+
+void SendStatusLine(const std::string& text)
+{
+    HostNotifier::Instance().Send(PluginAbi::kStatusLine, text);
+}
+
+void SendPortLine(const char* format)
+{
+    if (const int port = Context().SelectedPort())
+        HostNotifier::Instance().Send(PluginAbi::kPortLine, QString::asprintf(format, port).toStdString());
+}
+
+// An end's text takes the place of the last step's in the status line, so
+// that "Resetting the phone" never outlives the operation. Its first line
+// is enough there; the box tells the rest.
+void ShowEnd(const OperationMessage& end)
+{
+    if (!end.text.empty())
+        SendStatusLine(end.text.substr(0, end.text.find('\n')));
+    // The port line agrees with what the operation found of the port.
+    if (end.text.rfind(engine::kErrCannotOpen, 0) == 0)
+        SendPortLine(FormConstants::kPortCannotOpen);
+    else if (end.outcome == OperationMessage::Outcome::Succeeded)
+        SendPortLine(FormConstants::kPortConnected);
 }
 } // namespace
 
@@ -86,6 +115,7 @@ bool OperationRunner::Stop()
         return false;
     End();
     m_record.KeepStopped();
+    SendStatusLine(FormConstants::kStoppedStatus);
     return true;
 }
 
@@ -117,9 +147,11 @@ OperationRunner::Turn OperationRunner::CurrentTurn() const
 void OperationRunner::OnOperationMessage(const OperationMessage& message)
 {
     m_record.Note(message);
-    if (IsEndReport(message) && m_running) {
+    if (IsEndReport(message)) {
         End();
+        // Once only: after a stop the record is kept and a late end adds nothing.
         m_record.KeepEnded(message);
+        ShowEnd(message);
     }
     m_handler(message);
 }
@@ -127,11 +159,25 @@ void OperationRunner::OnOperationMessage(const OperationMessage& message)
 void OperationRunner::FollowState()
 {
     const Turn turn = CurrentTurn();
+    QWidget* focused = m_view.focusWidget();
     for (QWidget* control : m_startControls)
-        control->setEnabled(turn != Turn::Other);
+        FollowFocus(control, turn != Turn::Other, focused);
     for (QWidget* control : m_idleControls)
-        control->setEnabled(turn == Turn::Idle);
+        FollowFocus(control, turn == Turn::Idle, focused);
+    if (turn == Turn::Idle && m_focusBefore && m_focusBefore->isEnabled() && m_view.isVisible())
+        m_focusBefore->setFocus(Qt::OtherFocusReason);
+    if (turn == Turn::Idle)
+        m_focusBefore = nullptr;
     emit TurnChanged(turn);
+}
+
+// Disabling the focused control sends the focus on to the next control;
+// it is remembered, so that the end of the operation gives it back.
+void OperationRunner::FollowFocus(QWidget* control, bool enabled, QWidget* focused)
+{
+    if (!enabled && control->isEnabled() && focused && (focused == control || control->isAncestorOf(focused)))
+        m_focusBefore = focused;
+    control->setEnabled(enabled);
 }
 
 bool OperationRunner::eventFilter(QObject* watched, QEvent* event)

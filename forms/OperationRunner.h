@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -68,6 +69,7 @@ private:
     void OnOperationMessage(const OperationMessage& message);
     void EndWorker();
     void FollowState();
+    void FollowFocus(QWidget* control, bool enabled, QWidget* focused);
 
     CFormView& m_view;
     const int m_state;
@@ -76,6 +78,9 @@ private:
     std::vector<QWidget*> m_idleControls;
     OperationStateWatch m_stateWatch;
     bool m_running = false;
+    // The control that had the focus when the operation disabled it: it
+    // has it again when the operation ends.
+    QPointer<QWidget> m_focusBefore;
     OperationBridge m_bridge;
     ViewRecord m_record;
     // The bridge as the report target, from the first start on.

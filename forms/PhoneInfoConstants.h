@@ -8,15 +8,14 @@ namespace corvanetov {
 
 namespace PhoneInfoConstants {
 using FormConstants::kStopCaption;
-constexpr char kReadCaption[] = "Read General Information";
+constexpr char kReadCaption[] = "&Read General Information";
 constexpr char kReadingStatus[] = "Reading Phone Info";
-constexpr char kPortConnected[] = "Com%d Connected";
+using FormConstants::kPortConnected;
 constexpr char kDisconnected[] = "Disconnected";
 constexpr char kListEnd[] = "END";
 // What the view says besides the system's texts, so that nothing shown
 // describes a handset that may no longer be the one attached: the status
 // after a stop, and the marks of results from an earlier read.
-constexpr char kStoppedStatus[] = "Stopped";
 constexpr char kReadAtFormat[] = "Read at %1";
 constexpr char kLastReadFormat[] = "From the last read at %1";
 constexpr char kEsnLastReadFormat[] = "%1 (last read %2)";

@@ -15,8 +15,8 @@ constexpr int kSkippedPosition = 100;
 constexpr char kPrlFolder[] = "Models/VQX-B410/PRL";
 constexpr char kEriFolder[] = "Models/VQX-B410/ERI";
 
-constexpr char kStartPrl[] = "Start PRL Download";
-constexpr char kStartEri[] = "Start ERI Download";
+constexpr char kStartPrl[] = "St&art PRL Download";
+constexpr char kStartEri[] = "St&art ERI Download";
 constexpr const char* kPrlValues[] = {"NAM1 PRL File", "NAM2 PRL File"};
 constexpr const char* kEriValues[] = {"NAM1 ERI File", "NAM2 ERI File"};
 constexpr char kPrlPattern[] = "*.prl";

@@ -10,7 +10,8 @@ namespace corvanetov {
 namespace SettingsConstants {
 // The tree's one group, and the label over the grid while it is shown.
 constexpr char kNamEntry[] = "Nam";
-constexpr char kNamLabel[] = "Nam1";
+// Its mnemonic takes the focus into the grid.
+constexpr char kNamLabel[] = "&Nam1";
 constexpr int kGroupLabelFontSize = 15;
 constexpr uint32_t kGroupLabelTextColor = 0x000000;
 constexpr uint32_t kGroupLabelBkColor = 0xFFFFFF;
@@ -29,6 +30,20 @@ constexpr const char* kHeaders[] = {"NAM1", "Settings", "Setting2"};
 using FormConstants::kElapsedFormat;
 using FormConstants::kReady;
 constexpr char kWritingStatus[] = "Writing Phone...";
+
+// A value cell the handset would not take as shown, and one it would.
+constexpr uint32_t kRefusedBackColor = 0xC0C0FF;
+constexpr uint32_t kValueBackColor = 0xFFFFFF;
+constexpr char kNothingWritten[] = "Nothing was written to the phone: these values are not what it takes.";
+constexpr char kNothingSaved[] = "Nothing was saved: these values do not fit a settings file.";
+
+// The questions before a write and before a file replaces edits; No is the
+// default answer of each.
+constexpr char kWriteQuestion[] = "Write these settings to the phone?";
+constexpr char kChangeFormat[] = "%1: %2 \u2192 %3";
+constexpr char kNoChanges[] = "No value differs from the last read or the opened file.";
+constexpr char kOpenOverEdits[] = "The grid holds edits that are neither saved nor written. Open a file over them?";
+constexpr char kSavedFormat[] = "Settings saved to %1";
 
 // Refusals before any values are present.
 constexpr char kWriteBeforeData[] = "First read from phone or file !";

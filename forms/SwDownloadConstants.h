@@ -1,18 +1,19 @@
 #pragma once
 
+#include "forms/FormConstants.h"
+
 namespace corvanetov {
 
 // The software download view's texts, keys and styles. Its folder and keys
 // name another model of the same maker (VQX-B290), as the system has them.
 namespace SwDownloadConstants {
-constexpr char kStartCaption[] = "Start Software Download";
-constexpr char kRebuildCaption[] = "Rebuild";
-constexpr char kStopCaption[] = "Stop";
+constexpr char kStartCaption[] = "St&art Software Download";
+constexpr char kRebuildCaption[] = "Re&build";
+using FormConstants::kStopCaption;
 constexpr char kReady[] = "Ready...";
 constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
 constexpr char kNoSoftware[] = "No File - Select Software";
 constexpr char kNoFont[] = "No File - Select Font file";
-constexpr char kEsnPrefix[] = "ESN : ";
 constexpr char kReadFailed[] = " Fail to read from %1";
 constexpr char kCheckSoftware[] = "\n Please Check Software !";
 

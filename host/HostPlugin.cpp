@@ -45,7 +45,6 @@ bool HostPlugin::Load(QString& error)
         m_library.unload();
         return false;
     }
-    ResolveOptional(m_findRunTimeClass, PluginAbi::kFindRunTimeClass);
     ResolveOptional(m_getRegisteredClass, PluginAbi::kGetRegisteredClass);
     ResolveOptional(m_loadString, PluginAbi::kLoadPluginString);
     ResolveOptional(m_loadMenu, PluginAbi::kLoadPluginMenu);
@@ -60,11 +59,6 @@ void HostPlugin::Unload()
         return;
     SetHostMessageCallback(nullptr, nullptr);
     m_library.unload();
-}
-
-const RuntimeClass* HostPlugin::FindRunTimeClass(const char* className) const
-{
-    return m_findRunTimeClass ? m_findRunTimeClass(className) : nullptr;
 }
 
 const RuntimeClass* HostPlugin::GetRegisteredClass(int index) const

@@ -32,7 +32,6 @@ public:
     bool SelectedMenu(int command) const { return m_selectedMenu(command); }
 
     // The plug-in's class registry; null when the plug-in has none.
-    const RuntimeClass* FindRunTimeClass(const char* className) const;
     const RuntimeClass* GetRegisteredClass(int index) const;
     // An empty string, no menu or no toolbar when the plug-in has none.
     QString LoadString(int id) const;
@@ -52,7 +51,6 @@ private:
     SetTovTypeFunc m_setTovType = nullptr;
     MainDeviceFunc m_mainDevice = nullptr;
     SelectedMenuFunc m_selectedMenu = nullptr;
-    FindRunTimeClassFunc m_findRunTimeClass = nullptr;
     GetRegisteredClassFunc m_getRegisteredClass = nullptr;
     LoadPluginStringFunc m_loadString = nullptr;
     LoadPluginMenuFunc m_loadMenu = nullptr;

@@ -20,6 +20,11 @@ QKeySequence StandardShortcut(unsigned command)
     return command == PluginAbi::kCommandPrint ? QKeySequence(QKeySequence::Print) : QKeySequence();
 }
 
+QString TitleOf(const QWidget& view, const RuntimeClass& record)
+{
+    return view.windowTitle().isEmpty() ? QString::fromLatin1(record.m_className) : view.windowTitle();
+}
+
 // A title as the user reads it: two menus match whichever letter each marks.
 QString WithoutMnemonic(QString title)
 {
@@ -65,11 +70,13 @@ QWidget* PluginSession::AddView(QTabWidget& tabs, const RuntimeClass& record)
     if (!view)
         return nullptr;
     m_views.emplace_back(view);
-    const QString title = view->windowTitle().isEmpty() ? QString::fromLatin1(record.m_className) : view->windowTitle();
-    tabs.addTab(view, title);
+    tabs.addTab(view, TitleOf(*view, record));
     return view;
 }
 
+// The views are made with the menu, so that each entry reads as the view's
+// title ("PRL DOWNLOAD"), not as its class; each gets its tab when first
+// chosen.
 void PluginSession::CreateMoreViewsMenu(QMainWindow& window, QTabWidget& tabs)
 {
     QStringList offered;
@@ -79,28 +86,26 @@ void PluginSession::CreateMoreViewsMenu(QMainWindow& window, QTabWidget& tabs)
     }
     QMenu* menu = nullptr;
     for (int index = 0; const RuntimeClass* record = m_plugin->GetRegisteredClass(index); ++index) {
-        const QString className = QString::fromLatin1(record->m_className);
-        if (offered.contains(className))
+        if (offered.contains(QString::fromLatin1(record->m_className)))
             continue;
+        QWidget* view = record->m_createObject();
+        if (!view)
+            continue;
+        m_views.emplace_back(view);
         if (!menu) {
             menu = window.menuBar()->addMenu(tr("&More views"));
             m_menus.emplace_back(menu);
         }
-        QAction* action = menu->addAction(className);
+        QAction* action = menu->addAction(TitleOf(*view, *record));
         m_actions.emplace_back(action);
-        connect(action, &QAction::triggered, this, [this, &tabs, className] { OpenView(tabs, className); });
+        connect(action, &QAction::triggered, this, [&tabs, view = QPointer<QWidget>(view), record] {
+            if (!view)
+                return;
+            if (tabs.indexOf(view) < 0)
+                tabs.addTab(view, TitleOf(*view, *record));
+            tabs.setCurrentWidget(view);
+        });
     }
-}
-
-void PluginSession::OpenView(QTabWidget& tabs, const QString& className)
-{
-    QPointer<QWidget>& view = m_moreViews[className];
-    if (!view) {
-        const RuntimeClass* record = m_plugin->FindRunTimeClass(className.toLatin1().constData());
-        view = record ? AddView(tabs, *record) : nullptr;
-    }
-    if (view)
-        tabs.setCurrentWidget(view);
 }
 
 QAction* PluginSession::CommandAction(unsigned command, const QString& text)

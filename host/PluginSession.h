@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAction>
-#include <QHash>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -30,8 +29,8 @@ public:
     // Creates every offered view, in the plug-in's order, as a tab.
     void CreateViews(QTabWidget& tabs);
     // A "More views" menu with the views the plug-in registered but does
-    // not offer; each is created from the record its class name finds when
-    // it is first chosen, and shown again when chosen again.
+    // not offer, by their titles; each gets a tab when first chosen and is
+    // shown again when chosen again.
     void CreateMoreViewsMenu(QMainWindow& window, QTabWidget& tabs);
     // Puts the plug-in's menu into the window's menu bar: a menu whose title
     // the host already has gets the plug-in's commands on top; any other
@@ -50,12 +49,10 @@ private:
     QMenu* OpenMenu(QMainWindow& window, const QString& title, QAction*& insertBefore);
     QAction* CommandAction(unsigned command, const QString& text);
     QWidget* AddView(QTabWidget& tabs, const RuntimeClass& record);
-    void OpenView(QTabWidget& tabs, const QString& className);
     void ApplyPrompt(QAction& action, unsigned command) const;
 
     std::unique_ptr<HostPlugin> m_plugin;
     std::vector<QPointer<QWidget>> m_views;
-    QHash<QString, QPointer<QWidget>> m_moreViews; // by class name
     std::vector<QPointer<QMenu>> m_menus;
     std::vector<QPointer<QAction>> m_actions;
     QPointer<QToolBar> m_toolBar;

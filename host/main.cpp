@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <cstdio>
 
+#include "host/ForeignDestroyWatch.h"
 #include "host/HostConstants.h"
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
@@ -51,6 +52,8 @@ int main(int argc, char* argv[])
     UiEcho echo;
     if (UiEcho::Enabled())
         app.installEventFilter(&echo);
+    ForeignDestroyWatch destroyWatch;
+    app.installNativeEventFilter(&destroyWatch);
     HostMainWindow window(options.ToolType(), options.AllViews());
     for (const QString& path : options.Plugins(QApplication::applicationDirPath()))
         window.LoadPlugin(path);

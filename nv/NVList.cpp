@@ -19,7 +19,7 @@ bool NVList::Add(uint16_t item, int32_t index)
 {
     if (m_count >= nv::kListCapacity)
         return false;
-    m_entries[m_count] = Entry{item, index};
+    m_entries[size_t(m_count)] = Entry{item, index};
     ++m_count;
     return true;
 }
@@ -36,7 +36,7 @@ int32_t NVList::Next()
         m_position = m_count;
         return -1;
     }
-    const Entry& entry = m_entries[m_position];
+    const Entry& entry = m_entries[size_t(m_position)];
     TRACE("NV[%3d] =%3d   Index =%2d\n", m_position, entry.item, entry.index);
     return entry.item;
 }
@@ -49,7 +49,7 @@ int32_t NVList::Current()
         m_position = -1;
         return -1;
     }
-    const Entry& entry = m_entries[m_position];
+    const Entry& entry = m_entries[size_t(m_position)];
     TRACE("NV[%3d] =%d   LOOP\n", m_position, entry.item);
     return entry.item;
 }
@@ -58,7 +58,7 @@ int32_t NVList::CurrentIndex() const
 {
     if (m_position < 0 || m_position >= m_count)
         return 0;
-    return m_entries[m_position].index;
+    return m_entries[size_t(m_position)].index;
 }
 
 } // namespace corvanetov

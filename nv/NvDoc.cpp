@@ -76,7 +76,7 @@ std::string NvDoc::GetText(int which) const
     if (which < 0 || which >= nv::kPhoneTextCount)
         return {};
     std::lock_guard lock(m_mutex);
-    return m_texts[which];
+    return m_texts[size_t(which)];
 }
 
 void NvDoc::SetText(int which, const std::string& text)
@@ -84,7 +84,7 @@ void NvDoc::SetText(int which, const std::string& text)
     if (which < 0 || which >= nv::kPhoneTextCount)
         return;
     std::lock_guard lock(m_mutex);
-    m_texts[which] = text;
+    m_texts[size_t(which)] = text;
 }
 
 } // namespace corvanetov

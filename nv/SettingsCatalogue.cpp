@@ -1,8 +1,7 @@
 #include "nv/SettingsCatalogue.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
+#include <utility>
 #include <cstring>
 
 #include "nv/NVList.h"
@@ -11,7 +10,7 @@
 namespace corvanetov {
 
 namespace {
-constexpr size_t kSidCellLimit = 5;
+constexpr size_t kSidDigits = 5;
 constexpr uint16_t kNamItems[] = {nv::kItemLockCode, nv::kItemUimLockCode, nv::kItemNetworkLock};
 
 size_t SidOffset(int index)
@@ -28,6 +27,11 @@ bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
 }
+
+bool AllDigits(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
+}
 } // namespace
 
 std::string SettingsCatalogue::RowName(int row)
@@ -41,13 +45,18 @@ std::string SettingsCatalogue::RowName(int row)
     return {};
 }
 
-size_t SettingsCatalogue::CellLimit(int row)
+const std::string& SettingsCatalogue::Value(const SettingsValues& values, int row)
 {
     if (row == kLockCodeRow)
-        return nv::kLockCodeSize;
+        return values.lockCode;
     if (row == kUimLockCodeRow)
-        return nv::kUimLockCodeSize;
-    return kSidCellLimit;
+        return values.uimLockCode;
+    return values.sids.at(size_t(row - kFirstSidRow));
+}
+
+std::string& SettingsCatalogue::Value(SettingsValues& values, int row)
+{
+    return const_cast<std::string&>(Value(std::as_const(values), row));
 }
 
 int32_t SettingsCatalogue::QueueNamItems(NVList& list)
@@ -73,38 +82,77 @@ SettingsValues SettingsCatalogue::Fill(const NvDoc& doc)
     values.lockCode = CodeText(doc, nv::kLockCodeOffset, nv::kLockCodeSize);
     values.uimLockCode = CodeText(doc, nv::kUimLockCodeOffset, nv::kUimLockCodeSize);
     for (int k = 0; k < nv::kNetworkLockEntries; ++k)
-        values.sids[k] = std::to_string(doc.ReadU16(SidOffset(k)));
+        values.sids[size_t(k)] = std::to_string(doc.ReadU16(SidOffset(k)));
     return values;
 }
 
-std::string SettingsCatalogue::CheckCode(const std::string& code, const char* blankMessage, const char* shortMessage)
+std::string SettingsCatalogue::CodeFault(int row, const std::string& code, Rules rules)
 {
+    if (code.size() > nv::kLockCodeSize)
+        return std::to_string(code.size()) + " characters are more than the handset keeps";
+    if (rules == Rules::Storable)
+        return {};
+    const bool lock = row == kLockCodeRow;
     for (char c : code) {
         if (IsBlank(c))
-            return blankMessage;
+            return lock ? nv::kLockCodeBlank : nv::kUimLockCodeBlank;
         if (!IsDigit(c))
             return nv::kOnlyNumbers;
     }
     if (code.size() < nv::kMinCodeDigits)
-        return shortMessage;
+        return lock ? nv::kLockCodeShort : nv::kUimLockCodeShort;
     return {};
 }
 
-std::string SettingsCatalogue::CheckLockCode(const std::string& code)
+// A settings image holds any 16-bit SID (a handset may have sent one); a
+// write takes only the handset's range.
+int SettingsCatalogue::SidMax(Rules rules)
 {
-    return CheckCode(code, nv::kLockCodeBlank, nv::kLockCodeShort);
+    return rules == Rules::Write ? nv::kSidMax : UINT16_MAX;
 }
 
-std::string SettingsCatalogue::CheckUimLockCode(const std::string& code)
+std::string SettingsCatalogue::SidFault(const std::string& text, Rules rules)
 {
-    return CheckCode(code, nv::kUimLockCodeBlank, nv::kUimLockCodeShort);
+    if (!AllDigits(text))
+        return "not a whole number";
+    if (text.size() > kSidDigits || std::stoi(text) > SidMax(rules))
+        return "out of range";
+    return {};
 }
 
-int64_t SettingsCatalogue::CellNumber(const std::string& text)
+std::string SettingsCatalogue::Rule(int row, Rules rules)
 {
-    errno = 0;
-    long long number = std::strtoll(text.c_str(), nullptr, 10);
-    return errno == ERANGE ? (number < 0 ? INT64_MIN : INT64_MAX) : number;
+    if (row == kLockCodeRow || row == kUimLockCodeRow)
+        return std::to_string(nv::kMinCodeDigits) + " to " + std::to_string(nv::kLockCodeSize) + " digits";
+    return "a whole number from 0 to " + std::to_string(SidMax(rules));
+}
+
+std::string SettingsCatalogue::CheckRow(int row, const std::string& text, Rules rules)
+{
+    if (row < kLockCodeRow || row > kItemRows)
+        return {};
+    const std::string fault = row < kFirstSidRow ? CodeFault(row, text, rules) : SidFault(text, rules);
+    if (fault.empty())
+        return {};
+    return RowName(row) + " takes " + Rule(row, rules) + "; \"" + text + "\": " + fault;
+}
+
+std::vector<SettingsCatalogue::Refusal> SettingsCatalogue::Refusals(const SettingsValues& values, Rules rules)
+{
+    std::vector<Refusal> refusals;
+    for (int row = kLockCodeRow; row <= kItemRows; ++row)
+        if (std::string message = CheckRow(row, Value(values, row), rules); !message.empty())
+            refusals.push_back({row, std::move(message)});
+    return refusals;
+}
+
+std::vector<int> SettingsCatalogue::ChangedRows(const SettingsValues& before, const SettingsValues& after)
+{
+    std::vector<int> rows;
+    for (int row = kLockCodeRow; row <= kItemRows; ++row)
+        if (Value(before, row) != Value(after, row))
+            rows.push_back(row);
+    return rows;
 }
 
 // The count byte carries the number of characters and the bytes after them
@@ -126,36 +174,43 @@ void SettingsCatalogue::StoreUimLockCode(const std::string& code, NvDoc& doc)
     doc.Write(nv::kUimLockCodeOffset, field, sizeof field);
 }
 
+// Every store is checked first, so each SID is a number the field holds.
 void SettingsCatalogue::StoreSids(const SettingsValues& values, NvDoc& doc)
 {
-    for (int k = 0; k < nv::kNetworkLockEntries; ++k) {
-        int64_t sid = CellNumber(values.sids[k]);
-        if (SidInRange(sid))
-            doc.WriteU16(SidOffset(k), uint16_t(sid));
-    }
+    for (int k = 0; k < nv::kNetworkLockEntries; ++k)
+        doc.WriteU16(SidOffset(k), uint16_t(std::stoi(values.sids[size_t(k)])));
+}
+
+std::string SettingsCatalogue::Joined(const std::vector<Refusal>& refusals)
+{
+    std::string messages;
+    for (const Refusal& refusal : refusals)
+        messages += (messages.empty() ? "" : "\n") + refusal.message;
+    return messages;
 }
 
 std::string SettingsCatalogue::ValidatedStore(const SettingsValues& values, NvDoc& doc)
 {
     doc.StampModelCode();
-    if (std::string fault = CheckLockCode(values.lockCode); !fault.empty())
-        return fault;
+    if (std::string messages = Joined(Refusals(values, Rules::Write)); !messages.empty())
+        return messages;
     StoreLockCode(values.lockCode, doc);
-    if (std::string fault = CheckUimLockCode(values.uimLockCode); !fault.empty())
-        return fault;
     StoreUimLockCode(values.uimLockCode, doc);
     StoreSids(values, doc);
     return {};
 }
 
-void SettingsCatalogue::PlainStore(const SettingsValues& values, NvDoc& doc, bool groupRequested)
+std::string SettingsCatalogue::PlainStore(const SettingsValues& values, NvDoc& doc, bool groupRequested)
 {
     doc.StampModelCode();
     if (!groupRequested)
-        return;
+        return {};
+    if (std::string messages = Joined(Refusals(values, Rules::Storable)); !messages.empty())
+        return messages;
     StoreLockCode(values.lockCode, doc);
     StoreUimLockCode(values.uimLockCode, doc);
     StoreSids(values, doc);
+    return {};
 }
 
 } // namespace corvanetov

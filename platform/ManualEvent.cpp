@@ -24,11 +24,11 @@ bool ManualEvent::IsSet() const
     return m_set;
 }
 
-ManualEvent::WaitResult ManualEvent::Wait(uint32_t timeoutMs)
+ManualEvent::WaitResult ManualEvent::Wait(uint32_t timeoutMs, std::chrono::microseconds onTheLine)
 {
     auto& pacing = Pacing::Instance();
     pacing.Observe(Pacing::Pause::Wait, timeoutMs);
-    auto deadline = pacing.DeadlineAfter(timeoutMs);
+    auto deadline = pacing.DeadlineAfter(timeoutMs, onTheLine);
     std::unique_lock lock(pacing.Mutex());
     if (pacing.WaitUntil(lock, deadline, [&] { return m_set; }))
         return WaitResult::Signalled;

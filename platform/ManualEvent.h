@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace corvanetov {
@@ -14,7 +15,9 @@ public:
     void Set();
     void Reset();
     bool IsSet() const;
-    WaitResult Wait(uint32_t timeoutMs);
+    // onTheLine: the part of the time-out that bytes spend on the serial
+    // line, which the time scale does not shorten (Pacing::Scaled).
+    WaitResult Wait(uint32_t timeoutMs, std::chrono::microseconds onTheLine = {});
 
 private:
     bool m_set = false; // guarded by Pacing::Mutex()

@@ -1,5 +1,6 @@
 #include "platform/Pacing.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -13,6 +14,16 @@ using TimePoint = std::chrono::steady_clock::time_point;
 // Half the clock's range: far beyond any pause, and still a deadline when
 // added to the present.
 constexpr Duration kLongestPause = Duration::max() / 2;
+
+using Milliseconds = std::chrono::duration<double, std::milli>;
+
+Duration Saturated(Milliseconds length)
+{
+    std::chrono::duration<double, Duration::period> ticks = length;
+    if (!(ticks.count() < static_cast<double>(kLongestPause.count())))
+        return kLongestPause;
+    return std::chrono::duration_cast<Duration>(ticks);
+}
 
 bool Accepted(double scale)
 {
@@ -70,16 +81,20 @@ void Pacing::SetTimeScale(double scale)
 
 Duration Pacing::Scaled(uint32_t ms) const
 {
-    std::chrono::duration<double, Duration::period> scaled = std::chrono::duration<double, std::milli>(ms * TimeScale());
-    if (!(scaled.count() < static_cast<double>(kLongestPause.count())))
-        return kLongestPause;
-    return std::chrono::duration_cast<Duration>(scaled);
+    return Saturated(Milliseconds(ms) * TimeScale());
 }
 
-TimePoint Pacing::DeadlineAfter(uint32_t ms) const
+Duration Pacing::Scaled(uint32_t ms, std::chrono::microseconds onTheLine) const
+{
+    Milliseconds line = onTheLine;
+    Milliseconds rest = std::max(Milliseconds(ms) - line, Milliseconds(0));
+    return std::max(Scaled(ms), Saturated(line + rest * TimeScale()));
+}
+
+TimePoint Pacing::DeadlineAfter(uint32_t ms, std::chrono::microseconds onTheLine) const
 {
     TimePoint now = std::chrono::steady_clock::now();
-    Duration pause = Scaled(ms);
+    Duration pause = Scaled(ms, onTheLine);
     return pause < TimePoint::max() - now ? now + pause : TimePoint::max();
 }
 

@@ -33,7 +33,12 @@ public:
     void SetTimeScale(double scale);
     // Scaled pauses saturate: however long, a deadline never wraps around.
     std::chrono::steady_clock::duration Scaled(uint32_t ms) const;
-    std::chrono::steady_clock::time_point DeadlineAfter(uint32_t ms) const;
+    // A time-out of which onTheLine is spent by bytes on the serial line:
+    // the time scale shortens the rest only, since a line at a given speed
+    // takes its time whatever the scale. Never shorter than onTheLine, nor
+    // than the plainly scaled time-out.
+    std::chrono::steady_clock::duration Scaled(uint32_t ms, std::chrono::microseconds onTheLine) const;
+    std::chrono::steady_clock::time_point DeadlineAfter(uint32_t ms, std::chrono::microseconds onTheLine = {}) const;
 
     // A worker's pause: false when a stop request ended it early.
     bool Sleep(uint32_t ms);

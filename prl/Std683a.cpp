@@ -95,32 +95,32 @@ bool Std683a::Read(const std::string& path, int slot, Kind kind)
     size_t size = bytes.size() - offset;
     if (size > kSlotSize)
         return Refuse(kTooLarge, path, kind);
-    std::memcpy(m_data[slot].data(), bytes.data() + offset, size);
-    m_sizes[slot] = uint32_t(size);
+    std::memcpy(m_data[size_t(slot)].data(), bytes.data() + offset, size);
+    m_sizes[size_t(slot)] = uint32_t(size);
     return true;
 }
 
 uint32_t Std683a::Size(int slot) const
 {
-    return ValidSlot(slot) ? m_sizes[slot] : 0;
+    return ValidSlot(slot) ? m_sizes[size_t(slot)] : 0;
 }
 
 uint32_t Std683a::PieceCount(int slot) const
 {
-    return ValidSlot(slot) ? m_pieces[slot] : 0;
+    return ValidSlot(slot) ? m_pieces[size_t(slot)] : 0;
 }
 
 void Std683a::SetPieceCount(int slot, uint32_t pieces)
 {
     if (ValidSlot(slot))
-        m_pieces[slot] = pieces;
+        m_pieces[size_t(slot)] = pieces;
 }
 
 bool Std683a::CopyBytes(uint8_t* destination, int slot, size_t offset, size_t count) const
 {
-    if (!ValidSlot(slot) || offset > m_sizes[slot] || count > m_sizes[slot] - offset)
+    if (!ValidSlot(slot) || offset > m_sizes[size_t(slot)] || count > m_sizes[size_t(slot)] - offset)
         return false;
-    std::memcpy(destination, m_data[slot].data() + offset, count);
+    std::memcpy(destination, m_data[size_t(slot)].data() + offset, count);
     return true;
 }
 

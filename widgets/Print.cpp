@@ -18,6 +18,11 @@ constexpr uint32_t kPageLabelTextColor = 0x000000;
 constexpr int kRangeAll = 0;
 constexpr int kRangePages = 1;
 
+QString Joined(const QString& line, const QString& addition)
+{
+    return addition.isEmpty() ? line : line + QLatin1String(WidgetConstants::kPrintLineGap) + addition;
+}
+
 } // namespace
 
 CPrint::CPrint(QWidget* parent)
@@ -38,6 +43,12 @@ CPrint::~CPrint() = default;
 void CPrint::AttachGrid(CSpreadSheet* grid)
 {
     m_grid = grid;
+}
+
+void CPrint::SetPageLines(const QString& handsetLine, const QString& toolVersion)
+{
+    m_handsetLine = handsetLine;
+    m_toolVersion = toolVersion;
 }
 
 QString CPrint::StampLine(const QDateTime& when)
@@ -119,8 +130,9 @@ void CPrint::OnStartPrint()
     } else {
         m_grid->SetPrintRangeKind(WidgetConstants::kPrintRangeAll);
     }
-    m_grid->SetPrintModelLine(QString::fromLatin1(WidgetConstants::kPrintModelLine));
-    m_grid->SetPrintStampLine(StampLine(QDateTime::currentDateTime()));
+    m_grid->SetPrintModelLine(Joined(QString::fromLatin1(WidgetConstants::kPrintModelLine), m_handsetLine));
+    m_grid->SetPrintStampLine(
+        Joined(StampLine(QDateTime::currentDateTime()), m_toolVersion.isEmpty() ? QString() : WidgetConstants::kPrintVersionPrefix + m_toolVersion));
     m_grid->SetAction(WidgetConstants::kActionPrint);
 }
 

@@ -29,6 +29,10 @@ public:
 
     // The grid to print; not owned. Call before showing the dialog.
     void AttachGrid(CSpreadSheet* grid);
+    // What the form knows of the handset and the tool, for every page: the
+    // handset's line (its ESN) beside the model, the tool's version beside
+    // the time of printing.
+    void SetPageLines(const QString& handsetLine, const QString& toolVersion);
 
     // The line naming the printing tool with the time of printing.
     static QString StampLine(const QDateTime& when);
@@ -51,6 +55,8 @@ private:
     int m_rangeChoice;
     QPointer<CSpreadSheet> m_grid;
     bool m_initialized;
+    QString m_handsetLine;
+    QString m_toolVersion;
 };
 
 } // namespace corvanetov

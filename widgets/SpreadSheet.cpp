@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -28,9 +29,12 @@ constexpr int kListItemsRole = Qt::UserRole + 3;
 // units, but never shrink below this part of their own width: below that a
 // scroll bar is kinder than unreadable cells.
 constexpr double kLeastFitScale = 0.5;
+constexpr int kFocusFrameWidth = 2;
 
-// Keeps what the user types within the cell's length limit.
-class LengthLimitDelegate : public QStyledItemDelegate {
+// Keeps what the user types within the cell's length limit, and frames the
+// cell that has the keyboard focus: a style may draw no focus mark in a
+// table, and a selected cell alone does not say where typing goes.
+class CellDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
@@ -43,6 +47,19 @@ public:
             line->setMaxLength(limit);
         }
         return editor;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!(option.state & QStyle::State_HasFocus)) {
+            return;
+        }
+        painter->save();
+        painter->setPen(QPen(option.palette.color(QPalette::Highlight), kFocusFrameWidth));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+        painter->restore();
     }
 };
 
@@ -64,7 +81,7 @@ CSpreadSheet::CSpreadSheet(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_table);
-    m_table->setItemDelegate(new LengthLimitDelegate(m_table));
+    m_table->setItemDelegate(new CellDelegate(m_table));
     m_table->setWordWrap(false);
     // Tab moves on to the form's next control; the arrow keys move in the grid.
     m_table->setTabKeyNavigation(false);

@@ -98,6 +98,17 @@ double SpreadSheetPrinting::Scale(double paintWidth) const
     return tableWidth > paintWidth ? paintWidth / tableWidth : 1.0;
 }
 
+// The rows up to the last one that holds a text: the empty rows a grid
+// keeps for more values make no pages of their own.
+int SpreadSheetPrinting::PrintedRows() const
+{
+    for (int row = m_table.rowCount(); row > 1; --row)
+        for (int column = 0; column < m_table.columnCount(); ++column)
+            if (const QTableWidgetItem* item = m_table.item(row - 1, column); item && !item->text().isEmpty())
+                return row;
+    return std::min(1, m_table.rowCount());
+}
+
 // Each page repeats the header row; a page takes whole rows, and at least
 // one, so a row taller than the page still gets printed.
 std::vector<SpreadSheetPrinting::RowSpan> SpreadSheetPrinting::Paginate(const QSizeF& paintSize) const
@@ -106,7 +117,7 @@ std::vector<SpreadSheetPrinting::RowSpan> SpreadSheetPrinting::Paginate(const QS
     const double available = (paintSize.height() - 2 * kBandHeight) / scale - m_sizes.PrintRowHeight(0);
     std::vector<RowSpan> pages;
     int row = 1;
-    const int rows = m_table.rowCount();
+    const int rows = PrintedRows();
     do {
         const int first = row;
         double used = 0;
@@ -139,7 +150,8 @@ void SpreadSheetPrinting::PaintPage(QPainter& painter, const QSizeF& paintSize, 
     const QRectF foot(0, paintSize.height() - kBandHeight, paintSize.width(), kBandHeight);
     painter.drawText(head, Qt::AlignLeft | Qt::AlignVCenter, m_settings.modelLine);
     painter.drawText(foot, Qt::AlignLeft | Qt::AlignVCenter, m_settings.stampLine);
-    painter.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("%1 / %2").arg(page).arg(pages.size()));
+    painter.drawText(foot, Qt::AlignRight | Qt::AlignVCenter,
+                     QString::fromLatin1(WidgetConstants::kPrintPageFormat).arg(page).arg(pages.size()));
 
     const double scale = Scale(paintSize.width());
     painter.translate(0, kBandHeight);

@@ -18,8 +18,8 @@ class QWidget;
 namespace corvanetov {
 
 // The printed pages of a grid: A4 across or down the page, each page with
-// the header row, the model line at its head and the stamp line and page
-// number at its foot. A table wider than the page shrinks to its width; a
+// the header row, the model line at its head and the stamp line and "page
+// N of M" at its foot; empty rows after the last text print no pages. A table wider than the page shrinks to its width; a
 // page takes whole rows, and at least one.
 class SpreadSheetPrinting {
 public:
@@ -54,6 +54,7 @@ private:
 
     double ColumnWidth(int column) const;
     double Scale(double paintWidth) const;
+    int PrintedRows() const;
     std::vector<RowSpan> Paginate(const QSizeF& paintSize) const;
     void PaintRow(QPainter& painter, int row, double top, double height) const;
 

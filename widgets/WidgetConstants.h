@@ -35,6 +35,10 @@ constexpr uint32_t kReadOnlyBackColor = 0xDFDFDF;
 constexpr const char* kPrintStampPrefix = "Printed by CorvaneTOV_ _ _ _ _ ";
 constexpr const char* kPrintStampFormat = "%s %d-%02d-%02d %02d:%02d:%02d";
 constexpr const char* kPrintModelLine = "Model : VQX-B410";
+constexpr const char* kPrintLineGap = "    ";
+constexpr const char* kPrintVersionPrefix = "version ";
+// The foot of every printed page: "page N of M".
+constexpr const char* kPrintPageFormat = "page %1 of %2";
 
 // Text progress bar.
 constexpr int kProgressMinimum = 0;

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <functional>
+#include <thread>
 
 #include "AnswerFrame.h"
 #include "RecordingComm.h"
+#include "comm/CommConstants.h"
 #include "diag/Exchange.h"
 #include "platform/Pacing.h"
 
@@ -142,4 +145,98 @@ TEST_F(ExchangeTest, StopEndsAWaitAndTheAttempts)
     EXPECT_EQ(Exchange::kOther, exchange.LastWaitResult());
     EXPECT_EQ(1u, comm.writes.size()) << "no further attempt after the stop";
     Pacing::Instance().ClearStop();
+}
+
+// The time scale shortens the handset's share of a time-out, never the time
+// the request needs on the line: at 115200 baud an 8199-byte block takes
+// 0.71 s, which a 3 s wait at a fifth (0.6 s) did not leave it.
+TEST(ScaledTimeOut, NeverShorterThanTheLineTimeNorThanThePlainScale)
+{
+    using std::chrono::microseconds;
+    struct Row {
+        double scale;
+        uint32_t ms;
+        microseconds onTheLine;
+        microseconds expected;
+    };
+    const Row rows[] = {
+        {1.0, 3000, microseconds(711'700), microseconds(3'000'000)},   // the real timing stays as it was
+        {0.2, 3000, microseconds(0), microseconds(600'000)},           // nothing on the line: plainly scaled
+        {0.2, 3000, microseconds(711'700), microseconds(1'169'360)},   // the line's 0.71 s, a fifth of the rest
+        {0.2, 500, microseconds(711'700), microseconds(711'700)},      // a wait shorter than the line: the line
+        {5.0, 3000, microseconds(711'700), microseconds(15'000'000)},  // a longer scale lengthens it all
+    };
+    auto& pacing = Pacing::Instance();
+    const double before = pacing.TimeScale();
+    for (const Row& row : rows) {
+        pacing.SetTimeScale(row.scale);
+        auto got = std::chrono::duration_cast<microseconds>(pacing.Scaled(row.ms, row.onTheLine));
+        EXPECT_NEAR(static_cast<double>(row.expected.count()), static_cast<double>(got.count()), 1.0)
+            << "scale " << row.scale << ", " << row.ms << " ms, " << row.onTheLine.count() << " us on the line";
+    }
+    pacing.SetTimeScale(before);
+}
+
+namespace {
+// Answers the one request from another thread a while after it was written,
+// as a handset at the end of a slow line does.
+class LateAnsweringComm : public RecordingComm {
+public:
+    ~LateAnsweringComm() override
+    {
+        if (m_answerer.joinable())
+            m_answerer.join();
+    }
+    bool Write(const uint8_t* bytes, uint32_t count) override
+    {
+        RecordingComm::Write(bytes, count);
+        m_answerer = std::thread([this] {
+            std::this_thread::sleep_for(answerAfter);
+            Bytes frame = AnswerFrame({0x0C, 0x01});
+            OnReceive(frame.data(), static_cast<uint32_t>(frame.size()));
+        });
+        return true;
+    }
+    std::chrono::milliseconds answerAfter{0};
+
+private:
+    std::thread m_answerer;
+};
+} // namespace
+
+// A request of 480 bytes at 19200 baud is 250 ms on the line; a 40 s wait at
+// a two-hundredth is 200 ms, which would end before the answer could come.
+TEST(ExchangeOnASlowLine, WaitsForTheRequestToCrossTheLineButNoLonger)
+{
+    using namespace std::chrono_literals;
+    constexpr uint32_t kBaud = 19200;
+    constexpr uint32_t kTimeoutMs = 40000;
+    constexpr double kScale = 0.005;
+    const Bytes request(480, 0x11);
+    // 250 ms on the line, then a two-hundredth of the remaining 39.75 s: the
+    // wait ends about 449 ms after the request.
+    struct Row {
+        const char* what;
+        std::chrono::milliseconds answerAfter;
+        int expected;
+    };
+    const Row rows[] = {
+        {"answer just after the line time", 300ms, Exchange::kAnswer},
+        {"answer well past the wait", 700ms, Exchange::kTimeout},
+    };
+    auto& pacing = Pacing::Instance();
+    const double before = pacing.TimeScale();
+    pacing.SetTimeScale(kScale);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        LateAnsweringComm comm;
+        comm.Configure(1, kBaud, comm::kByteSize, comm::kOneStopBit, comm::kNoParity);
+        comm.SetLeadFlag(0);
+        comm.CreateResponseEvent(0);
+        comm.answerAfter = row.answerAfter;
+        Exchange exchange;
+        comm.SendFrame(request.data(), static_cast<uint16_t>(request.size()));
+        EXPECT_EQ(row.expected, exchange.WaitResponse(comm, kTimeoutMs));
+    }
+    pacing.SetTimeScale(before);
 }

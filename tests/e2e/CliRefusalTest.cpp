@@ -33,6 +33,7 @@ const std::string kNotComNumber = "--port: not a COM number (1 to 255, as 7 or C
 const std::string kBadScale = "--time-scale: a number above 0 and at most 1000, as CORVANETOV_TIME_SCALE takes";
 const std::string kBadMsl = "--msl: the MSL code is 6 digits (or - to read it from standard input)";
 const std::string kNoMslInput = "--msl -: the first line of standard input is not a 6-digit MSL code";
+const std::string kNoWindowPort = ", and no port chosen in the window (Setup > Port Setting) is stored.";
 const std::string kUnwritable = "The settings file cannot be written, so %pty gets no COM number: %ini";
 
 std::vector<Refusal> Refusals()
@@ -71,7 +72,10 @@ std::vector<Refusal> Refusals()
         {"settings file of binary bytes", {"info", "--port", "%pty"}, "", Store::Binary, 1, kUnwritable},
         {"a folder in the settings file's place", {"info", "--port", "%pty"}, "", Store::FolderInPlace, 1, kUnwritable},
         {"a file in the settings folder's place", {"info", "--port", "%pty"}, "", Store::FolderIsFile, 1, kUnwritable},
-        {"stored port mistyped", {"info"}, "", Store::StoredPortMistyped, 1, "No handset port found in"},
+        {"stored port mistyped", {"info"}, "", Store::StoredPortMistyped, 1,
+         kNoWindowPort + "\nThe port table is empty. Give the handset's port with --port, for example --port /dev/ttyUSB0.\n"},
+        {"no handset, a device in the table", {"info"}, "", Store::Sound, 1,
+         kNoWindowPort + "\nThe port table holds:\n  COM1  /dev/serial/by-id/kept\nGive one with --port, for example --port COM1.\n"},
         {"station without a job", {"station", "--once"}, "", Store::Sound, 2,
          "station needs a job: one of info, settings, flash, rebuild, prl, eri"},
         {"station with a command that is no job", {"station", "ports", "--once"}, "", Store::Sound, 2,

@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "EngineAgainstHandset.h"
-#include "ImageMaker.h"
-#include "PrlListBytes.h"
+#include "samples/ImageMaker.h"
+#include "samples/PrlListBytes.h"
 #include "ProcessCounts.h"
 #include "comm/BaseComm.h"
 #include "engine/ContextGuards.h"
@@ -59,8 +59,9 @@ constexpr Outcome kStopped{Outcome::Kind::Stopped};
 const Outcome kIdentified = Done(""); // the grid is filled; no end text
 const Outcome kStatusError = Error("Error in reading phone's status in DM");
 const Outcome kInformationError = Error("Error in getting phone's information");
-// The device went with the cable before the set-up's reopen.
-const Outcome kPortGone = Error("Cannot Open ComPort!");
+// The device went with the cable before the set-up's reopen: said as the
+// lost line it is, not as a port another program holds.
+const Outcome kPortGone = Error("The line to the handset was lost (cable pulled or device gone).");
 const Outcome kNamRead = Done("Completed Reading from Phone");
 const Outcome kNamReadError = Error("Error in reading NAM");
 const Outcome kNamWritten = Done("Completed Writing To Phone");

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "E2eFixture.h"
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 
 using namespace corvanetov;
 

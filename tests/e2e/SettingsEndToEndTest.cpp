@@ -7,7 +7,7 @@
 
 #include "E2eFixture.h"
 #include "EngineAgainstHandset.h"
-#include "PrlListBytes.h"
+#include "samples/PrlListBytes.h"
 #include "diag/DiagConstants.h"
 #include "engine/NamTransfer.h"
 #include "engine/OperationRecorder.h"
@@ -73,13 +73,14 @@ TEST_F(E2eFixture, CliSettingsShowAndSetEditAFileUnderTheWriteRules)
         std::vector<std::string> edit;
         const char* message;
     } refused[] = {
-        {{"--sid", "3=32768"}, "a SID is 0 to 32767"},
+        {{"--sid", "3=32768"}, "HOME SID for Network Lock 3 takes a whole number from 0 to 32767; \"32768\": out of range"},
+        {{"--sid", "3=12ab"}, "HOME SID for Network Lock 3 takes a whole number from 0 to 32767; \"12ab\": not a whole number"},
         {{"--sid", "21=5"}, "1 to 20"},
         {{"--sid", "x"}, "K=V"},
         {{"--lock-code", "12a4"}, "Only input Number! check again! "},
         {{"--lock-code", "123"}, "Enter Lock Code(more than 4 digits)"},
         {{"--uim-lock-code", "12 4"}, "Don't use Blank character in UIM Lock-code"},
-        {{"--lock-code", "123456789"}, "at most 8 digits"},
+        {{"--lock-code", "123456789"}, "Lock Code takes 4 to 8 digits; \"123456789\": 9 characters"},
     };
     for (const Refused& r : refused) {
         std::vector<std::string> arguments = {"settings", "set", file};

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "E2eFixture.h"
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "comm/SerialDevice.h"
 
 using namespace corvanetov;

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "TempFolder.h"
 #include "engine/DownloadImages.h"
 

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "TempFolder.h"
 #include "diag/FlashRequests.h"
 #include "diag/FrameCodec.h"

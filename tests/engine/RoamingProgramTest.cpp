@@ -1,5 +1,5 @@
 #include "EngineFixture.h"
-#include "PrlListBytes.h"
+#include "samples/PrlListBytes.h"
 
 #include <filesystem>
 #include <fstream>

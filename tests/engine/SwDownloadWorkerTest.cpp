@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "TempFolder.h"
 #include "engine/SwDownloadWorker.h"
 

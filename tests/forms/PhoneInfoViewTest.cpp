@@ -166,7 +166,7 @@ void PhoneInfoViewTest::FirstShowWithoutAnyPortAsksOnceThenSearches()
     QCOMPARE(view.portDialogs, 1);
     QCOMPARE(HostLine(2), QStringLiteral("Disconnected"));
     QVERIFY(view.Searching());
-    QCOMPARE(view.ButtonCaption(), QStringLiteral("Read General Information"));
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("&Read General Information"));
     CSpreadSheet& grid = view.Grid();
     QCOMPARE(CellText(grid, 1, 0), QStringLiteral("Items"));
     QCOMPARE(CellText(grid, 2, 0), QStringLiteral("Info"));
@@ -202,12 +202,12 @@ void PhoneInfoViewTest::ReadFillsTheGridAndTellsTheHost()
     ShowAndSettle(view);
     QVERIFY(HostLine(2).endsWith(QStringLiteral(" Connected")));
     view.OnButtonClick();
-    QCOMPARE(view.ButtonCaption(), QStringLiteral("Stop"));
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("S&top"));
     QCOMPARE(OperationContext::Instance().OperationState(), int(OperationContext::kPhoneInfo));
     QVERIFY(view.Busy());
     QCOMPARE(HostLine(0), QStringLiteral("Reading Phone Info"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("Read General Information"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("&Read General Information"), 20000);
     QCOMPARE(CellText(view.Grid(), 2, 1), QStringLiteral("AB12 ZF20"));
     QCOMPARE(CellText(view.Grid(), 2, 2), QStringLiteral("HW00.07"));
     QCOMPARE(HostLine(1), QStringLiteral("ESN : 1A2B3C4D"));
@@ -223,7 +223,7 @@ void PhoneInfoViewTest::FailedReadShowsTheErrorOnceAndKeepsTheGrid()
     AnsweredPhoneInfo view;
     ShowAndSettle(view);
     view.OnButtonClick();
-    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("Read General Information"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("&Read General Information"), 20000);
     m_handset.Stop();
 
     StartHandset({QStringLiteral("--model-code"), QStringLiteral("146")});
@@ -231,7 +231,7 @@ void PhoneInfoViewTest::FailedReadShowsTheErrorOnceAndKeepsTheGrid()
     QTRY_COMPARE_WITH_TIMEOUT(view.messages.size(), 1, 20000);
     QCOMPARE(view.messages.first(),
              QStringLiteral("This phone is not identical with this module.\nPlease select another module !"));
-    QCOMPARE(view.ButtonCaption(), QStringLiteral("Read General Information"));
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("&Read General Information"));
     QTest::qWait(100);
     QCOMPARE(view.messages.size(), 1);
     // Column 2 keeps what it showed.
@@ -253,12 +253,12 @@ void PhoneInfoViewTest::StopAnsweredNoKeepsReadingYesFreesThePort()
     view.OnButtonClick();
     QCOMPARE(view.stopQuestions, 1);
     QVERIFY(view.WorkerRunning());
-    QCOMPARE(view.ButtonCaption(), QStringLiteral("Stop"));
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("S&top"));
     QCOMPARE(OperationContext::Instance().OperationState(), int(OperationContext::kPhoneInfo));
 
     view.stopAnswer = true;
     view.OnButtonClick();
-    QCOMPARE(view.ButtonCaption(), QStringLiteral("Read General Information"));
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("&Read General Information"));
     QCOMPARE(OperationContext::Instance().OperationState(), int(OperationContext::kIdle));
     BaseComm other;
     other.CreateResponseEvent(1);
@@ -291,7 +291,7 @@ void PhoneInfoViewTest::ReadOnce(CDialogPhoneInfo& view)
     view.show();
     QTRY_VERIFY(HostLine(2).endsWith(QStringLiteral(" Connected")));
     view.OnButtonClick();
-    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("Read General Information"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("&Read General Information"), 20000);
     QCOMPARE(CellText(view.Grid(), 2, 1), QStringLiteral("AB12 ZF20"));
 }
 
@@ -347,8 +347,8 @@ void PhoneInfoViewTest::KeyboardAloneReadsTheHandset()
     QTest::keyClick(table, Qt::Key_Backtab);
     QVERIFY(button->hasFocus());
     QTest::keyClick(button, Qt::Key_Space);
-    QCOMPARE(view.ButtonCaption(), QStringLiteral("Stop"));
-    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("Read General Information"), 20000);
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("S&top"));
+    QTRY_COMPARE_WITH_TIMEOUT(view.ButtonCaption(), QStringLiteral("&Read General Information"), 20000);
     QCOMPARE(CellText(view.Grid(), 2, 2), QStringLiteral("HW00.07"));
     QCOMPARE(HostLine(1), QStringLiteral("ESN : 1A2B3C4D"));
 }
@@ -459,12 +459,15 @@ void PhoneInfoViewTest::NothingShowsAnEarlierReadAsCurrent()
         break;
     }
     QTRY_COMPARE_WITH_TIMEOUT(view.messages.size(), message.isEmpty() ? 0 : 1, 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(HostLine(2), connected ? ConnectedLine() : QStringLiteral("Disconnected"), 5000);
+    // A port that would not open is not shown as connected.
+    const QString portLine = ending == Ending::PortHeld ? QStringLiteral("Com%1 Cannot Open").arg(OperationContext::Instance().SelectedPort())
+                                                        : connected ? ConnectedLine() : QStringLiteral("Disconnected");
+    QTRY_COMPARE_WITH_TIMEOUT(HostLine(2), portLine, 5000);
     if (!message.isEmpty()) {
         QCOMPARE(view.messages.first(), message);
         QVERIFY2(view.details.first().contains(detail), qPrintable(view.details.first()));
     }
-    QCOMPARE(view.ButtonCaption(), QStringLiteral("Read General Information"));
+    QCOMPARE(view.ButtonCaption(), QStringLiteral("&Read General Information"));
     QCOMPARE(HostLine(0), status);
     QVERIFY(view.ShowsEarlierRead());
     QCOMPARE(CellText(grid, 2, 1), QStringLiteral("AB12 ZF20"));
@@ -487,7 +490,7 @@ void PhoneInfoViewTest::ReadWithoutAThreadLeavesTheViewIdle()
     const QString status = HostLine(0);
     QVERIFY(ThreadlessChild::Run([&] {
         view.OnButtonClick();
-        return view.ButtonCaption() == QStringLiteral("Read General Information") && !view.Busy() && !view.WorkerRunning()
+        return view.ButtonCaption() == QStringLiteral("&Read General Information") && !view.Busy() && !view.WorkerRunning()
             && OperationContext::Instance().OperationState() == OperationContext::kIdle && HostLine(0) == status
             && view.messages.isEmpty();
     }));

@@ -10,7 +10,7 @@
 #include <QtTest>
 
 #include "ModalAnswerer.h"
-#include "PrlListBytes.h"
+#include "samples/PrlListBytes.h"
 #include "ScriptedHandset.h"
 #include "diag/DiagConstants.h"
 #include "engine/OperationContext.h"
@@ -287,7 +287,7 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
     view.OnStartClick();
     QVERIFY2(view.WorkerRunning(), qPrintable(view.messages.join(QLatin1Char('|'))));
     QCOMPARE(Context().OperationState(), int(OperationContext::kPrl));
-    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("Stop"));
+    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("S&top"));
     QVERIFY(!view.GetControls().option->isEnabled());
     QVERIFY(!view.GetControls().open[0]->isEnabled() && !view.GetControls().open[1]->isEnabled());
     for (int nam = 0; nam < 2; ++nam) {
@@ -302,10 +302,11 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
         written << request[3];
     QCOMPARE(written, nams);
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
-    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("Start PRL Download"));
+    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("St&art PRL Download"));
     QVERIFY(view.GetControls().option->isEnabled());
     QCOMPARE(m_lines.value(PluginAbi::kPhoneLine), QStringLiteral("ESN : 8D2A41F3"));
-    QCOMPARE(m_lines.value(PluginAbi::kStatusLine), QStringLiteral("Resetting the phone"));
+    // The end's text, not the last step's.
+    QCOMPARE(m_lines.value(PluginAbi::kStatusLine), QStringLiteral("Completed PRL Programming"));
     // The end shows the bars as the start did.
     for (int nam = 0; nam < 2; ++nam)
         QCOMPARE(BarText(view, nam), bars[nam]);
@@ -334,14 +335,14 @@ void RoamingViewsTest::ProgressTextsAndTheStopQuestion()
     QVERIFY(view.WorkerRunning());
     // No changes nothing
     QCOMPARE(BarText(view, 1), QStringLiteral("Elapsed time : 12sec....40%"));
-    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("Stop"));
+    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("S&top"));
 
     view.stopAnswer = true;
     view.OnStartClick();
     QVERIFY(!view.WorkerRunning());
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(BarText(view, 1), QStringLiteral("Ready..."));
-    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("Start PRL Download"));
+    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("St&art PRL Download"));
     QVERIFY2(view.messages.isEmpty(), "a stop shows no end text");
     QCOMPARE(m_lines.value(PluginAbi::kPhoneLine), QStringLiteral("ESN : 8D2A41F3"));
 }
@@ -414,7 +415,7 @@ void RoamingViewsTest::ChosenFileAndStartWithFilesThatCannotBeRead()
     view.OnStartClick();
     QCOMPARE(view.messages, QStringList{QStringLiteral("Cannot Open bin file!")});
     QVERIFY(!view.WorkerRunning());
-    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("Start ERI Download"));
+    QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("St&art ERI Download"));
 }
 
 void RoamingViewsTest::TwinsDifferInTheirWords()
@@ -428,8 +429,8 @@ void RoamingViewsTest::TwinsDifferInTheirWords()
         QString title, start, open1, open2;
         int state;
     } twins[] = {
-        {&prl, "PRL DOWNLOAD", "Start PRL Download", "Open PRL1 File", "Open PRL2 File", OperationContext::kPrl},
-        {&eri, "ERI DOWNLOAD", "Start ERI Download", "Open ERI1 File", "Open ERI2 File", OperationContext::kEri},
+        {&prl, "PRL DOWNLOAD", "St&art PRL Download", "Open PRL&1 File", "Open PRL&2 File", OperationContext::kPrl},
+        {&eri, "ERI DOWNLOAD", "St&art ERI Download", "Open ERI&1 File", "Open ERI&2 File", OperationContext::kEri},
     };
     for (const Words& twin : twins) {
         const auto& controls = twin.view->GetControls();
@@ -461,7 +462,7 @@ void RoamingViewsTest::BackupIsAPlaceholderWithARunningLook()
     QCOMPARE(backup.findChild<QLabel*>(QStringLiteral("labelNotice"))->text(),
              QStringLiteral("This function is not supported for this model"));
     QVERIFY(!backup.Animation().isVisible());
-    QCOMPARE(backup.StartButton().GetWindowText(), QStringLiteral("Start Backup or Restore"));
+    QCOMPARE(backup.StartButton().GetWindowText(), QStringLiteral("St&art Backup or Restore"));
     QCOMPARE(backup.ItemList().count(), 5);
     QCOMPARE(backup.ItemList().itemText(2), QStringLiteral("SMS/EMS Contents"));
     QCOMPARE(backup.ModeList().currentText(), QStringLiteral("Backup"));
@@ -472,7 +473,7 @@ void RoamingViewsTest::BackupIsAPlaceholderWithARunningLook()
     backup.OnStartClick();
     QCoreApplication::processEvents();
     QCOMPARE(Context().OperationState(), int(OperationContext::kBackup));
-    QCOMPARE(backup.StartButton().GetWindowText(), QStringLiteral("Stop"));
+    QCOMPARE(backup.StartButton().GetWindowText(), QStringLiteral("S&top"));
     QVERIFY(backup.Animation().isVisible() && backup.Animation().IsPlaying());
     QCOMPARE(backup.Bar().GetWindowText(), QStringLiteral("Ready..."));
     QVERIFY(!backup.ItemList().isEnabled() && !backup.ModeList().isEnabled() && backup.StartButton().isEnabled());
@@ -481,14 +482,14 @@ void RoamingViewsTest::BackupIsAPlaceholderWithARunningLook()
     backup.stopAnswer = false;
     backup.OnStartClick();
     QVERIFY(backup.Animation().IsPlaying());
-    QCOMPARE(backup.StartButton().GetWindowText(), QStringLiteral("Stop"));
+    QCOMPARE(backup.StartButton().GetWindowText(), QStringLiteral("S&top"));
 
     backup.stopAnswer = true;
     backup.OnStartClick();
     QCoreApplication::processEvents();
     QCOMPARE(backup.stopQuestions, 2);
     QVERIFY(!backup.Animation().isVisible() && !backup.Animation().IsPlaying());
-    QCOMPARE(backup.StartButton().GetWindowText(), QStringLiteral("Start Backup or Restore"));
+    QCOMPARE(backup.StartButton().GetWindowText(), QStringLiteral("St&art Backup or Restore"));
     QVERIFY(backup.ItemList().isEnabled() && backup.ModeList().isEnabled());
     // the other views are free again
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));

@@ -27,8 +27,17 @@ public:
     QString savePath;
     QStringList folders;
     int printDialogs = 0;
+    QStringList questions;
+    QStringList questionDetails;
+    bool answer = true;
 
 protected:
+    bool Ask(const QString& text, const QString& detail) override
+    {
+        questions << text;
+        questionDetails << detail;
+        return answer;
+    }
     void ShowMessage(const QString& text, QMessageBox::Icon icon, const QString& detail) override
     {
         messages << text;
@@ -47,6 +56,12 @@ protected:
     }
     void RunPrintDialog() override { ++printDialogs; }
 };
+
+bool Marked(CSpreadSheet& grid, int row)
+{
+    const QTableWidgetItem* item = grid.findChild<QTableWidget*>()->item(row - 1, 1);
+    return item && item->background().color() == QColor(0xFF, 0xC0, 0xC0);
+}
 
 QString CellText(CSpreadSheet& grid, int column, int row)
 {
@@ -87,8 +102,9 @@ private slots:
     void FirstShowLaysOutTheGroupAndItsGrid();
     void WriteAndSaveRefuseUntilValuesArePresent();
     void ReadReaching100FillsTheGridAndWritesBack();
-    void LockCodeRulesStopTheWrite_data();
-    void LockCodeRulesStopTheWrite();
+    void RefusedCellsStopTheWrite_data();
+    void RefusedCellsStopTheWrite();
+    void OpeningOverEditsAsksFirst();
     void SaveThenCancelStillStoresTheGrid();
     void SaveFailureAndUnreadableFilesAreReported();
     void OpenWithTheGroupClearKeepsTheFilesValuesOnSave();
@@ -181,7 +197,7 @@ void SettingsViewTest::FirstShowLaysOutTheGroupAndItsGrid()
     QVERIFY(view.NamEntry());
     QCOMPARE(view.NamEntry()->text(0), QStringLiteral("Nam"));
     QCOMPARE(view.NamEntry()->checkState(0), Qt::Checked);
-    QCOMPARE(view.GroupLabel(), QStringLiteral("Nam1"));
+    QCOMPARE(view.GroupLabel(), QStringLiteral("&Nam1"));
     QCOMPARE(view.ProgressBar().GetWindowText(), QStringLiteral("Ready..."));
     CSpreadSheet& grid = view.Grid();
     QCOMPARE(grid.GetNumberOfColumns(), 3);
@@ -245,6 +261,13 @@ void SettingsViewTest::ReadReaching100FillsTheGridAndWritesBack()
 
     SetValue(grid, 1, QStringLiteral("2468"));
     SetValue(grid, 4, QStringLiteral("31000"));
+    // Asked first, with what changes on the handset; No writes nothing.
+    view.answer = false;
+    view.OnWriteToPhone();
+    QCOMPARE(view.questions, QStringList{"Write these settings to the phone?"});
+    QCOMPARE(view.questionDetails.last(), QString::fromUtf8("Lock Code: 1357 \u2192 2468\nHOME SID for Network Lock 2: 22 \u2192 31000"));
+    QVERIFY(!view.WorkerRunning());
+    view.answer = true;
     view.OnWriteToPhone();
     QCOMPARE(m_lines.value(0), QStringLiteral("Writing Phone..."));
     QTRY_COMPARE_WITH_TIMEOUT(view.messages.size(), 2, 20000);
@@ -258,35 +281,51 @@ void SettingsViewTest::ReadReaching100FillsTheGridAndWritesBack()
     QVERIFY(saved.contains("31000"));
 }
 
-void SettingsViewTest::LockCodeRulesStopTheWrite_data()
+void SettingsViewTest::RefusedCellsStopTheWrite_data()
 {
     QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("three digits") << 1 << QStringLiteral("123") << QStringLiteral("Enter Lock Code(more than 4 digits)");
-    QTest::newRow("empty") << 1 << QStringLiteral("") << QStringLiteral("Enter Lock Code(more than 4 digits)");
-    QTest::newRow("blank") << 1 << QStringLiteral("12 4") << QStringLiteral("Don't use Blank character in Lock-code");
-    QTest::newRow("letter") << 1 << QStringLiteral("12a4") << QStringLiteral("Only input Number! check again! ");
-    QTest::newRow("UIM three digits") << 2 << QStringLiteral("123") << QStringLiteral("Enter UIM Lock Code(more than 4 digits)");
-    QTest::newRow("UIM blank") << 2 << QStringLiteral(" 1234") << QStringLiteral("Don't use Blank character in UIM Lock-code");
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("refusal");
+    const QString lock = QStringLiteral("Lock Code takes 4 to 8 digits; ");
+    const QString sid = QStringLiteral("HOME SID for Network Lock 1 takes a whole number from 0 to 32767; ");
+    QTest::newRow("three digits") << 1 << QStringLiteral("123") << lock + "\"123\": Enter Lock Code(more than 4 digits)";
+    QTest::newRow("nine digits") << 1 << QStringLiteral("123456789") << lock + "\"123456789\": 9 characters are more than the handset keeps";
+    QTest::newRow("UIM three digits") << 2 << QStringLiteral("123")
+                                      << QStringLiteral("UIM Lock Code takes 4 to 8 digits; \"123\": Enter UIM Lock Code(more than 4 digits)");
+    QTest::newRow("SID with letters") << 3 << QStringLiteral("12ab") << sid + "\"12ab\": not a whole number";
+    QTest::newRow("SID out of range") << 3 << QStringLiteral("40000") << sid + "\"40000\": out of range";
 }
 
-void SettingsViewTest::LockCodeRulesStopTheWrite()
+// A refused cell is named, marked and keeps everything from the handset: no
+// question, no worker, nothing stored. Typing a good value clears the mark.
+void SettingsViewTest::RefusedCellsStopTheWrite()
 {
     QFETCH(int, row);
-    QFETCH(QString, code);
-    QFETCH(QString, message);
+    QFETCH(QString, cell);
+    QFETCH(QString, refusal);
     AnsweredSettings view;
     view.show();
     view.openPath = WriteFile(QStringLiteral("a.mmc"), SettingsImage());
     view.OnOpenMmcFile();
     QVERIFY(view.DataPresent());
-    SetValue(view.Grid(), row, code);
+    const NvDoc::Image before = m_doc->Snapshot();
+    SetValue(view.Grid(), row, cell);
     view.OnWriteToPhone();
-    QCOMPARE(view.messages, QStringList{message});
+    QCOMPARE(view.messages, QStringList{"Nothing was written to the phone: these values are not what it takes."});
+    QCOMPARE(view.details, QStringList{refusal});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
+    QVERIFY(view.questions.isEmpty());
+    QVERIFY(Marked(view.Grid(), row));
+    QVERIFY(!Marked(view.Grid(), row == 3 ? 4 : 3));
+    QVERIFY(m_doc->Snapshot() == before);
     QVERIFY(!view.WorkerRunning());
     QVERIFY(view.ControlsEnabled());
     QCOMPARE(OperationContext::Instance().OperationState(), int(OperationContext::kIdle));
+    // What the grid shows is what it holds: nothing cut while typing.
+    QCOMPARE(CellText(view.Grid(), 2, row), cell);
+
+    view.Grid().findChild<QTableWidget*>()->item(row - 1, 1)->setText(QStringLiteral("4321"));
+    QVERIFY(!Marked(view.Grid(), row));
 }
 
 void SettingsViewTest::SaveThenCancelStillStoresTheGrid()
@@ -314,6 +353,7 @@ void SettingsViewTest::SaveThenCancelStillStoresTheGrid()
 
     view.savePath = m_folder.filePath(QStringLiteral("saved.mmc"));
     view.OnSaveMmcFile();
+    QCOMPARE(m_lines.value(0), "Settings saved to " + view.savePath);
     QFile saved(view.savePath);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QByteArray bytes = saved.readAll();
@@ -353,6 +393,28 @@ void SettingsViewTest::SaveFailureAndUnreadableFilesAreReported()
     QCOMPARE(view.icons.last(), QMessageBox::Critical);
     // The reason comes with it.
     QVERIFY(!view.details.last().isEmpty());
+}
+
+// Edits neither saved nor written are not lost to an open without a Yes.
+void SettingsViewTest::OpeningOverEditsAsksFirst()
+{
+    AnsweredSettings view;
+    view.show();
+    view.openPath = WriteFile(QStringLiteral("a.mmc"), SettingsImage());
+    view.OnOpenMmcFile();
+    QVERIFY(view.questions.isEmpty());
+    SetValue(view.Grid(), 3, QStringLiteral("77"));
+    view.answer = false;
+    view.OnOpenMmcFile();
+    QCOMPARE(view.questions, QStringList{"The grid holds edits that are neither saved nor written. Open a file over them?"});
+    QCOMPARE(view.folders.size(), 1); // no file dialog
+    QCOMPARE(CellText(view.Grid(), 2, 3), QStringLiteral("77"));
+
+    view.savePath = m_folder.filePath(QStringLiteral("b.mmc"));
+    view.OnSaveMmcFile();
+    view.OnOpenMmcFile();
+    QCOMPARE(view.questions.size(), 1); // saved: nothing to lose
+    QCOMPARE(CellText(view.Grid(), 2, 3), QStringLiteral("4139"));
 }
 
 // The group's check box decides whether a save takes the grid's values.

@@ -3,7 +3,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "ScriptedHandset.h"
 #include "engine/OperationContext.h"
 #include "forms/DialogSwDownload.h"
@@ -200,19 +200,19 @@ void SwDownloadViewTest::ControlsFollowTheJobAndOtherViews()
     AnsweredSwDownload view;
     view.show();
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
-    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
-    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Rebuild"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("St&art Software Download"));
+    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Re&build"));
 
     StartHeldJob(view, false);
-    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Stop"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("S&top"));
     QCOMPARE(Enabled(view), QStringLiteral("00010"));
     QVERIFY(view.findChild<QWidget*>(QStringLiteral("animationBusy"))->isVisible());
     StopWithYes(view, false);
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
 
     StartHeldJob(view, true);
-    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Stop"));
-    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
+    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("S&top"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("St&art Software Download"));
     QCOMPARE(Enabled(view), QStringLiteral("00001"));
     view.hide();
     view.show();
@@ -239,13 +239,13 @@ void SwDownloadViewTest::StopAnsweredNoKeepsTheJobYesReturnsToIdle()
     view.OnStart();
     QCOMPARE(view.stopQuestions, 1);
     QVERIFY(view.WorkerRunning());
-    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Stop"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("S&top"));
     QCOMPARE(Context().OperationState(), int(OperationContext::kSwDownload));
 
     StopWithYes(view, false);
     QCOMPARE(view.stopQuestions, 2);
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
-    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("St&art Software Download"));
     QCOMPARE(view.Progress(), QStringLiteral("Ready..."));
     QCOMPARE(m_lines.value(1), QStringLiteral("ESN : 8D2A41F3"));
     QVERIFY(!view.findChild<QWidget*>(QStringLiteral("animationBusy"))->isVisible());
@@ -262,7 +262,7 @@ void SwDownloadViewTest::CancelledPortDialogReturnsToIdle()
     QVERIFY(!view.WorkerRunning());
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
-    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Rebuild"));
+    QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Re&build"));
     QCOMPARE(view.Progress(), QStringLiteral("Ready..."));
     QVERIFY2(m_handset.Line().size() == lineBefore, "no port was opened");
 }
@@ -362,7 +362,7 @@ void SwDownloadViewTest::HandsetGoneMidFlashLeavesTheViewIdleWithTheReason()
     QVERIFY(!view.WorkerRunning());
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
-    QCOMPARE(view.Text("buttonStart"), QStringLiteral("Start Software Download"));
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("St&art Software Download"));
     QCOMPARE(m_handset.Line().back(), std::string("close"));
 }
 

@@ -25,24 +25,28 @@ std::string Field(const NvDoc& doc, size_t offset, size_t size)
 }
 } // namespace
 
-TEST(SettingsCatalogue, ValidatedStoreChecksLockCodeBeforeUimLockCode)
+// Each refused value is named with its row and the row's rule, and a store
+// with one refused value stores none of them.
+TEST(SettingsCatalogue, ValidatedStoreRefusesEveryBadCodeAndStoresNothing)
 {
     struct Case {
         const char* lock;
         const char* uim;
         const char* message;
-        bool lockStored;
     } cases[] = {
-        {"1234", "5678", "", true},
-        {"12345678", "0000", "", true},
-        {"123", "5678", "Enter Lock Code(more than 4 digits)", false},
-        {"", "5678", "Enter Lock Code(more than 4 digits)", false},
-        {"12 34", "5678", "Don't use Blank character in Lock-code", false},
-        {"12a4", "5678", "Only input Number! check again! ", false},
-        {"a 12", "5678", "Only input Number! check again! ", false}, // the first fault wins
-        {"1234", "56 7", "Don't use Blank character in UIM Lock-code", true},
-        {"1234", "567", "Enter UIM Lock Code(more than 4 digits)", true},
-        {"1234", "56x8", "Only input Number! check again! ", true},
+        {"1234", "5678", ""},
+        {"12345678", "0000", ""},
+        {"123", "5678", "Lock Code takes 4 to 8 digits; \"123\": Enter Lock Code(more than 4 digits)"},
+        {"", "5678", "Lock Code takes 4 to 8 digits; \"\": Enter Lock Code(more than 4 digits)"},
+        {"12 34", "5678", "Lock Code takes 4 to 8 digits; \"12 34\": Don't use Blank character in Lock-code"},
+        {"12a4", "5678", "Lock Code takes 4 to 8 digits; \"12a4\": Only input Number! check again! "},
+        {"a 12", "5678", "Lock Code takes 4 to 8 digits; \"a 12\": Only input Number! check again! "}, // the first fault wins
+        {"123456789", "5678", "Lock Code takes 4 to 8 digits; \"123456789\": 9 characters are more than the handset keeps"},
+        {"1234", "56 7", "UIM Lock Code takes 4 to 8 digits; \"56 7\": Don't use Blank character in UIM Lock-code"},
+        {"1234", "567", "UIM Lock Code takes 4 to 8 digits; \"567\": Enter UIM Lock Code(more than 4 digits)"},
+        {"123", "56x8",
+         "Lock Code takes 4 to 8 digits; \"123\": Enter Lock Code(more than 4 digits)\n"
+         "UIM Lock Code takes 4 to 8 digits; \"56x8\": Only input Number! check again! "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.lock) + " / " + c.uim);
@@ -54,9 +58,9 @@ TEST(SettingsCatalogue, ValidatedStoreChecksLockCodeBeforeUimLockCode)
         EXPECT_EQ(SettingsCatalogue::ValidatedStore(Values(c.lock, c.uim), doc), c.message);
         EXPECT_EQ(doc.ModelCode(), nv::kModelCode);
         bool passed = std::string(c.message).empty();
-        EXPECT_EQ(Field(doc, nv::kLockCodeOffset, 8) != "99999999", c.lockStored);
+        EXPECT_EQ(Field(doc, nv::kLockCodeOffset, 8) != "99999999", passed);
         EXPECT_EQ(Field(doc, nv::kUimLockCodeOffset, 8) != "99999999", passed);
-        EXPECT_EQ(doc.ReadU16(nv::kSidOffset) == 100, passed); // the SIDs come last
+        EXPECT_EQ(doc.ReadU16(nv::kSidOffset) == 100, passed);
     }
 }
 
@@ -72,32 +76,70 @@ TEST(SettingsCatalogue, StoredCodeCarriesItsLengthAndNothingOfTheOldCode)
     EXPECT_EQ(shown.uimLockCode, "1111");
 }
 
-TEST(SettingsCatalogue, SidCellsOutsideTheRangeKeepTheOldValue)
+// A SID goes to the handset as typed or not at all: never cut to its
+// leading digits, never dropped while the old value stays.
+TEST(SettingsCatalogue, SidCellsAreStoredAsShownOrRefused)
 {
+    const std::string rule = "HOME SID for Network Lock 20 takes a whole number from 0 to ";
     struct Case {
         const char* cell;
-        uint16_t stored;
-    } cases[] = {{"32767", 32767}, {"32768", 7}, {"-1", 7}, {"", 0}, {"abc", 0}, {"12ab", 12}, {"99999999999999999999", 7}};
+        SettingsCatalogue::Rules rules;
+        std::string refusal; // empty: stored
+    } cases[] = {
+        {"32767", SettingsCatalogue::Rules::Write, ""},
+        {"0", SettingsCatalogue::Rules::Write, ""},
+        {"00012", SettingsCatalogue::Rules::Write, ""},
+        {"32768", SettingsCatalogue::Rules::Write, rule + "32767; \"32768\": out of range"},
+        {"40000", SettingsCatalogue::Rules::Write, rule + "32767; \"40000\": out of range"},
+        {"40000", SettingsCatalogue::Rules::Storable, ""},
+        {"65536", SettingsCatalogue::Rules::Storable, rule + "65535; \"65536\": out of range"},
+        {"12ab", SettingsCatalogue::Rules::Write, rule + "32767; \"12ab\": not a whole number"},
+        {"12ab", SettingsCatalogue::Rules::Storable, rule + "65535; \"12ab\": not a whole number"},
+        {"-1", SettingsCatalogue::Rules::Write, rule + "32767; \"-1\": not a whole number"},
+        {"", SettingsCatalogue::Rules::Write, rule + "32767; \"\": not a whole number"},
+        {" 12", SettingsCatalogue::Rules::Write, rule + "32767; \" 12\": not a whole number"},
+        {"99999999999999999999", SettingsCatalogue::Rules::Write, rule + "32767; \"99999999999999999999\": out of range"},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cell);
         NvDoc doc;
         doc.WriteU16(nv::kSidOffset + 4 * 19, 7);
         SettingsValues values = Values("1234", "1234");
         values.sids[19] = c.cell;
-        ASSERT_EQ(SettingsCatalogue::ValidatedStore(values, doc), "");
-        EXPECT_EQ(doc.ReadU16(nv::kSidOffset + 4 * 19), c.stored);
-        EXPECT_EQ(SettingsCatalogue::Fill(doc).sids[19], std::to_string(c.stored));
+        const std::string fault = c.rules == SettingsCatalogue::Rules::Write ? SettingsCatalogue::ValidatedStore(values, doc)
+                                                                             : SettingsCatalogue::PlainStore(values, doc, true);
+        EXPECT_EQ(fault, c.refusal);
+        const auto refusals = SettingsCatalogue::Refusals(values, c.rules);
+        ASSERT_EQ(refusals.size(), c.refusal.empty() ? 0u : 1u);
+        if (!refusals.empty()) {
+            EXPECT_EQ(refusals[0].row, 22);
+        }
+        const uint16_t stored = doc.ReadU16(nv::kSidOffset + 4 * 19);
+        EXPECT_EQ(stored, c.refusal.empty() ? std::stoul(c.cell) : 7u);
+        EXPECT_EQ(doc.ReadU16(nv::kSidOffset) == 100, c.refusal.empty()) << "the other SIDs go with it or not at all";
     }
+}
+
+TEST(SettingsCatalogue, ChangedRowsAreTheCellsThatDiffer)
+{
+    SettingsValues before = Values("1234", "5678");
+    SettingsValues after = before;
+    EXPECT_TRUE(SettingsCatalogue::ChangedRows(before, after).empty());
+    after.uimLockCode = "8765";
+    after.sids[0] = "4139";
+    after.sids[19] = "0119"; // another text of the same number is still a change
+    EXPECT_EQ(SettingsCatalogue::ChangedRows(before, after), (std::vector<int>{2, 3, 22}));
+    EXPECT_EQ(SettingsCatalogue::Value(after, 22), "0119");
 }
 
 TEST(SettingsCatalogue, PlainStoreTakesValuesOnlyForARequestedGroupAndWithoutRules)
 {
     NvDoc doc;
-    SettingsCatalogue::PlainStore(Values("12", "x"), doc, false);
+    EXPECT_EQ(SettingsCatalogue::PlainStore(Values("12", "x"), doc, false), "");
     EXPECT_EQ(doc.ModelCode(), nv::kModelCode);
     EXPECT_EQ(SettingsCatalogue::Fill(doc).lockCode, "");
 
-    SettingsCatalogue::PlainStore(Values("12", "x"), doc, true);
+    EXPECT_EQ(SettingsCatalogue::PlainStore(Values("12", "x"), doc, true), "");
     SettingsValues shown = SettingsCatalogue::Fill(doc);
     EXPECT_EQ(shown.lockCode, "12");
     EXPECT_EQ(shown.uimLockCode, "x");
@@ -111,8 +153,6 @@ TEST(SettingsCatalogue, RowsAreNamedAsTheGridShowsThem)
     EXPECT_EQ(SettingsCatalogue::RowName(3), "HOME SID for Network Lock 1");
     EXPECT_EQ(SettingsCatalogue::RowName(22), "HOME SID for Network Lock 20");
     EXPECT_EQ(SettingsCatalogue::RowName(23), "");
-    EXPECT_EQ(SettingsCatalogue::CellLimit(1), 8u);
-    EXPECT_EQ(SettingsCatalogue::CellLimit(22), 5u);
 }
 
 TEST(SettingsCatalogue, TheGroupTravelsAsItsThreeItemsInOrder)

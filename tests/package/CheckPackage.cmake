@@ -44,11 +44,31 @@ foreach(file
     usr/lib/udev/rules.d/70-corvanetov.rules
     usr/share/applications/corvanetov.desktop usr/share/icons/hicolor/scalable/apps/corvanetov.svg
     usr/share/man/man1/corvanetov.1.gz usr/share/man/man1/corvanetov-cli.1.gz usr/share/man/man1/vqxb410-sim.1.gz
-    usr/share/doc/${PACKAGE}/copyright usr/share/doc/${PACKAGE}/changelog.gz usr/share/doc/${PACKAGE}/README.Debian)
+    usr/share/doc/${PACKAGE}/copyright usr/share/doc/${PACKAGE}/changelog.gz usr/share/doc/${PACKAGE}/README.Debian
+    usr/share/corvanetov/samples/B410V01.06.bin usr/share/corvanetov/samples/font.bin
+    usr/share/corvanetov/samples/home.prl usr/share/corvanetov/samples/bad.prl
+    usr/share/corvanetov/samples/icons.bin usr/share/corvanetov/samples/practice.mmc)
   if(NOT EXISTS ${root}/${file})
     message(FATAL_ERROR "not in the package: /${file}")
   endif()
 endforeach()
+
+# Debian's hardening in every program and the plug-in: bound at load with
+# read-only relocations, no compiler notes left, and the checked string
+# functions in use.
+find_program(READELF readelf REQUIRED)
+foreach(file usr/bin/corvanetov usr/bin/corvanetov-cli usr/bin/vqxb410-sim usr/${PLUGIN_DIR}/${PLUGIN})
+  run(dynamic ${READELF} --dynamic ${root}/${file})
+  expect_match("${dynamic}" "BIND_NOW" "${file}: bound at load")
+  run(headers ${READELF} --program-headers --wide ${root}/${file})
+  expect_match("${headers}" "GNU_RELRO" "${file}: read-only relocations")
+  run(sections ${READELF} --section-headers --wide ${root}/${file})
+  if(sections MATCHES "\\.comment")
+    message(FATAL_ERROR "${file}: still has a .comment section")
+  endif()
+endforeach()
+run(symbols ${READELF} --dyn-syms --wide ${root}/usr/bin/corvanetov-cli)
+expect_match("${symbols}" "__[a-z]+_chk" "corvanetov-cli: checked string functions")
 
 # The installed programs, with nothing pointing them elsewhere.
 set(bin ${root}/usr/bin)

@@ -191,6 +191,8 @@ private slots:
         PrintDialogControls controls(dialog);
         QVERIFY(controls.Complete());
 
+        // The handset and the tool on every page, as the form names them.
+        dialog.SetPageLines("ESN : 8D2A41F3", "9.8.7");
         const QString range = dir.filePath("range.pdf");
         grid.SetPrintOutputFile(range);
         Click(controls.ranges);
@@ -200,9 +202,9 @@ private slots:
         QCOMPARE(grid.GetPrintFirstPage(), int16_t{2});
         QCOMPARE(grid.GetPrintLastPage(), int16_t{3});
         QCOMPARE(grid.GetPrintRangeKind(), kPrintRangePages);
-        QCOMPARE(grid.GetPrintModelLine(), QString("Model : VQX-B410"));
+        QCOMPARE(grid.GetPrintModelLine(), QString("Model : VQX-B410    ESN : 8D2A41F3"));
         QVERIFY(QRegularExpression(QStringLiteral("^Printed by CorvaneTOV_ _ _ _ _  \\d{4}-\\d\\d-\\d\\d "
-                                                  "\\d\\d:\\d\\d:\\d\\d$"))
+                                                  "\\d\\d:\\d\\d:\\d\\d    version 9\\.8\\.7$"))
                     .match(grid.GetPrintStampLine())
                     .hasMatch());
         QVERIFY(QFileInfo(range).size() > 0);

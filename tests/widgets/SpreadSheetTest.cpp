@@ -2,6 +2,8 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -19,6 +21,57 @@
 using namespace corvanetov;
 
 using namespace WidgetConstants;
+
+namespace {
+// A page of A4's paintable size in points that keeps the texts drawn on it.
+class TextRecorder : public QPaintDevice {
+public:
+    const QStringList& Texts() const { return m_engine.texts; }
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth:
+            return 510;
+        case PdmHeight:
+            return 757;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 72;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 0;
+        }
+    }
+
+private:
+    struct Engine : QPaintEngine {
+        Engine()
+            : QPaintEngine(AllFeatures)
+        {
+        }
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override { texts << item.text(); }
+        Type type() const override { return User; }
+        QStringList texts;
+    };
+    mutable Engine m_engine;
+};
+} // namespace
 
 class SpreadSheetTest : public QObject {
     Q_OBJECT
@@ -49,6 +102,14 @@ private:
     }
 
     static QTableWidget* Table(CSpreadSheet& grid) { return grid.findChild<QTableWidget*>(); }
+
+    // Rows 1 to count, each with a text; the grid has exactly these rows.
+    static void FillRows(CSpreadSheet& grid, int count)
+    {
+        grid.SetNumberOfRows(count);
+        for (int row = 1; row <= count; ++row)
+            SetText(grid, 1, row, QString("Item %1").arg(row));
+    }
 
     static QLineEdit* OpenEditor(CSpreadSheet& grid, int column, int row)
     {
@@ -254,7 +315,7 @@ private slots:
     {
         CSpreadSheet grid;
         LayOutSettings(grid);
-        grid.SetNumberOfRows(100);
+        FillRows(grid, 100);
         grid.SetPrintLayout(kPrintLayoutPortrait);
         const int portrait = grid.GetPrintedPageCount();
         grid.SetPrintLayout(kPrintLayoutLandscape);
@@ -262,15 +323,69 @@ private slots:
         QVERIFY(portrait >= 2);
         QVERIFY(landscape > portrait);
 
-        grid.SetNumberOfRows(200);
+        FillRows(grid, 200);
         QVERIFY(grid.GetPrintedPageCount() > landscape);
         grid.SetNumberOfRows(0);
         QCOMPARE(grid.GetPrintedPageCount(), 1);
         // A row taller than the page still prints, one to a page.
-        grid.SetNumberOfRows(2);
+        FillRows(grid, 2);
         grid.SetRowHeight(1, 2000.0);
         grid.SetRowHeight(2, 2000.0);
         QCOMPARE(grid.GetPrintedPageCount(), 2);
+    }
+
+    // The rows a grid keeps empty for more values print no pages: the last
+    // page is the one with the last text, whatever follows it.
+    void EmptyRowsAfterTheLastTextPrintNoPage_data()
+    {
+        QTest::addColumn<int>("filled");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("settings grid") << 22 << 50;
+        QTest::newRow("long empty tail") << 22 << 400;
+        QTest::newRow("several pages of text") << 120 << 400;
+        QTest::newRow("only the header") << 0 << 50;
+    }
+
+    void EmptyRowsAfterTheLastTextPrintNoPage()
+    {
+        QFETCH(int, filled);
+        QFETCH(int, rows);
+        CSpreadSheet exact;
+        LayOutSettings(exact);
+        FillRows(exact, std::max(filled, 1));
+        CSpreadSheet tailed;
+        LayOutSettings(tailed);
+        FillRows(tailed, filled);
+        tailed.SetNumberOfRows(rows);
+        QCOMPARE(tailed.GetPrintedPageCount(), exact.GetPrintedPageCount());
+        // A text in the last row, in any column, prints every row.
+        SetText(tailed, 3, rows, "x");
+        CSpreadSheet full;
+        LayOutSettings(full);
+        FillRows(full, rows);
+        QCOMPARE(tailed.GetPrintedPageCount(), full.GetPrintedPageCount());
+    }
+
+    // Each page names itself among all of them, with the lines the form set.
+    void EveryPageCarriesTheLinesAndItsNumberAmongAll()
+    {
+        CSpreadSheet grid;
+        LayOutSettings(grid);
+        FillRows(grid, 150);
+        grid.SetPrintModelLine("Model : VQX-B410    ESN : 8D2A41F3");
+        grid.SetPrintStampLine("Printed at 2026-12-07 18:00:00    version 9.8.7");
+        const int pages = grid.GetPrintedPageCount();
+        QVERIFY(pages >= 3);
+        for (int page = 1; page <= pages; ++page) {
+            TextRecorder recorder;
+            QPainter painter(&recorder);
+            grid.PaintPage(painter, QSizeF(recorder.width(), recorder.height()), page);
+            painter.end();
+            const QStringList& texts = recorder.Texts();
+            QVERIFY2(texts.contains(QString("page %1 of %2").arg(page).arg(pages)), qPrintable(texts.join('|')));
+            QVERIFY(texts.contains("Model : VQX-B410    ESN : 8D2A41F3"));
+            QVERIFY(texts.contains("Printed at 2026-12-07 18:00:00    version 9.8.7"));
+        }
     }
 
     void PrintActionWritesThePdfFile()
@@ -280,7 +395,7 @@ private slots:
         CSpreadSheet grid;
         LayOutSettings(grid);
         grid.SetNumberOfRows(150);
-        for (int row = 1; row <= 22; ++row) {
+        for (int row = 1; row <= 150; ++row) {
             SetText(grid, 1, row, QString("HOME SID for Network Lock %1").arg(row));
             SetText(grid, 2, row, QString::number(row * 100));
         }
@@ -381,6 +496,37 @@ private slots:
         QCOMPARE(table->currentRow(), 1);
         QTest::keyClick(button, Qt::Key_Backtab);
         QVERIFY(table->hasFocus());
+    }
+
+    // The cell with the keyboard focus is framed in the highlight colour,
+    // selected or not, and only while the grid has the focus.
+    void TheFocusedCellIsFramed()
+    {
+        QWidget form;
+        auto* layout = new QVBoxLayout(&form);
+        auto* grid = new CSpreadSheet(&form);
+        auto* button = new QPushButton("Read", &form);
+        layout->addWidget(grid);
+        layout->addWidget(button);
+        LayOutSettings(*grid);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTableWidget* table = Table(*grid);
+        grid->setFocus();
+        table->setCurrentCell(2, 1);
+        table->clearSelection();
+        const QRect cell = table->visualRect(table->model()->index(2, 1));
+        const QColor highlight = table->palette().color(QPalette::Highlight);
+        auto framed = [&] {
+            const QImage image = table->viewport()->grab().toImage();
+            return image.pixelColor(cell.center().x(), cell.top() + 1) == highlight
+                && image.pixelColor(cell.left() + 1, cell.center().y()) == highlight
+                && image.pixelColor(cell.center()) != highlight;
+        };
+        QVERIFY(table->hasFocus());
+        QVERIFY(framed());
+        button->setFocus();
+        QVERIFY(!framed());
     }
 
     void CommandButtonCaptionAndClick()

@@ -8,11 +8,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ImageMaker.h"
-#include "PrlListBytes.h"
+#include "samples/ImageMaker.h"
+#include "samples/PrlListBytes.h"
 #include "WindowFixture.h"
 #include "engine/EngineConstants.h"
 #include "forms/FormConstants.h"
+#include "forms/SettingsConstants.h"
 #include "hostlink/PluginAbi.h"
 
 using namespace corvanetov;
@@ -211,6 +212,26 @@ TEST_F(GuideShot, SettingsAfterRead)
     AnswerDialog("Return");
     ASSERT_TRUE(WaitUntilNoDialog());
     KeepWindow("settings.png");
+}
+
+// The question before a write, with the rows it changes on the handset.
+TEST_F(GuideShot, SettingsWriteQuestion)
+{
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kEsn, "--lock-code", "1357", "--sids", "4101,22,4139"}));
+    ASSERT_NO_FATAL_FAILURE(ToTab(kSettingsTab));
+    Keys({"alt+r"});
+    ASSERT_TRUE(WaitForEcho(DialogText(engine::kReadNamCompleted)));
+    AnswerDialog("Return");
+    ASSERT_TRUE(WaitUntilNoDialog());
+    Keys({"alt+n"});
+    TypeIntoGrid({{1, "24680"}, {4, "4102"}});
+    Keys({"alt+w"});
+    ASSERT_TRUE(WaitForEcho(DialogText(SettingsConstants::kWriteQuestion)));
+    VirtualDisplay::Window dialog = WaitForDialog();
+    ASSERT_FALSE(dialog.id.empty());
+    KeepWindow("settings-write-question.png", dialog);
+    AnswerDialog("Return");
+    EXPECT_TRUE(WaitUntilNoDialog());
 }
 
 TEST_F(GuideShot, SoftwareDownloadMidway)

@@ -127,6 +127,18 @@ TEST_F(PhoneInfoWindow, PulledCableMidReadEndsInAnErrorBox)
     EXPECT_EQ(0, WaitForHostExit());
 }
 
+// The device goes with the cable before the reopen: the window names the
+// lost line, in the box and in the status line, and never shows the port
+// as connected beside the failure.
+TEST_F(PhoneInfoWindow, CablePulledBeforeTheReopenIsNamedAsTheLostLine)
+{
+    StartHandset({"--hangup", "at:1"});
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost());
+    ASSERT_NO_FATAL_FAILURE(ReadEndingInABox(engine::kErrLineLost));
+    EXPECT_LE(1, EchoCount(StatusLine(PluginAbi::kStatusLine, engine::kErrLineLost)));
+    EXPECT_EQ(0, EchoCount(engine::kErrCannotOpen));
+}
+
 TEST_F(PhoneInfoWindow, PortHeldByAnotherProgramIsRefusedUntilItLetsGo)
 {
     std::string device = StartHandset();
@@ -168,7 +180,14 @@ TEST_F(PhoneInfoWindow, StopAnsweredNoReadsOnYesEndsTheReadAndFreesThePort)
     EXPECT_TRUE(HostRunning());
 }
 
-TEST_F(PhoneInfoWindow, ClosingTheWindowMidReadSavesThePortAndFreesIt)
+// However the window goes, the host ends, saves the port and frees it: by
+// File > Exit, or destroyed from outside with no window manager to tell it
+// (it used to run on for ever with nothing on screen).
+enum class Closing { FileExit, DestroyedFromOutside };
+
+class PhoneInfoWindowClosing : public PhoneInfoWindow, public ::testing::WithParamInterface<Closing> {};
+
+TEST_P(PhoneInfoWindowClosing, MidReadSavesThePortAndFreesIt)
 {
     std::string device = StartHandset();
     ASSERT_NO_FATAL_FAILURE(StartReadyHost(kHeldReadTimeScale));
@@ -176,9 +195,17 @@ TEST_F(PhoneInfoWindow, ClosingTheWindowMidReadSavesThePortAndFreesIt)
     ASSERT_TRUE(WaitUntilReadHoldsThePort());
     EXPECT_FALSE(PortHolder(device).Held()) << "the read holds the port";
 
-    QuitHost();
+    if (GetParam() == Closing::FileExit)
+        QuitHost();
+    else
+        DestroyMainWindow();
     EXPECT_EQ(0, WaitForHostExit());
     EXPECT_EQ("1", StoredPort());
     PortHolder after(device);
     EXPECT_TRUE(after.Held()) << "the port stays taken: " << after.Refusal();
 }
+
+INSTANTIATE_TEST_SUITE_P(Window, PhoneInfoWindowClosing, ::testing::Values(Closing::FileExit, Closing::DestroyedFromOutside),
+                         [](const auto& info) {
+                             return std::string(info.param == Closing::FileExit ? "FileExit" : "DestroyedFromOutside");
+                         });

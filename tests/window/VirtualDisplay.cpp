@@ -13,6 +13,7 @@ constexpr char kGrabber[] = "import";
 constexpr char kConverter[] = "convert";
 // Larger than the host's window, so that nothing of it is cut off.
 constexpr char kScreen[] = "800x600x24";
+constexpr char kScreenSize[] = "800 600"; // as xdotool getdisplaygeometry says it
 // Any X client call ends well within this, even on a busy machine.
 constexpr std::chrono::seconds kClientTimeout(20);
 constexpr int kMouseButtonLeft = 1;
@@ -60,19 +61,35 @@ std::string VirtualDisplay::MissingPrograms()
 bool VirtualDisplay::Start()
 {
     // -displayfd: the server picks a free display number and writes it to
-    // its standard output once it accepts clients.
-    std::string number = m_server.Start({FindProgram(kServer), "-displayfd", "1", "-screen", "0", kScreen, "-nolisten", "tcp"});
-    if (number.empty())
+    // its standard output once it accepts clients. -noreset: an X server
+    // resets whenever its last client leaves, which every short xdotool call
+    // is; the case's display stays as it was from start to end instead.
+    std::string number = m_server.Start({FindProgram(kServer), "-displayfd", "1", "-noreset", "-screen", "0", kScreen,
+                                         "-nolisten", "tcp"},
+                                        {"DISPLAY=", "XAUTHORITY=/dev/null"});
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
         return false;
     m_name = ":" + number;
-    return true;
+    // The display is the case's own once a client is served on it.
+    auto geometry = Client(kDriver, {"getdisplaygeometry"});
+    return geometry.exitCode == 0 && Trimmed(geometry.out) == kScreenSize;
+}
+
+std::vector<std::string> VirtualDisplay::ClientEnvironment() const
+{
+    return {"DISPLAY=" + m_name, "XAUTHORITY=/dev/null", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=xcb"};
+}
+
+bool VirtualDisplay::Running()
+{
+    return m_server.WaitForExit(std::chrono::milliseconds(0)) == ChildProcess::kStillRunning;
 }
 
 ChildProcess::Result VirtualDisplay::Client(const std::string& program, const std::vector<std::string>& arguments) const
 {
     std::vector<std::string> argv = {FindProgram(program)};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return ChildProcess::Run(argv, {DisplayEntry()}, kClientTimeout);
+    return ChildProcess::Run(argv, ClientEnvironment(), kClientTimeout);
 }
 
 std::optional<VirtualDisplay::Window> VirtualDisplay::Describe(const std::string& id) const
@@ -111,6 +128,11 @@ void VirtualDisplay::Keys(const std::vector<std::string>& keys) const
 void VirtualDisplay::Click(int x, int y) const
 {
     Client(kDriver, {"mousemove", std::to_string(x), std::to_string(y), "click", std::to_string(kMouseButtonLeft)});
+}
+
+void VirtualDisplay::Destroy(const Window& window) const
+{
+    Client(kDriver, {"windowclose", window.id});
 }
 
 std::optional<Screenshot> VirtualDisplay::Shot(const std::string& path) const

@@ -10,10 +10,11 @@
 
 namespace corvanetov {
 
-// An X display of the test's own (Xvfb on a display number it picks itself,
-// so tests run side by side) and the X clients that drive and watch it:
-// xdotool for windows, keys and the mouse, ImageMagick for screenshots.
-// There is no window manager: the test gives the keyboard focus itself.
+// An X display of the test's own for the test's whole life (Xvfb on a
+// display number it picks itself, so tests run side by side, never reset
+// between clients) and the X clients that drive and watch it: xdotool for
+// windows, keys and the mouse, ImageMagick for screenshots. There is no
+// window manager: the test gives the keyboard focus itself.
 class VirtualDisplay {
 public:
     struct Window {
@@ -29,10 +30,15 @@ public:
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
-    // Starts the X server; false when it does not come up.
+    // Starts the X server and waits until it answers on its display; false
+    // when it does not come up.
     bool Start();
-    // "DISPLAY=:N", for the programs shown on this display.
-    std::string DisplayEntry() const { return "DISPLAY=" + m_name; }
+    // The environment of a program shown on this display: DISPLAY names it,
+    // and nothing of the caller's own X or Wayland session is left to fall
+    // back on.
+    std::vector<std::string> ClientEnvironment() const;
+    // Whether the X server still runs (for the report of a failed case).
+    bool Running();
 
     // The windows on screen (mapped) whose names match the extended regular expression.
     std::vector<Window> Windows(const std::string& namePattern = ".") const;
@@ -41,6 +47,8 @@ public:
     // Presses and releases each key (xdotool names: "Tab", "shift+Tab", "space").
     void Keys(const std::vector<std::string>& keys) const;
     void Click(int x, int y) const;
+    // Destroys the window, as a program other than its own may.
+    void Destroy(const Window& window) const;
     // A picture of the whole screen, written to `path` (PPM).
     std::optional<Screenshot> Shot(const std::string& path) const;
     // Writes part of a screenshot as PNG.

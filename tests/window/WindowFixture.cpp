@@ -72,7 +72,7 @@ void WindowFixture::SetUp()
     fs::create_directories(m_home);
     fs::create_directory(m_folder + "/run");
     fs::permissions(m_folder + "/run", fs::perms::owner_all);
-    ASSERT_TRUE(m_display.Start()) << "Xvfb did not start";
+    ASSERT_TRUE(m_display.Start()) << "Xvfb did not start, or did not answer on the display it named";
 }
 
 void WindowFixture::TearDown()
@@ -80,6 +80,7 @@ void WindowFixture::TearDown()
     if (HasFailure() && !m_folder.empty()) {
         std::ifstream log(m_folder + "/host.log");
         std::cout << "What the host wrote:\n" << log.rdbuf() << std::endl;
+        std::cout << "The case's X server " << (m_display.Running() ? "still runs" : "has ended") << std::endl;
     }
     m_host.Stop();
     m_handset.Stop();
@@ -132,16 +133,15 @@ void WindowFixture::StartHost(double timeScale, const std::vector<std::string>& 
     scale << timeScale;
     std::vector<std::string> argv = {CORVANETOV_HOST_PATH};
     argv.insert(argv.end(), options.begin(), options.end());
-    m_host.StartLogged(argv,
-                       {m_display.DisplayEntry(), "QT_QPA_PLATFORM=xcb", "HOME=" + m_home,
-                        "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
-                        "CORVANETOV_SERIAL_BY_ID=" + m_byId, "CORVANETOV_TIME_SCALE=" + scale.str(),
-                        "CORVANETOV_UI_ECHO=1",
+    std::vector<std::string> environment = m_display.ClientEnvironment();
+    environment.insert(environment.end(),
+                       {"HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
+                        "CORVANETOV_SERIAL_BY_ID=" + m_byId, "CORVANETOV_TIME_SCALE=" + scale.str(), "CORVANETOV_UI_ECHO=1",
                         // The verdict here is crash or hang; in a sanitizer build a leak
                         // check at exit would judge the libraries under Qt (libdbus
                         // leaves a buffer behind).
-                        "ASAN_OPTIONS=detect_leaks=0"},
-                       m_folder + "/host.log");
+                        "ASAN_OPTIONS=detect_leaks=0"});
+    m_host.StartLogged(argv, environment, m_folder + "/host.log");
 }
 
 int WindowFixture::WaitForHostExit()
@@ -158,6 +158,11 @@ void WindowFixture::QuitHost()
 {
     m_display.Focus(MainWindow());
     m_display.Keys({"ctrl+q"});
+}
+
+void WindowFixture::DestroyMainWindow()
+{
+    m_display.Destroy(MainWindow());
 }
 
 int WindowFixture::EchoCount(const std::string& part) const
@@ -225,6 +230,19 @@ void WindowFixture::AnswerDialog(const std::string& key) const
     ASSERT_FALSE(dialog.id.empty()) << "no dialog to answer with " << key;
     m_display.Focus(dialog);
     m_display.Keys({key});
+}
+
+void WindowFixture::TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const
+{
+    for (const auto& [row, text] : cells) {
+        std::vector<std::string> keys = {"ctrl+Home", "Right"};
+        keys.insert(keys.end(), size_t(row - 1), "Down");
+        keys.insert(keys.end(), {"F2", "ctrl+a"});
+        for (char c : text)
+            keys.push_back(std::string(1, c));
+        keys.push_back("Return");
+        m_display.Keys(keys);
+    }
 }
 
 std::optional<Screenshot> WindowFixture::Shot() const

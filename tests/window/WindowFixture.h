@@ -23,7 +23,10 @@ namespace corvanetov {
 // file, the simulator's log and the exit code; every wait is bounded.
 class WindowFixture : public ::testing::Test {
 protected:
-    static constexpr double kTimeScale = 0.01;
+    // A tenth: the host's answers are awaited for 150 ms and more. At the
+    // other tests' hundredth a busy machine (a build beside the tests) kept
+    // an answer past its wait now and then, and the read asked again.
+    static constexpr double kTimeScale = 0.1;
     // At this scale a read waits 15 s before its status request: time enough
     // to stop it or to close the window by hand, and Stop ends it at once.
     static constexpr double kHeldReadTimeScale = 5;
@@ -48,6 +51,8 @@ protected:
     bool HostRunning();
     // File > Exit, from the keyboard.
     void QuitHost();
+    // Destroys the main window from outside, as `xdotool windowclose` does.
+    void DestroyMainWindow();
 
     // Counts and waits on lines the host echoed that contain `part`.
     int EchoCount(const std::string& part) const;
@@ -63,6 +68,10 @@ protected:
     bool WaitUntilNoDialog() const;
     // Gives the dialog on screen the focus and presses the key.
     void AnswerDialog(const std::string& key) const;
+
+    // In the grid that has the focus, each cell's row's value (second
+    // column, rows counted from 1) typed over and entered.
+    void TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const;
 
     std::optional<Screenshot> Shot() const;
     // A screenshot once the screen has stopped changing: nothing half-drawn.

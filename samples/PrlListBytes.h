@@ -6,8 +6,9 @@
 
 namespace corvanetov {
 
-// A preferred roaming list of size bytes as a file holds it: its first two
-// bytes give its size (big-endian), the rest counts up in steps.
+// A made-up preferred roaming list of size bytes as a file holds it: its
+// first two bytes give its size (big-endian), as the PRL reader checks, the
+// rest counts up in steps.
 inline std::vector<uint8_t> PrlListBytes(size_t size, uint8_t step = 13)
 {
     std::vector<uint8_t> bytes(size);

@@ -1,13 +1,14 @@
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 
 #include <algorithm>
 #include <fstream>
+
+#include "engine/EngineConstants.h"
 
 namespace corvanetov {
 
 namespace {
 constexpr size_t kChunk = 0x2000;
-constexpr uint64_t kVersionOffset = 0x10020;
 
 void Put32(std::vector<uint8_t>& bytes, uint64_t at, uint64_t chunkStart, uint32_t value)
 {
@@ -25,11 +26,11 @@ bool Write(const std::string& path, uint64_t size, bool code, uint32_t bootPartS
         for (size_t i = 0; i < chunk.size(); ++i)
             chunk[i] = ImageMaker::ByteAt(at + i);
         if (code) {
-            const char magic[] = "CODE";
-            for (uint64_t i = at; i < 4 && i < at + chunk.size(); ++i)
-                chunk[i - at] = static_cast<uint8_t>(magic[i]);
-            Put32(chunk, 4, at, bootPartSize);
-            Put32(chunk, kVersionOffset, at, version);
+            constexpr uint64_t kMagicSize = sizeof engine::kCodeMagic - 1;
+            for (uint64_t i = at; i < kMagicSize && i < at + chunk.size(); ++i)
+                chunk[i - at] = static_cast<uint8_t>(engine::kCodeMagic[i]);
+            Put32(chunk, engine::kBootPartSizeOffset, at, bootPartSize);
+            Put32(chunk, engine::kImageVersionOffset, at, version);
         }
         out.write(reinterpret_cast<const char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
     }
