@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include "E2eFixture.h"
-#include "ImageMaker.h"
+#include "samples/ImageMaker.h"
 #include "PostgresServer.h"
-#include "PrlListBytes.h"
+#include "samples/PrlListBytes.h"
 #include "PtyPair.h"
 
 using namespace corvanetov;

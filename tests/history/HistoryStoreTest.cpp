@@ -141,7 +141,7 @@ TEST_P(Stores, EightWritersAtOnceKeepEightRecords)
         if (pid == 0) {
             ::close(go[1]);
             char byte;
-            (void)::read(go[0], &byte, 1); // all of them wake at once when the pipe closes
+            [[maybe_unused]] ssize_t woke = ::read(go[0], &byte, 1); // all wake at once when the pipe closes
             ServiceRecord record = ServiceRecord::Begin();
             record.result = ServiceRecord::kCompleted;
             HistoryStore store(m_location);
