@@ -25,22 +25,23 @@ void CliProgressLine::StatusLine(const std::string& text)
     m_shown = false;
 }
 
-void CliProgressLine::Progress(int32_t percent, uint64_t bytesDone, uint64_t bytesTotal)
+// For a transfer, one percentage over the whole of it: the report's own
+// value is its pass's.
+void CliProgressLine::Progress(const OperationMessage& progress)
 {
     std::lock_guard lock(m_mutex);
-    if (m_style == Style::JsonLines) {
-        nlohmann::json line = {{"percent", percent}};
-        if (bytesTotal) {
-            line["bytes"] = bytesDone;
-            line["total"] = bytesTotal;
-        }
-        PrintJson(line.dump());
-    }
-    if (!bytesTotal)
+    m_transfer.Add(progress);
+    if (m_style != Style::JsonLines)
         return;
-    m_bytesDone = bytesDone;
-    m_bytesTotal = bytesTotal;
-    m_rate.Add(bytesDone);
+    nlohmann::json line = {{"percent", progress.bytesTotal ? m_transfer.Percent() : progress.value}};
+    if (progress.bytesTotal) {
+        line["bytes"] = progress.bytesDone;
+        line["total"] = progress.bytesTotal;
+        line["pass"] = progress.pass;
+        line["passes"] = progress.passes;
+        line["pass_percent"] = progress.value;
+    }
+    PrintJson(line.dump());
 }
 
 void CliProgressLine::Identified(const std::string& esn)
@@ -52,28 +53,16 @@ void CliProgressLine::Identified(const std::string& esn)
     PrintJson(nlohmann::json{{"esn", esn}}.dump());
 }
 
-std::string CliProgressLine::TransferText() const
-{
-    if (!m_bytesTotal)
-        return {};
-    std::string text = ", " + TransferRate::Amount(static_cast<double>(m_bytesDone)) + " of " +
-                       TransferRate::Amount(static_cast<double>(m_bytesTotal));
-    std::optional<double> rate = m_rate.BytesPerSecond();
-    std::optional<uint64_t> left = m_rate.SecondsLeft(m_bytesTotal);
-    if (!rate || !left)
-        return text;
-    return text + ", " + TransferRate::Amount(*rate) + "/s, " + TransferRate::MinutesAndSeconds(*left) + " left";
-}
-
 void CliProgressLine::Update(int seconds, int32_t percent)
 {
     std::string text;
     {
         std::lock_guard lock(m_mutex);
         text = (m_step.empty() ? std::string("working") : m_step) + "... " + std::to_string(seconds) + " s";
-        if (percent >= 0)
+        if (m_transfer.Started())
+            text += ", " + std::to_string(m_transfer.Percent()) + " %, " + m_transfer.Text();
+        else if (percent >= 0)
             text += ", " + std::to_string(percent) + " %";
-        text += TransferText();
     }
     Show(text);
 }
@@ -83,12 +72,15 @@ void CliProgressLine::Clear()
     Show("");
 }
 
-void CliProgressLine::Result(const char* outcome, const std::string& text)
+void CliProgressLine::Result(const char* outcome, const std::string& text, const std::string& version)
 {
     if (m_style != Style::JsonLines)
         return;
     std::lock_guard lock(m_mutex);
-    PrintJson(nlohmann::json{{"result", outcome}, {"text", text}}.dump());
+    nlohmann::json line = {{"result", outcome}, {"text", text}};
+    if (!version.empty())
+        line["version"] = version;
+    PrintJson(line.dump());
 }
 
 void CliProgressLine::PrintJson(const std::string& line)

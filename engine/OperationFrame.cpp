@@ -1,5 +1,6 @@
 #include "engine/OperationFrame.h"
 
+#include "comm/DownloadModeNotes.h"
 #include "diag/DiagRequests.h"
 #include "engine/ConnectionSetup.h"
 #include "engine/OperationContext.h"
@@ -7,7 +8,8 @@
 
 namespace corvanetov::detail {
 
-OperationFrame::OperationFrame(const OperationFamily& family, Steps steps) : m_family(family), m_steps(steps)
+OperationFrame::OperationFrame(const OperationFamily& family, const char* activity, Steps steps)
+    : m_family(family), m_activity(activity), m_steps(steps)
 {
     Context().AwaitEndOf(&m_family);
 }
@@ -27,11 +29,13 @@ void OperationFrame::Progress(int32_t percent, int32_t param) const
     Context().SendOperationMessage({m_family.number, param, m_family.progressKind, percent, {}});
 }
 
-void OperationFrame::TransferProgress(int32_t percent, uint64_t bytesDone, uint64_t bytesTotal) const
+void OperationFrame::TransferProgress(int32_t percent, const Transfer& transfer) const
 {
     OperationMessage message{m_family.number, 0, m_family.progressKind, percent, {}};
-    message.bytesDone = bytesDone;
-    message.bytesTotal = bytesTotal;
+    message.bytesDone = transfer.bytesDone;
+    message.bytesTotal = transfer.bytesTotal;
+    message.pass = transfer.pass;
+    message.passes = transfer.passes;
     Context().SendOperationMessage(message);
 }
 
@@ -53,19 +57,45 @@ bool OperationFrame::Open()
 
 bool OperationFrame::AskMsl()
 {
-    return Context().ToolType() == 0 || Step(nullptr, &ConnectionSetup::RequestMsl);
+    return ClaimHandset() && (Context().ToolType() == 0 || Step(nullptr, &ConnectionSetup::RequestMsl));
 }
 
 bool OperationFrame::InitComPort()
 {
+    if (!ClaimHandset())
+        return false;
     m_portTaken = true;
     return Step(engine::kStepInitComPort, &ConnectionSetup::InitComPort);
 }
 
+// A handset that an unfinished flash left in download mode answers none of
+// the identification's requests: the failure says what it may be, from the
+// note alone, without a request to the handset.
 bool OperationFrame::ConnectAndIdentify()
 {
+    if (!ClaimHandset())
+        return false;
     m_portTaken = true;
-    return Step(engine::kStepDmMode, &ConnectionSetup::ConnectAndIdentify);
+    Announce(engine::kStepDmMode);
+    if (ConnectionSetup::ConnectAndIdentify())
+        return true;
+    auto& context = Context();
+    if (!Stopped() && DownloadModeNotes::Instance().Remembered(context.SelectedPort()))
+        context.SetErrorText(context.ErrorText() + "\n" + engine::kMayWaitInDownloadMode);
+    Fail();
+    return false;
+}
+
+bool OperationFrame::ClaimHandset()
+{
+    if (m_claimed)
+        return true;
+    if (!m_claim.Take(Context().SelectedPort(), m_activity)) {
+        Fail(m_claim.Refusal());
+        return false;
+    }
+    m_claimed = true;
+    return true;
 }
 
 bool OperationFrame::Unlock()
@@ -159,14 +189,15 @@ bool OperationFrame::Stopped()
 // replaces the channel several times.
 void OperationFrame::ReleasePort()
 {
-    if (!m_portTaken || m_portReleased)
-        return;
-    m_portReleased = true;
-    if (DiagChannel* channel = Context().Channel()) {
-        channel->Close();
-        channel->ClearAccumulation();
+    if (m_portTaken && !m_portReleased) {
+        m_portReleased = true;
+        if (DiagChannel* channel = Context().Channel()) {
+            channel->Close();
+            channel->ClearAccumulation();
+        }
+        m_portHold.Release();
     }
-    m_portHold.Release();
+    m_claim.Release();
 }
 
 } // namespace corvanetov::detail

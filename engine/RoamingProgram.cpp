@@ -27,16 +27,17 @@ struct RoamingProgram::Kind {
     const char* const* loadError;   // per NAM
     const char* writeError;
     const char* completed;
+    const char* activity;
 };
 
 const RoamingProgram::Kind RoamingProgram::kPrl{families::kPrl,      diag::kCmdPrlWrite,   &Std683a::ReadPrlFile,
                                                 engine::kWritePrlToNam, engine::kErrLoadingPrl, engine::kErrWritingPrl,
-                                                engine::kCompletedPrl};
+                                                engine::kCompletedPrl, engine::kActivityWritingPrl};
 const RoamingProgram::Kind RoamingProgram::kEri{families::kEri,      diag::kCmdEriWrite,   &Std683a::ReadEriFile,
                                                 engine::kWriteEriToNam, engine::kErrLoadingEri, engine::kErrWritingEri,
-                                                engine::kCompletedEri};
+                                                engine::kCompletedEri, engine::kActivityWritingEri};
 
-RoamingProgram::RoamingProgram(const Kind& kind) : m_kind(kind), m_frame(kind.family) {}
+RoamingProgram::RoamingProgram(const Kind& kind) : m_kind(kind), m_frame(kind.family, kind.activity) {}
 
 void RoamingProgram::PrlProgramWorker(RoamingProgramRequest request)
 {

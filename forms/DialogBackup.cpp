@@ -1,6 +1,5 @@
 #include "forms/DialogBackup.h"
 
-#include <QMessageBox>
 #include <QResizeEvent>
 
 #include "engine/OperationContext.h"
@@ -80,8 +79,7 @@ void CDialogBackup::resizeEvent(QResizeEvent* event)
 
 bool CDialogBackup::AskStop()
 {
-    return QMessageBox::question(this, windowTitle(), QString::fromLatin1(bc::kStopQuestion), QMessageBox::Yes | QMessageBox::No)
-        == QMessageBox::Yes;
+    return AskStopWith(QString::fromLatin1(bc::kStopQuestion));
 }
 
 void CDialogBackup::OnStartClick()

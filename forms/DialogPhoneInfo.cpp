@@ -53,10 +53,7 @@ CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
     m_portSearch.setSingleShot(true);
     connect(&m_portSearch, &QTimer::timeout, this, &CDialogPhoneInfo::OnPortSearchTick);
     connect(&m_presenceWatch, &QTimer::timeout, this, &CDialogPhoneInfo::WatchHandset);
-    // The animation comes and goes; its place stays, so the grid stays put.
-    QSizePolicy keepPlace = m_ui->animationBusy->sizePolicy();
-    keepPlace.setRetainSizeWhenHidden(true);
-    m_ui->animationBusy->setSizePolicy(keepPlace);
+    KeepPlaceWhenHidden(*m_ui->animationBusy);
     Context().SetSelectedPort(PortStore::LoadPortNumber());
 }
 

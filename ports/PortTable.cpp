@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include "comm/CommConstants.h"
+#include "comm/DownloadModeNotes.h"
 #include "comm/PortResolver.h"
 #include "ports/PortConstants.h"
 #include "ports/UserSettings.h"
@@ -147,7 +148,16 @@ bool PortTable::SetTelnet(const QString& hostAndPort)
 
 void PortTable::InstallResolver()
 {
-    PortResolver::Instance().Set([this](uint8_t port) { return Target(port).toStdString(); });
+    PortResolver::Instance().Set([this](uint8_t port) { return Target(port).toStdString(); },
+                                 UserSettings::FileName().toStdString());
+    DownloadModeNotes::Instance().SetStore(
+        [](uint8_t port) { return UserSettings::ReadString(ports::kDownloadModeKey, ValueName(port)) == ports::kWaitingValue; },
+        [](uint8_t port, bool waiting) {
+            if (waiting)
+                UserSettings::WriteString(ports::kDownloadModeKey, ValueName(port), ports::kWaitingValue);
+            else
+                UserSettings::Remove(ports::kDownloadModeKey, ValueName(port));
+        });
 }
 
 } // namespace corvanetov

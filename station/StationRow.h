@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "station/TransferRate.h"
+#include "engine/TransferRate.h"
 
 class QJsonObject;
 

@@ -1,4 +1,4 @@
-#include "station/TransferRate.h"
+#include "engine/TransferRate.h"
 
 #include <cstdio>
 

@@ -1,0 +1,174 @@
+// The claim on a handset: which names of it two operations share, what a
+// refused one is told, and that a claim lasts exactly as long as its holder.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "TempFolder.h"
+#include "comm/HandsetClaim.h"
+#include "comm/PortResolver.h"
+
+using namespace corvanetov;
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr char kActivity[] = "flashing it";
+constexpr uid_t kNobody = 65534;
+
+// One operation's view of the handset: its port table, the COM number
+// there, and what that number opens (a file of the test's folder, or a
+// network address).
+struct Side {
+    const char* table;
+    uint8_t port;
+    const char* target;
+};
+
+struct ClaimCase {
+    const char* name;
+    Side first;
+    Side second;
+    bool refused;
+};
+
+// "dev-a" and "dev-b" are devices; "listed" is the stable link a handset is
+// listed under, pointing at "dev-a" (or, once restarted, at "dev-b").
+const ClaimCase kCases[] = {
+    {"one table, one COM number", {"user1", 3, "dev-a"}, {"user1", 3, "dev-a"}, true},
+    {"one table, the device under a second number", {"user1", 3, "dev-a"}, {"user1", 4, "dev-a"}, true},
+    {"one table, one number whose device is gone while restarting", {"user1", 3, "dev-a"}, {"user1", 3, "gone"}, true},
+    {"two users, same number, other handsets", {"user1", 3, "dev-a"}, {"user2", 3, "dev-b"}, false},
+    {"two users, the listed link and the device it names", {"user1", 3, "listed"}, {"user2", 5, "dev-a"}, true},
+    {"two users, the listed link after the handset came back as another device", {"user1", 3, "listed"}, {"user2", 5, "listed->dev-b"}, true},
+    {"two users, one network serial server", {"user1", 140, "127.0.0.1:4000"}, {"user2", 141, "127.0.0.1:4000"}, true},
+    {"two users, two network serial servers", {"user1", 140, "127.0.0.1:4000"}, {"user2", 140, "127.0.0.1:4001"}, false},
+};
+
+void PrintTo(const ClaimCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+} // namespace
+
+class HandsetClaimTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directory(Locks());
+        fs::permissions(m_folder.Path(), fs::perms::all);
+        fs::permissions(Locks(), fs::perms::all | fs::perms::sticky_bit);
+        ::setenv("CORVANETOV_LOCK_DIR", Locks().c_str(), 1);
+        std::ofstream(m_folder.File("dev-a"));
+        std::ofstream(m_folder.File("dev-b"));
+        fs::create_symlink(m_folder.File("dev-a"), m_folder.File("listed"));
+    }
+    void TearDown() override
+    {
+        ::unsetenv("CORVANETOV_LOCK_DIR");
+        PortResolver::Instance().Set(nullptr);
+    }
+
+    std::string Locks() const { return m_folder.File("locks"); }
+
+    // The side's table and target in force; "link->device" points the link
+    // at another device first.
+    void Resolve(const Side& side) const
+    {
+        std::string target = side.target;
+        if (size_t arrow = target.find("->"); arrow != std::string::npos) {
+            const std::string link = m_folder.File(target.substr(0, arrow));
+            fs::remove(link);
+            fs::create_symlink(m_folder.File(target.substr(arrow + 2)), link);
+            target = target.substr(0, arrow);
+        }
+        if (target.find(':') == std::string::npos)
+            target = m_folder.File(target);
+        PortResolver::Instance().Set([target](uint8_t) { return target; }, side.table);
+    }
+
+    bool Take(HandsetClaim& claim, const Side& side) const
+    {
+        Resolve(side);
+        return claim.Take(side.port, kActivity);
+    }
+
+    static std::string Holder(uint8_t port)
+    {
+        return "COM" + std::to_string(port) + " is busy: " + program_invocation_short_name + " (pid " +
+               std::to_string(::getpid()) + ") is " + kActivity;
+    }
+
+    TempFolder m_folder;
+};
+
+class HandsetClaimCase : public HandsetClaimTest, public ::testing::WithParamInterface<ClaimCase> {};
+
+TEST_P(HandsetClaimCase, SecondOperationIsRefusedOnlyWhereTheyShareAName)
+{
+    const ClaimCase& c = GetParam();
+    HandsetClaim first;
+    ASSERT_TRUE(Take(first, c.first));
+    HandsetClaim second;
+    EXPECT_EQ(!c.refused, Take(second, c.second)) << second.Refusal();
+    EXPECT_EQ(c.refused ? Holder(c.second.port) : std::string(), second.Refusal());
+    // Once the first lets go, the second gets the handset.
+    first.Release();
+    EXPECT_TRUE(Take(second, c.second)) << second.Refusal();
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, HandsetClaimCase, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// A claim leaves nothing behind, and a file that a holder left behind
+// (a program killed before it could remove it) holds nothing.
+TEST_F(HandsetClaimTest, LockFilesLastAsLongAsTheClaim)
+{
+    const Side side{"user1", 3, "listed"};
+    Resolve(side);
+    const std::vector<std::string> files = HandsetClaim::LockFiles(side.port);
+    ASSERT_EQ(3u, files.size()) << "the COM number, the device and the link";
+    {
+        HandsetClaim claim;
+        ASSERT_TRUE(Take(claim, side));
+        for (const std::string& file : files)
+            EXPECT_TRUE(fs::exists(file)) << file;
+    }
+    EXPECT_TRUE(fs::is_empty(Locks()));
+
+    std::ofstream(files.front()) << "corvanetov-cli\t4242\tflashing it\n";
+    HandsetClaim after;
+    EXPECT_TRUE(Take(after, side)) << after.Refusal();
+}
+
+// Another user on the machine is refused as well, with the holder's name,
+// and can take the handset once it is free.
+TEST_F(HandsetClaimTest, AnotherUserIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    const Side side{"user1", 3, "dev-a"};
+    HandsetClaim claim;
+    ASSERT_TRUE(Take(claim, side));
+    const std::string expected = Holder(5);
+    auto otherUser = [&] {
+        pid_t child = ::fork();
+        if (child == 0) {
+            HandsetClaim theirs;
+            const bool refused =
+                ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 && !theirs.Take(5, kActivity) && theirs.Refusal() == expected;
+            ::_exit(refused ? 0 : theirs.Refusal().empty() ? 1 : 2);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    PortResolver::Instance().Set([this](uint8_t) { return m_folder.File("dev-a"); }, "user2");
+    EXPECT_EQ(0, otherUser()) << "1: not refused, 2: refused without the holder";
+    claim.Release();
+    EXPECT_EQ(1, otherUser()) << "taken once free";
+}
