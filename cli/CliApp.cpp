@@ -302,11 +302,8 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
     if (g_interrupted) {
         progress.Result("stopped", "");
         std::cerr << "Stopped." << std::endl;
-<<<<<<< HEAD
         m_lastEnd->text = "Stopped.";
-=======
         PrintWhereLeft();
->>>>>>> main
         return kExitInterrupted;
     }
     if (m_lastEnd->succeeded) {
@@ -399,17 +396,12 @@ void CliApp::Refuse(const std::string& text)
 int CliApp::Info()
 {
     NvDoc doc;
-<<<<<<< HEAD
     ServiceRecord record = BeginRecord("identify");
-    if (int status = Keep(record, RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run)); status != kExitOk)
-        return status;
-=======
-    if (int status = RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run); status != kExitOk) {
+    if (int status = Keep(record, RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run)); status != kExitOk) {
         // The identification failed on a handset noted as left in download mode.
         const bool waiting = status == kExitFailed && Context().ErrorText().ends_with(engine::kMayWaitInDownloadMode);
         return waiting ? kExitWaitingInDownloadMode : status;
     }
->>>>>>> main
     if (m_options.json) {
         nlohmann::json result = {{"esn", Text(doc, NvDoc::kEsn)},
                                  {"phone", Text(doc, NvDoc::kPhoneNumber)},

@@ -100,13 +100,10 @@ private:
     void PrintWhereLeft() const;
 
     Options m_options;
-<<<<<<< HEAD
     std::optional<HistoryKeeper> m_history;
     // How the operation run last ended; empty while none reached a port.
     std::optional<OperationRecord::End> m_lastEnd;
-=======
     bool m_flashing = false;
->>>>>>> main
 };
 
 } // namespace corvanetov

@@ -103,7 +103,7 @@ int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fon
     // dialog cancelled: the download ends as the view's does.
     SwDownloadRequest request{m_option, m_code, m_font};
     NvDoc doc;
-<<<<<<< HEAD
+    m_app.Flashing();
     int status = m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
                                     [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
     if (m_app.LastEnd())
@@ -115,11 +115,6 @@ int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fon
     status = m_app.RunOnHandset("Writing the settings back", settings, [write] { NamTransfer::NamWriteWorker(write); });
     record.versionAfter = QString::fromStdString(Context().SoftwareVersionText());
     return m_app.Keep(record, status);
-=======
-    m_app.Flashing();
-    return m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
-                              [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
->>>>>>> main
 }
 
 bool CliFlash::LoadImages(const DownloadOption& option, DownloadImages& images) const
