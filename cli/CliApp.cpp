@@ -18,7 +18,6 @@
 #include "cli/CliRoaming.h"
 #include "cli/CliSettings.h"
 #include "comm/CommConstants.h"
-#include "comm/DownloadModeNotes.h"
 #include "comm/OpenFailureReason.h"
 #include "comm/PortResolver.h"
 #include "comm/SerialLineCheck.h"
@@ -284,7 +283,7 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
                                    if (role == OperationFamily::Role::Status)
                                        progress.StatusLine(message.text);
                                    else if (role == OperationFamily::Role::Progress)
-                                       progress.Progress(message);
+                                       progress.Progress(message.value, message.bytesDone, message.bytesTotal);
                                });
     {
         const ScopedTarget target(&recorder);
@@ -303,13 +302,12 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
         progress.Result("stopped", "");
         std::cerr << "Stopped." << std::endl;
         m_lastEnd->text = "Stopped.";
-        PrintWhereLeft();
         return kExitInterrupted;
     }
     if (m_lastEnd->succeeded) {
         if (!m_options.json && !recorder.EndText().empty())
             std::cerr << recorder.EndText() << std::endl;
-        progress.Result("succeeded", recorder.EndText(), m_flashing ? Context().ReleaseText() : std::string());
+        progress.Result("succeeded", recorder.EndText());
         return kExitOk;
     }
     std::string error = recorder.EndText();
@@ -319,12 +317,6 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
         PrintOpenFailure();
     PrintLineLost();
     return kExitFailed;
-}
-
-void CliApp::PrintWhereLeft() const
-{
-    if (m_flashing && DownloadModeNotes::Instance().Remembered(Context().SelectedPort()))
-        std::cerr << engine::kWaitingInDownloadMode << std::endl;
 }
 
 // A pulled cable ends in one of the protocol's own errors; the line tells
@@ -397,11 +389,8 @@ int CliApp::Info()
 {
     NvDoc doc;
     ServiceRecord record = BeginRecord("identify");
-    if (int status = Keep(record, RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run)); status != kExitOk) {
-        // The identification failed on a handset noted as left in download mode.
-        const bool waiting = status == kExitFailed && Context().ErrorText().ends_with(engine::kMayWaitInDownloadMode);
-        return waiting ? kExitWaitingInDownloadMode : status;
-    }
+    if (int status = Keep(record, RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run)); status != kExitOk)
+        return status;
     if (m_options.json) {
         nlohmann::json result = {{"esn", Text(doc, NvDoc::kEsn)},
                                  {"phone", Text(doc, NvDoc::kPhoneNumber)},

@@ -17,15 +17,12 @@ class OperationWorker;
 
 // corvanetov-cli: the engine's operations from a terminal or a script.
 // Exit status 0 on success, 1 when the operation failed (its error text on
-// standard error), 2 for a usage error, 3 when info found no handset on a
-// port that an unfinished flash left waiting in download mode, 130 when
-// interrupted.
+// standard error), 2 for a usage error, 130 when interrupted.
 class CliApp {
 public:
     static constexpr int kExitOk = 0;
     static constexpr int kExitFailed = 1;
     static constexpr int kExitUsage = 2;
-    static constexpr int kExitWaitingInDownloadMode = 3;
     static constexpr int kExitInterrupted = 130;
     static constexpr int kProgressTickMs = 200;
 
@@ -46,10 +43,6 @@ public:
     const std::optional<std::string>& Msl() const { return m_options.msl; }
     const std::string& TimeScale() const { return m_options.timeScale; }
     bool PortGiven() const { return !m_options.port.empty(); }
-    // The operation flashes the handset: its result names the software
-    // version the handset restarted with, and a stop says whether it left
-    // the handset in download mode.
-    void Flashing() { m_flashing = true; }
 
     // A record of an operation on the handset starting now; the command
     // adds its inputs before RunOnHandset.
@@ -96,14 +89,10 @@ private:
     bool ApplyOptions();
     bool ReadMslFromInput();
 
-    // Where a stopped flash may have left the handset, said after the stop.
-    void PrintWhereLeft() const;
-
     Options m_options;
     std::optional<HistoryKeeper> m_history;
     // How the operation run last ended; empty while none reached a port.
     std::optional<OperationRecord::End> m_lastEnd;
-    bool m_flashing = false;
 };
 
 } // namespace corvanetov

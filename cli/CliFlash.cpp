@@ -103,7 +103,6 @@ int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fon
     // dialog cancelled: the download ends as the view's does.
     SwDownloadRequest request{m_option, m_code, m_font};
     NvDoc doc;
-    m_app.Flashing();
     int status = m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
                                     [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
     if (m_app.LastEnd())

@@ -25,23 +25,22 @@ void CliProgressLine::StatusLine(const std::string& text)
     m_shown = false;
 }
 
-// For a transfer, one percentage over the whole of it: the report's own
-// value is its pass's.
-void CliProgressLine::Progress(const OperationMessage& progress)
+void CliProgressLine::Progress(int32_t percent, uint64_t bytesDone, uint64_t bytesTotal)
 {
     std::lock_guard lock(m_mutex);
-    m_transfer.Add(progress);
-    if (m_style != Style::JsonLines)
-        return;
-    nlohmann::json line = {{"percent", progress.bytesTotal ? m_transfer.Percent() : progress.value}};
-    if (progress.bytesTotal) {
-        line["bytes"] = progress.bytesDone;
-        line["total"] = progress.bytesTotal;
-        line["pass"] = progress.pass;
-        line["passes"] = progress.passes;
-        line["pass_percent"] = progress.value;
+    if (m_style == Style::JsonLines) {
+        nlohmann::json line = {{"percent", percent}};
+        if (bytesTotal) {
+            line["bytes"] = bytesDone;
+            line["total"] = bytesTotal;
+        }
+        PrintJson(line.dump());
     }
-    PrintJson(line.dump());
+    if (!bytesTotal)
+        return;
+    m_bytesDone = bytesDone;
+    m_bytesTotal = bytesTotal;
+    m_rate.Add(bytesDone);
 }
 
 void CliProgressLine::Identified(const std::string& esn)
@@ -53,16 +52,28 @@ void CliProgressLine::Identified(const std::string& esn)
     PrintJson(nlohmann::json{{"esn", esn}}.dump());
 }
 
+std::string CliProgressLine::TransferText() const
+{
+    if (!m_bytesTotal)
+        return {};
+    std::string text = ", " + TransferRate::Amount(static_cast<double>(m_bytesDone)) + " of " +
+                       TransferRate::Amount(static_cast<double>(m_bytesTotal));
+    std::optional<double> rate = m_rate.BytesPerSecond();
+    std::optional<uint64_t> left = m_rate.SecondsLeft(m_bytesTotal);
+    if (!rate || !left)
+        return text;
+    return text + ", " + TransferRate::Amount(*rate) + "/s, " + TransferRate::MinutesAndSeconds(*left) + " left";
+}
+
 void CliProgressLine::Update(int seconds, int32_t percent)
 {
     std::string text;
     {
         std::lock_guard lock(m_mutex);
         text = (m_step.empty() ? std::string("working") : m_step) + "... " + std::to_string(seconds) + " s";
-        if (m_transfer.Started())
-            text += ", " + std::to_string(m_transfer.Percent()) + " %, " + m_transfer.Text();
-        else if (percent >= 0)
+        if (percent >= 0)
             text += ", " + std::to_string(percent) + " %";
+        text += TransferText();
     }
     Show(text);
 }
@@ -72,15 +83,12 @@ void CliProgressLine::Clear()
     Show("");
 }
 
-void CliProgressLine::Result(const char* outcome, const std::string& text, const std::string& version)
+void CliProgressLine::Result(const char* outcome, const std::string& text)
 {
     if (m_style != Style::JsonLines)
         return;
     std::lock_guard lock(m_mutex);
-    nlohmann::json line = {{"result", outcome}, {"text", text}};
-    if (!version.empty())
-        line["version"] = version;
-    PrintJson(line.dump());
+    PrintJson(nlohmann::json{{"result", outcome}, {"text", text}}.dump());
 }
 
 void CliProgressLine::PrintJson(const std::string& line)

@@ -12,17 +12,10 @@ PortResolver& PortResolver::Instance()
     return resolver;
 }
 
-void PortResolver::Set(Function resolve, std::string table)
+void PortResolver::Set(Function resolve)
 {
     std::lock_guard lock(m_mutex);
     m_resolve = std::move(resolve);
-    m_table = std::move(table);
-}
-
-std::string PortResolver::TableName() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_table;
 }
 
 std::string PortResolver::Resolve(uint8_t port) const

@@ -18,17 +18,12 @@ public:
     // "COM%d": what the user calls the port.
     static std::string ComName(uint8_t port);
 
-    // table names the port table behind resolve (its file): a COM number
-    // means one handset only within one table.
-    void Set(Function resolve, std::string table = {});
+    void Set(Function resolve);
     std::string Resolve(uint8_t port) const;
-    // Empty when no table is behind the numbers.
-    std::string TableName() const;
 
 private:
     mutable std::mutex m_mutex;
     Function m_resolve;
-    std::string m_table;
 };
 
 } // namespace corvanetov

@@ -168,7 +168,6 @@ void ConnectionSetup::ParseVersionResponse()
     if (!monthKnown)
         context.SetErrorText(engine::kErrMonth);
     context.SetSoftwareVersionText(software);
-    context.SetReleaseText(IdentificationText::Readable(DiagAnswers::VersionText(answer)));
 }
 
 bool ConnectionSetup::RequestMsl()

@@ -77,16 +77,6 @@ constexpr char kStepHfMode[] = "Change Sio Mode to HF";
 constexpr char kStepReadingNam[] = "Reading Nam...";
 constexpr char kStepWritingNam[] = "Writing Nam";
 
-// What an operation is doing with the handset, as a refused tool names it:
-// "COM3 is busy: corvanetov (pid 4242) is flashing it".
-constexpr char kActivityIdentifying[] = "reading its information";
-constexpr char kActivityReadingSettings[] = "reading its settings";
-constexpr char kActivityWritingSettings[] = "writing its settings";
-constexpr char kActivityWritingPrl[] = "writing a PRL into it";
-constexpr char kActivityWritingEri[] = "writing an ERI into it";
-constexpr char kActivityFlashing[] = "flashing it";
-constexpr char kActivityRebuilding[] = "rebuilding it";
-
 // Operation error texts and reports.
 constexpr char kErrCannotOpen[] = "Cannot Open ComPort!";
 constexpr char kErrLineLost[] = "The line to the handset was lost (cable pulled or device gone).";
@@ -169,15 +159,6 @@ constexpr char kProgrammingMain[] = "Flash Programming of Main";
 constexpr char kFontFlashing[] = "Font Flashing....";
 constexpr char kRebooting[] = "Rebooting phone";
 constexpr char kFlashingDone[] = "Completed Flash Programming";
-// After the flash the handset is identified again, running its new software.
-constexpr char kStepIdentifyAfterFlash[] = "Identifying the restarted phone";
-constexpr char kNowRunning[] = "Now running ";
-constexpr char kErrNotBack[] = "The handset did not come back after its restart: ";
-// A handset left in download mode answers only the flash loader.
-constexpr char kWaitingInDownloadMode[] =
-    "The handset is waiting in download mode: flash it with an EMERGENCY option to recover it";
-constexpr char kMayWaitInDownloadMode[] =
-    "The handset may be waiting in download mode after an unfinished flash: flash it with an EMERGENCY option";
 
 constexpr char kErrInvalidOption[] = "Invalid Download Option!";
 constexpr char kErrRequestStart[] = "RequestStart Error!";

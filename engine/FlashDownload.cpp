@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "comm/DownloadModeNotes.h"
 #include "diag/DiagChannel.h"
 #include "diag/DiagConstants.h"
 #include "diag/FlashRequests.h"
@@ -75,13 +74,12 @@ bool FlashDownload::Run()
     FlashPlan plan(*option, m_images);
     m_bytesTotal = plan.BlockBytes();
     const std::vector<FlashPass>& passes = plan.Passes();
-    m_passes = static_cast<int32_t>(passes.size());
     auto font = std::find_if(passes.begin(), passes.end(), [](const FlashPass& pass) { return !IsCode(pass); });
     for (auto code = passes.begin(); code != font; ++code)
         if (!RunPass(*code))
             return false;
     if (font != passes.begin())
-        m_frame.TransferProgress(100, Transferred()); // the code passes are done
+        m_frame.TransferProgress(100, m_bytesDone, m_bytesTotal); // the code passes are done
     if (font != passes.end() && !RunPass(*font))
         return false;
     return Reboot();
@@ -89,7 +87,6 @@ bool FlashDownload::Run()
 
 bool FlashDownload::RunPass(const FlashPass& pass)
 {
-    ++m_pass;
     if (!StartLoader(pass))
         return false;
     if (pass.beforeCopyMs && !Pause(pass.beforeCopyMs))
@@ -110,8 +107,6 @@ bool FlashDownload::StartLoader(const FlashPass& pass)
     auto start = [&pass](DiagChannel& channel) { FlashRequests::StartRequest(channel, pass.startFirst, pass.startSecond); };
     if (!Request(start, kAcknowledged, engine::kErrRequestStart))
         return false;
-    // The loader answered: the handset is in download mode until the flash completes.
-    DownloadModeNotes::Instance().Remember(Context().SelectedPort());
     if (IsCode(pass))
         m_frame.Status(engine::kRequestStartOk);
     if (pass.versionCheck == FlashPass::VersionCheck::None)
@@ -187,12 +182,7 @@ bool FlashDownload::SendBlockUntilTaken(const FlashPass& pass, uint32_t block)
 void FlashDownload::ReportBlocks(const FlashPass& pass, uint32_t taken)
 {
     int32_t percent = pass.blocks ? static_cast<int32_t>(static_cast<uint64_t>(taken) * 100 / pass.blocks) : 0;
-    m_frame.TransferProgress(percent, Transferred());
-}
-
-OperationFrame::Transfer FlashDownload::Transferred() const
-{
-    return {m_bytesDone, m_bytesTotal, m_pass, m_passes};
+    m_frame.TransferProgress(percent, m_bytesDone, m_bytesTotal);
 }
 
 // The file is read afresh for every block, so no image is ever held whole.

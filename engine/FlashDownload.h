@@ -7,7 +7,6 @@
 #include "diag/Exchange.h"
 #include "engine/DownloadImages.h"
 #include "engine/FlashPass.h"
-#include "engine/OperationFrame.h"
 
 namespace corvanetov {
 class DiagChannel;
@@ -15,6 +14,7 @@ class DiagChannel;
 
 namespace corvanetov::detail {
 
+class OperationFrame;
 
 // The flash loader's protocol for one download: the code passes and the font
 // pass of the download's plan, then the jump that restarts the handset. It
@@ -36,7 +36,6 @@ private:
     bool SendBlockUntilTaken(const FlashPass& pass, uint32_t block);
     bool SendWriteBlock(uint32_t address, const FlashPass& pass);
     void ReportBlocks(const FlashPass& pass, uint32_t taken);
-    OperationFrame::Transfer Transferred() const;
     bool Reboot();
 
     // One request with its attempts; false with the error text when it was
@@ -50,8 +49,6 @@ private:
     int m_option;
     uint64_t m_bytesDone = 0;
     uint64_t m_bytesTotal = 0;
-    int32_t m_pass = 0; // the pass under way, from 1
-    int32_t m_passes = 0;
 };
 
 } // namespace corvanetov::detail

@@ -41,7 +41,10 @@ uint32_t ImageFile::Read32At(uint64_t offset, uint64_t size) const
     uint8_t bytes[4] = {};
     if (offset + sizeof bytes > size || !ReadAt(offset, bytes, sizeof bytes))
         return 0;
-    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | bytes[i];
+    return value;
 }
 
 } // namespace corvanetov::detail

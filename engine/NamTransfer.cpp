@@ -20,14 +20,12 @@ const NamTransfer::Pass NamTransfer::kRead = {engine::kStepReadingNam,   diag::k
                                               engine::kErrReadingNam,    engine::kNamReadDone,
                                               engine::kReadNamCompleted, &NamTransfer::SendNextNvRead,
                                               &NamTransfer::StoreNvReadResult, &NamTransferRequest::readList,
-                                              &NamTransfer::SendRead,
-                                              engine::kActivityReadingSettings};
+                                              &NamTransfer::SendRead};
 const NamTransfer::Pass NamTransfer::kWrite = {engine::kStepWritingNam,    diag::kCmdNvWrite,
                                                engine::kErrWritingNam,     engine::kNamEnd,
                                                engine::kWriteNamCompleted, &NamTransfer::SendNextNvWrite,
                                                &NamTransfer::ContinueNvWrite, &NamTransferRequest::writeList,
-                                               &NamTransfer::SendWrite,
-                                               engine::kActivityWritingSettings};
+                                               &NamTransfer::SendWrite};
 
 NamTransfer::NamTransfer(const NamTransferRequest& request, const Pass& pass) : m_request(request), m_pass(pass) {}
 
@@ -45,7 +43,7 @@ void NamTransfer::NamWriteWorker(NamTransferRequest request)
 // offline mode, and only then with its error.
 void NamTransfer::Run()
 {
-    OperationFrame frame(families::kNam, m_pass.activity);
+    OperationFrame frame(families::kNam);
     if (!frame.Open() || !frame.GoOffline(engine::kHandsetRestartMs))
         return;
     frame.Status(m_pass.step);

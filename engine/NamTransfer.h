@@ -34,7 +34,6 @@ private:
         int32_t (NamTransfer::*proceed)();
         NVList* NamTransferRequest::*list;
         void (*send)(uint16_t item);
-        const char* activity;
     };
     static const Pass kRead;
     static const Pass kWrite;

@@ -180,7 +180,6 @@ void OperationContext::CloseChannel()
 CONTEXT_TEXT(EsnText, SetEsnText, m_esn)
 CONTEXT_TEXT(PhoneNumberText, SetPhoneNumberText, m_phone)
 CONTEXT_TEXT(SoftwareVersionText, SetSoftwareVersionText, m_software)
-CONTEXT_TEXT(ReleaseText, SetReleaseText, m_release)
 CONTEXT_TEXT(HardwareVersionText, SetHardwareVersionText, m_hardware)
 CONTEXT_TEXT(MslCode, SetMslCode, m_mslCode)
 

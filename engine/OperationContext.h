@@ -97,10 +97,6 @@ public:
     std::string PhoneNumberText() const;
     std::string SoftwareVersionText() const;
     std::string HardwareVersionText() const;
-    // The version as the handset names its software ("B410V01.06"),
-    // where the software version text above shows its build date.
-    std::string ReleaseText() const;
-    void SetReleaseText(const std::string& text);
     void SetEsnText(const std::string& text);
     void SetPhoneNumberText(const std::string& text);
     void SetSoftwareVersionText(const std::string& text);
@@ -130,7 +126,7 @@ private:
     ChannelFactory m_channelFactory;
     std::unique_ptr<DiagChannel> m_channel;
     Exchange m_exchange;
-    std::string m_esn, m_phone, m_software, m_hardware, m_release;
+    std::string m_esn, m_phone, m_software, m_hardware;
     std::string m_mslCode;
 };
 

@@ -1,6 +1,5 @@
 #include "engine/OperationFrame.h"
 
-#include "comm/DownloadModeNotes.h"
 #include "diag/DiagRequests.h"
 #include "engine/ConnectionSetup.h"
 #include "engine/OperationContext.h"
@@ -8,8 +7,7 @@
 
 namespace corvanetov::detail {
 
-OperationFrame::OperationFrame(const OperationFamily& family, const char* activity, Steps steps)
-    : m_family(family), m_activity(activity), m_steps(steps)
+OperationFrame::OperationFrame(const OperationFamily& family, Steps steps) : m_family(family), m_steps(steps)
 {
     Context().AwaitEndOf(&m_family);
 }
@@ -29,13 +27,11 @@ void OperationFrame::Progress(int32_t percent, int32_t param) const
     Context().SendOperationMessage({m_family.number, param, m_family.progressKind, percent, {}});
 }
 
-void OperationFrame::TransferProgress(int32_t percent, const Transfer& transfer) const
+void OperationFrame::TransferProgress(int32_t percent, uint64_t bytesDone, uint64_t bytesTotal) const
 {
     OperationMessage message{m_family.number, 0, m_family.progressKind, percent, {}};
-    message.bytesDone = transfer.bytesDone;
-    message.bytesTotal = transfer.bytesTotal;
-    message.pass = transfer.pass;
-    message.passes = transfer.passes;
+    message.bytesDone = bytesDone;
+    message.bytesTotal = bytesTotal;
     Context().SendOperationMessage(message);
 }
 
@@ -57,45 +53,19 @@ bool OperationFrame::Open()
 
 bool OperationFrame::AskMsl()
 {
-    return ClaimHandset() && (Context().ToolType() == 0 || Step(nullptr, &ConnectionSetup::RequestMsl));
+    return Context().ToolType() == 0 || Step(nullptr, &ConnectionSetup::RequestMsl);
 }
 
 bool OperationFrame::InitComPort()
 {
-    if (!ClaimHandset())
-        return false;
     m_portTaken = true;
     return Step(engine::kStepInitComPort, &ConnectionSetup::InitComPort);
 }
 
-// A handset that an unfinished flash left in download mode answers none of
-// the identification's requests: the failure says what it may be, from the
-// note alone, without a request to the handset.
 bool OperationFrame::ConnectAndIdentify()
 {
-    if (!ClaimHandset())
-        return false;
     m_portTaken = true;
-    Announce(engine::kStepDmMode);
-    if (ConnectionSetup::ConnectAndIdentify())
-        return true;
-    auto& context = Context();
-    if (!Stopped() && DownloadModeNotes::Instance().Remembered(context.SelectedPort()))
-        context.SetErrorText(context.ErrorText() + "\n" + engine::kMayWaitInDownloadMode);
-    Fail();
-    return false;
-}
-
-bool OperationFrame::ClaimHandset()
-{
-    if (m_claimed)
-        return true;
-    if (!m_claim.Take(Context().SelectedPort(), m_activity)) {
-        Fail(m_claim.Refusal());
-        return false;
-    }
-    m_claimed = true;
-    return true;
+    return Step(engine::kStepDmMode, &ConnectionSetup::ConnectAndIdentify);
 }
 
 bool OperationFrame::Unlock()
@@ -189,15 +159,14 @@ bool OperationFrame::Stopped()
 // replaces the channel several times.
 void OperationFrame::ReleasePort()
 {
-    if (m_portTaken && !m_portReleased) {
-        m_portReleased = true;
-        if (DiagChannel* channel = Context().Channel()) {
-            channel->Close();
-            channel->ClearAccumulation();
-        }
-        m_portHold.Release();
+    if (!m_portTaken || m_portReleased)
+        return;
+    m_portReleased = true;
+    if (DiagChannel* channel = Context().Channel()) {
+        channel->Close();
+        channel->ClearAccumulation();
     }
-    m_claim.Release();
+    m_portHold.Release();
 }
 
 } // namespace corvanetov::detail

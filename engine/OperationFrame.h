@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "comm/HandsetClaim.h"
 #include "comm/ScopedPortHold.h"
 #include "engine/OperationFamily.h"
 #include "engine/OperationSink.h"
@@ -17,11 +16,7 @@ namespace corvanetov::detail {
 //
 // The port, once opened, stays the operation's until it is released: the
 // close and reopen of connection set-up leave no gap for another program
-// (ScopedPortHold). Before anything is asked or sent the frame claims the
-// handset (HandsetClaim) until that release, so that no other tool starts on
-// it even where the port itself is let go of (a restart into download mode);
-// a refused operation ends with the holder's name and has changed nothing.
-// The frame lives on the operation's own thread.
+// (ScopedPortHold). The frame lives on the operation's own thread.
 //
 // A step that fails sends the end report (with the operation error text)
 // and returns false; the operation then just returns. The port is released
@@ -37,31 +32,19 @@ public:
     // its first request, or not at all.
     enum class ResetText { None, BeforePause, AtFirstRequest };
 
-    // activity: what the operation does with the handset, for the claim
-    // that another tool is refused by ("flashing it").
-    OperationFrame(const OperationFamily& family, const char* activity, Steps steps = Steps::Announced);
+    explicit OperationFrame(const OperationFamily& family, Steps steps = Steps::Announced);
     ~OperationFrame();
     OperationFrame(const OperationFrame&) = delete;
     OperationFrame& operator=(const OperationFrame&) = delete;
 
     void Status(const std::string& text) const;
     void Progress(int32_t percent, int32_t param = 0) const;
-    // A progress report of one pass of a transfer that also says how many
-    // bytes of the whole transfer are done of how many.
-    struct Transfer {
-        uint64_t bytesDone;
-        uint64_t bytesTotal;
-        int32_t pass; // from 1
-        int32_t passes;
-    };
-    void TransferProgress(int32_t percent, const Transfer& transfer) const;
+    // A progress report that also says how many bytes are done of how many.
+    void TransferProgress(int32_t percent, uint64_t bytesDone, uint64_t bytesTotal) const;
     // A report of a kind of the family's own (the phone information result).
     void Send(int32_t kind, const std::string& text = {}) const;
 
-    // The usual opening: AskMsl, InitComPort, ConnectAndIdentify. Each of
-    // them claims the handset first, if the frame has not yet done so. A
-    // failed identification of a handset noted as waiting in download mode
-    // (DownloadModeNotes) says so.
+    // The usual opening: AskMsl, InitComPort, ConnectAndIdentify.
     bool Open();
     // RequestMsl when the tool type is nonzero.
     bool AskMsl();
@@ -100,7 +83,6 @@ public:
 
 private:
     void Announce(const char* step) const;
-    bool ClaimHandset();
     // Runs a step of connection set-up, named as a status text when a name
     // is given; its failure ends the operation.
     bool Step(const char* name, bool (*step)());
@@ -108,12 +90,9 @@ private:
     void ReleasePort();
 
     OperationFamily m_family;
-    const char* m_activity;
     Steps m_steps;
-    bool m_claimed = false;
     bool m_portTaken = false;
     bool m_portReleased = false;
-    HandsetClaim m_claim;
     ScopedPortHold m_portHold;
 };
 

@@ -22,12 +22,8 @@ struct OperationMessage {
     // A progress report of an operation that moves data (the software
     // download): the bytes done and the bytes to do, for front ends that show
     // amounts and throughput. Both 0 otherwise; the views go by the value.
-    // The value is the percentage of the pass under way: bytesDone and
-    // bytesTotal run over the whole download, pass (from 1) of passes.
     uint64_t bytesDone = 0;
     uint64_t bytesTotal = 0;
-    int32_t pass = 0;
-    int32_t passes = 0;
 };
 
 class OperationSink {

@@ -31,7 +31,7 @@ void PhoneInfoRead::StoreIdentity()
 void PhoneInfoRead::Run()
 {
     // The read names no steps: its status line shows only what it found.
-    OperationFrame frame(families::kPhoneInfo, engine::kActivityIdentifying, OperationFrame::Steps::Quiet);
+    OperationFrame frame(families::kPhoneInfo, OperationFrame::Steps::Quiet);
     // Texts 1 to 6 and 8 to 10, counted from zero.
     ClearTexts({0, 1, 2, 3, 4, 5, 7, 8, 9});
     if (!frame.InitComPort())

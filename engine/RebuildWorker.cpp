@@ -22,7 +22,7 @@ bool RebuildWorker::SendBootCommand(int code, uint32_t timeoutMs, uint32_t pause
 void RebuildWorker::Run()
 {
     // The rebuild names its own steps: no "Init ComPort".
-    OperationFrame frame(families::kDownload, engine::kActivityRebuilding, OperationFrame::Steps::Quiet);
+    OperationFrame frame(families::kDownload, OperationFrame::Steps::Quiet);
     frame.Status(engine::kStepRebuilding);
     Context().SetErrorText(engine::kErrPortOpen);
     if (!frame.InitComPort())

@@ -27,17 +27,16 @@ struct RoamingProgram::Kind {
     const char* const* loadError;   // per NAM
     const char* writeError;
     const char* completed;
-    const char* activity;
 };
 
 const RoamingProgram::Kind RoamingProgram::kPrl{families::kPrl,      diag::kCmdPrlWrite,   &Std683a::ReadPrlFile,
                                                 engine::kWritePrlToNam, engine::kErrLoadingPrl, engine::kErrWritingPrl,
-                                                engine::kCompletedPrl, engine::kActivityWritingPrl};
+                                                engine::kCompletedPrl};
 const RoamingProgram::Kind RoamingProgram::kEri{families::kEri,      diag::kCmdEriWrite,   &Std683a::ReadEriFile,
                                                 engine::kWriteEriToNam, engine::kErrLoadingEri, engine::kErrWritingEri,
-                                                engine::kCompletedEri, engine::kActivityWritingEri};
+                                                engine::kCompletedEri};
 
-RoamingProgram::RoamingProgram(const Kind& kind) : m_kind(kind), m_frame(kind.family, kind.activity) {}
+RoamingProgram::RoamingProgram(const Kind& kind) : m_kind(kind), m_frame(kind.family) {}
 
 void RoamingProgram::PrlProgramWorker(RoamingProgramRequest request)
 {

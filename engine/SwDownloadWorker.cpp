@@ -1,8 +1,6 @@
 #include "engine/SwDownloadWorker.h"
 
-#include "comm/DownloadModeNotes.h"
 #include "diag/FlashRequests.h"
-#include "engine/ConnectionSetup.h"
 #include "engine/DownloadImages.h"
 #include "engine/DownloadOption.h"
 #include "engine/EngineConstants.h"
@@ -16,40 +14,22 @@ using namespace detail;
 
 void SwDownloadWorker::Run(SwDownloadRequest request)
 {
-    OperationFrame frame(families::kDownload, engine::kActivityFlashing);
+    OperationFrame frame(families::kDownload);
     DownloadImages images;
     if (!frame.AskMsl() || !frame.InitComPort() || !LoadImages(frame, request, images))
         return;
     if (DownloadOption::Loading(request.option).switchToDownloadMode && !SwitchToDownloadMode(frame))
         return;
     frame.Status(engine::kStepDownloadStart);
-    const uint8_t port = Context().SelectedPort();
     if (!FlashDownload(frame, images, request.option).Run()) {
-        const bool waiting = DownloadModeNotes::Instance().Remembered(port);
-        frame.Fail(waiting ? Context().ErrorText() + "\n" + engine::kWaitingInDownloadMode : Context().ErrorText());
+        frame.Fail();
         return;
     }
-    // The loader's last jump has restarted the handset from its new flash.
-    DownloadModeNotes::Instance().Forget(port);
-    frame.LetGoWhileRestarting();
     if (!frame.Pause(engine::kAfterFlashingMs))
         return;
     Context().CloseChannel();
     if (frame.Pause(engine::kAfterFlashingClosedMs))
-        IdentifyAfterFlash(frame);
-}
-
-void SwDownloadWorker::IdentifyAfterFlash(OperationFrame& frame)
-{
-    frame.Status(engine::kStepIdentifyAfterFlash);
-    const bool identified = ConnectionSetup::ConnectAndIdentify();
-    if (OperationFrame::Stopped())
-        return;
-    const std::string done = std::string(engine::kFlashingDone) + "\n";
-    if (identified)
-        frame.Complete(done + engine::kNowRunning + Context().ReleaseText());
-    else
-        frame.Fail(done + engine::kErrNotBack + Context().ErrorText());
+        frame.Complete(engine::kFlashingDone);
 }
 
 // The code image first: one that does not load ends the download before
@@ -84,7 +64,6 @@ bool SwDownloadWorker::SwitchToDownloadMode(OperationFrame& frame)
     if (!frame.ConnectAndIdentify() || !frame.GoOffline(0))
         return false;
     frame.Status(engine::kStepDownloadMode);
-    DownloadModeNotes::Instance().Remember(Context().SelectedPort());
     if (DiagChannel* channel = Context().Channel()) {
         FlashRequests::DownloadModeRequest(*channel);
         Context().GetExchange().WaitResponse(*channel, engine::kDownloadModeTimeoutMs);

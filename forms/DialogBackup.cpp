@@ -1,5 +1,6 @@
 #include "forms/DialogBackup.h"
 
+#include <QMessageBox>
 #include <QResizeEvent>
 
 #include "engine/OperationContext.h"
@@ -79,7 +80,8 @@ void CDialogBackup::resizeEvent(QResizeEvent* event)
 
 bool CDialogBackup::AskStop()
 {
-    return AskStopWith(QString::fromLatin1(bc::kStopQuestion));
+    return QMessageBox::question(this, windowTitle(), QString::fromLatin1(bc::kStopQuestion), QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 void CDialogBackup::OnStartClick()

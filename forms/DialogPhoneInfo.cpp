@@ -53,7 +53,10 @@ CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
     m_portSearch.setSingleShot(true);
     connect(&m_portSearch, &QTimer::timeout, this, &CDialogPhoneInfo::OnPortSearchTick);
     connect(&m_presenceWatch, &QTimer::timeout, this, &CDialogPhoneInfo::WatchHandset);
-    KeepPlaceWhenHidden(*m_ui->animationBusy);
+    // The animation comes and goes; its place stays, so the grid stays put.
+    QSizePolicy keepPlace = m_ui->animationBusy->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    m_ui->animationBusy->setSizePolicy(keepPlace);
     Context().SetSelectedPort(PortStore::LoadPortNumber());
 }
 

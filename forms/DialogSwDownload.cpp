@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "comm/DownloadModeNotes.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/RebuildWorker.h"
@@ -34,7 +33,6 @@ CDialogSwDownload::CDialogSwDownload(QWidget* parent)
     , m_runner(*this, OperationContext::kSwDownload, [this](const OperationMessage& message) { OnOperationMessage(message); })
 {
     m_ui->setupUi(this);
-    KeepPlaceWhenHidden(*m_ui->animationBusy); // the rows below stay put when a job starts
     m_runner.AddStartControl(m_ui->buttonStart);
     m_runner.AddStartControl(m_ui->buttonRebuild);
     m_runner.AddIdleControl(m_ui->comboOption);
@@ -122,10 +120,8 @@ void CDialogSwDownload::ChooseFile(QString& pathText, CLabel& label)
 void CDialogSwDownload::OnStart()
 {
     if (m_runner.Running()) {
-        if (m_runner.Stop()) {
+        if (m_runner.Stop())
             Stop();
-            TellWhereLeft();
-        }
         return;
     }
     SwDownloadRequest request{m_ui->comboOption->currentIndex(), m_softwarePath.toStdString(), m_fontPath.toStdString()};
@@ -153,8 +149,6 @@ void CDialogSwDownload::StartJob(Job job, std::function<void()> body)
     m_ui->animationBusy->show();
     m_ui->animationBusy->Play();
     m_job = job;
-    m_step.clear();
-    m_transfer = TransferMeter();
     const QString operation =
         job == Job::Download ? QString("flash option %1").arg(m_ui->comboOption->currentIndex()) : QString("rebuild");
     if (!m_runner.Start(std::move(body), operation)) {
@@ -202,45 +196,24 @@ void CDialogSwDownload::OnOperationMessage(const OperationMessage& message)
     if (message.number != engine::kMsgDownload)
         return;
     switch (message.kind) {
-    case engine::kDownloadProgress:
-        ShowProgress(message);
+    case engine::kDownloadProgress: {
+        const int seconds = static_cast<int>(m_started.elapsed() / 1000);
+        m_ui->progressDownload->SetWindowText(QString::asprintf(sw::kElapsedFormat, seconds, message.value));
+        m_ui->progressDownload->SetPos(message.value);
+        m_ui->progressDownload->update();
         break;
+    }
     case engine::kDownloadEnd:
         Stop();
         ShowMessage(QString::fromStdString(message.text), false);
         break;
     case engine::kDownloadStatus:
-        if (!message.text.empty()) {
-            m_step = QString::fromStdString(message.text);
-            SendHostLine(PluginAbi::kStatusLine, m_step);
-        }
+        if (!message.text.empty())
+            SendHostLine(PluginAbi::kStatusLine, QString::fromStdString(message.text));
         break;
     default:
         break;
     }
-}
-
-// The download's bar runs over all its passes; the rebuild reports no
-// amounts and shows its own percentage.
-void CDialogSwDownload::ShowProgress(const OperationMessage& message)
-{
-    m_transfer.Add(message);
-    const int percent = m_transfer.Started() ? m_transfer.Percent() : message.value;
-    const int seconds = static_cast<int>(m_started.elapsed() / 1000);
-    m_ui->progressDownload->SetWindowText(QString::asprintf(sw::kElapsedFormat, seconds, percent));
-    m_ui->progressDownload->SetPos(percent);
-    m_ui->progressDownload->update();
-    if (m_transfer.Started())
-        SendHostLine(PluginAbi::kStatusLine, m_step + QLatin1String(sw::kStepAndTransfer) + QString::fromStdString(m_transfer.Text()));
-}
-
-void CDialogSwDownload::TellWhereLeft()
-{
-    if (!DownloadModeNotes::Instance().Remembered(Context().SelectedPort()))
-        return;
-    const QString text = QLatin1String(engine::kWaitingInDownloadMode);
-    SendHostLine(PluginAbi::kStatusLine, text);
-    ShowMessage(text, true);
 }
 
 QString CDialogSwDownload::ChooseImageFile()

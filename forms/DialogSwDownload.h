@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 
-#include "engine/TransferMeter.h"
 #include "forms/FormView.h"
 #include "forms/OperationRunner.h"
 
@@ -19,9 +18,7 @@ class CLabel;
 // The software download view: chooses software and font images and flashes
 // them with one of six download options, or rebuilds a handset over its
 // UART link. One job at a time: while one runs, its button reads "Stop" and
-// the other job's button is disabled. A download's bar runs once over the
-// whole download, all passes together, and the status line tells the step,
-// the pass, the amounts, the throughput and the time left.
+// the other job's button is disabled.
 class CDialogSwDownload : public CFormView {
     Q_OBJECT
 public:
@@ -61,9 +58,6 @@ private:
     void ShowReady();
     void FollowJob(OperationRunner::Turn turn);
     void OnOperationMessage(const OperationMessage& message);
-    void ShowProgress(const OperationMessage& message);
-    // After a stopped download: where it may have left the handset.
-    void TellWhereLeft();
 
     std::unique_ptr<Ui::CDialogSwDownload> m_ui;
     OperationRunner m_runner;
@@ -71,8 +65,6 @@ private:
     QString m_fontPath;
     Job m_job = Job::None;
     QElapsedTimer m_started;
-    QString m_step; // the last step the download named
-    TransferMeter m_transfer;
 };
 
 } // namespace corvanetov

@@ -26,21 +26,7 @@ bool CFormView::OnCommand(int)
 
 bool CFormView::AskStop()
 {
-    return AskStopWith(QString::fromLatin1(FormConstants::kStopQuestion));
-}
-
-// No is the default: Enter, pressed for whatever came before, never ends
-// an operation.
-void CFormView::KeepPlaceWhenHidden(QWidget& widget)
-{
-    QSizePolicy keepPlace = widget.sizePolicy();
-    keepPlace.setRetainSizeWhenHidden(true);
-    widget.setSizePolicy(keepPlace);
-}
-
-bool CFormView::AskStopWith(const QString& question)
-{
-    return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    return QMessageBox::question(this, windowTitle(), FormConstants::kStopQuestion, QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes;
 }
 

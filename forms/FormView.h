@@ -26,11 +26,6 @@ public:
     virtual bool AskStop();
 
 protected:
-    // The stop question with this text, No the default button.
-    bool AskStopWith(const QString& question);
-    // A widget that comes and goes (the busy animation) keeps its place, so
-    // that the rest of the view stays put.
-    static void KeepPlaceWhenHidden(QWidget& widget);
     void showEvent(QShowEvent* event) override;
     virtual void OnInitialUpdate() = 0;
     // Runs once, after the first show has finished, with the window on

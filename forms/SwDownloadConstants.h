@@ -12,8 +12,6 @@ constexpr char kRebuildCaption[] = "Re&build";
 using FormConstants::kStopCaption;
 constexpr char kReady[] = "Ready...";
 constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
-// The status line during a download: the step, then how far the transfer is.
-constexpr char kStepAndTransfer[] = " - ";
 constexpr char kNoSoftware[] = "No File - Select Software";
 constexpr char kNoFont[] = "No File - Select Font file";
 constexpr char kReadFailed[] = " Fail to read from %1";

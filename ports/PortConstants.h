@@ -18,10 +18,6 @@ inline constexpr char kPortNumberValue[] = "Port Number";
 // paths, "TELNET" host:port.
 inline constexpr char kPortTableKey[] = "Software\\CorvaneTOV\\Ports";
 inline constexpr char kTelnetValue[] = "TELNET";
-// Beside the table: "COMn" = "1" while that port's handset may be waiting
-// in download mode after an unfinished flash.
-inline constexpr char kDownloadModeKey[] = "Software\\CorvaneTOV\\Ports in download mode";
-inline constexpr char kWaitingValue[] = "1";
 
 constexpr int kMaxPort = 255;
 constexpr int kMaxTcpPort = 65535;

@@ -2,12 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRegularExpression>
 
 #include "comm/CommConstants.h"
-#include "comm/DownloadModeNotes.h"
 #include "comm/PortResolver.h"
+#include "platform/FileLock.h"
 #include "ports/PortConstants.h"
 #include "ports/UserSettings.h"
 
@@ -24,7 +23,7 @@ QString Canonical(const QString& path)
 constexpr char kNumberingLockSuffix[] = ".numbering-lock";
 // Long enough for another tool's numbering; a tool that died holding the
 // lock is seen as gone at once.
-constexpr int kNumberingLockWaitMs = 5000;
+constexpr std::chrono::milliseconds kNumberingLockWait{5000};
 
 bool SameDevice(const QString& entry, const QString& path, const QString& canonicalPath)
 {
@@ -68,8 +67,8 @@ uint8_t PortTable::NumberFor(const QString& devicePath)
     // or a tool would later open another tool's handset under its number.
     const QString storeFile = UserSettings::FileName();
     QDir().mkpath(QFileInfo(storeFile).absolutePath());
-    QLockFile numbering(storeFile + kNumberingLockSuffix);
-    numbering.tryLock(kNumberingLockWaitMs); // without it (an unwritable folder) as before: the store's own write fails then
+    FileLock numbering;
+    numbering.Take((storeFile + kNumberingLockSuffix).toStdString(), kNumberingLockWait); // without it (an unwritable folder) as before: the store's own write fails then
     const QString canonicalPath = Canonical(devicePath);
     const QHash<QString, QString> entries = UserSettings::Values(ports::kPortTableKey);
     auto entry = [&](int port) { return entries.value(ValueName(static_cast<uint8_t>(port))); };
@@ -148,16 +147,7 @@ bool PortTable::SetTelnet(const QString& hostAndPort)
 
 void PortTable::InstallResolver()
 {
-    PortResolver::Instance().Set([this](uint8_t port) { return Target(port).toStdString(); },
-                                 UserSettings::FileName().toStdString());
-    DownloadModeNotes::Instance().SetStore(
-        [](uint8_t port) { return UserSettings::ReadString(ports::kDownloadModeKey, ValueName(port)) == ports::kWaitingValue; },
-        [](uint8_t port, bool waiting) {
-            if (waiting)
-                UserSettings::WriteString(ports::kDownloadModeKey, ValueName(port), ports::kWaitingValue);
-            else
-                UserSettings::Remove(ports::kDownloadModeKey, ValueName(port));
-        });
+    PortResolver::Instance().Set([this](uint8_t port) { return Target(port).toStdString(); });
 }
 
 } // namespace corvanetov

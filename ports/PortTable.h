@@ -44,8 +44,7 @@ public:
     bool Forget(uint8_t port);
     // The devices in port order, then the network link; only what is set.
     std::vector<PortTableEntry> Entries() const;
-    // Makes the serial channel open ports through this table, and keeps
-    // the notes of handsets left in download mode beside it.
+    // Makes the serial channel open ports through this table.
     void InstallResolver();
 
     static QString ValueName(uint8_t port);

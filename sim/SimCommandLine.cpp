@@ -56,9 +56,6 @@ SimCommandLine::SimCommandLine() : m_app("vqxb410-sim: a simulated VQX-B410 hand
     m_app.add_option("--roaming-dir", m_handset.roamingDir, "save finished PRL and ERI files as nam1.prl, nam2.eri, ... in DIR")
         ->type_name("DIR")
         ->capture_default_str();
-    m_app.add_option("--version-after-flash", m_handset.versionAfterFlash,
-                     "the software version text the handset runs after a completed flash (default: unchanged)")
-        ->type_name("TEXT");
     m_app.add_option("--reset-ms", m_handset.resetMs, "quiet moment of a reset or restart")->type_name("MS")->capture_default_str();
     m_app.add_option("--erase-ms", m_handset.eraseMs, "time an erase takes")->type_name("MS")->capture_default_str();
     m_app.add_option("--line-rate", m_transport.lineRate, "throttle both directions to this many bits per second, 8N1 (0 = unlimited)")

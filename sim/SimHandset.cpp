@@ -156,9 +156,6 @@ std::optional<SimHandset::Answer> SimHandset::HandleDownload(const std::vector<u
         answer.delay = Pacing::Instance().Scaled(m_options.eraseMs);
     if (outcome.reboot) {
         WriteFlashFiles();
-        // The handset starts the software it was given.
-        if (!m_options.versionAfterFlash.empty())
-            m_state.SetVersionText(m_options.versionAfterFlash);
         Restart(Mode::Normal);
     }
     return answer;

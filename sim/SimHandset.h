@@ -25,7 +25,6 @@ struct SimHandsetOptions {
     std::string roamingDir;                  // finished PRL/ERI files saved here
     std::string flashOut;                    // code image as flashed, from address 0
     std::string fontOut;                     // font image as flashed, from its start address
-    std::string versionAfterFlash;           // the version text a completed flash leaves; empty: unchanged
 };
 
 // The simulated VQX-B410: what it answers to each request in its normal

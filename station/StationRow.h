@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/TransferRate.h"
+#include "station/TransferRate.h"
 
 class QJsonObject;
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "ScriptedHandset.h"
-#include "comm/DownloadModeNotes.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
 #include "engine/Prompts.h"
@@ -78,7 +77,6 @@ protected:
         context.SetSelectedPort(7);
         context.SetToolType(0);
         context.SetErrorText("");
-        DownloadModeNotes::Instance().SetStore(nullptr, nullptr);
     }
 
     void TearDown() override

@@ -1,20 +1,10 @@
 #include "EngineFixture.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
-#include <memory>
-#include <unistd.h>
 
-#include "TempFolder.h"
-#include "comm/HandsetClaim.h"
-#include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
-#include "engine/NamTransfer.h"
 #include "engine/OperationFrame.h"
-#include "engine/PhoneInfoRead.h"
-#include "engine/RebuildWorker.h"
-#include "engine/SwDownloadWorker.h"
 
 using namespace corvanetov;
 using namespace corvanetov::detail;
@@ -28,7 +18,7 @@ const std::vector<Bytes> kThreeSilences = {kSilent, kSilent, kSilent};
 // operations do: every step of the frame, then the reset at its end.
 void Programming()
 {
-    OperationFrame frame(families::kNam, "testing it");
+    OperationFrame frame(families::kNam);
     if (!frame.Open() || !frame.GoOffline(engine::kHandsetRestartMs) || !frame.Unlock())
         return;
     frame.Status("Writing");
@@ -136,7 +126,7 @@ protected:
 TEST_F(OperationFrameSteps, OfflineStepTriesThreeTimesThenResetsOnceAndReportsAfterTheRelease)
 {
     handset.Queue(0x29, kThreeSilences);
-    OperationFrame frame(families::kNam, "testing it");
+    OperationFrame frame(families::kNam);
     size_t start = Connect(frame);
     EXPECT_FALSE(frame.GoOffline(engine::kHandsetRestartMs));
     std::vector<std::string> expected = {"status Change to OfflineMode"};
@@ -152,7 +142,7 @@ TEST_F(OperationFrameSteps, OfflineStepTriesThreeTimesThenResetsOnceAndReportsAf
 TEST_F(OperationFrameSteps, OfflineStepAnsweredOnTheThirdTryPausesForTheHandset)
 {
     handset.Queue(0x29, {kSilent, {0x13, 0x00, 0x00, 0x00}});
-    OperationFrame frame(families::kDownload, "testing it");
+    OperationFrame frame(families::kDownload);
     size_t start = Connect(frame);
     EXPECT_TRUE(frame.GoOffline(0));
     EXPECT_EQ((std::vector<std::string>{"status Change to OfflineMode", "ModeControl 1", "wait 1500", "sleep 200", "ModeControl 1",
@@ -185,7 +175,7 @@ class OperationFrameReset : public OperationFrameSteps, public ::testing::WithPa
 TEST_P(OperationFrameReset, ResetRequestsThenTheRelease)
 {
     const ResetCase& c = GetParam();
-    OperationFrame frame(families::kPrl, "testing it");
+    OperationFrame frame(families::kPrl);
     size_t start = Connect(frame);
     EXPECT_TRUE(frame.ResetHandset(c.requests, c.text));
     EXPECT_EQ(c.timeline, TimelineFrom(start));
@@ -197,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, OperationFrameReset, ::testing::ValuesIn(kResetC
 
 TEST_F(OperationFrameSteps, QuietStepsNameThemselvesNowhere)
 {
-    OperationFrame frame(families::kDownload, "testing it", OperationFrame::Steps::Quiet);
+    OperationFrame frame(families::kDownload, OperationFrame::Steps::Quiet);
     EXPECT_TRUE(frame.InitComPort() && frame.ConnectAndIdentify() && frame.GoOffline(0));
     frame.ResetHandset(2, OperationFrame::ResetText::BeforePause);
     for (const auto& message : recorder.Messages())
@@ -206,7 +196,7 @@ TEST_F(OperationFrameSteps, QuietStepsNameThemselvesNowhere)
 
 TEST_F(OperationFrameSteps, ReportsTravelOnTheFamilysKinds)
 {
-    OperationFrame frame(families::kPrl, "testing it");
+    OperationFrame frame(families::kPrl);
     frame.Status("Write Prl to NAM2");
     frame.Progress(40, 1);
     frame.Complete("Completed PRL Programming");
@@ -221,68 +211,3 @@ TEST_F(OperationFrameSteps, ReportsTravelOnTheFamilysKinds)
     EXPECT_EQ(OperationMessage::Outcome::Succeeded, messages[2].outcome);
     EXPECT_TRUE(handset.Line().empty()) << "a frame that took no port releases none";
 }
-
-namespace {
-struct ClaimedCase {
-    const char* name;
-    int toolType; // nonzero asks for the MSL code first
-    void (*run)();
-};
-
-const ClaimedCase kClaimedCases[] = {
-    {"phone information", 0, &PhoneInfoRead::Run},
-    {"settings read, MSL code", 1, [] { NamTransfer::NamReadWorker({}); }},
-    {"software download, MSL code", 1, [] { SwDownloadWorker::Run({0, "/nonexistent/code.bin", ""}); }},
-    {"rebuild", 0, &RebuildWorker::Run},
-};
-
-void PrintTo(const ClaimedCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-} // namespace
-
-// Another operation holds the handset (another program, say, in the gap
-// of a flash's restart): the operation ends naming the holder before it
-// asks anything, opens the port or sends a byte.
-class OperationFrameClaimed : public EngineTest, public ::testing::WithParamInterface<ClaimedCase> {
-protected:
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-        ::setenv("CORVANETOV_LOCK_DIR", m_folder.Path().c_str(), 1);
-        PortResolver::Instance().Set([this](uint8_t) { return m_folder.File("handset"); }, m_folder.File("store.ini"));
-    }
-    void TearDown() override
-    {
-        PortResolver::Instance().Set(nullptr);
-        ::unsetenv("CORVANETOV_LOCK_DIR");
-        EngineTest::TearDown();
-    }
-    TempFolder m_folder;
-};
-
-TEST_P(OperationFrameClaimed, EndsNamingTheHolderAndChangesNothing)
-{
-    const ClaimedCase& c = GetParam();
-    Prepare(c.toolType, {});
-    prompts.cancel = true; // an MSL question would end the operation with its own text
-    auto holder = std::make_unique<HandsetClaim>();
-    ASSERT_TRUE(holder->Take(7, engine::kActivityFlashing));
-    c.run();
-    const std::string busy =
-        "COM7 is busy: " + std::string(program_invocation_short_name) + " (pid " + std::to_string(::getpid()) + ") is flashing it";
-    ASSERT_FALSE(recorder.Messages().empty());
-    EXPECT_EQ(busy, recorder.EndText());
-    EXPECT_TRUE(handset.Line().empty()) << handset.Line().front();
-
-    holder.reset();
-    OperationRecorder after(OperationRecorder::OnEnd::Continue);
-    OperationContext::Instance().SetTarget(&after);
-    c.run();
-    EXPECT_TRUE(after.Finished());
-    EXPECT_NE(busy, after.EndText()) << "the handset is the operation's once the holder has let go";
-}
-
-INSTANTIATE_TEST_SUITE_P(Operations, OperationFrameClaimed, ::testing::ValuesIn(kClaimedCases),
-                         [](const auto& info) { return "Case" + std::to_string(info.index); });

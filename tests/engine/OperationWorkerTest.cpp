@@ -119,7 +119,7 @@ template <class Thrown>
 std::function<void()> ThrowsOnceThePortIsOpen(Thrown thrown)
 {
     return [thrown] {
-        detail::OperationFrame frame(families::kNam, "testing it");
+        detail::OperationFrame frame(families::kNam);
         if (frame.InitComPort())
             throw thrown;
     };
@@ -177,7 +177,7 @@ TEST(OperationWorker, AnEscapingExceptionEndsTheOperationAsAFailureWithItsPortFr
 
     // An operation that ended as usual leaves nothing for the boundary.
     const Aftermath usual = RunOnWorker(line, [] {
-        detail::OperationFrame frame(families::kNam, "testing it");
+        detail::OperationFrame frame(families::kNam);
         frame.Fail("Error in reading NAM");
     });
     EXPECT_TRUE(Matches(usual, "Error in reading NAM"));

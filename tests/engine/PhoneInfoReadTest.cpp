@@ -1,9 +1,5 @@
 #include "EngineFixture.h"
 
-#include <algorithm>
-
-#include "comm/DownloadModeNotes.h"
-#include "engine/EngineConstants.h"
 #include "engine/PhoneInfoRead.h"
 
 using namespace corvanetov;
@@ -97,45 +93,3 @@ TEST_F(PhoneInfoReadTest, FailedIdentificationEndedByTheFrontEndKeepsTheTexts)
     EXPECT_EQ("old", doc.GetText(6)) << "text 7 keeps what it showed";
     ExpectEveryChannelClosedOnce();
 }
-
-namespace {
-struct NoteCase {
-    const char* name;
-    bool noted; // an unfinished flash left this port's handset in download mode
-    uint8_t unanswered;
-    std::string end;
-};
-
-const NoteCase kNoteCases[] = {
-    {"noted, status unanswered", true, 0x0C,
-     std::string("Error in reading phone's status in DM\n") + engine::kMayWaitInDownloadMode},
-    {"noted, version unanswered", true, 0x00, std::string("Error in getting phone's information\n") + engine::kMayWaitInDownloadMode},
-    {"not noted", false, 0x0C, "Error in reading phone's status in DM"},
-};
-
-void PrintTo(const NoteCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-} // namespace
-
-class PhoneInfoReadNote : public PhoneInfoReadTest, public ::testing::WithParamInterface<NoteCase> {};
-
-// The failure names download mode from the note alone: the line is the same
-// with and without it.
-TEST_P(PhoneInfoReadNote, FailedIdentificationSaysWhereAnUnfinishedFlashLeftTheHandset)
-{
-    const NoteCase& c = GetParam();
-    if (c.noted)
-        DownloadModeNotes::Instance().Remember(7);
-    handset.Queue(c.unanswered, {ScriptedHandset::kSilence, ScriptedHandset::kSilence, ScriptedHandset::kSilence});
-    PhoneInfoRead::Run();
-    ASSERT_FALSE(recorder.Messages().empty());
-    EXPECT_EQ(c.end, recorder.Messages().front().text);
-    const std::vector<std::string> line = handset.Line();
-    EXPECT_EQ(3, std::count(line.begin(), line.end(), c.unanswered == 0x0C ? "Status" : "Version")) << "no other request";
-    EXPECT_EQ(c.noted, DownloadModeNotes::Instance().Remembered(7)) << "a read neither makes nor clears the note";
-}
-
-INSTANTIATE_TEST_SUITE_P(Notes, PhoneInfoReadNote, ::testing::ValuesIn(kNoteCases),
-                         [](const auto& info) { return "Case" + std::to_string(info.index); });

@@ -13,7 +13,7 @@
 #include "ports/PortTable.h"
 #include "station/Station.h"
 #include "station/StationConstants.h"
-#include "engine/TransferRate.h"
+#include "station/TransferRate.h"
 
 using namespace corvanetov;
 

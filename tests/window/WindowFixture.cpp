@@ -127,37 +127,21 @@ VirtualDisplay::Window WindowFixture::RunStation(const std::string& summary)
     return WaitForEcho(StatusLine(PluginAbi::kStatusLine, summary)) ? station : VirtualDisplay::Window{};
 }
 
-std::vector<std::string> WindowFixture::CliEnvironment() const
-{
-    return {"HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
-            "CORVANETOV_SERIAL_BY_ID=" + m_byId};
-}
-
-std::vector<std::string> WindowFixture::HostEnvironment(double timeScale) const
+void WindowFixture::StartHost(double timeScale, const std::vector<std::string>& options)
 {
     std::ostringstream scale;
     scale << timeScale;
-    std::vector<std::string> environment = m_display.ClientEnvironment();
-    const std::vector<std::string> cli = CliEnvironment();
-    environment.insert(environment.end(), cli.begin(), cli.end());
-    environment.insert(environment.end(), {"CORVANETOV_TIME_SCALE=" + scale.str(), "CORVANETOV_UI_ECHO=1",
-                                           // The verdict here is crash or hang; in a sanitizer build a leak
-                                           // check at exit would judge the libraries under Qt (libdbus
-                                           // leaves a buffer behind).
-                                           "ASAN_OPTIONS=detect_leaks=0"});
-    return environment;
-}
-
-void WindowFixture::StartHost(double timeScale, const std::vector<std::string>& options)
-{
     std::vector<std::string> argv = {CORVANETOV_HOST_PATH};
     argv.insert(argv.end(), options.begin(), options.end());
-    m_host.StartLogged(argv, HostEnvironment(timeScale), m_folder + "/host.log");
-}
-
-void WindowFixture::StartAnotherHost(ChildProcess& host, const std::string& log, double timeScale) const
-{
-    host.StartLogged({CORVANETOV_HOST_PATH}, HostEnvironment(timeScale), log);
+    std::vector<std::string> environment = m_display.ClientEnvironment();
+    environment.insert(environment.end(),
+                       {"HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
+                        "CORVANETOV_SERIAL_BY_ID=" + m_byId, "CORVANETOV_TIME_SCALE=" + scale.str(), "CORVANETOV_UI_ECHO=1",
+                        // The verdict here is crash or hang; in a sanitizer build a leak
+                        // check at exit would judge the libraries under Qt (libdbus
+                        // leaves a buffer behind).
+                        "ASAN_OPTIONS=detect_leaks=0"});
+    m_host.StartLogged(argv, environment, m_folder + "/host.log");
 }
 
 int WindowFixture::WaitForHostExit()
@@ -181,14 +165,14 @@ void WindowFixture::DestroyMainWindow()
     m_display.Destroy(MainWindow());
 }
 
-int WindowFixture::EchoCount(const std::string& part, const std::string& log) const
+int WindowFixture::EchoCount(const std::string& part) const
 {
-    return CountLines(log.empty() ? m_folder + "/host.log" : log, {part});
+    return CountLines(m_folder + "/host.log", {part});
 }
 
-bool WindowFixture::WaitForEcho(const std::string& part, int count, const std::string& log) const
+bool WindowFixture::WaitForEcho(const std::string& part, int count) const
 {
-    return WaitUntil([&] { return EchoCount(part, log) >= count; });
+    return WaitUntil([&] { return EchoCount(part) >= count; });
 }
 
 std::string WindowFixture::StatusLine(int line, const std::string& text)
@@ -248,26 +232,17 @@ void WindowFixture::AnswerDialog(const std::string& key) const
     m_display.Keys({key});
 }
 
-void WindowFixture::DestroyMainWindow()
+void WindowFixture::TypeIntoGrid(const std::vector<std::pair<int, std::string>>& cells) const
 {
-    m_display.Destroy(MainWindow());
-}
-
-void WindowFixture::Keys(const std::vector<std::string>& keys) const
-{
-    m_display.Focus(MainWindow());
-    m_display.Keys(keys);
-}
-
-void WindowFixture::ToTab(int steps) const
-{
-    std::optional<ReadButtonShot> before = ShootReadButton();
-    ASSERT_TRUE(before) << "no button in the first tab";
-    Keys(std::vector<std::string>(static_cast<size_t>(steps), "ctrl+Tab"));
-    ASSERT_TRUE(WaitUntil([&] {
-        std::optional<ReadButtonShot> seen = ShootReadButton();
-        return seen && seen->button != before->button;
-    })) << "tab " << steps << " did not come up";
+    for (const auto& [row, text] : cells) {
+        std::vector<std::string> keys = {"ctrl+Home", "Right"};
+        keys.insert(keys.end(), size_t(row - 1), "Down");
+        keys.insert(keys.end(), {"F2", "ctrl+a"});
+        for (char c : text)
+            keys.push_back(std::string(1, c));
+        keys.push_back("Return");
+        m_display.Keys(keys);
+    }
 }
 
 std::optional<Screenshot> WindowFixture::Shot() const

@@ -45,11 +45,6 @@ protected:
     VirtualDisplay::Window RunStation(const std::string& summary);
     // The host with its command-line options, at the time scale.
     void StartHost(double timeScale = kTimeScale, const std::vector<std::string>& options = {});
-    // A further host on the same display, home and listing, writing what it
-    // echoes to its own log.
-    void StartAnotherHost(ChildProcess& host, const std::string& log, double timeScale = kTimeScale) const;
-    // The home, settings and listing the hosts have, for corvanetov-cli.
-    std::vector<std::string> CliEnvironment() const;
     // The host's exit code (128 + signal for a crash), or
     // ChildProcess::kStillRunning when it has not ended within the wait.
     int WaitForHostExit();
@@ -59,10 +54,9 @@ protected:
     // Destroys the main window from outside, as `xdotool windowclose` does.
     void DestroyMainWindow();
 
-    // Counts and waits on lines the host echoed that contain `part`; the
-    // host's, or another host's log.
-    int EchoCount(const std::string& part, const std::string& log = {}) const;
-    bool WaitForEcho(const std::string& part, int count = 1, const std::string& log = {}) const;
+    // Counts and waits on lines the host echoed that contain `part`.
+    int EchoCount(const std::string& part) const;
+    bool WaitForEcho(const std::string& part, int count = 1) const;
     static std::string StatusLine(int line, const std::string& text);
     static std::string DialogText(const std::string& text);
 
@@ -74,10 +68,6 @@ protected:
     bool WaitUntilNoDialog() const;
     // Gives the dialog on screen the focus and presses the key.
     void AnswerDialog(const std::string& key) const;
-    // Gives the main window the focus and presses the keys.
-    void Keys(const std::vector<std::string>& keys) const;
-    // Moves on by `steps` tabs and waits until the new view is drawn.
-    void ToTab(int steps) const;
 
     // In the grid that has the focus, each cell's row's value (second
     // column, rows counted from 1) typed over and entered.
@@ -125,8 +115,6 @@ protected:
     ChildProcess m_host;
 
 private:
-    std::vector<std::string> HostEnvironment(double timeScale) const;
-
     // Generous: the machine may be busy building while the tests run.
     static constexpr std::chrono::seconds kEventWait{20};
     static constexpr std::chrono::milliseconds kPollPeriod{50};

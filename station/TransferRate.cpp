@@ -1,4 +1,4 @@
-#include "engine/TransferRate.h"
+#include "station/TransferRate.h"
 
 #include <cstdio>
 
