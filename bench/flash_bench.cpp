@@ -124,7 +124,7 @@ std::vector<std::vector<uint8_t>> BlockFrames(const DownloadImages& images)
     FlashPlan plan(*DownloadOption::Of(kEmergencyOption), images);
     for (const FlashPass& pass : plan.Passes()) {
         for (uint32_t k = 0; k < pass.blocks; ++k) {
-            DownloadImages::ReadBlock(pass.path, pass.fileSize, pass.BlockAddress(k), block.data(), block.size());
+            pass.ReadBlock(k, block.data());
             FlashRequests::BuildWriteBlock(pass.BlockAddress(k), block.data(), request.data());
             frames.emplace_back();
             FrameCodec::EncodeLargeFrame(request.data(), request.size(), frames.back());

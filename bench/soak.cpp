@@ -76,11 +76,27 @@ std::optional<std::string> Identify()
         return std::nullopt;
     return recorder.EndText();
 }
+
+// The number of runs: the one argument, a whole number from 1 on.
+std::optional<int> Runs(int argc, char** argv)
+{
+    if (argc == 1)
+        return kDefaultRuns;
+    const std::string text = argc == 2 ? argv[1] : "";
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos || std::stoi(text) == 0)
+        return std::nullopt;
+    return std::stoi(text);
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int runs = argc > 1 ? std::atoi(argv[1]) : kDefaultRuns;
+    const std::optional<int> given = Runs(argc, argv);
+    if (!given) {
+        std::fprintf(stderr, "usage: %s [RUNS]  (identifications in a row, 1 or more; %d when not given)\n", argv[0], kDefaultRuns);
+        return 2;
+    }
+    const int runs = *given;
     char pattern[] = "/tmp/corvanetov-soak-XXXXXX";
     if (!mkdtemp(pattern))
         return EXIT_FAILURE;

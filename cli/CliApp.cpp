@@ -169,10 +169,13 @@ bool CliApp::ApplyOptions()
 {
     if (!m_options.timeScale.empty())
         Pacing::Instance().SetTimeScale(*Pacing::ParseTimeScale(m_options.timeScale.c_str()));
-    if (!m_options.trace.empty()) {
-        if (int error = Trace::Instance().SetTarget(m_options.trace)) {
-            std::cerr << "--trace " << m_options.trace << ": the trace cannot be written there: " << std::strerror(error)
-                      << std::endl;
+    if (m_options.trace) {
+        if (m_options.trace->empty()) {
+            std::cerr << "--trace: give a file or stderr" << std::endl;
+            return false;
+        }
+        if (std::string refusal = Trace::Instance().SetTarget(*m_options.trace); !refusal.empty()) {
+            std::cerr << "--trace: the trace cannot be written there: " << refusal << std::endl;
             return false;
         }
     }

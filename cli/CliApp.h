@@ -64,7 +64,7 @@ private:
         int toolType = 0;
         std::optional<std::string> msl;
         std::string timeScale;
-        std::string trace;
+        std::optional<std::string> trace;
         bool json = false;
         std::string history;
     };

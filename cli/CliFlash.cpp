@@ -1,6 +1,7 @@
 #include "cli/CliFlash.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <iostream>
 
 #include "cli/CliApp.h"
@@ -81,6 +82,10 @@ int CliFlash::Flash()
                   << std::endl;
         return CliApp::kExitUsage;
     }
+    // The images are checked before the handset is touched; the download
+    // loads them again and keeps them open to its end.
+    if (!CheckImages(option, fontAddress.value_or(0)))
+        return CliApp::kExitUsage;
     return Download(option, fontAddress);
 }
 
@@ -116,25 +121,37 @@ int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fon
     return m_app.Keep(record, status);
 }
 
-bool CliFlash::LoadImages(const DownloadOption& option, DownloadImages& images) const
+bool CliFlash::LoadImages(const DownloadOption& option, uint32_t fontAddress, DownloadImages& images) const
 {
+    images.fontStartAddress = fontAddress;
     if (option.code && !images.LoadCodeImage(m_code)) {
-        std::cerr << option.CodeLoadError() << ": " << m_code << std::endl;
+        std::cerr << option.CodeLoadError() << ": " << images.refusal << std::endl;
         return false;
     }
     if (option.font && !images.LoadFontImage(m_font)) {
-        std::cerr << engine::kErrLoadFont << ": " << m_font << std::endl;
+        std::cerr << engine::kErrLoadFont << ": " << images.refusal << std::endl;
+        return false;
+    }
+    if (option.font && images.FontRunsPastEnd()) {
+        std::fprintf(stderr, "%s: %s holds %llu bytes, and from 0x%X on its blocks would run past 0xFFFFFFFF\n",
+                     engine::kErrFontPastEnd, m_font.c_str(), static_cast<unsigned long long>(images.fontSize),
+                     static_cast<unsigned>(images.fontStartAddress));
         return false;
     }
     return true;
 }
 
+bool CliFlash::CheckImages(const DownloadOption& option, uint32_t fontAddress) const
+{
+    DownloadImages images;
+    return LoadImages(option, fontAddress, images);
+}
+
 int CliFlash::Plan(const DownloadOption& option, uint32_t fontAddress) const
 {
     DownloadImages images;
-    images.fontStartAddress = fontAddress;
-    if (!LoadImages(option, images))
-        return CliApp::kExitFailed;
+    if (!LoadImages(option, fontAddress, images))
+        return CliApp::kExitUsage;
     if (!CliFlashPlan(m_option, images).Print(m_app.Json())) {
         std::cerr << "An image could not be read to the end" << std::endl;
         return CliApp::kExitFailed;

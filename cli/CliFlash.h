@@ -37,7 +37,9 @@ private:
     // The font start address: --font-address, else the terminal's answer.
     std::optional<uint32_t> FontAddress() const;
     int Plan(const DownloadOption& option, uint32_t fontAddress) const;
-    bool LoadImages(const DownloadOption& option, DownloadImages& images) const;
+    bool LoadImages(const DownloadOption& option, uint32_t fontAddress, DownloadImages& images) const;
+    // The images loaded and dropped again: false after saying why not.
+    bool CheckImages(const DownloadOption& option, uint32_t fontAddress) const;
 
     CliApp& m_app;
     CLI::App* m_flash = nullptr;

@@ -70,7 +70,8 @@ bool CliPrompts::AskFontStartAddress(uint32_t& address)
 
 std::optional<uint32_t> CliPrompts::ParseFontAddress(const std::string& text)
 {
-    std::string digits = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') ? text.substr(2) : text;
+    // Digits only, as the font dialog takes them: "0x10" is not read as 0x10.
+    const std::string& digits = text;
     if (digits.empty() || digits.size() > kFontAddressDigits)
         return std::nullopt;
     for (char c : digits)

@@ -79,6 +79,11 @@ std::optional<int> CliRoaming::Run()
 
 int CliRoaming::Program(const Command& command)
 {
+    for (int nam = 0; nam < Std683a::kSlots; ++nam) {
+        const std::string& path = nam == 0 ? command.nam1 : command.nam2;
+        if (!path.empty() && !Readable(command, path))
+            return CliApp::kExitUsage;
+    }
     RoamingProgramRequest request;
     request.nams = command.nam1.empty()   ? RoamingProgramRequest::kNam2Only
         : command.nam2.empty()            ? RoamingProgramRequest::kNam1Only
@@ -106,13 +111,20 @@ int CliRoaming::Program(const Command& command)
     return CliApp::kExitOk;
 }
 
-int CliRoaming::Check(const Command& command) const
+std::unique_ptr<Std683a> CliRoaming::Readable(const Command& command, const std::string& path)
 {
     auto files = std::make_unique<Std683a>(); // the operation's own slots stay as they are
-    if (!((*files).*command.kind->read)(command.checked, 0)) {
-        std::cerr << files->Message() << std::endl;
-        return CliApp::kExitFailed;
-    }
+    if (((*files).*command.kind->read)(path, 0))
+        return files;
+    std::cerr << files->Message() << std::endl;
+    return nullptr;
+}
+
+int CliRoaming::Check(const Command& command) const
+{
+    auto files = Readable(command, command.checked);
+    if (!files)
+        return CliApp::kExitUsage;
     uint32_t size = files->Size(0);
     uint32_t pieces = RoamingProgram::PieceCount(size);
     if (m_cli.Json())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,7 @@ class App;
 
 namespace corvanetov {
 class CliApp;
+class Std683a;
 
 // "prl" and "eri": program a roaming list or an ERI file into NAM1, NAM2 or
 // both (the NAMs given choose), or check a file as the programming would
@@ -34,6 +36,9 @@ private:
 
     int Program(const Command& command);
     int Check(const Command& command) const;
+    // The file read and checked into a reader of its own, or nothing after
+    // the reader's message: every file is checked before the handset is touched.
+    static std::unique_ptr<Std683a> Readable(const Command& command, const std::string& path);
 
     CliApp& m_cli;
     std::array<Command, 2> m_commands;

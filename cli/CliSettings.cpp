@@ -44,6 +44,8 @@ std::optional<int> CliSettings::Run()
 // leaves an existing file as it was.
 int CliSettings::Read()
 {
+    if (!CliSettingsFile::CanSave(m_path))
+        return CliApp::kExitUsage;
     NvDoc doc;
     ServiceRecord record = CliApp::BeginRecord("settings read");
     int status = m_app.Keep(record, ReadHandset(m_app, "Reading settings", doc));
@@ -61,10 +63,10 @@ int CliSettings::Write()
 {
     NvDoc doc;
     if (!CliSettingsFile::Load(m_path, doc))
-        return CliApp::kExitFailed;
+        return CliApp::kExitUsage;
     if (std::string fault = SettingsCatalogue::ValidatedStore(SettingsCatalogue::Fill(doc), doc); !fault.empty()) {
         std::cerr << fault << std::endl;
-        return CliApp::kExitFailed;
+        return CliApp::kExitUsage;
     }
     ServiceRecord record = CliApp::BeginRecord("settings write");
     record.inputs << OperationRecord::FileInput("settings", m_path);

@@ -10,6 +10,7 @@
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"
 #include "nv/SettingsFile.h"
+#include "platform/FileSave.h"
 
 namespace corvanetov {
 
@@ -32,17 +33,28 @@ std::string ParseSid(const std::string& edit, int& index, std::string& value)
 
 bool CliSettingsFile::Load(const std::string& path, NvDoc& doc)
 {
-    switch (SettingsFile::Read(path, doc)) {
+    std::string notice;
+    switch (SettingsFile::Read(path, doc, &notice)) {
     case SettingsFile::ReadResult::Ok:
+        if (!notice.empty())
+            std::cerr << notice << std::endl;
         return true;
     case SettingsFile::ReadResult::InvalidModel:
-        std::cerr << nv::kInvalidMmcFile << std::endl;
+        std::cerr << nv::kInvalidMmcFile << std::endl << nv::kCannotReadMmcFile << " (" << path << ")" << std::endl;
         break;
     case SettingsFile::ReadResult::CannotOpen:
+        std::cerr << nv::kCannotReadMmcFile << " (" << notice << ")" << std::endl;
         break;
     }
-    std::cerr << nv::kCannotReadMmcFile << " (" << path << ")" << std::endl;
     return false;
+}
+
+bool CliSettingsFile::CanSave(const std::string& path)
+{
+    const std::string refusal = FileSave::Refusal(path);
+    if (!refusal.empty())
+        std::cerr << nv::kFailToWrite << " " << refusal << std::endl;
+    return refusal.empty();
 }
 
 bool CliSettingsFile::Save(const std::string& path, NvDoc& doc)
@@ -55,7 +67,7 @@ bool CliSettingsFile::Save(const std::string& path, NvDoc& doc)
     std::string reason;
     if (SettingsFile::Write(path, doc, reason))
         return true;
-    std::cerr << nv::kFailToWrite << " " << path << ": " << reason << std::endl;
+    std::cerr << nv::kFailToWrite << " " << reason << std::endl;
     return false;
 }
 
@@ -63,7 +75,7 @@ int CliSettingsFile::Show(const std::string& path, bool json)
 {
     NvDoc doc;
     if (!Load(path, doc))
-        return CliApp::kExitFailed;
+        return CliApp::kExitUsage;
     Print(doc, json);
     return CliApp::kExitOk;
 }
@@ -107,8 +119,8 @@ std::string CliSettingsFile::ApplyEdits(const Edits& edits, NvDoc& doc)
 int CliSettingsFile::Set(const std::string& path, const Edits& edits)
 {
     NvDoc doc;
-    if (!Load(path, doc))
-        return CliApp::kExitFailed;
+    if (!Load(path, doc) || !CanSave(path))
+        return CliApp::kExitUsage;
     if (std::string fault = ApplyEdits(edits, doc); !fault.empty()) {
         std::cerr << fault << std::endl;
         return CliApp::kExitUsage;

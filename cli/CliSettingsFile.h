@@ -22,8 +22,12 @@ public:
     // Exit statuses as the command line's: 0, 1 failed, 2 refused input.
     static int Show(const std::string& path, bool json);
     static int Set(const std::string& path, const Edits& edits);
-    // Reads a settings file into doc; false after printing the reason.
+    // Reads a settings file into doc; false after printing the reason. A
+    // short file is read and said to be short.
     static bool Load(const std::string& path, NvDoc& doc);
+    // Whether path can take a save (FileSave::Refusal); false after printing
+    // why not. Asked before the handset is touched.
+    static bool CanSave(const std::string& path);
     // Replaces the file with doc's image as the settings view saves it;
     // false after printing the reason.
     static bool Save(const std::string& path, NvDoc& doc);

@@ -101,6 +101,8 @@ constexpr const char* kErrLoadingPrl[] = {"Error in loading PRL1 file", "Error i
 constexpr const char* kErrLoadingEri[] = {"Error in loading ERI1 file", "Error in loading ERI2 file"};
 constexpr char kErrWritingPrl[] = "Error in writing PRL";
 constexpr char kErrWritingEri[] = "Error in writing ERI";
+constexpr char kNam1WrittenNam2Failed[] = "NAM1 written, NAM2 failed: ";
+constexpr char kNam1FailedNam2Written[] = "NAM1 failed, NAM2 written: ";
 constexpr char kCompletedPrl[] = "Completed PRL Programming";
 constexpr char kCompletedEri[] = "Completed ERI Programming";
 
@@ -172,6 +174,7 @@ constexpr char kErrDownloadCancelled[] = "Download Cancelled..";
 constexpr char kErrLoadBin[] = "Error in loading Bin file";
 constexpr char kErrLoadBinary[] = "Error in loading Binary file";
 constexpr char kErrLoadFont[] = "Error in loading Font file";
+constexpr char kErrFontPastEnd[] = "The font does not fit between its start address and the end of the flash";
 
 // The rebuild over the boot loader's UART link.
 constexpr uint32_t kBootTimeoutMs = 2000;

@@ -162,7 +162,7 @@ bool FlashDownload::SendBlockUntilTaken(const FlashPass& pass, uint32_t block)
     for (int sends = 1;; ++sends) {
         if (OperationFrame::Stopped())
             return false;
-        if (!SendWriteBlock(pass.BlockAddress(block), pass))
+        if (!SendWriteBlock(block, pass))
             return Fail(LoadError(pass));
         DiagChannel* channel = Context().Channel();
         if (!channel || Context().GetExchange().WaitResponse(*channel, engine::kBlockTimeoutMs) != Exchange::kAnswer)
@@ -185,15 +185,15 @@ void FlashDownload::ReportBlocks(const FlashPass& pass, uint32_t taken)
     m_frame.TransferProgress(percent, m_bytesDone, m_bytesTotal);
 }
 
-// The file is read afresh for every block, so no image is ever held whole.
-bool FlashDownload::SendWriteBlock(uint32_t address, const FlashPass& pass)
+// Each block is read from the image as it is sent, so no image is ever held whole.
+bool FlashDownload::SendWriteBlock(uint32_t k, const FlashPass& pass)
 {
     std::vector<uint8_t> block(diag::kFlashBlockSize);
-    if (!DownloadImages::ReadBlock(pass.path, pass.fileSize, address, block.data(), block.size()))
+    if (!pass.ReadBlock(k, block.data()))
         return false;
     DiagChannel* channel = Context().Channel();
     if (channel)
-        FlashRequests::WriteBlockRequest(*channel, address, block.data());
+        FlashRequests::WriteBlockRequest(*channel, pass.BlockAddress(k), block.data());
     return true;
 }
 

@@ -34,7 +34,7 @@ private:
     bool Erase(const FlashPass& pass);
     bool ProgramBlocks(const FlashPass& pass);
     bool SendBlockUntilTaken(const FlashPass& pass, uint32_t block);
-    bool SendWriteBlock(uint32_t address, const FlashPass& pass);
+    bool SendWriteBlock(uint32_t k, const FlashPass& pass);
     void ReportBlocks(const FlashPass& pass, uint32_t taken);
     bool Reboot();
 

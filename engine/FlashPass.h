@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "platform/InputFile.h"
 
 namespace corvanetov {
 
@@ -25,10 +28,13 @@ struct FlashPass {
     uint32_t length = 0;       // the erase's length
     uint32_t blocks = 0;
     std::string path;
+    std::shared_ptr<const InputFile> file; // the image, open since its load
     uint64_t fileSize = 0;
 
     uint32_t BlockAddress(uint32_t block) const;
     uint64_t BlockBytes() const;
+    // Block k's bytes from the image (DownloadImages::ReadBlock).
+    bool ReadBlock(uint32_t k, uint8_t* block) const;
 };
 
 } // namespace corvanetov

@@ -26,6 +26,7 @@ FlashPass FlashPlan::CodePass(const DownloadImages& images, bool mainPart)
 {
     FlashPass pass;
     pass.path = images.codePath;
+    pass.file = images.codeFile;
     pass.fileSize = images.codeSize;
     if (!mainPart) {
         pass.part = images.twoPartImage || images.smallImage ? FlashPass::Part::Boot : FlashPass::Part::Main;
@@ -55,6 +56,7 @@ FlashPass FlashPlan::FontPass(const DownloadImages& images, bool codeWritten)
     pass.part = FlashPass::Part::Font;
     pass.versionCheck = codeWritten ? FlashPass::VersionCheck::None : FlashPass::VersionCheck::AckOrUnknown;
     pass.path = images.fontPath;
+    pass.file = images.fontFile;
     pass.fileSize = images.fontSize;
     pass.startFirst = images.fontStartAddress;
     pass.startSecond = static_cast<uint32_t>(images.fontSize);
@@ -124,10 +126,9 @@ bool FlashPlan::WireBytes(Wire& wire) const
     wire = {};
     for (const FlashPass& pass : m_passes) {
         for (uint32_t k = 0; k < pass.blocks; ++k) {
-            uint32_t address = pass.BlockAddress(k);
-            if (!DownloadImages::ReadBlock(pass.path, pass.fileSize, address, block.data(), block.size()))
+            if (!pass.ReadBlock(k, block.data()))
                 return false;
-            FlashRequests::BuildWriteBlock(address, block.data(), request.data());
+            FlashRequests::BuildWriteBlock(pass.BlockAddress(k), block.data(), request.data());
             FrameCodec::EncodeLargeFrame(request.data(), request.size(), frame);
             wire.requestBytes += frame.size();
             wire.answerBytes += answerBytes;

@@ -1,6 +1,7 @@
 #include "engine/RoamingProgram.h"
 
 #include <algorithm>
+#include <array>
 
 #include "diag/DiagConstants.h"
 #include "diag/DiagRequests.h"
@@ -55,24 +56,30 @@ uint32_t RoamingProgram::PieceCount(uint32_t size)
 
 void RoamingProgram::Run(const RoamingProgramRequest& request)
 {
+    // Every chosen file is read and checked before the handset is touched:
+    // a bad NAM2 file ends the operation with nothing written.
+    for (int nam = 0; nam < kNams; ++nam)
+        if (request.Names(nam) && !Load(request.Path(nam), nam))
+            return;
     if (!m_frame.Open() || !m_frame.GoOffline(engine::kHandsetRestartMs) || !m_frame.Unlock())
         return;
+    std::array<bool, kNams> written{};
     bool failed = false;
     for (int nam = 0; nam < kNams; ++nam) {
         if (!request.Names(nam))
             continue;
-        if (!Load(request.Path(nam), nam))
-            return;
         m_frame.Status(m_kind.writeStatus[nam]);
         // A failed NAM1 write does not keep NAM2 from its write, but the
         // operation does not end as if both had gone through.
-        failed = WriteRoamingData(nam) || failed;
+        const bool taken = !WriteRoamingData(nam);
+        written[static_cast<size_t>(nam)] = taken;
+        failed = failed || !taken;
         if (OperationFrame::Stopped())
             return;
     }
     // A failed write leaves the handset as it is: no reset, only the port released.
     if (failed) {
-        m_frame.Fail(m_kind.writeError);
+        m_frame.Fail(FailureText(request, written));
         return;
     }
     m_frame.Status(engine::kStepHfMode);
@@ -80,16 +87,24 @@ void RoamingProgram::Run(const RoamingProgramRequest& request)
         m_frame.Complete(m_kind.completed);
 }
 
+// With both NAMs chosen and one written, the text says which one is on the
+// handset now.
+std::string RoamingProgram::FailureText(const RoamingProgramRequest& request, const std::array<bool, 2>& written) const
+{
+    if (request.nams != RoamingProgramRequest::kBoth || (!written[0] && !written[1]))
+        return m_kind.writeError;
+    return written[0] ? std::string(engine::kNam1WrittenNam2Failed) + m_kind.writeError
+                      : std::string(engine::kNam1FailedNam2Written) + m_kind.writeError;
+}
+
 bool RoamingProgram::Load(const std::string& path, int nam)
 {
     Std683a& files = Std683a::Instance();
     if ((files.*m_kind.read)(path, nam))
         return true;
-    if (OperationFrame::Stopped())
-        return false;
     if (Prompts* prompts = Context().GetPrompts())
         prompts->ShowMessage(files.Message(), "", Prompts::Style::Ok, Prompts::Icon::Information);
-    m_frame.FailWithReset(m_kind.loadError[nam], engine::kHandsetRestartMs);
+    m_frame.Fail(m_kind.loadError[nam]);
     return false;
 }
 
@@ -98,9 +113,12 @@ bool RoamingProgram::WriteRoamingData(int nam)
     Std683a& files = Std683a::Instance();
     uint32_t pieces = PieceCount(files.Size(nam));
     files.SetPieceCount(nam, pieces);
-    // An empty file has no piece to send: nothing would ever answer.
-    bool failed = pieces == 0 || !m_frame.Pause(engine::kRoamingBeforeFirstPieceMs) || !SendPieces(nam, pieces);
-    m_frame.Progress(engine::kFullPercent, nam);
+    // The readers refuse a file without a piece: nothing would ever answer.
+    // Only a NAM that took every piece reaches 100 %, so that a view can
+    // tell which NAM was written.
+    bool failed = !m_frame.Pause(engine::kRoamingBeforeFirstPieceMs) || !SendPieces(nam, pieces);
+    if (!failed)
+        m_frame.Progress(engine::kFullPercent, nam);
     return failed;
 }
 

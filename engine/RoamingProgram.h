@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -29,6 +30,7 @@ private:
     // The file into the NAM's slot; a refused file ends the operation after
     // the reader's message.
     bool Load(const std::string& path, int nam);
+    std::string FailureText(const RoamingProgramRequest& request, const std::array<bool, 2>& written) const;
     // True when the write failed (or was stopped).
     bool WriteRoamingData(int nam);
     bool SendPieces(int nam, uint32_t pieces);

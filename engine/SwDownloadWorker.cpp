@@ -51,10 +51,15 @@ bool SwDownloadWorker::LoadFont(OperationFrame& frame, const SwDownloadRequest& 
         frame.Fail(engine::kErrDownloadCancelled);
         return false;
     }
-    if (images.LoadFontImage(request.fontPath))
-        return true;
-    frame.Fail(engine::kErrLoadFont);
-    return false;
+    if (!images.LoadFontImage(request.fontPath)) {
+        frame.Fail(engine::kErrLoadFont);
+        return false;
+    }
+    if (images.FontRunsPastEnd()) {
+        frame.Fail(engine::kErrFontPastEnd);
+        return false;
+    }
+    return true;
 }
 
 // The handset restarts into download mode and is let go of meanwhile; the

@@ -344,10 +344,8 @@ void CDialogSettings::OnOpenMmcFile()
     const QString path = AskOpenPath(SettingsFolder());
     if (path.isEmpty() || !doc)
         return;
-    if (!ReadSettingsFile(path, *doc)) {
-        ShowMessage(nv::kCannotReadMmcFile, QMessageBox::Critical);
+    if (!ReadSettingsFile(path, *doc))
         return;
-    }
     m_dataPresent = true;
     for (int group = 0; group < nv::kGroupCount; ++group)
         m_loaded[group] = doc->ReadU32(nv::kGroupFlagsOffset + sizeof(uint32_t) * group);
@@ -356,13 +354,18 @@ void CDialogSettings::OnOpenMmcFile()
 
 bool CDialogSettings::ReadSettingsFile(const QString& path, NvDoc& doc)
 {
-    switch (SettingsFile::Read(QFile::encodeName(path).toStdString(), doc)) {
+    std::string notice;
+    switch (SettingsFile::Read(QFile::encodeName(path).toStdString(), doc, &notice)) {
     case SettingsFile::ReadResult::Ok:
+        if (!notice.empty())
+            ShowMessage(QString::fromStdString(notice), QMessageBox::Information);
         return true;
     case SettingsFile::ReadResult::InvalidModel:
         ShowMessage(nv::kInvalidMmcFile, QMessageBox::Warning);
+        ShowMessage(nv::kCannotReadMmcFile, QMessageBox::Critical);
         return false;
     case SettingsFile::ReadResult::CannotOpen:
+        ShowMessage(nv::kCannotReadMmcFile, QMessageBox::Critical, QString::fromStdString(notice));
         return false;
     }
     return false;

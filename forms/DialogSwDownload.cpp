@@ -13,6 +13,7 @@
 #include "forms/SwDownloadConstants.h"
 #include "hostlink/PluginAbi.h"
 #include "nv/NvDoc.h"
+#include "platform/InputFile.h"
 #include "ports/UserSettings.h"
 #include "ui_DialogSwDownload.h"
 
@@ -108,9 +109,7 @@ void CDialogSwDownload::ChooseFile(QString& pathText, CLabel& label)
     if (chosen.isEmpty())
         return;
     pathText = chosen;
-    QFile file(chosen);
-    if (file.open(QIODevice::ReadOnly)) {
-        file.close();
+    if (InputFile(QFile::encodeName(chosen).toStdString()).IsOpen()) {
         label.SetText(chosen);
         return;
     }

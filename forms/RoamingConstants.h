@@ -10,6 +10,10 @@ constexpr int kNams = 2;
 
 constexpr char kSkipped[] = "Skipped...not selected...";
 constexpr int kSkippedPosition = 100;
+// How a chosen NAM's bar ends: written whole, or not.
+constexpr char kDone[] = "Done";
+constexpr char kNotWritten[] = "Not written";
+constexpr int kFullPercent = 100;
 
 // Model folders below the current folder.
 constexpr char kPrlFolder[] = "Models/VQX-B410/PRL";

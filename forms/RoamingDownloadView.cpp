@@ -14,6 +14,7 @@
 #include "forms/FormConstants.h"
 #include "forms/RoamingConstants.h"
 #include "hostlink/PluginAbi.h"
+#include "platform/InputFile.h"
 #include "ports/PortConstants.h"
 #include "ports/UserSettings.h"
 #include "prl/PrlConstants.h"
@@ -33,6 +34,13 @@ bool OptionNames(int option, int nam)
     if (option == RoamingProgramRequest::kNam1Only || option == RoamingProgramRequest::kNam2Only)
         return option == nam;
     return true;
+}
+
+// Opened as the programming opens it: a named pipe chosen by mistake must
+// not hold the window.
+bool Readable(const QString& path)
+{
+    return InputFile(QFile::encodeName(path).toStdString()).IsOpen();
 }
 
 QString FromPrintf(const char* format, const QString& path)
@@ -145,7 +153,7 @@ void CRoamingDownloadView::OnOpenClick(int nam)
         return;
     // The choice stands even when it cannot be read: the start says so again.
     m_paths[static_cast<size_t>(nam)] = chosen;
-    if (QFile(chosen).open(QIODevice::ReadOnly)) {
+    if (Readable(chosen)) {
         m_controls.paths[static_cast<size_t>(nam)]->SetText(chosen);
         return;
     }
@@ -171,7 +179,7 @@ void CRoamingDownloadView::OnStartClick()
 bool CRoamingDownloadView::FilesReadable(int option) const
 {
     for (int nam = 0; nam < rc::kNams; ++nam) {
-        if (OptionNames(option, nam) && !QFile(m_paths[static_cast<size_t>(nam)]).open(QIODevice::ReadOnly))
+        if (OptionNames(option, nam) && !Readable(m_paths[static_cast<size_t>(nam)]))
             return false;
     }
     return true;
@@ -180,12 +188,29 @@ bool CRoamingDownloadView::FilesReadable(int option) const
 void CRoamingDownloadView::ShowBarsReady(int option)
 {
     for (int nam = 0; nam < rc::kNams; ++nam) {
-        CTextProgressCtrl& bar = *m_controls.bars[static_cast<size_t>(nam)];
         const bool chosen = OptionNames(option, nam);
-        bar.SetWindowText(QString::fromLatin1(chosen ? FormConstants::kReady : rc::kSkipped));
-        bar.SetPos(chosen ? 0 : rc::kSkippedPosition);
-        bar.repaint();
+        ShowBar(nam, chosen ? FormConstants::kReady : rc::kSkipped, chosen ? 0 : rc::kSkippedPosition);
     }
+}
+
+void CRoamingDownloadView::ShowBarsEnded()
+{
+    for (int nam = 0; nam < rc::kNams; ++nam) {
+        if (!OptionNames(m_startedOption, nam))
+            ShowBar(nam, rc::kSkipped, rc::kSkippedPosition);
+        else if (m_percent[static_cast<size_t>(nam)] == rc::kFullPercent)
+            ShowBar(nam, rc::kDone, rc::kFullPercent);
+        else
+            ShowBar(nam, rc::kNotWritten, 0);
+    }
+}
+
+void CRoamingDownloadView::ShowBar(int nam, const char* text, int position)
+{
+    CTextProgressCtrl& bar = *m_controls.bars[static_cast<size_t>(nam)];
+    bar.SetWindowText(QString::fromLatin1(text));
+    bar.SetPos(position);
+    bar.repaint();
 }
 
 // Without a thread nothing was started: the view stays as it was.
@@ -193,6 +218,8 @@ void CRoamingDownloadView::StartProgramming(int option)
 {
     RoamingProgramRequest request{option, m_paths[0].toStdString(), m_paths[1].toStdString()};
     auto worker = m_kind.worker;
+    m_startedOption = option;
+    m_percent = {};
     if (!m_runner.Start([worker, request] { worker(request); }))
         return;
     m_controls.start->SetWindowText(QString::fromLatin1(FormConstants::kStopCaption));
@@ -202,7 +229,7 @@ void CRoamingDownloadView::StartProgramming(int option)
 // The runner has ended the worker and freed the state; the controls follow it.
 void CRoamingDownloadView::Finish()
 {
-    ShowBarsReady(Selection());
+    ShowBarsEnded();
     SendEsnLine();
     m_controls.start->SetWindowText(QString::fromLatin1(m_kind.startCaption));
 }
@@ -232,6 +259,7 @@ void CRoamingDownloadView::OnOperationMessage(const OperationMessage& message)
 void CRoamingDownloadView::ShowProgress(int nam, int percent)
 {
     const int elapsed = static_cast<int>(NowSeconds() - m_startSeconds);
+    m_percent[nam == 0 ? 0 : 1] = percent;
     CTextProgressCtrl& bar = *m_controls.bars[nam == 0 ? 0 : 1];
     bar.SetWindowText(QString::asprintf(FormConstants::kElapsedFormat, elapsed, percent));
     bar.SetPos(percent);

@@ -96,6 +96,10 @@ private:
     QString NoFilePath() const;
     void EnableOpenButtons();
     void ShowBarsReady(int option);
+    // A NAM that took its whole file ends at 100 % "Done", a chosen one that
+    // did not says it was not written.
+    void ShowBarsEnded();
+    void ShowBar(int nam, const char* text, int position);
     bool FilesReadable(int option) const;
     void StartProgramming(int option);
     void Finish();
@@ -106,6 +110,8 @@ private:
     Controls m_controls{};
     std::array<QString, 2> m_paths;
     int64_t m_startSeconds = 0;
+    int m_startedOption = 0;
+    std::array<int, 2> m_percent{};
     OperationRunner m_runner;
 };
 

@@ -5,6 +5,9 @@
 // as the tool frames it (a check sequence is not for a fuzzer to guess), and
 // the chunks the line delivers.
 #include <cstdint>
+#include <string>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 #include "FuzzBytes.h"
@@ -58,10 +61,14 @@ void Deliver(FuzzBytes& in, const std::vector<uint8_t>& line, SimFrameReader& re
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // Every request is logged as the simulator logs it, and the log's
-    // lines are made as the simulator makes them.
+    // lines are made as the simulator makes them. The log is a file in
+    // memory, emptied for every input: the simulator appends only to a
+    // regular file.
+    static const int sink = ::memfd_create("sim-request-log", MFD_CLOEXEC);
     static SimLog log;
-    static const bool logOpen = log.Open("/dev/null");
+    static const bool logOpen = sink >= 0 && log.Open("/proc/self/fd/" + std::to_string(sink));
     FuzzCheck(logOpen, "the request log opens");
+    FuzzCheck(::ftruncate(sink, 0) == 0, "the request log empties");
 
     FuzzBytes in(data, size);
     SimHandsetOptions options;

@@ -1,9 +1,9 @@
 #include "history/OperationRecord.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
+#include <algorithm>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -12,12 +12,15 @@
 #include "engine/OperationSink.h"
 #include "nv/NvConstants.h"
 #include "nv/NvDoc.h"
+#include "platform/InputFile.h"
 #include "ports/PortTable.h"
 #include "version/Version.h"
 
 namespace corvanetov {
 
 namespace {
+constexpr size_t kHashChunk = 64 * 1024;
+
 QString LoginName()
 {
     if (const passwd* entry = ::getpwuid(::geteuid()))
@@ -46,14 +49,21 @@ ServiceRecord OperationRecord::Begin(const QString& frontEnd, const QString& ope
 RecordInput OperationRecord::FileInput(const QString& role, const std::string& path)
 {
     RecordInput input{role, QString::fromStdString(path), -1, {}};
-    QFile file(input.name);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened as the operation opens it: a pipe or a device named by mistake
+    // is not read, and never holds the tool.
+    const InputFile file(path);
+    if (!file.IsOpen())
         return input;
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (hash.addData(&file)) {
-        input.size = file.size();
-        input.sha256 = QString::fromLatin1(hash.result().toHex());
+    std::vector<uint8_t> chunk(kHashChunk);
+    for (uint64_t offset = 0; offset < file.Size(); offset += chunk.size()) {
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(chunk.size(), file.Size() - offset));
+        if (!file.ReadAt(offset, chunk.data(), count))
+            return input;
+        hash.addData(QByteArrayView(chunk.data(), static_cast<qsizetype>(count)));
     }
+    input.size = static_cast<qint64>(file.Size());
+    input.sha256 = QString::fromLatin1(hash.result().toHex());
     return input;
 }
 

@@ -13,17 +13,14 @@ public:
 
     // Reads at most an image's worth from the start of the file; a shorter
     // file replaces only the bytes it has. A file of another model zeroes
-    // the whole image.
-    static ReadResult Read(const std::string& path, NvDoc& doc);
-    // Replaces the file as a whole or not at all: the image goes to a new
-    // file beside it, reaches the disk, and only then takes the old name. On
+    // the whole image. The notice says why a file could not be read, or
+    // that a short one left the rest of the image as it was: a later step
+    // would otherwise find old values there without a word.
+    static ReadResult Read(const std::string& path, NvDoc& doc, std::string* notice = nullptr);
+    // Replaces the file as a whole or not at all (FileSave::Replace); on
     // failure the old file is untouched and reason says why.
     static bool Write(const std::string& path, const NvDoc& doc, std::string& reason);
-
-private:
-    static std::string TargetPath(const std::string& path);
-    static bool WriteAll(int fd, const unsigned char* bytes, size_t count);
-    static void SyncFolder(const std::string& path);
+    static std::string ShortFileNotice(const std::string& path, size_t bytes);
 };
 
 } // namespace corvanetov

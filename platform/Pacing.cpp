@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 namespace corvanetov {
@@ -38,7 +39,8 @@ double ScaleFromEnvironment()
 
 std::optional<double> Pacing::ParseTimeScale(const char* text)
 {
-    if (!text || !*text)
+    // Decimal only: strtod would also take "0x10" as 16.
+    if (!text || !*text || text[std::strspn(text, "0123456789.eE+-")] != '\0')
         return std::nullopt;
     char* end = nullptr;
     double value = std::strtod(text, &end);

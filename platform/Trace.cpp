@@ -1,8 +1,10 @@
 #include "platform/Trace.h"
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
+#include <unistd.h>
+
+#include "platform/FileSave.h"
 
 namespace corvanetov {
 
@@ -31,19 +33,25 @@ void Trace::CloseTarget()
     m_ownsFile = false;
 }
 
-int Trace::SetTarget(const std::string& target)
+std::string Trace::SetTarget(const std::string& target)
 {
     std::lock_guard lock(m_mutex);
     CloseTarget();
     if (target.empty())
-        return 0;
+        return {};
     if (target == "stderr") {
         m_out = stderr;
-        return 0;
+        return {};
     }
-    m_out = std::fopen(target.c_str(), "a");
+    std::string reason;
+    int fd = FileSave::OpenForAppend(target, reason);
+    m_out = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
+    if (fd >= 0 && !m_out) {
+        reason = target + ": the trace cannot be written";
+        ::close(fd);
+    }
     m_ownsFile = m_out != nullptr;
-    return m_out ? 0 : errno;
+    return reason;
 }
 
 bool Trace::Enabled() const

@@ -12,9 +12,9 @@ class Trace {
 public:
     static Trace& Instance();
 
-    // 0, or the system's error number when the file cannot be opened for
-    // appending (then there is no trace).
-    int SetTarget(const std::string& target);
+    // Empty, or why the file cannot be added to (then there is no trace):
+    // a trace is written only to a regular file (FileSave::OpenForAppend).
+    std::string SetTarget(const std::string& target);
     bool Enabled() const;
     void Printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
 

@@ -21,6 +21,7 @@ inline constexpr char kTelnetValue[] = "TELNET";
 
 constexpr int kMaxPort = 255;
 constexpr int kMaxTcpPort = 65535;
+constexpr int kMaxHostName = 253;
 // Ports above this one open the network serial link.
 constexpr int kLastSerialPort = comm::kNetworkPortFirst - 1;
 

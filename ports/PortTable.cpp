@@ -130,14 +130,15 @@ uint8_t PortTable::SerialPortNumber(QStringView name)
 
 bool PortTable::IsNetworkAddress(const QString& text)
 {
-    // Host name labels of letters, digits and hyphens (an IPv4 address is
-    // one too), or an IPv6 address in brackets, which the link unwraps.
+    // Host name labels of letters, digits and hyphens, at most 63 each and
+    // 253 in all, as a name server takes them (an IPv4 address is one too),
+    // or an IPv6 address in brackets, which the link unwraps.
     static const QRegularExpression address(
-        QStringLiteral("^(?:[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?)*"
-                       "|\\[[0-9A-Fa-f:.]+\\]):([0-9]{1,5})$"));
+        QStringLiteral("^((?:[A-Za-z0-9](?:[A-Za-z0-9-]{0,61}[A-Za-z0-9])?(?:\\.[A-Za-z0-9](?:[A-Za-z0-9-]{0,61}[A-Za-z0-9])?)*)"
+                       "|\\[[0-9A-Fa-f:.]{2,45}\\]):([0-9]{1,5})$"));
     const QRegularExpressionMatch match = address.match(text);
-    const int tcpPort = match.hasMatch() ? match.captured(1).toInt() : 0;
-    return tcpPort >= 1 && tcpPort <= ports::kMaxTcpPort;
+    const int tcpPort = match.hasMatch() ? match.captured(2).toInt() : 0;
+    return tcpPort >= 1 && tcpPort <= ports::kMaxTcpPort && match.captured(1).size() <= ports::kMaxHostName;
 }
 
 bool PortTable::SetTelnet(const QString& hostAndPort)

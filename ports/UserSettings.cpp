@@ -1,10 +1,13 @@
 #include "ports/UserSettings.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sys/stat.h>
 #include <utility>
 
 #include "ports/PortConstants.h"
@@ -48,6 +51,23 @@ bool MayWrite(const QSettings& store)
     return store.status() == QSettings::NoError && !g_damaged;
 }
 
+// Where Qt keeps the store, found without opening it.
+QString StorePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+        QLatin1String(ports::kStoreOrganization) + QLatin1Char('/') + QLatin1String(ports::kStoreApplication) +
+        QLatin1String(".ini");
+}
+
+// A named pipe or a device in the store's place would hold Qt's read of it
+// for ever, and its write would replace it: such a store is neither read nor
+// written, as if it were empty and read-only.
+bool StoreMayBeOpened()
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(StorePath()).constData(), &info) != 0 || S_ISREG(info.st_mode);
+}
+
 std::unique_ptr<QSettings> OpenStore()
 {
     auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, ports::kStoreOrganization,
@@ -68,11 +88,15 @@ std::unique_ptr<QSettings> OpenKey(const QString& key)
 
 QString UserSettings::ReadString(const QString& key, const QString& valueName)
 {
+    if (!StoreMayBeOpened())
+        return {};
     return OpenKey(key)->value(valueName).toString();
 }
 
 bool UserSettings::WriteString(const QString& key, const QString& valueName, const QString& text)
 {
+    if (!StoreMayBeOpened())
+        return false;
     auto store = OpenKey(key);
     if (!MayWrite(*store))
         return false;
@@ -83,6 +107,8 @@ bool UserSettings::WriteString(const QString& key, const QString& valueName, con
 
 bool UserSettings::Remove(const QString& key, const QString& valueName)
 {
+    if (!StoreMayBeOpened())
+        return false;
     auto store = OpenKey(key);
     if (!MayWrite(*store))
         return false;
@@ -93,8 +119,10 @@ bool UserSettings::Remove(const QString& key, const QString& valueName)
 
 QHash<QString, QString> UserSettings::Values(const QString& key)
 {
-    auto store = OpenKey(key);
     QHash<QString, QString> values;
+    if (!StoreMayBeOpened())
+        return values;
+    auto store = OpenKey(key);
     for (const QString& name : store->childKeys())
         values.insert(name, store->value(name).toString());
     return values;
@@ -102,13 +130,15 @@ QHash<QString, QString> UserSettings::Values(const QString& key)
 
 bool UserSettings::Writable()
 {
+    if (!StoreMayBeOpened())
+        return false;
     auto store = OpenStore();
     return MayWrite(*store) && store->isWritable();
 }
 
 QString UserSettings::FileName()
 {
-    return OpenStore()->fileName();
+    return StorePath();
 }
 
 } // namespace corvanetov

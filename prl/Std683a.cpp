@@ -1,46 +1,16 @@
 #include "prl/Std683a.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
+#include "platform/InputFile.h"
 #include "prl/PrlConstants.h"
 
 namespace corvanetov {
 
 using namespace prl;
 
-namespace {
-// The file's bytes, at most limit of them; false when it cannot be read or
-// is no regular file (a named pipe must not hang the tool).
-bool ReadAtMost(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& longer)
-{
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    bytes.assign(limit + 1, 0);
-    size_t taken = 0;
-    while (ok && taken < bytes.size()) {
-        ssize_t got = ::read(fd, bytes.data() + taken, bytes.size() - taken);
-        if (got < 0 && errno == EINTR)
-            continue;
-        ok = got >= 0;
-        if (got <= 0)
-            break;
-        taken += size_t(got);
-    }
-    ::close(fd);
-    longer = taken > limit;
-    bytes.resize(std::min(taken, limit));
-    return ok;
-}
-} // namespace
 
 Std683a& Std683a::Instance()
 {
@@ -53,11 +23,11 @@ size_t Std683a::ListSize(const uint8_t* bytes)
     return size_t(bytes[0]) << 8 | bytes[1];
 }
 
-bool Std683a::Refuse(const char* format, const std::string& path, Kind kind)
+bool Std683a::Refuse(const char* format, const std::string& path, Kind kind, const std::string& reason)
 {
     std::vector<char> text(std::strlen(format) + path.size() + 1);
     std::snprintf(text.data(), text.size(), format, path.c_str());
-    m_message = std::string(text.data()) + (kind == Kind::Prl ? kCheckPrl : kCheckEri);
+    m_message = std::string(text.data()) + (reason.empty() ? "" : "\n " + reason) + (kind == Kind::Prl ? kCheckPrl : kCheckEri);
     return false;
 }
 
@@ -74,14 +44,19 @@ bool Std683a::ReadEriFile(const std::string& path, int slot)
 bool Std683a::Read(const std::string& path, int slot, Kind kind)
 {
     m_message.clear();
-    std::vector<uint8_t> bytes;
-    bool longer = false;
-    // A list with its three leading bytes may stand one slot and three bytes long.
-    size_t limit = kSlotSize + (kind == Kind::Prl ? kLeadingBytes : 0);
-    if (!ValidSlot(slot) || !ReadAtMost(path, limit, bytes, longer))
+    if (!ValidSlot(slot))
         return Refuse(kFailToRead, path, kind);
-    if (longer)
+    InputFile file(path);
+    std::vector<uint8_t> bytes;
+    // A list with its three leading bytes may stand one slot and three bytes
+    // long; one byte more tells a longer file.
+    size_t limit = kSlotSize + (kind == Kind::Prl ? kLeadingBytes : 0);
+    if (!file.IsOpen() || !file.ReadStart(limit + 1, bytes))
+        return Refuse(kFailToRead, path, kind, file.Error());
+    if (bytes.size() > limit)
         return Refuse(kTooLarge, path, kind);
+    if (bytes.empty() && kind == Kind::Eri)
+        return Refuse(kEmpty, path, kind);
     size_t offset = 0;
     if (kind == Kind::Prl) {
         if (bytes.size() <= kLeadingBytes)

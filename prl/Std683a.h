@@ -38,7 +38,9 @@ public:
 private:
     enum class Kind { Prl, Eri };
     bool Read(const std::string& path, int slot, Kind kind);
-    bool Refuse(const char* format, const std::string& path, Kind kind);
+    // The message of a refused file: the reader's own, then the reason the
+    // file could not be read, if there is one.
+    bool Refuse(const char* format, const std::string& path, Kind kind, const std::string& reason = {});
     static bool ValidSlot(int slot) { return slot >= 0 && slot < kSlots; }
     // The list's own size, big-endian, in its first two bytes.
     static size_t ListSize(const uint8_t* bytes);

@@ -1,8 +1,8 @@
 #include "sim/FlashMemory.h"
 
 #include <algorithm>
-#include <fstream>
 
+#include "platform/FileSave.h"
 #include "sim/SimConstants.h"
 
 namespace {
@@ -105,7 +105,6 @@ std::vector<uint8_t> FlashMemory::ProgrammedRun(uint64_t start) const
 bool FlashMemory::WriteRunToFile(uint64_t start, const std::string& path) const
 {
     std::vector<uint8_t> run = ProgrammedRun(start);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(run.data()), static_cast<std::streamsize>(run.size()));
-    return static_cast<bool>(out);
+    std::string reason;
+    return corvanetov::FileSave::Replace(path, run.data(), run.size(), reason, corvanetov::FileSave::Sync::None);
 }

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
 
 #include "diag/Crc16X25.h"
 #include "diag/FrameCodec.h"
+#include "platform/FileSave.h"
 #include "platform/Pacing.h"
 #include "sim/FaultPlan.h"
 #include "sim/LittleEndian.h"
@@ -302,9 +302,9 @@ void SimHandset::SaveRoamingFile(RoamingAssembler::FileKind kind, int nam)
         return;
     const std::vector<uint8_t>& file = m_roaming.Completed(kind, nam);
     std::string path = m_options.roamingDir + "/" + RoamingAssembler::FileName(kind, nam);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    m_log.Event(out ? "roaming_saved" : "save_failed", {{"path", path}, {"size", file.size()}});
+    std::string reason;
+    const bool saved = FileSave::Replace(path, file.data(), file.size(), reason, FileSave::Sync::None);
+    m_log.Event(saved ? "roaming_saved" : "save_failed", {{"path", path}, {"size", file.size()}});
 }
 
 void SimHandset::WriteFlashFiles()

@@ -1,6 +1,9 @@
 #include "sim/SimLog.h"
 
 #include <ctime>
+#include <unistd.h>
+
+#include "platform/FileSave.h"
 
 #include "sim/SimCommand.h"
 
@@ -27,7 +30,11 @@ SimLog::~SimLog()
 
 bool SimLog::Open(const std::string& path)
 {
-    m_file = std::fopen(path.c_str(), "a");
+    std::string reason;
+    int fd = corvanetov::FileSave::OpenForAppend(path, reason);
+    m_file = fd >= 0 ? ::fdopen(fd, "a") : nullptr;
+    if (fd >= 0 && !m_file)
+        ::close(fd);
     return m_file != nullptr;
 }
 

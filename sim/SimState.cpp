@@ -2,15 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
-#include <unistd.h>
+
+#include "platform/FileSave.h"
 
 using sim::kNvDataSize;
 
@@ -102,36 +101,6 @@ std::string ByteFieldValue(const nlohmann::json& value)
     if (!FromHex(hex, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size(), count))
         throw std::invalid_argument("\"" + hex + "\" is not hexadecimal");
     return bytes;
-}
-
-// Replaces the file whole or not at all: the text goes to a temporary file
-// beside it, which is renamed over it only once it is complete, and removed
-// when it is not.
-bool WriteReplacing(const std::string& path, const std::string& text, std::string& error)
-{
-    std::string temporary = path + ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = temporary + ": " + std::strerror(errno);
-        return false;
-    }
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    bool written = done == text.size() && ::fsync(fd) == 0;
-    written = ::close(fd) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = (written ? path + ": cannot replace: " : temporary + ": cannot write: ") + std::strerror(errno);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 std::string TextOf(const uint8_t* data, size_t max)
@@ -341,5 +310,7 @@ bool SimState::Save(const std::string& path, std::string& error) const
         error = path + ": " + e.what();
         return false;
     }
-    return WriteReplacing(path, text, error);
+    // Whole or not at all, under a temporary name of its own, and the
+    // user's alone: the state holds the handset's lock codes.
+    return corvanetov::FileSave::Replace(path, text.data(), text.size(), error, corvanetov::FileSave::Sync::None);
 }

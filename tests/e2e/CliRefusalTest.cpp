@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ChildProcess.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr auto kRefusalTimeout = std::chrono::seconds(20);
 
 // What the per-user settings folder holds before the run.
-enum class Store { Sound, BrokenSection, Binary, FolderInPlace, FolderIsFile, ReadOnly, StoredPortMistyped };
+enum class Store { Sound, BrokenSection, Binary, FolderInPlace, FifoInPlace, FolderIsFile, ReadOnly, StoredPortMistyped };
 
 struct Refusal {
     const char* what;
@@ -65,17 +66,34 @@ std::vector<Refusal> Refusals()
         {"MSL on input taken", {"info", "--msl", "-", "--port", "%missing"}, "123456\r\n", Store::Sound, 1,
          "--port %missing gets no COM number:"},
         {"trace to a folder", {"--trace", "%dir", "info"}, "", Store::Sound, 2,
-         "--trace %dir: the trace cannot be written there: Is a directory"},
+         "--trace: the trace cannot be written there: %dir is not a regular file"},
         {"trace into nothing", {"--trace", "%missing/trace", "info"}, "", Store::Sound, 2,
-         "--trace %missing/trace: the trace cannot be written there: No such file or directory"},
+         "--trace: the trace cannot be written there: %missing/trace: No such file or directory"},
         {"settings file with a broken section", {"info", "--port", "%pty"}, "", Store::BrokenSection, 1, kUnwritable},
         {"settings file of binary bytes", {"info", "--port", "%pty"}, "", Store::Binary, 1, kUnwritable},
         {"a folder in the settings file's place", {"info", "--port", "%pty"}, "", Store::FolderInPlace, 1, kUnwritable},
+        // Read, it would hold the tool for ever (the run's time-out ends it as a failure).
+        {"a named pipe in the settings file's place", {"info", "--port", "%pty"}, "", Store::FifoInPlace, 1, kUnwritable},
         {"a file in the settings folder's place", {"info", "--port", "%pty"}, "", Store::FolderIsFile, 1, kUnwritable},
         {"stored port mistyped", {"info"}, "", Store::StoredPortMistyped, 1,
          kNoWindowPort + "\nThe port table is empty. Give the handset's port with --port, for example --port /dev/ttyUSB0.\n"},
         {"no handset, a device in the table", {"info"}, "", Store::Sound, 1,
          kNoWindowPort + "\nThe port table holds:\n  COM1  /dev/serial/by-id/kept\nGive one with --port, for example --port COM1.\n"},
+        {"font address with 0x", {"flash", "--option", "2", "--font", "%file", "--font-address", "0x10"}, "", Store::Sound, 2,
+         "--font-address: one to eight hexadecimal digits"},
+        {"font address of nine digits", {"flash", "--option", "2", "--font", "%file", "--font-address", "100000000"}, "",
+         Store::Sound, 2, "--font-address: one to eight hexadecimal digits"},
+        {"a font past the last address", {"flash", "--option", "2", "--font", "%file", "--font-address", "FFFFFFFF", "--plan"},
+         "", Store::Sound, 2, "%file holds 13 bytes, and from 0xFFFFFFFF on its blocks would run past 0xFFFFFFFF"},
+        {"a font reaching the last address", {"flash", "--option", "2", "--font", "%file", "--font-address", "FFFFF000"}, "",
+         Store::Sound, 2, "from 0xFFFFF000 on its blocks would run past 0xFFFFFFFF"},
+        {"time scale in hexadecimal", {"info", "--time-scale", "0x10"}, "", Store::Sound, 2, kBadScale},
+        {"trace to an empty path", {"--trace", "", "info"}, "", Store::Sound, 2, "--trace: give a file or stderr"},
+        {"a network host of 5000 characters", {"ports", "telnet", std::string(5000, 'a') + ":4001"}, "", Store::Sound, 2,
+         "Not a network address: aaaa"},
+        {"a network host label of 64 characters", {"ports", "telnet", std::string(64, 'a') + ".lan:4001"}, "", Store::Sound, 2,
+         "Not a network address: aaaa"},
+        {"ERI check of an empty file", {"eri", "check", "%empty"}, "", Store::Sound, 2, " %empty is empty"},
         {"station without a job", {"station", "--once"}, "", Store::Sound, 2,
          "station needs a job: one of info, settings, flash, rebuild, prl, eri"},
         {"station with a command that is no job", {"station", "ports", "--once"}, "", Store::Sound, 2,
@@ -108,6 +126,7 @@ protected:
         case Store::BrokenSection: Write(SettingsFile(), std::string(kSoundStore) + "[Software\nx=1\n"); break;
         case Store::Binary: Write(SettingsFile(), std::string("\x00\x01\x02[\xff", 5)); break;
         case Store::FolderInPlace: fs::create_directories(SettingsFile()); break;
+        case Store::FifoInPlace: ::mkfifo(SettingsFile().c_str(), 0600); break;
         case Store::FolderIsFile:
             fs::remove_all(Config() + "/CorvaneTOV");
             Write(Config() + "/CorvaneTOV", kSoundStore);
@@ -146,6 +165,7 @@ protected:
         const std::pair<const char*, std::string> places[] = {{"%pty", m_pty.SlavePath()}, {"%dir", m_folder.Path()},
                                                               {"%missing", m_folder.File("missing")},
                                                               {"%file", m_folder.File("plain.txt")},
+                                                              {"%empty", m_folder.File("empty.bin")},
                                                               {"%ini", SettingsFile()}};
         for (const auto& [mark, value] : places)
             text = std::regex_replace(text, std::regex(mark), value);
@@ -170,6 +190,7 @@ protected:
         fs::create_directories(m_folder.File("by-id"));
         fs::create_directories(m_folder.File("home"));
         Write(m_folder.File("plain.txt"), "not a device\n");
+        Write(m_folder.File("empty.bin"), "");
     }
 
     TempFolder m_folder;

@@ -35,8 +35,9 @@ std::string E2eFixture::StartHandset(const std::vector<std::string>& options)
 {
     // A handset of its own each time: the state file keeps a handset's settings.
     m_statePath = m_folder + "/handset" + std::to_string(++m_handsets) + ".json";
-    std::vector<std::string> argv = {VQXB410_SIM_PATH, "--by-id", m_folder + "/by-id", "--log", m_folder + "/sim.log",
-                                     "--state", m_statePath};
+    std::vector<std::string> argv = m_runAs;
+    argv.insert(argv.end(), {VQXB410_SIM_PATH, "--by-id", m_folder + "/by-id", "--log", m_folder + "/sim.log", "--state",
+                             m_statePath});
     argv.insert(argv.end(), options.begin(), options.end());
     m_devicePath = m_handset.Start(argv, Environment());
     return m_devicePath;
@@ -63,7 +64,8 @@ std::vector<nlohmann::json> E2eFixture::Records(const std::vector<std::string>& 
 
 ChildProcess::Result E2eFixture::Cli(const std::vector<std::string>& arguments)
 {
-    std::vector<std::string> argv = {CORVANETOV_CLI_PATH};
+    std::vector<std::string> argv = m_runAs;
+    argv.push_back(CORVANETOV_CLI_PATH);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return ChildProcess::Run(argv, Environment());
 }

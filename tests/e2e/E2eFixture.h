@@ -39,6 +39,9 @@ protected:
     std::vector<nlohmann::json> Records(const std::vector<std::string>& extra = {});
 
     std::string m_folder;
+    // Put in front of every program the fixture starts (to run it as
+    // another user, say); empty to run it as the test's own.
+    std::vector<std::string> m_runAs;
     std::string m_devicePath;
     std::string m_statePath;
     ChildProcess m_handset;

@@ -209,7 +209,7 @@ TEST_F(FlashEndToEnd, PlanShowsWhatLandsWhereWithoutAPort)
     EXPECT_EQ(2, missing.exitCode);
     EXPECT_NE(std::string::npos, missing.err.find("needs --font FILE"));
     auto notCode = Cli({"flash", "--option", "0", "--code", Font(), "--plan"});
-    EXPECT_EQ(1, notCode.exitCode);
+    EXPECT_EQ(2, notCode.exitCode);
     EXPECT_NE(std::string::npos, notCode.err.find("Error in loading Bin file"));
 }
 

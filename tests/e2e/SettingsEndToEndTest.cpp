@@ -101,10 +101,10 @@ TEST_F(E2eFixture, CliSettingsRefusesFilesItCannotRead)
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(foreign.data()), std::streamsize(foreign.size()));
 
     auto invalid = Cli({"settings", "show", file});
-    EXPECT_EQ(invalid.exitCode, 1);
+    EXPECT_EQ(invalid.exitCode, 2);
     EXPECT_NE(invalid.err.find("Invalid MMC File !\nCannot read mmc file!"), std::string::npos) << invalid.err;
     auto missing = Cli({"settings", "set", m_folder + "/none.mmc", "--sid", "1=1"});
-    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.exitCode, 2);
     EXPECT_NE(missing.err.find("Cannot read mmc file!"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(m_folder + "/none.mmc"));
 }
@@ -167,7 +167,7 @@ TEST_F(E2eFixture, CliFailedTransfersResetTheHandsetAndKeepTheFile)
     const std::string refused = m_folder + "/letter.mmc";
     std::ofstream(refused, std::ios::binary).write(reinterpret_cast<const char*>(letter.data()), std::streamsize(letter.size()));
     auto invalid = Cli({"settings", "write", refused});
-    EXPECT_EQ(invalid.exitCode, 1);
+    EXPECT_EQ(invalid.exitCode, 2);
     EXPECT_TRUE(EndsWith(invalid.err, "Only input Number! check again! \n")) << invalid.err;
     EXPECT_EQ(Requests("DmSwitchCommand"), 0u) << "the codes are checked before the handset is touched";
 

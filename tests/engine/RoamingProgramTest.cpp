@@ -218,9 +218,10 @@ TEST_P(RoamingAnswers, PieceIsResentUntilAcceptedAtMostTwentyTimes)
         return;
     // A failed write: no reset, the port released, then the end report.
     auto after = AfterUnlock();
-    EXPECT_EQ((std::vector<std::string>{"sleep 50", "Prl 0 more 1 nam 0 bits 960", "sleep 200", "wait 3000", "progress 100", "close",
+    EXPECT_EQ((std::vector<std::string>{"sleep 50", "Prl 0 more 1 nam 0 bits 960", "sleep 200", "wait 3000", "close",
                                         "end Error in writing PRL"}),
-              std::vector<std::string>(after.end() - 7, after.end()));
+              std::vector<std::string>(after.end() - 6, after.end()))
+        << "a NAM that was not written does not reach 100 %";
     EXPECT_EQ(0u, Count("ModeControl 2"));
     EXPECT_EQ("Error in writing PRL", ErrorText());
 }
@@ -270,16 +271,54 @@ TEST_F(RoamingProgramTest, OptionChoosesTheNamsThatAreReadAndWritten)
     OperationContext::Instance().SetTarget(&recorder);
 }
 
-TEST_F(RoamingProgramTest, FailedNam1WriteStillWritesNam2ButTheOperationFails)
+// One NAM failing does not keep the other from its write; the end text and
+// the progress say which one is on the handset now.
+TEST_F(RoamingProgramTest, WhenOneNamFailsTheEndSaysWhichWasWritten)
 {
-    handset.Queue(diag::kCmdPrlWrite, Times(21, kRefused));
-    Prl(2, Put("nam1.prl", PrlListBytes(130)), Put("nam2.prl", PrlListBytes(130)));
-    std::vector<Piece> expected(21, {0, 0});
-    expected.insert(expected.end(), {{1, 0}, {1, 1}});
-    EXPECT_EQ(expected, PiecesSent());
-    EXPECT_EQ("Error in writing PRL", recorder.EndText());
-    EXPECT_FALSE(recorder.Succeeded());
-    EXPECT_EQ(0u, Count("ModeControl 2"));
+    const Bytes stored = {diag::kCmdPrlWrite, 1, 0, 0}, last = {diag::kCmdPrlWrite, 0, 0, 0};
+    struct Case {
+        const char* what;
+        std::vector<Bytes> answers;
+        std::vector<Piece> pieces;
+        const char* end;
+        std::vector<int> fullNams; // the NAMs whose progress reached 100 %
+    } cases[] = {
+        {"NAM1 refused", Times(21, kRefused), {}, "NAM1 failed, NAM2 written: Error in writing PRL", {1}},
+        {"NAM2 refused", {stored, last}, {}, "NAM1 written, NAM2 failed: Error in writing PRL", {0}},
+        {"both refused", Times(42, kRefused), {}, "Error in writing PRL", {}},
+    };
+    cases[0].pieces = std::vector<Piece>(21, {0, 0});
+    cases[0].pieces.insert(cases[0].pieces.end(), {{1, 0}, {1, 1}});
+    cases[1].answers.insert(cases[1].answers.end(), 21, kRefused);
+    cases[1].pieces = {{0, 0}, {0, 1}};
+    cases[1].pieces.insert(cases[1].pieces.end(), 21, {1, 0});
+    cases[2].pieces = std::vector<Piece>(21, {0, 0});
+    cases[2].pieces.insert(cases[2].pieces.end(), 21, {1, 0});
+    const std::string nam1 = Put("nam1.prl", PrlListBytes(130)), nam2 = Put("nam2.prl", PrlListBytes(130));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedHandset fresh;
+        OperationContext::Instance().SetChannelFactory(fresh.Factory());
+        OperationRecorder each{OperationRecorder::OnEnd::Continue};
+        OperationContext::Instance().SetTarget(&each);
+        fresh.Queue(diag::kCmdPrlWrite, c.answers);
+        Prl(2, nam1, nam2);
+        std::vector<Piece> sent;
+        for (const Bytes& request : fresh.Requests(diag::kCmdPrlWrite))
+            sent.push_back({request[3], request[1]});
+        std::vector<int> full;
+        for (const auto& message : each.Messages())
+            if (message.kind == 5 && message.value == 100 && std::find(full.begin(), full.end(), message.param) == full.end())
+                full.push_back(message.param);
+        EXPECT_EQ(c.pieces, sent);
+        EXPECT_EQ(c.end, each.EndText());
+        EXPECT_FALSE(each.Succeeded());
+        EXPECT_EQ(c.fullNams, full);
+        const auto line = fresh.Line();
+        EXPECT_EQ(0, std::count(line.begin(), line.end(), "ModeControl 2")) << "no reset after a failed write";
+        OperationContext::Instance().SetChannelFactory(nullptr);
+    }
+    OperationContext::Instance().SetTarget(&recorder);
 }
 
 namespace {
@@ -297,13 +336,15 @@ struct RefusedCase {
 };
 
 const RefusedCase kRefusedCases[] = {
-    {"missing PRL for NAM1", false, 0, {}, true, {}, true, " Fail to read from %s\n Please Check prl_file !", false,
-     "Error in loading PRL1 file"},
+    {"missing PRL for NAM1", false, 0, {}, true, {}, true,
+     " Fail to read from %s\n %s: No such file or directory\n Please Check prl_file !", false, "Error in loading PRL1 file"},
     {"3-byte PRL for NAM1", false, 0, Bytes(3, 1), false, {}, true, " Invalid Prl file : %s\n Please Check prl_file !", false,
      "Error in loading PRL1 file"},
     {"oversized PRL for NAM2 after NAM1", false, 2, PrlListBytes(130), false, Bytes(9000, 0), false,
      " %s is too large\n Please Check prl_file !", true, "Error in loading PRL2 file"},
-    {"missing ERI for NAM2", true, 1, {}, true, {}, true, " Fail to read from %s\n Please Check eri_file !", true,
+    {"missing ERI for NAM2", true, 1, {}, true, {}, true,
+     " Fail to read from %s\n %s: No such file or directory\n Please Check eri_file !", true, "Error in loading ERI2 file"},
+    {"empty ERI for NAM2 after NAM1", true, 2, Bytes(130, 7), false, {}, false, " %s is empty\n Please Check eri_file !", true,
      "Error in loading ERI2 file"},
     {"oversized ERI for NAM1", true, 0, Bytes(8193, 7), false, {}, true, " %s is too large\n Please Check eri_file !", false,
      "Error in loading ERI1 file"},
@@ -316,7 +357,7 @@ void PrintTo(const RefusedCase& c, std::ostream* out)
 
 class RoamingRefusedFile : public RoamingProgramTest, public ::testing::WithParamInterface<RefusedCase> {};
 
-TEST_P(RoamingRefusedFile, ReadersMessageThenTheLoadErrorAfterOneReset)
+TEST_P(RoamingRefusedFile, ReadersMessageThenTheLoadErrorWithTheHandsetUntouched)
 {
     const RefusedCase& c = GetParam();
     std::string path1 = c.missing1 ? (m_folder / "none1").string() : Put("one", c.nam1);
@@ -327,15 +368,15 @@ TEST_P(RoamingRefusedFile, ReadersMessageThenTheLoadErrorAfterOneReset)
         Prl(c.nams, path1, path2);
 
     std::string message = c.message;
-    message.replace(message.find("%s"), 2, c.nam2Refused ? path2 : path1);
+    for (size_t at; (at = message.find("%s")) != std::string::npos;)
+        message.replace(at, 2, c.nam2Refused ? path2 : path1);
     ASSERT_EQ(1u, prompts.shown.size());
     EXPECT_EQ(message, prompts.shown[0].text);
     EXPECT_EQ(Prompts::Icon::Information, prompts.shown[0].icon);
-    auto after = AfterUnlock();
-    ASSERT_GE(after.size(), 5u);
-    EXPECT_EQ((std::vector<std::string>{"sleep 1000", "ModeControl 2", "close", std::string("end ") + c.end, "sleep 15000"}),
-              std::vector<std::string>(after.end() - 5, after.end()));
-    EXPECT_EQ(1u, Count("ModeControl 2"));
+    // Both files are read before the first request: a bad NAM2 file leaves
+    // NAM1 unwritten too.
+    EXPECT_EQ(std::vector<std::string>{}, handset.Line());
+    EXPECT_EQ(std::vector<std::string>{std::string("end ") + c.end}, handset.Timeline());
     EXPECT_EQ(c.end, ErrorText());
     EXPECT_FALSE(recorder.Succeeded());
 }
@@ -363,13 +404,6 @@ TEST_F(RoamingProgramTest, EriGoesOutOnItsOwnCommandAndMessageFamily)
     }
     EXPECT_EQ((std::vector<std::string>{"Error in loading ERI2 file", "Completed ERI Programming"}), ends);
     EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(), "Write Eri to NAM2"));
-}
-
-TEST_F(RoamingProgramTest, EmptyEriFileFailsWithoutWaitingForAnswersToNothing)
-{
-    Eri(0, Put("empty.bin", {}));
-    EXPECT_TRUE(handset.Requests(diag::kCmdEriWrite).empty());
-    EXPECT_EQ((std::vector<std::string>{"status Write Eri to NAM1", "progress 100", "close", "end Error in writing ERI"}), AfterUnlock());
 }
 
 TEST_F(RoamingProgramTest, StopDuringAPieceEndsAtOnceAndFreesThePort)

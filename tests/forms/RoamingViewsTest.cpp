@@ -127,6 +127,8 @@ private slots:
     void OptionListAndOpenButtonsFollowTheChoiceAndTheState();
     void StartShowsTheBarsAndWritesTheChosenNams_data();
     void StartShowsTheBarsAndWritesTheChosenNams();
+    void BothNamsEndSayingWhichWasWritten_data();
+    void BothNamsEndSayingWhichWasWritten();
     void ProgressTextsAndTheStopQuestion();
     void PathsComeFromTheModelFolderElseTheStoreAndGoBackToIt();
     void ChosenFileAndStartWithFilesThatCannotBeRead();
@@ -262,11 +264,17 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams_data()
     QTest::addColumn<QStringList>("bars");
     QTest::addColumn<QList<int>>("positions");
     QTest::addColumn<QList<int>>("nams"); // of the pieces the handset got
+    QTest::addColumn<QStringList>("ends"); // the bars at the end
     const QString ready = QStringLiteral("Ready..."), skipped = QStringLiteral("Skipped...not selected...");
-    QTest::newRow("NAM1 ONLY") << 0 << QStringList{ready, skipped} << QList<int>{0, 100} << QList<int>{0, 0};
-    QTest::newRow("NAM2 ONLY, NAM1 unreadable") << 1 << QStringList{skipped, ready} << QList<int>{100, 0} << QList<int>{1, 1};
-    QTest::newRow("BOTH") << 2 << QStringList{ready, ready} << QList<int>{0, 0} << QList<int>{0, 0, 1, 1};
-    QTest::newRow("a typed text: the worker gets -1") << -1 << QStringList{ready, ready} << QList<int>{0, 0} << QList<int>{};
+    const QString done = QStringLiteral("Done"), notWritten = QStringLiteral("Not written");
+    QTest::newRow("NAM1 ONLY") << 0 << QStringList{ready, skipped} << QList<int>{0, 100} << QList<int>{0, 0}
+                               << QStringList{done, skipped};
+    QTest::newRow("NAM2 ONLY, NAM1 unreadable") << 1 << QStringList{skipped, ready} << QList<int>{100, 0} << QList<int>{1, 1}
+                                                << QStringList{skipped, done};
+    QTest::newRow("BOTH") << 2 << QStringList{ready, ready} << QList<int>{0, 0} << QList<int>{0, 0, 1, 1}
+                          << QStringList{done, done};
+    QTest::newRow("a typed text: the worker gets -1") << -1 << QStringList{ready, ready} << QList<int>{0, 0} << QList<int>{}
+                                                      << QStringList{notWritten, notWritten};
 }
 
 void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
@@ -275,6 +283,7 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
     QFETCH(QStringList, bars);
     QFETCH(QList<int>, positions);
     QFETCH(QList<int>, nams);
+    QFETCH(QStringList, ends);
     PrlView view;
     ShowWithList(view, 130);
     if (selection == 1) {
@@ -307,9 +316,62 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
     QCOMPARE(m_lines.value(PluginAbi::kPhoneLine), QStringLiteral("ESN : 8D2A41F3"));
     // The end's text, not the last step's.
     QCOMPARE(m_lines.value(PluginAbi::kStatusLine), QStringLiteral("Completed PRL Programming"));
-    // The end shows the bars as the start did.
-    for (int nam = 0; nam < 2; ++nam)
+    // A NAM that was written ends at 100 % "Done".
+    for (int nam = 0; nam < 2; ++nam) {
+        QCOMPARE(BarText(view, nam), ends[nam]);
+        QCOMPARE(BarPos(view, nam), ends[nam] == QStringLiteral("Not written") ? 0 : 100);
+    }
+}
+
+void RoamingViewsTest::BothNamsEndSayingWhichWasWritten_data()
+{
+    QTest::addColumn<bool>("badNam2File");
+    QTest::addColumn<int>("nam2Refusals"); // by the handset
+    QTest::addColumn<QList<int>>("nams");  // of the pieces the handset got
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QStringList>("bars");
+    const QString done = QStringLiteral("Done"), notWritten = QStringLiteral("Not written");
+    QTest::newRow("a bad NAM2 file: nothing written")
+        << true << 0 << QList<int>{} << QStringLiteral("Error in loading PRL2 file") << QStringList{notWritten, notWritten};
+    QTest::newRow("NAM2 refused by the handset") << false << 21 << (QList<int>{0, 0} + QList<int>(21, 1))
+                                                 << QStringLiteral("NAM1 written, NAM2 failed: Error in writing PRL")
+                                                 << QStringList{done, notWritten};
+}
+
+void RoamingViewsTest::BothNamsEndSayingWhichWasWritten()
+{
+    QFETCH(bool, badNam2File);
+    QFETCH(int, nam2Refusals);
+    QFETCH(QList<int>, nams);
+    QFETCH(QString, end);
+    QFETCH(QStringList, bars);
+    PrlView view;
+    ShowWithList(view, 130);
+    if (badNam2File) {
+        Put(FilePath(QStringLiteral("large.prl")), std::vector<uint8_t>(9000));
+        view.chosen = FilePath(QStringLiteral("large.prl"));
+        view.OnOpenClick(1);
+    }
+    const ScriptedHandset::Bytes stored = {diag::kCmdPrlWrite, 1, 0, 0}, last = {diag::kCmdPrlWrite, 0, 0, 0};
+    std::vector<ScriptedHandset::Bytes> answers = {stored, last};
+    answers.insert(answers.end(), size_t(nam2Refusals), {diag::kCmdPrlWrite, 3, 0, 0});
+    m_handset->Queue(diag::kCmdPrlWrite, answers);
+    view.OnStartClick();
+    QVERIFY(view.WorkerRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!view.WorkerRunning(), 20000);
+    QCOMPARE(view.messages, QStringList{end});
+    QList<int> written;
+    for (const auto& request : m_handset->Requests(diag::kCmdPrlWrite))
+        written << request[3];
+    QCOMPARE(written, nams);
+    if (badNam2File) {
+        QCOMPARE(m_handset->Line(), std::vector<std::string>{});
+        QCOMPARE(m_prompts.shown.size(), 1);
+    }
+    for (int nam = 0; nam < 2; ++nam) {
         QCOMPARE(BarText(view, nam), bars[nam]);
+        QCOMPARE(BarPos(view, nam), bars[nam] == QStringLiteral("Done") ? 100 : 0);
+    }
 }
 
 void RoamingViewsTest::ProgressTextsAndTheStopQuestion()
@@ -341,7 +403,7 @@ void RoamingViewsTest::ProgressTextsAndTheStopQuestion()
     view.OnStartClick();
     QVERIFY(!view.WorkerRunning());
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
-    QCOMPARE(BarText(view, 1), QStringLiteral("Ready..."));
+    QCOMPARE(BarText(view, 1), QStringLiteral("Not written"));
     QCOMPARE(view.GetControls().start->GetWindowText(), QStringLiteral("St&art PRL Download"));
     QVERIFY2(view.messages.isEmpty(), "a stop shows no end text");
     QCOMPARE(m_lines.value(PluginAbi::kPhoneLine), QStringLiteral("ESN : 8D2A41F3"));

@@ -1,9 +1,11 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <QtTest>
+#include <sys/stat.h>
 
 #include "ChildProcess.h"
 #include "comm/PortResolver.h"
@@ -393,6 +395,28 @@ void SettingsViewTest::SaveFailureAndUnreadableFilesAreReported()
     QCOMPARE(view.icons.last(), QMessageBox::Critical);
     // The reason comes with it.
     QVERIFY(!view.details.last().isEmpty());
+
+    // A named pipe is neither waited on nor replaced.
+    const QString pipe = m_folder.filePath(QStringLiteral("pipe.mmc"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    view.messages.clear();
+    view.openPath = pipe;
+    view.OnOpenMmcFile();
+    QCOMPARE(view.messages, QStringList{"Cannot read mmc file!"});
+    QCOMPARE(view.details.last(), pipe + QStringLiteral(" is not a regular file"));
+    view.messages.clear();
+    view.savePath = pipe;
+    view.OnSaveMmcFile();
+    QCOMPARE(view.messages, QStringList{"Fail to Write !"});
+    QCOMPARE(view.details.last(), pipe + QStringLiteral(" is not a regular file"));
+    QVERIFY(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+
+    // A short file is read as far as it goes, and said to be short at once.
+    view.messages.clear();
+    view.openPath = WriteFile(QStringLiteral("short.mmc"), SettingsImage().left(100));
+    view.OnOpenMmcFile();
+    QCOMPARE(view.messages, QStringList{view.openPath + QStringLiteral(" holds 100 of 59994 bytes: the rest is kept from before")});
+    QVERIFY(view.DataPresent());
 }
 
 // Edits neither saved nor written are not lost to an open without a Yes.

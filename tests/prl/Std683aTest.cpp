@@ -79,9 +79,9 @@ TEST_F(Std683aTest, PrlFilesAreTakenByTheirSizeFieldWithOrWithoutThreeLeadingByt
     }
 }
 
-TEST_F(Std683aTest, EriFilesOfAnyLengthUpToASlotAreTaken)
+TEST_F(Std683aTest, EriFilesOfAnyLengthFromOneByteUpToASlotAreTaken)
 {
-    for (size_t size : {size_t(0), size_t(1), size_t(3), size_t(8192)}) {
+    for (size_t size : {size_t(1), size_t(3), size_t(8192)}) {
         SCOPED_TRACE(size);
         EXPECT_TRUE(m_files.ReadEriFile(Put(std::vector<uint8_t>(size, 0x42)), 0));
         EXPECT_EQ(m_files.Size(0), size);
@@ -90,17 +90,29 @@ TEST_F(Std683aTest, EriFilesOfAnyLengthUpToASlotAreTaken)
     EXPECT_FALSE(m_files.ReadEriFile(large, 0));
     EXPECT_EQ(m_files.Message(), " " + large + " is too large\n Please Check eri_file !");
     EXPECT_EQ(m_files.Size(0), 8192u); // a refused file leaves the slot as it was
+    // An empty file would be "programmed" without a single piece sent.
+    std::string empty = Put({});
+    EXPECT_FALSE(m_files.ReadEriFile(empty, 0));
+    EXPECT_EQ(m_files.Message(), " " + empty + " is empty\n Please Check eri_file !");
+    EXPECT_EQ(m_files.Size(0), 8192u);
 }
 
 TEST_F(Std683aTest, UnreadablePathsAndSlotsAreRefused)
 {
     std::string fifo = (m_folder / "pipe").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {(m_folder / "missing.prl").string(), m_folder.string(), fifo}) {
+    const std::string missing = (m_folder / "missing.prl").string();
+    const std::pair<std::string, std::string> unreadable[] = {
+        {missing, missing + ": No such file or directory"},
+        {m_folder.string(), m_folder.string() + " is not a regular file"},
+        {fifo, fifo + " is not a regular file"},
+        {"/dev/null", "/dev/null is not a regular file"},
+    };
+    for (const auto& [path, reason] : unreadable) {
         EXPECT_FALSE(m_files.ReadPrlFile(path, 0));
-        EXPECT_EQ(m_files.Message(), " Fail to read from " + path + "\n Please Check prl_file !");
+        EXPECT_EQ(m_files.Message(), " Fail to read from " + path + "\n " + reason + "\n Please Check prl_file !");
         EXPECT_FALSE(m_files.ReadEriFile(path, 0));
-        EXPECT_EQ(m_files.Message(), " Fail to read from " + path + "\n Please Check eri_file !");
+        EXPECT_EQ(m_files.Message(), " Fail to read from " + path + "\n " + reason + "\n Please Check eri_file !");
     }
     EXPECT_FALSE(m_files.ReadPrlFile(Put(List(10)), 2));
     EXPECT_FALSE(m_files.ReadPrlFile(Put(List(10)), -1));

@@ -135,13 +135,16 @@ TEST(SimState, AnyBytesSurviveASaveAndTextFieldsStillRead)
     EXPECT_EQ("B410V02.00", older.VersionText());
     EXPECT_EQ("REV0", older.HardwareVersion());
 
-    // A save that cannot be made says why and leaves nothing behind.
+    // A save that cannot be made says why and leaves nothing behind: a
+    // folder in the state's place is not replaced.
     std::filesystem::remove(path);
-    std::filesystem::create_directory(path.string() + ".tmp");
+    std::filesystem::create_directory(path);
     EXPECT_FALSE(first.Save(path, error));
-    EXPECT_NE(std::string::npos, error.find(".tmp")) << error;
-    EXPECT_FALSE(std::filesystem::exists(path));
-    std::filesystem::remove(path.string() + ".tmp");
+    EXPECT_NE(std::string::npos, error.find("is not a regular file")) << error;
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path()))
+        EXPECT_NE(0u, entry.path().string().rfind(path.string() + ".tmp", 0)) << entry.path();
+    std::filesystem::remove(path);
 }
 
 TEST(SimState, BrokenStateFileIsRefusedWithItsName)
