@@ -1,7 +1,6 @@
 #include "history/HistoryLocation.h"
 
 #include <QDir>
-#include <QSettings>
 
 #include "ports/UserSettings.h"
 
@@ -19,8 +18,9 @@ std::optional<HistoryLocation> HistoryLocation::Resolve(const QString& option, Q
         return Parse(option, why);
     if (QString named = qEnvironmentVariable(kEnvironment); !named.isEmpty())
         return Parse(named, why);
-    QSettings settings(UserSettings::FileName(), QSettings::IniFormat);
-    if (QString stored = settings.value(kSettingsKey).toString(); !stored.isEmpty())
+    // Through the store's own reader: a damaged file is then known as such
+    // to every later reader and writer, and a pipe in its place is not read.
+    if (QString stored = UserSettings::ReadString(kSettingsGroup, kSettingsValue); !stored.isEmpty())
         return Parse(stored, why);
     return BenchFile();
 }

@@ -34,7 +34,8 @@ struct HistoryLocation {
     QString Describe() const;
 
     static constexpr char kEnvironment[] = "CORVANETOV_HISTORY";
-    static constexpr char kSettingsKey[] = "History/url";
+    static constexpr char kSettingsGroup[] = "History";
+    static constexpr char kSettingsValue[] = "url";
 };
 
 } // namespace corvanetov
