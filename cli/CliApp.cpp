@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "cli/CliFlash.h"
+#include "cli/CliHistory.h"
 #include "cli/CliPorts.h"
 #include "cli/CliProgressLine.h"
 #include "cli/CliSignals.h"
@@ -127,6 +128,9 @@ int CliApp::Run(int argc, char** argv)
                       "a number above 0 and at most 1000, as CORVANETOV_TIME_SCALE takes"));
     app.add_option("--trace", m_options.trace, "write the debug trace to FILE or stderr");
     app.add_flag("--json", m_options.json, "print results as JSON");
+    app.add_option("--history", m_options.history,
+                   "where service records are kept: postgresql://user@host/database or an SQLite file (default: "
+                   "CORVANETOV_HISTORY, else [History] url in the settings file, else the bench's own file)");
     corvanetov::CliPorts ports(*this);
     ports.Register(app);
     auto* info = app.add_subcommand("info", "connect, identify and print ESN, phone number and versions");
@@ -137,6 +141,8 @@ int CliApp::Run(int argc, char** argv)
     CliFlash flash(*this);
     flash.Register(app);
     station.Register(app);
+    CliHistory history(*this);
+    history.Register(app);
     try {
         app.parse(static_cast<int>(kept.size()), kept.data());
     } catch (const CLI::ParseError& e) {
@@ -146,6 +152,8 @@ int CliApp::Run(int argc, char** argv)
     if (!ApplyOptions())
         return kExitUsage;
     if (std::optional<int> status = ports.Run())
+        return *status;
+    if (std::optional<int> status = history.Run())
         return *status;
     if (info->parsed())
         return Info();
@@ -174,6 +182,13 @@ bool CliApp::ApplyOptions()
     }
     if (m_options.msl == kMslFromInput && !ReadMslFromInput())
         return false;
+    QString why;
+    std::optional<HistoryLocation> location = HistoryLocation::Resolve(QString::fromStdString(m_options.history), &why);
+    if (!location) {
+        std::cerr << why.toStdString() << std::endl;
+        return false;
+    }
+    m_history.emplace(*location);
     auto& context = OperationContext::Instance();
     context.SetToolType(static_cast<uint8_t>(m_options.toolType));
     PortTable::Instance().InstallResolver();
@@ -278,18 +293,23 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
         const ScopedTarget target(&recorder);
         OperationWorker worker;
         if (!WatchSignals() || !worker.Start(body)) {
-            std::cerr << "Cannot start the operation: the system has no thread to spare (process limit reached)" << std::endl;
+            const char* refusal = "Cannot start the operation: the system has no thread to spare (process limit reached)";
+            std::cerr << refusal << std::endl;
+            m_lastEnd = OperationRecord::End{false, false, refusal, 0, {}};
             return kExitFailed;
         }
         WaitShowingProgress(worker, recorder, progress);
     }
+    m_lastEnd = OperationRecord::End{g_interrupted, !recorder.Finished() || recorder.Succeeded(), recorder.EndText(), 0,
+                                     recorder.Messages()};
     if (g_interrupted) {
         progress.Result("stopped", "");
         std::cerr << "Stopped." << std::endl;
+        m_lastEnd->text = "Stopped.";
         PrintWhereLeft();
         return kExitInterrupted;
     }
-    if (!recorder.Finished() || recorder.Succeeded()) {
+    if (m_lastEnd->succeeded) {
         if (!m_options.json && !recorder.EndText().empty())
             std::cerr << recorder.EndText() << std::endl;
         progress.Result("succeeded", recorder.EndText(), m_flashing ? Context().ReleaseText() : std::string());
@@ -353,14 +373,39 @@ int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::functio
     return RunOperation(body, json);
 }
 
+ServiceRecord CliApp::BeginRecord(const QString& operation)
+{
+    return OperationRecord::Begin("cli", operation);
+}
+
+int CliApp::Keep(ServiceRecord& record, int status)
+{
+    if (!m_lastEnd)
+        return status;
+    OperationRecord::End end = *m_lastEnd;
+    end.exitStatus = status;
+    OperationRecord::Finish(record, end);
+    for (const QString& notice : m_history->Keep(record))
+        std::cerr << notice.toStdString() << std::endl;
+    return status;
+}
+
+void CliApp::Refuse(const std::string& text)
+{
+    std::cerr << text << std::endl;
+    m_lastEnd = OperationRecord::End{false, false, text, 0, {}};
+}
+
 int CliApp::Info()
 {
     NvDoc doc;
-    if (int status = RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run); status != kExitOk) {
-        // The identification failed on a handset noted as left in download mode.
-        const bool waiting = status == kExitFailed && Context().ErrorText().ends_with(engine::kMayWaitInDownloadMode);
-        return waiting ? kExitWaitingInDownloadMode : status;
-    }
+    ServiceRecord record = BeginRecord("identify");
+    int status = RunOnHandset("Reading phone information", doc, &PhoneInfoRead::Run);
+    // The identification failed on a handset noted as left in download mode.
+    if (status == kExitFailed && Context().ErrorText().ends_with(engine::kMayWaitInDownloadMode))
+        status = kExitWaitingInDownloadMode;
+    if (Keep(record, status) != kExitOk)
+        return status;
     if (m_options.json) {
         nlohmann::json result = {{"esn", Text(doc, NvDoc::kEsn)},
                                  {"phone", Text(doc, NvDoc::kPhoneNumber)},

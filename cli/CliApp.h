@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "history/HistoryKeeper.h"
+#include "history/OperationRecord.h"
+
 namespace corvanetov {
 
 class CliProgressLine;
@@ -46,7 +49,21 @@ public:
     // The operation flashes the handset: its result names the software
     // version the handset restarted with, and a stop says whether it left
     // the handset in download mode.
-    void Flashing() { m_flashing = true; }
+    void Flashing(bool flashing) { m_flashing = flashing; }
+
+    // A record of an operation on the handset starting now; the command
+    // adds its inputs before RunOnHandset.
+    static ServiceRecord BeginRecord(const QString& operation);
+    // Keeps the record of the operation run last, ended with this exit
+    // status, and tells what went wrong with keeping it. A command refused
+    // before it reached a port keeps none. Returns the status.
+    int Keep(ServiceRecord& record, int status);
+    // Ends the operation run last as refused with this text, said on
+    // standard error: the record says so.
+    void Refuse(const std::string& text);
+    const std::optional<OperationRecord::End>& LastEnd() const { return m_lastEnd; }
+    // The store in use, as --history, the environment or the settings name it.
+    HistoryKeeper& History() { return *m_history; }
 
 private:
     struct Options {
@@ -56,6 +73,7 @@ private:
         std::string timeScale;
         std::optional<std::string> trace;
         bool json = false;
+        std::string history;
     };
 
     int Info();
@@ -83,6 +101,9 @@ private:
 
     Options m_options;
     bool m_flashing = false;
+    std::optional<HistoryKeeper> m_history;
+    // How the operation run last ended; empty while none reached a port.
+    std::optional<OperationRecord::End> m_lastEnd;
 };
 
 } // namespace corvanetov

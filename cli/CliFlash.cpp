@@ -7,12 +7,17 @@
 #include "cli/CliApp.h"
 #include "cli/CliFlashPlan.h"
 #include "cli/CliPrompts.h"
+#include "cli/CliSettings.h"
 #include "engine/DownloadImages.h"
 #include "engine/DownloadOption.h"
 #include "engine/EngineConstants.h"
+#include "engine/NamTransfer.h"
+#include "engine/OperationContext.h"
 #include "engine/RebuildWorker.h"
 #include "engine/SwDownloadWorker.h"
+#include "nv/NVList.h"
 #include "nv/NvDoc.h"
+#include "nv/SettingsCatalogue.h"
 
 namespace corvanetov {
 
@@ -27,6 +32,9 @@ void CliFlash::Register(CLI::App& parser)
     m_flash->add_option("--font", m_font, "font image, *.bin");
     m_flash->add_option("--font-address", m_fontAddress, "flash start address of the font, hexadecimal (default: ask)")
         ->check([](const std::string& text) { return CliPrompts::ParseFontAddress(text) ? "" : "one to eight hexadecimal digits"; });
+    m_flash->add_flag("--keep-settings", m_keepSettings,
+                      "read the settings before the download and write them back when the handset has restarted "
+                      "(options 0 to 2)");
     m_flash->add_flag("--plan", m_plan, "show what would be written where, and how long it takes, without touching a port");
     m_rebuild = parser.add_subcommand("rebuild", "rebuild the handset over its UART link (boot loader at 9600 baud)");
 }
@@ -69,17 +77,50 @@ int CliFlash::Flash()
         fontAddress = m_plan && m_fontAddress.empty() ? engine::kDefaultFontStartAddress : FontAddress();
     if (m_plan)
         return Plan(option, fontAddress.value_or(0));
+    if (m_keepSettings && m_option >= engine::kDownloadOptions / 2) {
+        std::cerr << "--keep-settings reads the settings first, which a handset in download mode cannot give (options 0 to 2)"
+                  << std::endl;
+        return CliApp::kExitUsage;
+    }
     // The images are checked before the handset is touched; the download
     // loads them again and keeps them open to its end.
     if (!CheckImages(option, fontAddress.value_or(0)))
         return CliApp::kExitUsage;
+    return Download(option, fontAddress);
+}
+
+int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fontAddress)
+{
+    ServiceRecord record = CliApp::BeginRecord(QString("flash option %1").arg(m_option));
+    if (option.code)
+        record.inputs << OperationRecord::FileInput("code", m_code);
+    if (option.font)
+        record.inputs << OperationRecord::FileInput("font", m_font);
+    if (fontAddress)
+        record.fontAddress = QString::number(*fontAddress, 16).toUpper();
+    NvDoc settings;
+    if (m_keepSettings) {
+        if (int status = CliSettings::ReadHandset(m_app, "Reading the settings to keep", settings); status != CliApp::kExitOk)
+            return m_app.Keep(record, status);
+        record.snapshot = OperationRecord::Snapshot(settings);
+    }
     // A font address that was not given (no terminal to ask) is the font
     // dialog cancelled: the download ends as the view's does.
     SwDownloadRequest request{m_option, m_code, m_font};
     NvDoc doc;
-    m_app.Flashing();
-    return m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
-                              [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
+    m_app.Flashing(true);
+    int status = m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
+                                    [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
+    m_app.Flashing(false);
+    if (m_app.LastEnd())
+        record.bytesWritten = OperationRecord::BytesWritten(m_app.LastEnd()->messages);
+    if (status != CliApp::kExitOk || !m_keepSettings)
+        return m_app.Keep(record, status);
+    NVList list;
+    NamTransferRequest write{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0};
+    status = m_app.RunOnHandset("Writing the settings back", settings, [write] { NamTransfer::NamWriteWorker(write); });
+    record.versionAfter = QString::fromStdString(Context().SoftwareVersionText());
+    return m_app.Keep(record, status);
 }
 
 bool CliFlash::LoadImages(const DownloadOption& option, uint32_t fontAddress, DownloadImages& images) const
@@ -123,7 +164,9 @@ int CliFlash::Plan(const DownloadOption& option, uint32_t fontAddress) const
 int CliFlash::Rebuild()
 {
     NvDoc doc;
-    return m_app.RunOnHandset("Rebuilding", doc, &RebuildWorker::Run, std::nullopt, CliApp::JsonReports::EveryReport);
+    ServiceRecord record = CliApp::BeginRecord("rebuild");
+    return m_app.Keep(record, m_app.RunOnHandset("Rebuilding", doc, &RebuildWorker::Run, std::nullopt,
+                                                 CliApp::JsonReports::EveryReport));
 }
 
 } // namespace corvanetov

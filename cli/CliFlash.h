@@ -27,6 +27,9 @@ public:
 
 private:
     int Flash();
+    // The download, with the settings read before it and written back
+    // after it when asked.
+    int Download(const DownloadOption& option, std::optional<uint32_t> fontAddress);
     int Rebuild();
     // Which image files the option needs that were not given; empty when
     // nothing is missing.
@@ -46,6 +49,7 @@ private:
     std::string m_font;
     std::string m_fontAddress;
     bool m_plan = false;
+    bool m_keepSettings = false;
 };
 
 } // namespace corvanetov

@@ -5,6 +5,7 @@
 
 #include "cli/CliApp.h"
 #include "engine/NamTransfer.h"
+#include "engine/OperationContext.h"
 #include "nv/NVList.h"
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"
@@ -46,9 +47,8 @@ int CliSettings::Read()
     if (!CliSettingsFile::CanSave(m_path))
         return CliApp::kExitUsage;
     NvDoc doc;
-    NVList list;
-    NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &list, nullptr, 0};
-    int status = m_app.RunOnHandset("Reading settings", doc, [request] { NamTransfer::NamReadWorker(request); });
+    ServiceRecord record = CliApp::BeginRecord("settings read");
+    int status = m_app.Keep(record, ReadHandset(m_app, "Reading settings", doc));
     if (status != CliApp::kExitOk)
         return status;
     if (!CliSettingsFile::Save(m_path, doc))
@@ -68,12 +68,37 @@ int CliSettings::Write()
         std::cerr << fault << std::endl;
         return CliApp::kExitUsage;
     }
-    NVList list;
-    NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0};
-    int status = m_app.RunOnHandset("Writing settings", doc, [request] { NamTransfer::NamWriteWorker(request); });
+    ServiceRecord record = CliApp::BeginRecord("settings write");
+    record.inputs << OperationRecord::FileInput("settings", m_path);
+    int status = m_app.Keep(record, WriteKeepingSnapshot(m_app, doc, record));
     if (status == CliApp::kExitOk)
         CliSettingsFile::Print(doc, m_app.Json());
     return status;
+}
+
+int CliSettings::ReadHandset(CliApp& app, const std::string& what, NvDoc& doc)
+{
+    NVList list;
+    NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &list, nullptr, 0};
+    return app.RunOnHandset(what, doc, [request] { NamTransfer::NamReadWorker(request); });
+}
+
+// The settings the write replaces are read first, so that the record can
+// undo it; when they cannot be read, nothing is written.
+int CliSettings::WriteKeepingSnapshot(CliApp& app, NvDoc& doc, ServiceRecord& record, const QString& esn)
+{
+    NvDoc before;
+    if (int status = ReadHandset(app, "Reading the settings to keep for undo", before); status != CliApp::kExitOk)
+        return status;
+    record.snapshot = OperationRecord::Snapshot(before);
+    const std::string found = Context().EsnText();
+    if (!esn.isEmpty() && QString::fromStdString(found).compare(esn, Qt::CaseInsensitive) != 0) {
+        app.Refuse("The handset's ESN is " + found + ", the record's " + esn.toStdString() + ": nothing was written.");
+        return CliApp::kExitUsage;
+    }
+    NVList list;
+    NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0};
+    return app.RunOnHandset("Writing settings", doc, [request] { NamTransfer::NamWriteWorker(request); });
 }
 
 } // namespace corvanetov

@@ -9,8 +9,12 @@ namespace CLI {
 class App;
 }
 
+#include <QString>
+
 namespace corvanetov {
 class CliApp;
+class NvDoc;
+struct ServiceRecord;
 
 // The settings commands: show and set work on a settings file alone; read
 // fills one from the handset and write sends one to it.
@@ -23,6 +27,13 @@ public:
     // The exit status of the settings command given, or none when the
     // command line named another.
     std::optional<int> Run();
+
+    // Reads the handset's settings into doc; the exit status.
+    static int ReadHandset(CliApp& app, const std::string& what, NvDoc& doc);
+    // Writes doc's settings to the handset after reading the ones it
+    // replaces into the record's snapshot. With an ESN, a handset of another
+    // is refused (exit status 2) and nothing is written.
+    static int WriteKeepingSnapshot(CliApp& app, NvDoc& doc, ServiceRecord& record, const QString& esn = QString());
 
 private:
     int Read();

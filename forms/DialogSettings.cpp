@@ -186,7 +186,8 @@ bool CDialogSettings::ConfirmWrite(const SettingsValues& values)
 bool CDialogSettings::StartTransfer(NVList& list, void (*worker)(NamTransferRequest))
 {
     const NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &m_readList, &m_writeList, m_mode};
-    if (!m_runner.Start([worker, request] { worker(request); }))
+    const QString operation = worker == &NamTransfer::NamWriteWorker ? "settings write" : "settings read";
+    if (!m_runner.Start([worker, request] { worker(request); }, operation))
         return false;
     m_started.start();
     return true;

@@ -154,7 +154,9 @@ void CDialogSwDownload::StartJob(Job job, std::function<void()> body)
     m_job = job;
     m_step.clear();
     m_transfer = TransferMeter();
-    if (!m_runner.Start(std::move(body))) {
+    const QString operation =
+        job == Job::Download ? QString("flash option %1").arg(m_ui->comboOption->currentIndex()) : QString("rebuild");
+    if (!m_runner.Start(std::move(body), operation)) {
         m_job = Job::None;
         m_ui->animationBusy->Stop();
         m_ui->animationBusy->hide();

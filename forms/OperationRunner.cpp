@@ -20,6 +20,26 @@ bool IsEndReport(const OperationMessage& message)
     return family && family->RoleOf(message.kind) == OperationFamily::Role::End;
 }
 
+// What a view's operation is called in its record when the view does not
+// say; the transfer view holds its state without touching a handset.
+QString OperationOf(int state)
+{
+    switch (state) {
+    case OperationContext::kPhoneInfo:
+        return "identify";
+    case OperationContext::kSettings:
+        return "settings";
+    case OperationContext::kSwDownload:
+        return "flash";
+    case OperationContext::kPrl:
+        return "prl";
+    case OperationContext::kEri:
+        return "eri";
+    default:
+        return {};
+    }
+}
+
 void SendStatusLine(const std::string& text)
 {
     HostNotifier::Instance().Send(PluginAbi::kStatusLine, text);
@@ -59,8 +79,10 @@ OperationRunner::OperationRunner(CFormView& view, int state, Handler handler)
 OperationRunner::~OperationRunner()
 {
     // The view is going: its controls are no longer followed.
-    if (m_running)
+    if (m_running) {
         EndWorker();
+        m_record.KeepStopped();
+    }
 }
 
 void OperationRunner::AddStartControl(QWidget* control)
@@ -75,8 +97,9 @@ void OperationRunner::AddIdleControl(QWidget* control)
     FollowState();
 }
 
-bool OperationRunner::Start(std::function<void()> body)
+bool OperationRunner::Start(std::function<void()> body, const QString& operation)
 {
+    m_record.Begin(operation.isEmpty() ? OperationOf(m_state) : operation);
     Context().SetOperationState(m_state);
     m_target.emplace(&m_bridge);
     m_running = m_worker.Start(std::move(body));
@@ -91,6 +114,7 @@ bool OperationRunner::Stop()
     if (!m_view.AskStop() || !m_running)
         return false;
     End();
+    m_record.KeepStopped();
     SendStatusLine(FormConstants::kStoppedStatus);
     return true;
 }
@@ -122,8 +146,11 @@ OperationRunner::Turn OperationRunner::CurrentTurn() const
 
 void OperationRunner::OnOperationMessage(const OperationMessage& message)
 {
+    m_record.Note(message);
     if (IsEndReport(message)) {
         End();
+        // Once only: after a stop the record is kept and a late end adds nothing.
+        m_record.KeepEnded(message);
         ShowEnd(message);
     }
     m_handler(message);

@@ -10,6 +10,7 @@
 #include "engine/ContextGuards.h"
 #include "forms/OperationBridge.h"
 #include "forms/OperationStateWatch.h"
+#include "forms/ViewRecord.h"
 class QWidget;
 
 namespace corvanetov {
@@ -41,8 +42,10 @@ public:
 
     // Sets the operation state to the view's, makes the bridge the report
     // target and runs body on the worker. False when the system gives no
-    // thread: nothing runs and the state is idle again.
-    [[nodiscard]] bool Start(std::function<void()> body);
+    // thread: nothing runs and the state is idle again. The operation's
+    // service record names it `operation` (by default the view's); it is
+    // kept when the operation ends, is stopped, or its view goes.
+    [[nodiscard]] bool Start(std::function<void()> body, const QString& operation = {});
     // Asks the view's stop question; Yes ends the operation. False on No, or
     // when the operation ended on its own while the question was open.
     bool Stop();
@@ -79,6 +82,7 @@ private:
     // has it again when the operation ends.
     QPointer<QWidget> m_focusBefore;
     OperationBridge m_bridge;
+    ViewRecord m_record;
     // The bridge as the report target, from the first start on.
     std::optional<ScopedTarget> m_target;
     // Declared last: destroyed first, it waits for the worker, which may

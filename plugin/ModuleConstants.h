@@ -22,6 +22,7 @@ constexpr int kCommandPortSetting = 2040;
 constexpr int kCommandAbout = 2050;
 // The station window: many handsets at once.
 constexpr int kCommandStation = 2060;
+constexpr int kCommandServiceHistory = 2070;
 
 // String table: identification of the plug-in.
 constexpr int kStringModel = PluginAbi::kStringModelName;

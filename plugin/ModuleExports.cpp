@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include "engine/OperationContext.h"
+#include "forms/DialogHistory.h"
 #include "forms/PortSetting.h"
 #include "forms/StationWindow.h"
 #include "hostlink/HostNotifier.h"
@@ -29,6 +30,12 @@ void RunPortSettingDialog()
 {
     PortSetting dialog(QApplication::activeWindow());
     dialog.exec();
+}
+
+void RunHistoryWindow()
+{
+    CDialogHistory window(QApplication::activeWindow());
+    window.exec();
 }
 
 // One station window for the module's life: it is made on the first click,
@@ -107,6 +114,10 @@ bool SelectedMenu(int command)
     case ModuleConstants::kCommandAbout:
         if (HasApplication())
             RunAboutDialog();
+        return false;
+    case ModuleConstants::kCommandServiceHistory:
+        if (HasApplication())
+            RunHistoryWindow();
         return false;
     case ModuleConstants::kCommandStation:
         if (HasApplication())

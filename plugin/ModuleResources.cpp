@@ -30,6 +30,7 @@ constexpr StringEntry kStrings[] = {
     {kCommandPortSetting, "COM Port Setting\nCom Port"},
     {kCommandAbout, "Help\nHelp"},
     {kCommandStation, "Serve every handset plugged in at once\nStation"},
+    {kCommandServiceHistory, "Every job on every handset: list, export, undo a settings write\nService history"},
     {static_cast<int>(kCommandPrint), "Print the active document\nPrint"},
 };
 
@@ -40,6 +41,7 @@ constexpr MenuEntry kMenu2000[] = {
     {1, kCommandClose, "&Close"},
     {0, 0, "&View"},
     {1, kCommandToolBar, "&Tool bar"},
+    {1, kCommandServiceHistory, "Service &history"},
     {0, 0, "&Setup"},
     {1, kCommandPortSetting, "&Port Setting"},
     {1, kCommandStation, "&Station"},

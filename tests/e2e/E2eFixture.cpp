@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdlib.h>
 #include <thread>
 
@@ -44,7 +45,21 @@ std::string E2eFixture::StartHandset(const std::vector<std::string>& options)
 
 std::vector<std::string> E2eFixture::Environment() const
 {
-    return {"XDG_CONFIG_HOME=" + m_folder + "/config", "CORVANETOV_SERIAL_BY_ID=" + m_folder + "/by-id"};
+    return {"XDG_CONFIG_HOME=" + m_folder + "/config", "CORVANETOV_SERIAL_BY_ID=" + m_folder + "/by-id",
+            "XDG_DATA_HOME=" + m_folder + "/data"};
+}
+
+std::vector<nlohmann::json> E2eFixture::Records(const std::vector<std::string>& extra)
+{
+    std::vector<std::string> arguments = {"--json", "history"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    ChildProcess::Result listed = Cli(arguments);
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    std::vector<nlohmann::json> records;
+    std::istringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);)
+        records.push_back(nlohmann::json::parse(line));
+    return records;
 }
 
 ChildProcess::Result E2eFixture::Cli(const std::vector<std::string>& arguments)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ protected:
     bool AwaitRequests(const std::string& command, size_t count, const std::string& detail = {}) const;
     // The handset's saved state (its NV items under "nv"), as JSON text.
     std::string HandsetState() const;
+    // The service records as `history --json` lists them, newest first,
+    // from the store the environment or `extra` (as --history URL) names.
+    std::vector<nlohmann::json> Records(const std::vector<std::string>& extra = {});
 
     std::string m_folder;
     // Put in front of every program the fixture starts (to run it as

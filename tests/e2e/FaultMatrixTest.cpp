@@ -425,6 +425,7 @@ struct CliRow {
     Options arguments; // FILE stands for the test's settings file, PRL for its list
     int exitCode;
     const char* ending; // the last lines of its standard error
+    const char* operation; // as its service record names it
     // Interrupted with Ctrl-C once the handset has read this many requests
     // of this command (as its log names it); none: runs to its end.
     const char* interruptAfter = nullptr;
@@ -440,19 +441,19 @@ void PrintTo(const CliRow& row, std::ostream* out)
 }
 
 const CliRow kCliRows[] = {
-    {"InfoFromSilentHandset", {"--silent"}, {"info"}, 1, "Error in reading phone's status in DM"},
+    {"InfoFromSilentHandset", {"--silent"}, {"info"}, 1, "Error in reading phone's status in DM", "identify"},
     {"SettingsReadCablePulled", {"--hangup", "nvread:3"}, {"settings", "read", "FILE"}, 1,
-     "Error in reading NAM\nThe line to the handset was lost (cable pulled or device gone)."},
-    {"SettingsWriteCorrupted", {"--corrupt-from", "nvwrite:1"}, {"settings", "write", "FILE"}, 1, "Error in writing NAM"},
-    {"PrlNeverTaken", {"--refuse-piece-from", "prl:1"}, {"prl", "--nam1", "PRL"}, 1, "Error in writing PRL"},
+     "Error in reading NAM\nThe line to the handset was lost (cable pulled or device gone).", "settings read"},
+    {"SettingsWriteCorrupted", {"--corrupt-from", "nvwrite:1"}, {"settings", "write", "FILE"}, 1, "Error in writing NAM", "settings write"},
+    {"PrlNeverTaken", {"--refuse-piece-from", "prl:1"}, {"prl", "--nam1", "PRL"}, 1, "Error in writing PRL", "prl"},
     {"FlashNakStorm", {"--emergency", "--nak-from", "0"}, {"flash", "--option", "3", "--code", "CODE"}, 1,
      "Connection or Timeout Error!\nThe handset is waiting in download mode: flash it with an EMERGENCY option to recover it",
-     nullptr, 0, true},
+     "flash option 3", nullptr, 0, true},
     // Real pauses, so that the interrupt lands in the pause after the AT
     // command; and in the wait for an item that never comes.
-    {"InfoInterrupted", {}, {"info", "--time-scale", "1"}, 130, "Stopped.", "DmSwitchCommand", 1},
+    {"InfoInterrupted", {}, {"info", "--time-scale", "1"}, 130, "Stopped.", "identify", "DmSwitchCommand", 1},
     {"SettingsReadInterrupted", {"--drop-from", "nvread:3"}, {"settings", "read", "FILE", "--time-scale", "0.1"}, 130, "Stopped.",
-     "NvReadRequest", 3},
+     "settings read", "NvReadRequest", 3},
 };
 
 using Files = std::map<std::string, std::vector<uint8_t>>;
@@ -520,9 +521,16 @@ TEST_P(CliFaults, ExitsWithTheErrorAndKeepsTheUsersFiles)
     fs::remove(m_folder + "/sim.log"); // the requests of the faulted run alone
     StartHandset(row.simOptions);
 
+    const size_t recordsBefore = Records().size();
     ChildProcess::Result result = Run(row);
     EXPECT_EQ(row.exitCode, result.exitCode) << result.err;
     EXPECT_TRUE(EndsWith(Trimmed(result.err), std::string("\n") + row.ending)) << result.err;
+    const std::vector<nlohmann::json> records = Records();
+    ASSERT_EQ(records.size(), recordsBefore + 1) << "one service record for the run, whatever its end";
+    EXPECT_EQ(records[0]["operation"], row.operation);
+    EXPECT_EQ(records[0]["result"], row.exitCode == 130 ? "stopped" : "failed");
+    EXPECT_EQ(records[0]["exit_status"], row.exitCode);
+    EXPECT_TRUE(std::string(row.ending).starts_with(records[0]["end_text"].get<std::string>())) << records[0]["end_text"];
     if (row.stranded) {
         EXPECT_FALSE(before == FilesUnder(m_folder + "/config")) << "the store notes the handset left in download mode";
         m_handset.Stop();

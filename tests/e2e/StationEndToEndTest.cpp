@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <thread>
 
 #include "E2eFixture.h"
@@ -171,6 +172,7 @@ protected:
     // The handset's job, found among the processes by its port.
     pid_t JobOf(size_t i) const;
     void Act(const StationCase& c);
+    void ExpectOneRunInTheHistory(const StationCase& c);
     nlohmann::json EndOf(size_t i) const
     {
         for (const nlohmann::json& line : Lines())
@@ -236,6 +238,24 @@ TEST_P(StationEndToEnd, Serves)
             EXPECT_TRUE(FlashedExactly(*m_handsets[i]));
         }
     }
+    ExpectOneRunInTheHistory(c);
+}
+
+// Every job the station started kept its service record under the station's
+// one run, whatever its end: a tray's work can be looked up as one. A job
+// killed outright keeps none.
+void StationEndToEnd::ExpectOneRunInTheHistory(const StationCase& c)
+{
+    std::set<std::string> runs;
+    std::set<std::string> esns;
+    for (const nlohmann::json& record : Records()) {
+        runs.insert(record.value("station_run", ""));
+        esns.insert(record.value("esn", ""));
+    }
+    EXPECT_EQ(1U, runs.size());
+    EXPECT_EQ(0U, runs.count("")) << "a job's record names no station run";
+    for (size_t i = 0; i < m_handsets.size(); ++i)
+        EXPECT_EQ(c.during == During::KillJob && i == c.odd ? 0U : 1U, esns.count(Esn(i))) << "records of handset " << i;
 }
 
 void StationEndToEnd::Act(const StationCase& c)

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -10,6 +11,7 @@
 #include "ThreadlessChild.h"
 #include "comm/BaseComm.h"
 #include "engine/OperationContext.h"
+#include "forms/DialogHistory.h"
 #include "forms/DialogPhoneInfo.h"
 #include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
@@ -95,6 +97,7 @@ private slots:
     void NothingShowsAnEarlierReadAsCurrent_data();
     void NothingShowsAnEarlierReadAsCurrent();
     void ReadWithoutAThreadLeavesTheViewIdle();
+    void ReadIsRecordedAndTheHistoryWindowListsAndExportsIt();
 
 private:
     void StartHandset(const QStringList& options = {});
@@ -123,6 +126,7 @@ void PhoneInfoViewTest::init()
     folder.removeRecursively();
     QVERIFY(folder.mkpath(QStringLiteral("by-id")));
     qputenv("XDG_CONFIG_HOME", m_folder.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_folder.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("CORVANETOV_SERIAL_BY_ID", m_folder.filePath(QStringLiteral("by-id")).toLocal8Bit());
     PortTable::Instance().InstallResolver();
     auto& context = OperationContext::Instance();
@@ -490,6 +494,34 @@ void PhoneInfoViewTest::ReadWithoutAThreadLeavesTheViewIdle()
             && OperationContext::Instance().OperationState() == OperationContext::kIdle && HostLine(0) == status
             && view.messages.isEmpty();
     }));
+}
+
+void PhoneInfoViewTest::ReadIsRecordedAndTheHistoryWindowListsAndExportsIt()
+{
+    StartHandset();
+    AnsweredPhoneInfo view;
+    ReadOnce(view);
+    CDialogHistory window;
+    QCOMPARE(window.Records().size(), 1);
+    const ServiceRecord& record = window.Records().front();
+    QCOMPARE(record.operation, QStringLiteral("identify"));
+    QCOMPARE(record.result, QStringLiteral("completed"));
+    QCOMPARE(record.esn, QStringLiteral("1A2B3C4D"));
+    QCOMPARE(record.frontEnd, QStringLiteral("host"));
+    QVERIFY(record.devicePath.endsWith(kHandsetLink));
+
+    // What a spreadsheet or a script reads back: the header, then the row.
+    const QString path = m_folder.filePath(QStringLiteral("export.csv"));
+    QVERIFY(window.ExportTo(path));
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"), QStringLiteral("import csv, sys\n"
+                                                       "rows = list(csv.DictReader(open(sys.argv[1], newline='', encoding='utf-8')))\n"
+                                                       "print(len(rows), rows[0]['esn'], rows[0]['operation'], rows[0]['uuid'])"),
+                  path});
+    QVERIFY(python.waitForFinished(20000));
+    QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
+             QStringLiteral("1 1A2B3C4D identify ") + record.uuid);
 }
 
 QTEST_MAIN(PhoneInfoViewTest)

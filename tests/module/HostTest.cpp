@@ -134,7 +134,7 @@ void HostTest::ShowsThePluginsViewsMenusAndToolBar()
 
     QCOMPARE(MenuTitles(window), QStringList({"File", "Edit", "View", "Options", "Setup", "Help"}));
     QCOMPARE(Items(Menu(window, "File")), QStringList({"Print", "Close", "-", "Exit"}));
-    QCOMPARE(Items(Menu(window, "View")), QStringList({"Tool bar", "-", "Status bar"}));
+    QCOMPARE(Items(Menu(window, "View")), QStringList({"Tool bar", "Service history", "-", "Status bar"}));
     QCOMPARE(Items(Menu(window, "Setup")), QStringList({"Port Setting", "Station"}));
     QCOMPARE(Items(Menu(window, "Help")), QStringList({"About CorvaneTOV"}));
     QCOMPARE(Item(window, "File", "Print")->statusTip(), QStringLiteral("Print the active document"));

@@ -331,7 +331,7 @@ void ModuleExportsTest::StringsMenuAndToolBarByNumber()
     for (; menu->m_depth >= 0; ++menu)
         items << QStringLiteral("%1:%2:%3").arg(menu->m_depth).arg(menu->m_command).arg(QLatin1String(menu->m_text));
     QCOMPARE(items, QStringList({"0:0:&File", "1:57607:&Print", "1:2010:&Close", "0:0:&View", "1:59392:&Tool bar",
-                                 "0:0:&Setup", "1:2040:&Port Setting", "1:2060:&Station", "0:0:&Help", "1:2050:&About CorvaneTOV"}));
+                                 "1:2070:Service &history", "0:0:&Setup", "1:2040:&Port Setting", "1:2060:&Station", "0:0:&Help", "1:2050:&About CorvaneTOV"}));
     QCOMPARE(module.Resolve<LoadPluginMenuFunc>("LoadPluginMenu")(2001), nullptr);
 
     const ToolBarResource* toolBar = module.Resolve<LoadPluginToolBarFunc>("LoadPluginToolBar")(2000);

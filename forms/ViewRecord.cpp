@@ -1,0 +1,68 @@
+#include "forms/ViewRecord.h"
+
+#include <QtDebug>
+
+#include "engine/OperationContext.h"
+#include "history/HistoryKeeper.h"
+#include "history/OperationRecord.h"
+#include "hostlink/HostNotifier.h"
+
+namespace corvanetov {
+
+namespace {
+constexpr char kFrontEnd[] = "host";
+constexpr char kStopped[] = "Stopped";
+} // namespace
+
+HistoryKeeper& ViewRecord::Keeper()
+{
+    static HistoryKeeper keeper = [] {
+        QString why;
+        std::optional<HistoryLocation> location = HistoryLocation::Resolve({}, &why);
+        if (!location)
+            qWarning().noquote() << why << "- the records are kept on this bench";
+        return HistoryKeeper(location.value_or(HistoryLocation::BenchFile()));
+    }();
+    return keeper;
+}
+
+void ViewRecord::Begin(const QString& operation)
+{
+    m_messages.clear();
+    m_record.reset();
+    if (!operation.isEmpty())
+        m_record = OperationRecord::Begin(kFrontEnd, operation);
+}
+
+void ViewRecord::Note(const OperationMessage& message)
+{
+    if (m_record)
+        m_messages.push_back(message);
+}
+
+void ViewRecord::KeepEnded(const OperationMessage& end)
+{
+    const bool succeeded = end.outcome == OperationMessage::Outcome::Succeeded;
+    // A view shows a failure's text from the context where the report has none.
+    Keep(false, succeeded, end.text.empty() && !succeeded ? Context().ErrorText() : end.text);
+}
+
+void ViewRecord::KeepStopped()
+{
+    Keep(true, false, kStopped);
+}
+
+void ViewRecord::Keep(bool stopped, bool succeeded, const std::string& text)
+{
+    if (!m_record)
+        return;
+    OperationRecord::Finish(*m_record, {stopped, succeeded, text, 0, std::move(m_messages)});
+    for (const QString& notice : Keeper().Keep(*m_record)) {
+        qWarning().noquote() << notice;
+        HostNotifier::Instance().Send(PluginAbi::kStatusLine, notice.toStdString());
+    }
+    m_record.reset();
+    m_messages.clear();
+}
+
+} // namespace corvanetov

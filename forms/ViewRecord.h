@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "engine/OperationSink.h"
+#include "history/ServiceRecord.h"
+
+namespace corvanetov {
+
+class HistoryKeeper;
+
+// The service record of a view's operation: begun when the runner starts
+// it, kept once when it ends, whatever the end. What could not be kept is
+// said on the host's status line and the debug output.
+class ViewRecord {
+public:
+    // operation: as the record names it; empty for a view whose operation
+    // touches no handset, which keeps none.
+    void Begin(const QString& operation);
+    void Note(const OperationMessage& message);
+    void KeepEnded(const OperationMessage& end);
+    void KeepStopped();
+
+    // The store every view of this process keeps its records in.
+    static HistoryKeeper& Keeper();
+
+private:
+    void Keep(bool stopped, bool succeeded, const std::string& text);
+
+    std::optional<ServiceRecord> m_record;
+    std::vector<OperationMessage> m_messages;
+};
+
+} // namespace corvanetov

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace corvanetov {
+
+// Which records a listing or an export takes. Empty fields take every
+// record; dates compare with the start time.
+struct HistoryFilter {
+    QString esn{};
+    QString since{}; // ISO 8601 UTC, inclusive
+    QString until{}; // ISO 8601 UTC, exclusive
+    QString operation{};
+    QString bench{};
+    bool failedOnly = false;
+    int limit = 0; // 0: no limit
+
+    // "2026-12-07" or a full ISO 8601 time as the bound of a range: a date
+    // alone starts at midnight UTC, and as an upper bound takes its whole
+    // day. Empty when the text is no date.
+    static std::optional<QString> Bound(const QString& text, bool upper);
+};
+
+} // namespace corvanetov

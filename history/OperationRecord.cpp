@@ -1,0 +1,114 @@
+#include "history/OperationRecord.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QSysInfo>
+#include <algorithm>
+#include <pwd.h>
+#include <unistd.h>
+
+#include "engine/EngineConstants.h"
+#include "engine/OperationContext.h"
+#include "engine/OperationSink.h"
+#include "nv/NvConstants.h"
+#include "nv/NvDoc.h"
+#include "platform/InputFile.h"
+#include "ports/PortTable.h"
+#include "version/Version.h"
+
+namespace corvanetov {
+
+namespace {
+constexpr size_t kHashChunk = 64 * 1024;
+
+QString LoginName()
+{
+    if (const passwd* entry = ::getpwuid(::geteuid()))
+        return QString::fromLocal8Bit(entry->pw_name);
+    return qEnvironmentVariable("USER");
+}
+} // namespace
+
+ServiceRecord OperationRecord::Begin(const QString& frontEnd, const QString& operation)
+{
+    OperationContext& context = Context();
+    for (void (OperationContext::*clear)(const std::string&) :
+         {&OperationContext::SetEsnText, &OperationContext::SetPhoneNumberText, &OperationContext::SetSoftwareVersionText,
+          &OperationContext::SetHardwareVersionText})
+        (context.*clear)("");
+    ServiceRecord record = ServiceRecord::Begin();
+    record.bench = QSysInfo::machineHostName();
+    record.operatorName = LoginName();
+    record.frontEnd = frontEnd;
+    record.toolVersion = kVersion;
+    record.operation = operation;
+    record.stationRun = qEnvironmentVariable(kStationRunVariable);
+    return record;
+}
+
+RecordInput OperationRecord::FileInput(const QString& role, const std::string& path)
+{
+    RecordInput input{role, QString::fromStdString(path), -1, {}};
+    // Opened as the operation opens it: a pipe or a device named by mistake
+    // is not read, and never holds the tool.
+    const InputFile file(path);
+    if (!file.IsOpen())
+        return input;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    std::vector<uint8_t> chunk(kHashChunk);
+    for (uint64_t offset = 0; offset < file.Size(); offset += chunk.size()) {
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(chunk.size(), file.Size() - offset));
+        if (!file.ReadAt(offset, chunk.data(), count))
+            return input;
+        hash.addData(QByteArrayView(chunk.data(), static_cast<qsizetype>(count)));
+    }
+    input.size = static_cast<qint64>(file.Size());
+    input.sha256 = QString::fromLatin1(hash.result().toHex());
+    return input;
+}
+
+QByteArray OperationRecord::Snapshot(const NvDoc& doc)
+{
+    NvDoc::Image image = doc.Snapshot();
+    return QByteArray(reinterpret_cast<const char*>(image.data()), qsizetype(image.size()));
+}
+
+void OperationRecord::Finish(ServiceRecord& record, const End& end)
+{
+    TakePort(record);
+    TakeIdentity(record, end.text);
+    record.result = end.stopped ? ServiceRecord::kStopped : end.succeeded ? ServiceRecord::kCompleted : ServiceRecord::kFailed;
+    record.endText = QString::fromStdString(end.text);
+    record.exitStatus = end.exitStatus;
+    record.bytesWritten = std::max(record.bytesWritten, BytesWritten(end.messages));
+    record.Finish();
+}
+
+qint64 OperationRecord::BytesWritten(const std::vector<OperationMessage>& messages)
+{
+    qint64 bytes = 0;
+    for (const OperationMessage& message : messages)
+        bytes = std::max(bytes, qint64(message.bytesDone));
+    return bytes;
+}
+
+void OperationRecord::TakePort(ServiceRecord& record)
+{
+    uint8_t port = Context().SelectedPort();
+    record.comNumber = port;
+    record.devicePath = port ? PortTable::Instance().Target(port) : QString();
+}
+
+void OperationRecord::TakeIdentity(ServiceRecord& record, const std::string& endText)
+{
+    const OperationContext& context = Context();
+    record.esn = QString::fromStdString(context.EsnText());
+    record.phoneNumber = QString::fromStdString(context.PhoneNumberText());
+    record.softwareVersion = QString::fromStdString(context.SoftwareVersionText());
+    // The identification goes on past the version answer only for this
+    // model; of another it keeps no code.
+    if (!record.softwareVersion.isEmpty() && endText != engine::kErrWrongModel)
+        record.modelCode = QString::number(nv::kModelCode);
+}
+
+} // namespace corvanetov

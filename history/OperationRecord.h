@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "engine/OperationSink.h"
+#include "history/ServiceRecord.h"
+
+namespace corvanetov {
+
+class NvDoc;
+
+// How a front end turns an operation into its record: the bench and the
+// operator at the start, the inputs as the operation takes them, the port
+// and the handset as the engine identified it, and the end as the user read
+// it. The engine knows nothing of records.
+class OperationRecord {
+public:
+    static constexpr char kStationRunVariable[] = "CORVANETOV_STATION_RUN";
+
+    // A record of an operation starting now; the handset identified before
+    // is forgotten, so the record names only the one this operation finds.
+    static ServiceRecord Begin(const QString& frontEnd, const QString& operation);
+    // A file as it is now: its name, size and SHA-256, read in blocks.
+    static RecordInput FileInput(const QString& role, const std::string& path);
+    // The settings image, as a snapshot to undo a write with.
+    static QByteArray Snapshot(const NvDoc& doc);
+
+    struct End {
+        bool stopped = false;
+        bool succeeded = false;
+        std::string text;
+        int exitStatus = 0;
+        // Every report, for the bytes written to the handset.
+        std::vector<OperationMessage> messages;
+    };
+    // The most bytes the reports say were written to the handset.
+    static qint64 BytesWritten(const std::vector<OperationMessage>& messages);
+    // The port, the identified handset, the end, and the end time.
+    static void Finish(ServiceRecord& record, const End& end);
+
+private:
+    static void TakePort(ServiceRecord& record);
+    static void TakeIdentity(ServiceRecord& record, const std::string& endText);
+};
+
+} // namespace corvanetov

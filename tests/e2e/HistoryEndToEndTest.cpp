@@ -1,0 +1,391 @@
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "E2eFixture.h"
+#include "samples/ImageMaker.h"
+#include "PostgresServer.h"
+#include "samples/PrlListBytes.h"
+#include "PtyPair.h"
+
+using namespace corvanetov;
+namespace fs = std::filesystem;
+
+namespace {
+using Options = std::vector<std::string>;
+const Options kSettings = {"--esn", "8A3F02C1", "--lock-code", "1357", "--uim-lock-code", "24682468", "--sids", "4101,22,31000"};
+constexpr char kOtherEsn[] = "1B2B3B4B";
+
+std::string Sha256(const std::string& path)
+{
+    return ChildProcess::Run({"/usr/bin/sha256sum", path}).out.substr(0, 64);
+}
+
+std::string Text(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+bool Says(const ChildProcess::Result& result, const std::string& words)
+{
+    return result.err.find(words) != std::string::npos;
+}
+
+// A private server for the cases that need one; outside CI a machine
+// without the server's programs skips them with one line.
+#define START_SERVER(server)                                                        \
+    do {                                                                            \
+        std::string why;                                                            \
+        if (PostgresServer::BinaryFolder().empty() && !std::getenv("CI"))           \
+            GTEST_SKIP() << "no PostgreSQL server installed (Debian's postgresql)"; \
+        ASSERT_TRUE(server.Start(why)) << why;                                      \
+    } while (false)
+} // namespace
+
+class HistoryEndToEnd : public E2eFixture {
+protected:
+    std::string Path(const std::string& name) const { return m_folder + "/" + name; }
+
+    void MakeFiles()
+    {
+        ASSERT_TRUE(ImageMaker::WriteCode(Path("code.bin"), 0x9000, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+        const std::vector<uint8_t> prl = PrlListBytes(250);
+        std::ofstream(Path("list.prl"), std::ios::binary).write(reinterpret_cast<const char*>(prl.data()), std::streamsize(prl.size()));
+        ASSERT_EQ(0, Cli({"settings", "read", Path("user.mmc")}).exitCode);
+    }
+
+    Options Arguments(const Options& given) const
+    {
+        Options arguments;
+        for (const std::string& argument : given)
+            arguments.push_back(argument == "FILE" ? Path("user.mmc") : argument == "CODE" ? Path("code.bin")
+                                    : argument == "PRL"                                     ? Path("list.prl")
+                                                                                            : argument);
+        return arguments;
+    }
+};
+
+namespace {
+struct CompletedRow {
+    const char* name;
+    Options arguments; // FILE, CODE and PRL stand for the test's files
+    const char* operation;
+    size_t inputs;
+    bool snapshot;
+    bool bytesWritten;
+    bool versionAfter;
+};
+
+const CompletedRow kCompleted[] = {
+    {"Identify", {"info"}, "identify", 0, false, false, false},
+    {"SettingsRead", {"settings", "read", "FILE"}, "settings read", 0, false, false, false},
+    {"SettingsWrite", {"settings", "write", "FILE"}, "settings write", 1, true, false, false},
+    {"Prl", {"prl", "--nam1", "PRL"}, "prl", 1, false, false, false},
+    {"Flash", {"flash", "--option", "0", "--code", "CODE"}, "flash option 0", 1, false, true, false},
+    {"FlashKeepingSettings", {"flash", "--option", "0", "--code", "CODE", "--keep-settings"}, "flash option 0", 1, true, true, true},
+};
+
+void PrintTo(const CompletedRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+} // namespace
+
+class CompletedOperations : public HistoryEndToEnd, public ::testing::WithParamInterface<CompletedRow> {};
+
+// The failed and stopped ends are the fault matrix's command-line rows.
+TEST_P(CompletedOperations, LeaveOneRecordWithTheirFacts)
+{
+    const CompletedRow& row = GetParam();
+    StartHandset(kSettings);
+    MakeFiles();
+    const size_t before = Records().size();
+    ChildProcess::Result run = Cli(Arguments(row.arguments));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<nlohmann::json> records = Records();
+    ASSERT_EQ(records.size(), before + 1) << run.err;
+    const nlohmann::json& r = records[0];
+    EXPECT_EQ(r["operation"], row.operation);
+    EXPECT_EQ(r["result"], "completed");
+    EXPECT_EQ(r["exit_status"], 0);
+    EXPECT_EQ(r["esn"], "8A3F02C1");
+    EXPECT_EQ(r["model_code"], "147");
+    EXPECT_EQ(fs::canonical(r["device_path"].get<std::string>()), fs::canonical(m_devicePath));
+    EXPECT_GT(r["com_number"].get<int>(), 0);
+    EXPECT_EQ(r["front_end"], "cli");
+    EXPECT_FALSE(r["bench"].get<std::string>().empty());
+    EXPECT_FALSE(r["operator"].get<std::string>().empty());
+    EXPECT_EQ(r["uuid"].get<std::string>().size(), 36u);
+    EXPECT_LE(r["started"].get<std::string>(), r["ended"].get<std::string>());
+    EXPECT_TRUE(r["started"].get<std::string>().ends_with("Z")) << "UTC";
+    ASSERT_EQ(r["inputs"].size(), row.inputs);
+    for (const nlohmann::json& input : r["inputs"]) {
+        EXPECT_EQ(input["sha256"], Sha256(input["name"])) << input;
+        EXPECT_EQ(input["size"], fs::file_size(input["name"].get<std::string>()));
+    }
+    EXPECT_EQ(!r["snapshot"].get<std::string>().empty(), row.snapshot) << r["snapshot"];
+    EXPECT_EQ(r["bytes_written"].get<int64_t>() > 0, row.bytesWritten);
+    EXPECT_EQ(!r["version_after"].get<std::string>().empty(), row.versionAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CompletedOperations, ::testing::ValuesIn(kCompleted), [](const auto& info) { return info.param.name; });
+
+class UndoOnStore : public HistoryEndToEnd, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UndoOnStore, SettingsWriteThenUndoRestoresTheHandsetByteForByte)
+{
+    PostgresServer server;
+    Options store;
+    if (GetParam()) {
+        START_SERVER(server);
+        store = {"--history", server.Url()};
+    }
+    auto cli = [&](Options arguments) {
+        arguments.insert(arguments.end(), store.begin(), store.end());
+        return Cli(arguments);
+    };
+    StartHandset(kSettings);
+    // The handset saves its state with its first write: the settings as
+    // they were, written back unchanged.
+    ASSERT_EQ(0, cli({"settings", "read", Path("user.mmc")}).exitCode);
+    ASSERT_EQ(0, cli({"settings", "write", Path("user.mmc")}).exitCode);
+    const std::string untouched = HandsetState();
+    ASSERT_EQ(0, cli({"settings", "set", Path("user.mmc"), "--lock-code", "246801", "--uim-lock-code", "9999", "--sid", "2=12345"}).exitCode);
+    ChildProcess::Result write = cli({"settings", "write", Path("user.mmc")});
+    ASSERT_EQ(0, write.exitCode) << write.err;
+    ASSERT_NE(HandsetState(), untouched);
+    const std::string written = Records(store)[0]["uuid"];
+
+    nlohmann::json shown = nlohmann::json::parse(cli({"--json", "history", "show", written.substr(0, 8)}).out);
+    EXPECT_EQ(shown["snapshot"], "lock code ****, UIM lock code ****, SIDs 4101 22 31000 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
+    shown = nlohmann::json::parse(cli({"--json", "history", "show", written, "--show-secrets"}).out);
+    EXPECT_NE(shown["snapshot"].get<std::string>().find("lock code 1357, UIM lock code 24682468"), std::string::npos);
+
+    ChildProcess::Result undo = cli({"history", "undo", written});
+    ASSERT_EQ(0, undo.exitCode) << undo.err;
+    EXPECT_EQ(HandsetState(), untouched);
+    const std::vector<nlohmann::json> records = Records(store);
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[0]["operation"], "history undo");
+    EXPECT_EQ(records[0]["inputs"][0]["name"], written);
+    EXPECT_NE(records[0]["snapshot"].get<std::string>().find("SIDs 4101 12345 31000"), std::string::npos)
+        << "the undo keeps what it replaced, so it can be undone in turn";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, UndoOnStore, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "PostgreSQL" : "SQLite"; });
+
+TEST_F(HistoryEndToEnd, UndoIsRefusedWithoutSnapshotOrForAnotherHandset)
+{
+    StartHandset(kSettings);
+    ASSERT_EQ(0, Cli({"info"}).exitCode);
+    ASSERT_EQ(0, Cli({"settings", "read", Path("user.mmc")}).exitCode);
+    ASSERT_EQ(0, Cli({"settings", "write", Path("user.mmc")}).exitCode);
+    const std::vector<nlohmann::json> made = Records();
+    m_handset.Stop();
+    Options other = kSettings;
+    other[1] = kOtherEsn;
+    StartHandset(other);
+    fs::remove(Path("sim.log"));
+    const std::string state = HandsetState();
+    struct Refusal {
+        std::string id;
+        const char* says;
+        size_t newRecords;
+    } refusals[] = {
+        {made[2]["uuid"], "has no settings snapshot", 0}, // the identification
+        {"ffffffff", "No record ffffffff", 0},
+        {made[0]["uuid"], "The handset's ESN is 1B2B3B4B, the record's 8A3F02C1: nothing was written.", 1},
+    };
+    size_t records = made.size();
+    for (const Refusal& refusal : refusals) {
+        ChildProcess::Result undo = Cli({"history", "undo", refusal.id});
+        EXPECT_EQ(undo.exitCode, 2) << refusal.says;
+        EXPECT_TRUE(Says(undo, refusal.says)) << undo.err;
+        records += refusal.newRecords;
+        EXPECT_EQ(Records().size(), records) << refusal.says;
+    }
+    EXPECT_EQ(Requests("NvWriteRequest"), 0u);
+    EXPECT_EQ(HandsetState(), state);
+}
+
+TEST_F(HistoryEndToEnd, ServerFaultsLeaveTheOperationAloneAndTheRecordInTheOutbox)
+{
+    PostgresServer server;
+    START_SERVER(server);
+    StartHandset(kSettings);
+    const Options onServer = {"--history", server.Url()};
+    const Options outbox = {"--history", m_folder + "/data/corvanetov/outbox.sqlite"};
+    auto info = [&](const Options& store) {
+        Options arguments = {"info"};
+        arguments.insert(arguments.end(), store.begin(), store.end());
+        return Cli(arguments);
+    };
+    const ChildProcess::Result reference = info({});
+    ASSERT_EQ(reference.exitCode, 0);
+
+    ASSERT_TRUE(server.Stop());
+    ChildProcess::Result down = info(onServer);
+    EXPECT_EQ(down.out, reference.out) << "the operation's result is its own";
+    EXPECT_EQ(down.exitCode, 0);
+    EXPECT_TRUE(Says(down, "cannot take the record")) << down.err;
+    EXPECT_TRUE(Says(down, "history sync")) << down.err;
+
+    ASSERT_TRUE(server.Restart());
+    ChildProcess::Result refused = info({"--history", server.Url("intruder")});
+    EXPECT_EQ(refused.exitCode, 0);
+    EXPECT_TRUE(Says(refused, "intruder")) << "the server's own refusal: " << refused.err;
+    EXPECT_EQ(Records(outbox).size(), 2u);
+
+    ChildProcess::Result sync = Cli({"history", "sync", "--history", server.Url()});
+    EXPECT_EQ(sync.exitCode, 0) << sync.err;
+    EXPECT_TRUE(Says(sync, "2 records sent")) << sync.err;
+    EXPECT_TRUE(Says(Cli({"history", "sync", "--history", server.Url()}), "0 records sent")) << "each record is sent once";
+    EXPECT_EQ(Records(onServer).size(), 2u);
+    EXPECT_EQ(Records(outbox).size(), 0u);
+
+    // The server goes while the operation runs: the record waits, and the
+    // next record takes it along.
+    const size_t switches = Requests("DmSwitchCommand");
+    ChildProcess slow;
+    // Real pauses, so that the server is gone before the tool ends.
+    slow.StartLogged({CORVANETOV_CLI_PATH, "info", "--time-scale", "1", "--history", server.Url()}, Environment(), Path("cli.log"));
+    ASSERT_TRUE(AwaitRequests("DmSwitchCommand", switches + 1));
+    ASSERT_TRUE(server.Stop());
+    EXPECT_EQ(slow.WaitForExit(std::chrono::seconds(60)), 0);
+    EXPECT_NE(Text(Path("cli.log")).find("cannot take the record"), std::string::npos) << Text(Path("cli.log"));
+    ASSERT_TRUE(server.Restart());
+    ASSERT_EQ(0, info(onServer).exitCode);
+    EXPECT_EQ(Records(onServer).size(), 4u);
+    EXPECT_EQ(Records(outbox).size(), 0u);
+}
+
+namespace {
+struct BenchFileFault {
+    const char* name;
+    std::function<void(const std::string& folder)> make; // the data folder's corvanetov/
+    Options wrapper;                                     // runs the tool under a limit
+    const char* says;
+};
+
+void Garbage(const std::string& folder)
+{
+    fs::create_directories(folder);
+    std::ofstream(folder + "/history.sqlite") << std::string(5000, 'x');
+}
+
+void Foreign(const std::string& folder)
+{
+    fs::create_directories(folder);
+    ChildProcess::Run({"/usr/bin/python3", "-c",
+                       "import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); c.execute('create table songs (t text)'); "
+                       "c.execute(\"insert into songs values ('kept')\"); c.commit()",
+                       folder + "/history.sqlite"});
+}
+
+void ReadOnly(const std::string& folder)
+{
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+}
+
+const BenchFileFault kBenchFileFaults[] = {
+    {"Damaged", &Garbage, {}, "could not be read; it was moved aside to "},
+    {"Foreign", &Foreign, {}, "could not be read; it was moved aside to "},
+    // No write can grow a file: the disk is full for the tool.
+    {"DiskFull", [](const std::string&) {}, {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 0; exec \"$0\" \"$@\""}, "The service record was not kept"},
+    {"ReadOnlyFolder", &ReadOnly, {}, "Permission denied"},
+};
+
+void PrintTo(const BenchFileFault& row, std::ostream* out)
+{
+    *out << row.name;
+}
+} // namespace
+
+class BenchFileFaults : public HistoryEndToEnd, public ::testing::WithParamInterface<BenchFileFault> {
+protected:
+    // A read-only folder binds root too only when root is not the one
+    // writing: the tool then runs as nobody, with the handset's line and
+    // the test's folders opened to it.
+    Options AsUnprivileged()
+    {
+        if (::geteuid() != 0)
+            return {};
+        fs::permissions(m_folder, fs::perms::all & ~(fs::perms::group_write | fs::perms::others_write));
+        for (const char* folder : {"/config", "/by-id"})
+            fs::permissions(m_folder + folder, fs::perms::all);
+        ::chmod(fs::canonical(m_devicePath).c_str(), 0666);
+        return {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    }
+};
+
+TEST_P(BenchFileFaults, TheOperationEndsAsItWouldAndTheUserIsTold)
+{
+    const BenchFileFault& row = GetParam();
+    StartHandset(kSettings);
+    const ChildProcess::Result reference = Cli({"info"});
+    ASSERT_EQ(reference.exitCode, 0);
+    const std::string folder = m_folder + "/data/corvanetov";
+    fs::remove_all(folder);
+    row.make(folder);
+    const std::string before = Text(folder + "/history.sqlite");
+    Options argv = std::string(row.name) == "ReadOnlyFolder" ? AsUnprivileged() : row.wrapper;
+    argv.insert(argv.end(), {CORVANETOV_CLI_PATH, "info"});
+    ChildProcess::Result run = ChildProcess::Run(argv, Environment());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, reference.out);
+    EXPECT_TRUE(Says(run, row.says)) << run.err;
+    const size_t at = run.err.find("moved aside to ");
+    if (at != std::string::npos) {
+        std::string aside = run.err.substr(at + 15, run.err.find(" and a new one") - at - 15);
+        EXPECT_EQ(Text(aside), before) << "nothing of the old file is lost";
+        EXPECT_EQ(Records().size(), 1u) << "a new file took the record";
+        EXPECT_FALSE(Says(Cli({"info"}), "moved aside")) << "said once";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BenchFileFaults, ::testing::ValuesIn(kBenchFileFaults), [](const auto& info) { return info.param.name; });
+
+class EightAtOnce : public HistoryEndToEnd, public ::testing::WithParamInterface<bool> {};
+
+// Eight tools on eight silent lines give up at the same moment and write
+// their records together.
+TEST_P(EightAtOnce, KeepEightRecords)
+{
+    PostgresServer server;
+    Options store;
+    if (GetParam()) {
+        START_SERVER(server);
+        store = {"--history", server.Url()};
+    }
+    constexpr int kTools = 8;
+    std::vector<std::unique_ptr<PtyPair>> lines;
+    std::vector<std::unique_ptr<ChildProcess>> tools;
+    for (int i = 0; i < kTools; ++i) {
+        lines.push_back(std::make_unique<PtyPair>());
+        tools.push_back(std::make_unique<ChildProcess>());
+        Options argv = {CORVANETOV_CLI_PATH, "info", "--port", lines.back()->SlavePath()};
+        argv.insert(argv.end(), store.begin(), store.end());
+        Options environment = Environment();
+        environment.push_back("XDG_CONFIG_HOME=" + Path("config" + std::to_string(i)));
+        tools.back()->StartLogged(argv, environment, Path("cli" + std::to_string(i) + ".log"));
+    }
+    for (auto& tool : tools)
+        EXPECT_EQ(tool->WaitForExit(std::chrono::seconds(60)), 1);
+    const std::vector<nlohmann::json> records = Records(store);
+    EXPECT_EQ(records.size(), size_t(kTools));
+    std::set<std::string> uuids;
+    for (const nlohmann::json& record : records)
+        uuids.insert(record["uuid"]);
+    EXPECT_EQ(uuids.size(), size_t(kTools)) << "none doubled";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, EightAtOnce, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "PostgreSQL" : "SQLite"; });
