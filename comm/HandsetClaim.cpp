@@ -232,11 +232,11 @@ HandsetClaim::Outcome HandsetClaim::TakeFile(const Name& name, const std::string
     return Outcome::Unusable;
 }
 
-// The holder took this device name when its link led here; the link now
-// leads to another device, so this device is another handset (a device
-// name the kernel gave out again while the holder's handset restarted). A
-// link that leads nowhere is a handset still restarting, which may come
-// back under this name.
+// The holder took this device name when its link led here. A link that now
+// leads to another device, or nowhere (the handset restarting, or its cable
+// pulled), says that the holder's handset is not this device: the kernel
+// gave the name out again, and once the holder's handset is back its link
+// leads here again, and refuses.
 bool HandsetClaim::HeldElsewhere(const Name& name, const std::string& held)
 {
     if (name.device.empty())
@@ -248,7 +248,7 @@ bool HandsetClaim::HeldElsewhere(const Name& name, const std::string& held)
     const std::string link = held.substr(start, held.find('\n', start) - start);
     std::error_code error;
     const fs::path now = fs::canonical(link, error);
-    return !error && now != fs::path(name.device);
+    return error || now != fs::path(name.device);
 }
 
 void HandsetClaim::Release()

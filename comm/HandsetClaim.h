@@ -50,7 +50,7 @@ private:
         std::string device = {};
         std::string link = {};
     };
-    // Elsewhere: held by a claim whose handset is now on another device.
+    // Elsewhere: held by a claim whose handset is no longer this device.
     enum class Outcome { Held, Busy, Elsewhere, Unusable };
 
     static std::vector<Name> Names(uint8_t port);
