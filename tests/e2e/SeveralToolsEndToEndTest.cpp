@@ -199,13 +199,6 @@ TEST_P(SecondToolInTheRestartGap, IsRefusedEveryTimeAndTheFlashCompletes)
     std::vector<std::string> second = GetParam().arguments;
     std::replace(second.begin(), second.end(), std::string("CODE"), Code());
 
-    // A flash alone first: how often a flash of its own switches the handset.
-    ChildProcess alone;
-    StartFlash(alone, m_folder + "/alone.txt");
-    ASSERT_EQ(0, alone.WaitForExit(kToolGiveUp)) << FileText(m_folder + "/alone.txt");
-    const size_t switchesPerFlash = Requests("DmSwitchCommand");
-    ASSERT_GT(switchesPerFlash, 0u);
-
     for (size_t round = 1; round <= kGapTries; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         const std::string firstOutput = m_folder + "/first" + std::to_string(round) + ".txt";
@@ -214,15 +207,20 @@ TEST_P(SecondToolInTheRestartGap, IsRefusedEveryTimeAndTheFlashCompletes)
         ChildProcess first;
         StartFlash(first, firstOutput);
         const std::string busy = "COM1 is busy: corvanetov-cli (pid " + std::to_string(first.Pid()) + ") is flashing it";
-        ASSERT_TRUE(AwaitRequests("DownloadModeRequest", round + 1)) << FileText(firstOutput);
+        ASSERT_TRUE(AwaitRequests("DownloadModeRequest", round)) << FileText(firstOutput);
+        // The flashing tool sends no switch into DM mode while the handset
+        // restarts: every one in the second tool's lifetime is the second
+        // tool's. (Counted over the whole flash, a switch the flashing tool
+        // sent again under load would be blamed on it.)
+        const size_t switchesBefore = Requests("DmSwitchCommand");
         ChildProcess other;
         StartTool(other, secondOutput, second);
         const int secondExit = other.WaitForExit(kToolGiveUp);
+        EXPECT_EQ(switchesBefore, Requests("DmSwitchCommand")) << "the refused tool talked to the handset";
         ASSERT_EQ(0, first.WaitForExit(kToolGiveUp)) << FileText(firstOutput) << "\n--\n" << FileText(secondOutput);
         const std::string refused = FileText(secondOutput);
         EXPECT_EQ(1, secondExit) << refused;
         EXPECT_NE(std::string::npos, refused.find(busy)) << refused;
-        EXPECT_EQ(switchesPerFlash * (round + 1), Requests("DmSwitchCommand")) << "the refused tool talked to the handset";
         ExpectFlashed();
     }
 }
