@@ -113,7 +113,7 @@ void CDialogSwDownload::ChooseFile(QString& pathText, CLabel& label)
         label.SetText(chosen);
         return;
     }
-    ShowMessage(QString(QLatin1String(sw::kReadFailed)).arg(chosen) + QLatin1String(sw::kCheckSoftware), true);
+    ShowMessage(QString(QLatin1String(sw::kReadFailed)).arg(chosen) + QLatin1String(sw::kCheckSoftware), QMessageBox::Warning);
 }
 
 void CDialogSwDownload::OnStart()
@@ -204,7 +204,7 @@ void CDialogSwDownload::OnOperationMessage(const OperationMessage& message)
     }
     case engine::kDownloadEnd:
         Stop();
-        ShowMessage(QString::fromStdString(message.text), false);
+        ShowMessage(QString::fromStdString(message.text), EndIcon(message));
         break;
     case engine::kDownloadStatus:
         if (!message.text.empty())
@@ -232,9 +232,9 @@ bool CDialogSwDownload::RunRebuildPortDialog()
     return dialog.exec() == QDialog::Accepted;
 }
 
-void CDialogSwDownload::ShowMessage(const QString& text, bool information)
+void CDialogSwDownload::ShowMessage(const QString& text, QMessageBox::Icon icon)
 {
-    QMessageBox box(information ? QMessageBox::Information : QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
+    QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
     box.exec();
 }
 

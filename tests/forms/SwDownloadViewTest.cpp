@@ -34,7 +34,7 @@ public:
     bool portDialogAnswer = true;
     QString chosenFile;
     QStringList messages;
-    QList<bool> informational;
+    QList<QMessageBox::Icon> icons;
 
     bool AskStop() override
     {
@@ -50,10 +50,10 @@ public:
 protected:
     QString ChooseImageFile() override { return chosenFile; }
     bool RunRebuildPortDialog() override { return portDialogAnswer; }
-    void ShowMessage(const QString& text, bool information) override
+    void ShowMessage(const QString& text, QMessageBox::Icon icon) override
     {
         messages << text;
-        informational << information;
+        icons << icon;
     }
 };
 
@@ -292,7 +292,7 @@ void SwDownloadViewTest::DownloadShowsElapsedTimeAndEndsWithItsText()
 
     view.OnStart();
     QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Completed Flash Programming")});
-    QCOMPARE(view.informational, QList<bool>{false});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
     QCOMPARE(view.Progress(), QStringLiteral("Ready..."));
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
 
@@ -321,7 +321,7 @@ void SwDownloadViewTest::ChosenFileThatCannotBeReadIsTakenButNotShown()
     QCOMPARE(view.FontPathText(), missing);
     QCOMPARE(view.Text("labelFontPath"), readable);
     QCOMPARE(view.messages, QStringList{QStringLiteral(" Fail to read from %1\n Please Check Software !").arg(missing)});
-    QCOMPARE(view.informational, QList<bool>{true});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
 
     view.chosenFile.clear(); // cancelled
     view.OnOpenFile();
@@ -359,6 +359,7 @@ void SwDownloadViewTest::HandsetGoneMidFlashLeavesTheViewIdleWithTheReason()
     view.Choose(3);
     view.OnStart();
     QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Connection or Timeout Error!")});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
     QVERIFY(!view.WorkerRunning());
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
