@@ -357,9 +357,14 @@ void SwDownloadViewTest::HandsetGoneMidFlashLeavesTheViewIdleWithTheReason()
     view.chosenFile = image;
     view.OnOpenFile();
     view.Choose(3);
+    // The status bar names the handset from an earlier identification whose
+    // texts a failed read has since emptied.
+    m_lines[1] = QStringLiteral("ESN : 8D2A41F3");
+    m_doc.SetText(NvDoc::kEsn, "");
     view.OnStart();
     QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Connection or Timeout Error!")});
     QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
+    QCOMPARE(m_lines.value(1), QStringLiteral("ESN : 8D2A41F3")); // not blanked by the failure
     QVERIFY(!view.WorkerRunning());
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
