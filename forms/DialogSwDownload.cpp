@@ -115,7 +115,7 @@ void CDialogSwDownload::ChooseFile(QString& pathText, CLabel& label)
         label.SetText(chosen);
         return;
     }
-    ShowMessage(QString(QLatin1String(sw::kReadFailed)).arg(chosen) + QLatin1String(sw::kCheckSoftware), true);
+    ShowMessage(QString(QLatin1String(sw::kReadFailed)).arg(chosen) + QLatin1String(sw::kCheckSoftware), QMessageBox::Warning);
 }
 
 void CDialogSwDownload::OnStart()
@@ -206,7 +206,7 @@ void CDialogSwDownload::OnOperationMessage(const OperationMessage& message)
         break;
     case engine::kDownloadEnd:
         Stop();
-        ShowMessage(QString::fromStdString(message.text), false);
+        ShowMessage(QString::fromStdString(message.text), EndIcon(message));
         break;
     case engine::kDownloadStatus:
         if (!message.text.empty()) {
@@ -239,7 +239,7 @@ void CDialogSwDownload::TellWhereLeft()
         return;
     const QString text = QLatin1String(engine::kWaitingInDownloadMode);
     SendHostLine(PluginAbi::kStatusLine, text);
-    ShowMessage(text, true);
+    ShowMessage(text, QMessageBox::Warning); // the handset cannot be used until it is flashed
 }
 
 QString CDialogSwDownload::ChooseImageFile()
@@ -259,9 +259,9 @@ bool CDialogSwDownload::RunRebuildPortDialog()
     return dialog.exec() == QDialog::Accepted;
 }
 
-void CDialogSwDownload::ShowMessage(const QString& text, bool information)
+void CDialogSwDownload::ShowMessage(const QString& text, QMessageBox::Icon icon)
 {
-    QMessageBox box(information ? QMessageBox::Information : QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
+    QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
     box.exec();
 }
 

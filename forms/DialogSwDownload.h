@@ -47,7 +47,7 @@ protected:
     virtual QString ChooseImageFile();
     // The Port Setting dialog for rebuild: true on OK.
     virtual bool RunRebuildPortDialog();
-    virtual void ShowMessage(const QString& text, bool information);
+    virtual void ShowMessage(const QString& text, QMessageBox::Icon icon);
 
 private:
     enum class Job { None, Download, Rebuild };

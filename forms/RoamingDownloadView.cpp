@@ -157,7 +157,7 @@ void CRoamingDownloadView::OnOpenClick(int nam)
         m_controls.paths[static_cast<size_t>(nam)]->SetText(chosen);
         return;
     }
-    ShowMessage(FromPrintf(prl::kFailToRead, chosen) + QString::fromLatin1(m_kind.checkFile), true);
+    ShowMessage(FromPrintf(prl::kFailToRead, chosen) + QString::fromLatin1(m_kind.checkFile), QMessageBox::Warning);
 }
 
 void CRoamingDownloadView::OnStartClick()
@@ -169,7 +169,7 @@ void CRoamingDownloadView::OnStartClick()
     }
     const int option = Selection();
     if (!FilesReadable(option)) {
-        ShowMessage(QString::fromLatin1(m_kind.cannotOpen), false);
+        ShowMessage(QString::fromLatin1(m_kind.cannotOpen), QMessageBox::Warning);
         return;
     }
     ShowBarsReady(option);
@@ -245,7 +245,7 @@ void CRoamingDownloadView::OnOperationMessage(const OperationMessage& message)
         break;
     case OperationFamily::Role::End:
         Finish();
-        ShowMessage(text, false);
+        ShowMessage(text, EndIcon(message));
         break;
     case OperationFamily::Role::Status:
         if (!text.isEmpty())
@@ -279,9 +279,9 @@ QString CRoamingDownloadView::ChooseFile(int)
     return dialog.selectedFiles().first();
 }
 
-void CRoamingDownloadView::ShowMessage(const QString& text, bool information)
+void CRoamingDownloadView::ShowMessage(const QString& text, QMessageBox::Icon icon)
 {
-    QMessageBox box(information ? QMessageBox::Information : QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
+    QMessageBox box(icon, windowTitle(), text, QMessageBox::Ok, this);
     box.exec();
 }
 

@@ -86,7 +86,7 @@ protected:
 
     // What asks the user; tests answer without a box. An empty path: cancelled.
     virtual QString ChooseFile(int nam);
-    virtual void ShowMessage(const QString& text, bool information);
+    virtual void ShowMessage(const QString& text, QMessageBox::Icon icon);
     // Seconds since 1970, for the elapsed time of the progress texts.
     virtual int64_t NowSeconds() const;
 

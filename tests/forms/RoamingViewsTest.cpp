@@ -56,7 +56,7 @@ public:
     int stopQuestions = 0;
     QString chosen;
     QStringList messages;
-    QList<bool> informationIcons;
+    QList<QMessageBox::Icon> icons;
     int64_t now = kStartSecond;
 
     bool AskStop() override
@@ -67,10 +67,10 @@ public:
 
 protected:
     QString ChooseFile(int) override { return chosen; }
-    void ShowMessage(const QString& text, bool information) override
+    void ShowMessage(const QString& text, QMessageBox::Icon icon) override
     {
         messages << text;
-        informationIcons << information;
+        icons << icon;
     }
     int64_t NowSeconds() const override { return now; }
 };
@@ -289,8 +289,9 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
     if (selection == 1) {
         view.chosen = FilePath(QStringLiteral("missing.prl"));
         view.OnOpenClick(0);
-        QCOMPARE(view.messages.size(), 1);
+        QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
         view.messages.clear();
+        view.icons.clear();
     }
     Choose(view, selection);
     view.OnStartClick();
@@ -306,6 +307,7 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
 
     QTRY_VERIFY_WITH_TIMEOUT(!view.WorkerRunning(), 20000);
     QCOMPARE(view.messages, QStringList{QStringLiteral("Completed PRL Programming")});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
     QList<int> written;
     for (const auto& request : m_handset->Requests(diag::kCmdPrlWrite))
         written << request[3];
@@ -360,6 +362,8 @@ void RoamingViewsTest::BothNamsEndSayingWhichWasWritten()
     QVERIFY(view.WorkerRunning());
     QTRY_VERIFY_WITH_TIMEOUT(!view.WorkerRunning(), 20000);
     QCOMPARE(view.messages, QStringList{end});
+    // A NAM that was not written is a failure, whatever the other did.
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
     QList<int> written;
     for (const auto& request : m_handset->Requests(diag::kCmdPrlWrite))
         written << request[3];
@@ -458,7 +462,7 @@ void RoamingViewsTest::ChosenFileAndStartWithFilesThatCannotBeRead()
     view.chosen = FilePath(QStringLiteral("none.bin"));
     view.OnOpenClick(0);
     QCOMPARE(view.messages, QStringList{QStringLiteral(" Fail to read from %1\n Please Check eri_file !").arg(view.chosen)});
-    QCOMPARE(view.informationIcons, QList<bool>{true});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
     // the choice stands
     QCOMPARE(view.Path(0), view.chosen);
     // the label keeps what it showed

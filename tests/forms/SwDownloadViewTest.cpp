@@ -35,7 +35,7 @@ public:
     bool portDialogAnswer = true;
     QString chosenFile;
     QStringList messages;
-    QList<bool> informational;
+    QList<QMessageBox::Icon> icons;
 
     bool AskStop() override
     {
@@ -51,10 +51,10 @@ public:
 protected:
     QString ChooseImageFile() override { return chosenFile; }
     bool RunRebuildPortDialog() override { return portDialogAnswer; }
-    void ShowMessage(const QString& text, bool information) override
+    void ShowMessage(const QString& text, QMessageBox::Icon icon) override
     {
         messages << text;
-        informational << information;
+        icons << icon;
     }
 };
 
@@ -294,7 +294,7 @@ void SwDownloadViewTest::DownloadShowsElapsedTimeAndEndsWithItsText()
     view.OnStart();
     // The scripted handset, identified again after the flash.
     QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Completed Flash Programming\nNow running AB12.5")});
-    QCOMPARE(view.informational, QList<bool>{false});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
     QCOMPARE(view.Progress(), QStringLiteral("Ready..."));
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
 
@@ -323,7 +323,7 @@ void SwDownloadViewTest::ChosenFileThatCannotBeReadIsTakenButNotShown()
     QCOMPARE(view.FontPathText(), missing);
     QCOMPARE(view.Text("labelFontPath"), readable);
     QCOMPARE(view.messages, QStringList{QStringLiteral(" Fail to read from %1\n Please Check Software !").arg(missing)});
-    QCOMPARE(view.informational, QList<bool>{true});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
 
     view.chosenFile.clear(); // cancelled
     view.OnOpenFile();
@@ -359,8 +359,14 @@ void SwDownloadViewTest::HandsetGoneMidFlashLeavesTheViewIdleWithTheReason()
     view.chosenFile = image;
     view.OnOpenFile();
     view.Choose(3);
+    // The status bar names the handset from an earlier identification whose
+    // texts a failed read has since emptied.
+    m_lines[1] = QStringLiteral("ESN : 8D2A41F3");
+    m_doc.SetText(NvDoc::kEsn, "");
     view.OnStart();
     QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Connection or Timeout Error!\n") + QLatin1String(engine::kWaitingInDownloadMode)});
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
+    QCOMPARE(m_lines.value(1), QStringLiteral("ESN : 8D2A41F3")); // not blanked by the failure
     QVERIFY(!view.WorkerRunning());
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
