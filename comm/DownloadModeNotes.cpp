@@ -19,10 +19,14 @@ void DownloadModeNotes::SetStore(Load load, Save save)
 void DownloadModeNotes::Remember(uint8_t port)
 {
     std::lock_guard lock(m_mutex);
-    if (m_save)
-        m_save(port, true);
-    else
+    // Every pass of a download notes the handset again, between two of the
+    // loader's requests: a store that has the note already is not written
+    // (a write waits for the disk, and eight tools flashing at once wait in
+    // turn).
+    if (!m_save)
         m_ports.insert(port);
+    else if (!m_load || !m_load(port))
+        m_save(port, true);
 }
 
 void DownloadModeNotes::Forget(uint8_t port)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <set>
 
 #include "samples/ImageMaker.h"
 #include "TempFolder.h"
@@ -194,9 +195,20 @@ TEST_F(SwDownloadTest, NormalDownloadSwitchesTheHandsetIntoDownloadModeFirst)
 // Both passes of a two-part image, then the font with its padded last block.
 TEST_F(SwDownloadTest, TwoPartImageAndFontRunThreePasses)
 {
+    // Each pass's start notes the handset as in download mode; the store
+    // is written only when the note is new, and once more as it is forgotten.
+    std::set<uint8_t> noted;
+    int storeWrites = 0;
+    DownloadModeNotes::Instance().SetStore([&](uint8_t port) { return noted.count(port) > 0; },
+                                           [&](uint8_t port, bool waiting) {
+                                               ++storeWrites;
+                                               waiting ? (void)noted.insert(port) : (void)noted.erase(port);
+                                           });
     Images(0x50000, 0x10000, 0x2001);
     prompts.fontAddress = 0x1234000;
     Download(4);
+    EXPECT_EQ(2, storeWrites);
+    EXPECT_TRUE(noted.empty());
     EXPECT_EQ(1, prompts.fontAsked);
     EXPECT_EQ(0u, Sent("ModeControl 1") + Sent("DownloadMode")) << "a handset in download mode";
 
