@@ -135,7 +135,8 @@ void WindowFixture::StartHost(double timeScale, const std::vector<std::string>& 
     argv.insert(argv.end(), options.begin(), options.end());
     std::vector<std::string> environment = m_display.ClientEnvironment();
     environment.insert(environment.end(),
-                       {"HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
+                       {"HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_DATA_HOME=" + m_home + "/.local/share",
+                        "XDG_RUNTIME_DIR=" + m_folder + "/run",
                         "CORVANETOV_SERIAL_BY_ID=" + m_byId, "CORVANETOV_TIME_SCALE=" + scale.str(), "CORVANETOV_UI_ECHO=1",
                         // The verdict here is crash or hang; in a sanitizer build a leak
                         // check at exit would judge the libraries under Qt (libdbus
