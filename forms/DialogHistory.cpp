@@ -78,8 +78,8 @@ void CDialogHistory::BuildUi()
     split->addWidget(m_detail);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
-    QPushButton* exportButton = buttons->addButton("Export CSV...", QDialogButtonBox::ActionRole);
-    m_undo = buttons->addButton("Undo...", QDialogButtonBox::ActionRole);
+    QPushButton* exportButton = buttons->addButton("&Export CSV...", QDialogButtonBox::ActionRole);
+    m_undo = buttons->addButton("&Undo...", QDialogButtonBox::ActionRole);
     m_undo->setEnabled(false);
     connect(exportButton, &QPushButton::clicked, this, &CDialogHistory::OnExport);
     connect(m_undo, &QPushButton::clicked, this, &CDialogHistory::OnUndo);

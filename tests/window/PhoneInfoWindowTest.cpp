@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "PortHolder.h"
@@ -21,6 +22,14 @@ const char kAnyDialog[] = "dialog: ";
 // From the window's first focus to the read button: Tab to the grid, and
 // Tab out of it to the button.
 const std::vector<std::string> kKeysToTheReadButton = {"Tab", "Tab"};
+const std::vector<std::string> kServiceHistoryMenu = {"alt+v", "h"};
+const char kServiceHistoryWindow[] = "^Service history$";
+const char kExportDialog[] = "^Export CSV$";
+// The completed identifications of one handset in an exported file.
+const char kCountReadsOfTheHandset[] = R"(import csv, sys
+with open(sys.argv[1], newline='', encoding='utf-8') as f:
+    rows = list(csv.DictReader(f))
+print(sum(r['esn'] == sys.argv[2] and r['operation'] == 'identify' and r['result'] == 'completed' for r in rows)))";
 
 std::string PortConnected(int port)
 {
@@ -116,6 +125,41 @@ TEST_F(PhoneInfoWindow, ReadsWithTheKeyboardOnlyThenWithTheMouse)
     EXPECT_EQ(2, HandsetRequests(kStatusRequest));
     EXPECT_TRUE(WaitForCaption(Caption::Read));
     EXPECT_EQ(0, EchoCount(kAnyDialog));
+}
+
+// A read made in the window is in the service history the moment it ends:
+// View > Service history lists it, and Export writes it as CSV that a
+// spreadsheet (here python's csv module) reads back.
+TEST_F(PhoneInfoWindow, TheReadIsInTheServiceHistoryAndItsExport)
+{
+    StartHandset({"--esn", kEsn});
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost());
+    VirtualDisplay::Window main = MainWindow();
+    m_display.Focus(main);
+    m_display.Keys(kKeysToTheReadButton);
+    ASSERT_TRUE(WaitForReadButtonFocus());
+    m_display.Keys({"space"});
+    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived)));
+
+    m_display.Focus(main);
+    m_display.Keys(kServiceHistoryMenu);
+    VirtualDisplay::Window history = WaitForWindow(kServiceHistoryWindow);
+    ASSERT_FALSE(history.id.empty()) << "no service history window";
+    m_display.Focus(history);
+    m_display.Keys({"alt+e"});
+    VirtualDisplay::Window save = WaitForWindow(kExportDialog);
+    ASSERT_FALSE(save.id.empty()) << "no export dialog";
+    const std::string csv = m_folder + "/history.csv";
+    m_display.Focus(save);
+    m_display.Keys({"ctrl+a"});
+    m_display.Type(csv);
+    m_display.Keys({"Return"});
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(csv) && std::filesystem::file_size(csv) > 0; }))
+        << "nothing exported";
+
+    const ChildProcess::Result read = ChildProcess::Run({"/usr/bin/env", "python3", "-c", kCountReadsOfTheHandset, csv, kEsn});
+    EXPECT_EQ(0, read.exitCode) << read.err;
+    EXPECT_EQ("1\n", read.out) << "the read is not listed once";
 }
 
 TEST_F(PhoneInfoWindow, PulledCableMidReadEndsInAnErrorBox)

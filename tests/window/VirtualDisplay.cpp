@@ -125,6 +125,11 @@ void VirtualDisplay::Keys(const std::vector<std::string>& keys) const
     Client(kDriver, arguments);
 }
 
+void VirtualDisplay::Type(const std::string& text) const
+{
+    Client(kDriver, {"type", "--clearmodifiers", "--delay", "0", text});
+}
+
 void VirtualDisplay::Click(int x, int y) const
 {
     Client(kDriver, {"mousemove", std::to_string(x), std::to_string(y), "click", std::to_string(kMouseButtonLeft)});

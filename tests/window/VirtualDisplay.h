@@ -46,6 +46,8 @@ public:
     void Focus(const Window& window) const;
     // Presses and releases each key (xdotool names: "Tab", "shift+Tab", "space").
     void Keys(const std::vector<std::string>& keys) const;
+    // Types the text into the window that has the focus, key by key.
+    void Type(const std::string& text) const;
     void Click(int x, int y) const;
     // Destroys the window, as a program other than its own may.
     void Destroy(const Window& window) const;

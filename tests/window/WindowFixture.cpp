@@ -129,8 +129,8 @@ VirtualDisplay::Window WindowFixture::RunStation(const std::string& summary)
 
 std::vector<std::string> WindowFixture::CliEnvironment() const
 {
-    return {"HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_RUNTIME_DIR=" + m_folder + "/run",
-            "CORVANETOV_SERIAL_BY_ID=" + m_byId};
+    return {"HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config", "XDG_DATA_HOME=" + m_home + "/.local/share",
+            "XDG_RUNTIME_DIR=" + m_folder + "/run", "CORVANETOV_SERIAL_BY_ID=" + m_byId};
 }
 
 std::vector<std::string> WindowFixture::HostEnvironment(double timeScale) const
