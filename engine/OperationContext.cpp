@@ -15,7 +15,7 @@ OperationContext::OperationContext()
     m_exchange.SetEventErrorHandler([this](const std::string& text) {
         SetErrorText(text);
         if (Prompts* prompts = GetPrompts())
-            prompts->ShowMessage(text, "", Prompts::Style::Ok, Prompts::Icon::None);
+            prompts->ShowMessage(text, "", Prompts::Style::Ok, Prompts::Icon::Warning);
     });
 }
 

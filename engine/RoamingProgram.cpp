@@ -104,7 +104,7 @@ bool RoamingProgram::Load(const std::string& path, int nam)
     if ((files.*m_kind.read)(path, nam))
         return true;
     if (Prompts* prompts = Context().GetPrompts())
-        prompts->ShowMessage(files.Message(), "", Prompts::Style::Ok, Prompts::Icon::Information);
+        prompts->ShowMessage(files.Message(), "", Prompts::Style::Ok, Prompts::Icon::Warning);
     m_frame.Fail(m_kind.loadError[nam]);
     return false;
 }

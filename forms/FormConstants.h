@@ -16,6 +16,9 @@ constexpr int kPathFontSize = 18;
 constexpr uint32_t kPathTextColor = 0x800000;
 constexpr uint32_t kPathBkColor = 0xAAE8EE;
 
+// The title of a message box the engine gives no caption: the tool's name.
+constexpr char kToolName[] = "CorvaneTOV";
+
 // Shared by the views' start buttons, bars and phone lines.
 constexpr char kStopCaption[] = "S&top";
 constexpr char kStoppedStatus[] = "Stopped";

@@ -7,6 +7,7 @@
 
 #include "diag/DiagConstants.h"
 #include "engine/EngineConstants.h"
+#include "forms/FormConstants.h"
 #include "forms/StopAwareHandOver.h"
 #include "widgets/FontDownDlg2.h"
 #include "widgets/Msl.h"
@@ -44,6 +45,12 @@ QMessageBox::StandardButtons ButtonsFor(Prompts::Style style)
         break;
     }
     return QMessageBox::Ok;
+}
+
+// Every box has a title: one the engine gives no caption takes the tool's name.
+QString TitleFor(const std::string& caption)
+{
+    return QString::fromLatin1(caption.empty() ? FormConstants::kToolName : caption.c_str());
 }
 
 QMessageBox::Icon IconFor(Prompts::Icon icon)
@@ -106,7 +113,7 @@ Prompts::Answer ModulePrompts::ShowMessage(const std::string& text, const std::s
 {
     const Answer closed = style == Style::YesNo ? Answer::No : Answer::Cancel;
     return OnUiThread(closed, [text, caption, style, icon] {
-        QMessageBox box(IconFor(icon), QString::fromStdString(caption), QString::fromStdString(text), ButtonsFor(style),
+        QMessageBox box(IconFor(icon), TitleFor(caption), QString::fromStdString(text), ButtonsFor(style),
                         QApplication::activeWindow());
         return AnswerFor(box.exec());
     });

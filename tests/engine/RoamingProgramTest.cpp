@@ -372,7 +372,7 @@ TEST_P(RoamingRefusedFile, ReadersMessageThenTheLoadErrorWithTheHandsetUntouched
         message.replace(at, 2, c.nam2Refused ? path2 : path1);
     ASSERT_EQ(1u, prompts.shown.size());
     EXPECT_EQ(message, prompts.shown[0].text);
-    EXPECT_EQ(Prompts::Icon::Information, prompts.shown[0].icon);
+    EXPECT_EQ(Prompts::Icon::Warning, prompts.shown[0].icon);
     // Both files are read before the first request: a bad NAM2 file leaves
     // NAM1 unwritten too.
     EXPECT_EQ(std::vector<std::string>{}, handset.Line());

@@ -133,11 +133,17 @@ void ModulePromptsTest::MessageBoxAnswersAndStyles()
     QCOMPARE(icon, QMessageBox::Question);
     QCOMPARE(text, QStringLiteral("Program is running....Would you stop anyway!!!"));
 
-    // Asked on the user-interface thread itself, it runs there at once.
-    ModalAnswerer okAnswerer([](QWidget* open) { qobject_cast<QMessageBox*>(open)->button(QMessageBox::Ok)->click(); });
+    // Asked on the user-interface thread itself, it runs there at once. A
+    // box given no caption has the tool's name for its title.
+    QString title;
+    ModalAnswerer okAnswerer([&](QWidget* open) {
+        title = open->windowTitle();
+        qobject_cast<QMessageBox*>(open)->button(QMessageBox::Ok)->click();
+    });
     QCOMPARE(prompts.ShowMessage("Cannot Open ComPort", "", Prompts::Style::Ok, Prompts::Icon::Error),
              Prompts::Answer::Ok);
     QVERIFY(okAnswerer.Answered());
+    QCOMPARE(title, QStringLiteral("CorvaneTOV"));
 }
 
 void ModulePromptsTest::HostMessagesGoToTheRegisteredCallback()

@@ -38,7 +38,6 @@ constexpr int kBackupView = 2;
 const char kAllViews[] = "--all-views";
 
 // The keyboard's way to the menus: no window manager is needed.
-const std::vector<std::string> kMoreViewsMenu = {"alt+m"};
 const std::vector<std::string> kPortSettingMenu = {"alt+s", "p"};
 const std::vector<std::string> kAboutMenu = {"alt+h", "a"};
 
@@ -130,24 +129,6 @@ protected:
         ASSERT_TRUE(part.x >= 0 && part.y >= 0 && part.x + part.width <= shot.Width() && part.y + part.height <= shot.Height())
             << name << ": the window reaches past the screen";
         KeepShot(shot, part, name);
-    }
-
-    // Opens one of the views listed under "More views" and waits until the
-    // screen shows neither what it showed before nor the open menu.
-    void OpenMoreView(int index) const
-    {
-        std::optional<Screenshot> before = SettledShot();
-        ASSERT_TRUE(before);
-        Keys(kMoreViewsMenu);
-        std::optional<Screenshot> menu;
-        ASSERT_TRUE(WaitUntil([&] { return (menu = SettledShot()) && !menu->SamePixels(*before); })) << "no menu";
-        std::vector<std::string> keys(static_cast<size_t>(index), "Down");
-        keys.push_back("Return");
-        m_display.Keys(keys);
-        ASSERT_TRUE(WaitUntil([&] {
-            std::optional<Screenshot> seen = SettledShot();
-            return seen && !seen->SamePixels(*before) && !seen->SamePixels(*menu);
-        })) << "view " << index << " of More views did not come up";
     }
 
     // After a start: keeps the picture once the view's bar is partly filled.

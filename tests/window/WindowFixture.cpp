@@ -1,5 +1,7 @@
 #include "WindowFixture.h"
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,6 +23,10 @@ constexpr char kShotsVariable[] = "CORVANETOV_WINDOW_SHOTS";
 constexpr char kSettingsFile[] = "/.config/CorvaneTOV/corvanetov.ini";
 // INI keys escape their spaces.
 constexpr char kEscapedSpace[] = "%20";
+// The settings file's one section: every key lies below it.
+constexpr char kSettingsSection[] = "Software";
+// More views, from the keyboard: no window manager is needed.
+const std::vector<std::string> kMoreViewsMenu = {"alt+m"};
 // Setup > Station, from the keyboard, and the window it opens.
 const std::vector<std::string> kStationMenu = {"alt+s", "s"};
 constexpr char kStationWindow[] = "^Station$";
@@ -29,6 +35,23 @@ std::string TempFolder()
 {
     const char* folder = std::getenv("TMPDIR");
     return folder && *folder ? folder : "/tmp";
+}
+
+// An INI key as the settings file holds it: '\\' between groups, and every
+// character other than a letter, digit, '_', '-' or '.' escaped.
+std::string Escaped(const std::string& key)
+{
+    std::string escaped;
+    for (char c : key) {
+        if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || c == '\\') {
+            escaped += c;
+            continue;
+        }
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+        escaped += hex;
+    }
+    return escaped;
 }
 
 std::vector<std::string> Lines(const std::string& path)
@@ -334,6 +357,32 @@ std::string WindowFixture::StoredPort() const
             return line.substr(equals + 1);
     }
     return {};
+}
+
+void WindowFixture::StoreViewChoices(const std::vector<std::pair<std::string, std::string>>& values) const
+{
+    std::string viewsKey = std::string(ports::kPortKey).substr(std::string(kSettingsSection).size() + 1);
+    fs::create_directories(fs::path(m_home + kSettingsFile).parent_path());
+    std::ofstream file(m_home + kSettingsFile);
+    file << '[' << kSettingsSection << "]\n";
+    for (const auto& [name, value] : values)
+        file << Escaped(viewsKey + '\\' + name) << '=' << value << '\n';
+}
+
+void WindowFixture::OpenMoreView(int index) const
+{
+    std::optional<Screenshot> before = SettledShot();
+    ASSERT_TRUE(before);
+    Keys(kMoreViewsMenu);
+    std::optional<Screenshot> menu;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = SettledShot()) && !menu->SamePixels(*before); })) << "no menu";
+    std::vector<std::string> keys(static_cast<size_t>(index), "Down");
+    keys.push_back("Return");
+    m_display.Keys(keys);
+    ASSERT_TRUE(WaitUntil([&] {
+        std::optional<Screenshot> seen = SettledShot();
+        return seen && !seen->SamePixels(*before) && !seen->SamePixels(*menu);
+    })) << "view " << index << " of More views did not come up";
 }
 
 int WindowFixture::HandsetRequests(const std::string& command) const

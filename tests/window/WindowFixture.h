@@ -100,6 +100,14 @@ protected:
 
     // The port number the host's settings file holds.
     std::string StoredPort() const;
+    // Values put in the host's settings file before it starts, under the
+    // key the views keep their choices in (the names as the views write
+    // them, spaces and all).
+    void StoreViewChoices(const std::vector<std::pair<std::string, std::string>>& values) const;
+    // Opens one of the views listed under "More views" (the host started
+    // with --all-views) and waits until the screen shows neither what it
+    // showed before nor the open menu.
+    void OpenMoreView(int index) const;
     // Requests the simulator got, by their name in its log ("StatusRequest").
     int HandsetRequests(const std::string& command) const;
 
