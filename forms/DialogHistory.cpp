@@ -122,6 +122,8 @@ void CDialogHistory::Reload()
         for (int column = 0; column < cells.size(); ++column)
             m_table->setItem(row, column, new QTableWidgetItem(cells[column]));
     }
+    // The time in full: the last column, the end text, takes what is left.
+    m_table->resizeColumnsToContents();
     m_undo->setEnabled(false);
 }
 
