@@ -6,14 +6,18 @@
 #include <QMessageBox>
 
 #include "comm/DownloadModeNotes.h"
+#include "engine/DownloadOption.h"
 #include "engine/EngineConstants.h"
+#include "engine/NamTransfer.h"
 #include "engine/OperationContext.h"
 #include "engine/RebuildWorker.h"
 #include "engine/SwDownloadWorker.h"
 #include "forms/PortSetting2.h"
 #include "forms/SwDownloadConstants.h"
+#include "history/OperationRecord.h"
 #include "hostlink/PluginAbi.h"
 #include "nv/NvDoc.h"
+#include "nv/SettingsCatalogue.h"
 #include "platform/InputFile.h"
 #include "ports/UserSettings.h"
 #include "ui_DialogSwDownload.h"
@@ -41,7 +45,9 @@ CDialogSwDownload::CDialogSwDownload(QWidget* parent)
     m_runner.AddIdleControl(m_ui->comboOption);
     m_runner.AddIdleControl(m_ui->buttonOpenFile);
     m_runner.AddIdleControl(m_ui->buttonOpenFontFile);
+    m_runner.AddIdleControl(m_ui->checkKeepSettings);
     connect(&m_runner, &OperationRunner::TurnChanged, this, &CDialogSwDownload::FollowJob);
+    connect(m_ui->comboOption, &QComboBox::currentIndexChanged, this, &CDialogSwDownload::FollowOption);
     connect(m_ui->buttonOpenFile, &CCommandButton::Click, this, &CDialogSwDownload::OnOpenFile);
     connect(m_ui->buttonOpenFontFile, &CCommandButton::Click, this, &CDialogSwDownload::OnOpenFontFile);
     connect(m_ui->buttonStart, &CCommandButton::Click, this, &CDialogSwDownload::OnStart);
@@ -127,8 +133,32 @@ void CDialogSwDownload::OnStart()
         }
         return;
     }
+    if (KeepingSettings())
+        StartJob(Job::ReadToKeep, SettingsStep(&NamTransfer::NamReadWorker));
+    else
+        StartJob(Job::Download, DownloadBody());
+}
+
+std::function<void()> CDialogSwDownload::DownloadBody() const
+{
     SwDownloadRequest request{m_ui->comboOption->currentIndex(), m_softwarePath.toStdString(), m_fontPath.toStdString()};
-    StartJob(Job::Download, [request] { SwDownloadWorker::Run(request); });
+    return [request] { SwDownloadWorker::Run(request); };
+}
+
+// Only a handset in normal operation has settings to give.
+bool CDialogSwDownload::KeepingSettings() const
+{
+    return m_ui->checkKeepSettings->isEnabled() && m_ui->checkKeepSettings->isChecked() && Context().NvDocument();
+}
+
+// The read stores the settings in the document and the write sends them
+// from it; nothing else writes them there while the download runs.
+std::function<void()> CDialogSwDownload::SettingsStep(void (*worker)(NamTransferRequest))
+{
+    const bool read = worker == &NamTransfer::NamReadWorker;
+    const NamTransferRequest request{SettingsCatalogue::QueueNamItems(m_settingsList), read ? &m_settingsList : nullptr,
+                                     read ? nullptr : &m_settingsList, 0};
+    return [worker, request] { worker(request); };
 }
 
 void CDialogSwDownload::OnRebuild()
@@ -154,27 +184,69 @@ void CDialogSwDownload::StartJob(Job job, std::function<void()> body)
     m_job = job;
     m_step.clear();
     m_transfer = TransferMeter();
-    const QString operation =
-        job == Job::Download ? QString("flash option %1").arg(m_ui->comboOption->currentIndex()) : QString("rebuild");
-    if (!m_runner.Start(std::move(body), operation)) {
+    const bool rebuild = job == Job::Rebuild;
+    const QString operation = rebuild ? QString("rebuild") : QString("flash option %1").arg(m_ui->comboOption->currentIndex());
+    const auto then = job == Job::ReadToKeep ? OperationRunner::Then::GoesOn : OperationRunner::Then::Ends;
+    if (!m_runner.Start(std::move(body), operation, then)) {
         m_job = Job::None;
         m_ui->animationBusy->Stop();
         m_ui->animationBusy->hide();
         return;
     }
-    (job == Job::Download ? m_ui->buttonStart : m_ui->buttonRebuild)->SetWindowText(QLatin1String(sw::kStopCaption));
+    if (!rebuild)
+        NoteImages();
+    if (job == Job::ReadToKeep)
+        SendHostLine(PluginAbi::kStatusLine, QLatin1String(sw::kReadingToKeep));
+    (rebuild ? m_ui->buttonRebuild : m_ui->buttonStart)->SetWindowText(QLatin1String(sw::kStopCaption));
     m_started.start();
 }
 
-// The other job's button waits while one job runs.
+// The record names the images as they are when the download starts.
+void CDialogSwDownload::NoteImages()
+{
+    ServiceRecord* record = m_runner.Record();
+    const std::optional<DownloadOption> option = DownloadOption::Of(m_ui->comboOption->currentIndex());
+    if (!record || !option)
+        return;
+    if (option->code)
+        record->inputs << OperationRecord::FileInput("code", m_softwarePath.toStdString());
+    if (option->font)
+        record->inputs << OperationRecord::FileInput("font", m_fontPath.toStdString());
+}
+
+// The next step of a download that keeps the settings; a step that cannot
+// start ends the job with what was done so far.
+void CDialogSwDownload::GoOnAfter(Job job, const QString& status, std::function<void()> body, OperationRunner::Then then)
+{
+    m_job = job;
+    m_transfer = TransferMeter();
+    if (!m_runner.Continue(std::move(body), then)) {
+        const QString done = m_flashEnd.isEmpty() ? QLatin1String(sw::kNothingFlashed) : m_flashEnd + QLatin1String(sw::kNotWrittenBack);
+        EndWith(done + QLatin1String(sw::kNoThread), QMessageBox::Warning);
+        return;
+    }
+    SendHostLine(PluginAbi::kStatusLine, status);
+}
+
+// The other job's button waits while one job runs; the keep box is offered
+// for the options that find the handset in normal operation.
 void CDialogSwDownload::FollowJob(OperationRunner::Turn turn)
 {
+    if (turn == OperationRunner::Turn::Idle)
+        FollowOption();
     if (turn != OperationRunner::Turn::Own)
         return;
-    if (m_job == Job::Download)
-        m_ui->buttonRebuild->setEnabled(false);
-    else if (m_job == Job::Rebuild)
+    if (m_job == Job::Rebuild)
         m_ui->buttonStart->setEnabled(false);
+    else if (m_job != Job::None)
+        m_ui->buttonRebuild->setEnabled(false);
+}
+
+void CDialogSwDownload::FollowOption()
+{
+    const std::optional<DownloadOption> option = DownloadOption::Of(m_ui->comboOption->currentIndex());
+    m_ui->checkKeepSettings->setEnabled(m_runner.CurrentTurn() == OperationRunner::Turn::Idle && option &&
+                                        option->switchToDownloadMode);
 }
 
 void CDialogSwDownload::ShowReady()
@@ -198,25 +270,69 @@ void CDialogSwDownload::Stop()
 
 void CDialogSwDownload::OnOperationMessage(const OperationMessage& message)
 {
-    if (message.number != engine::kMsgDownload)
+    if (message.number != engine::kMsgDownload && message.number != engine::kMsgNam)
         return;
-    switch (message.kind) {
-    case engine::kDownloadProgress:
-        ShowProgress(message);
-        break;
-    case engine::kDownloadEnd:
-        Stop();
-        ShowMessage(QString::fromStdString(message.text), EndIcon(message));
-        break;
-    case engine::kDownloadStatus:
-        if (!message.text.empty()) {
-            m_step = QString::fromStdString(message.text);
-            SendHostLine(PluginAbi::kStatusLine, m_step);
-        }
-        break;
-    default:
-        break;
+    if (message.outcome != OperationMessage::Outcome::None) {
+        if (message.number == engine::kMsgNam)
+            OnSettingsEnded(message);
+        else
+            OnDownloadEnded(message);
+        return;
     }
+    if (message.kind == engine::kDownloadProgress || message.kind == engine::kNamProgress)
+        ShowProgress(message);
+    else if (message.kind == engine::kDownloadStatus)
+        ShowStep(message);
+}
+
+void CDialogSwDownload::ShowStep(const OperationMessage& message)
+{
+    if (message.text.empty())
+        return;
+    m_step = QString::fromStdString(message.text);
+    SendHostLine(PluginAbi::kStatusLine, m_step);
+}
+
+void CDialogSwDownload::OnDownloadEnded(const OperationMessage& end)
+{
+    const QString text = QString::fromStdString(end.text);
+    if (m_job != Job::Download || !m_ui->checkKeepSettings->isChecked() || end.outcome != OperationMessage::Outcome::Succeeded) {
+        EndWith(text, EndIcon(end));
+        return;
+    }
+    m_flashEnd = text;
+    // The flash identified the handset again as it came back.
+    if (ServiceRecord* record = m_runner.Record())
+        record->versionAfter = QString::fromStdString(Context().SoftwareVersionText());
+    GoOnAfter(Job::WriteBack, QLatin1String(sw::kWritingBack), SettingsStep(&NamTransfer::NamWriteWorker),
+              OperationRunner::Then::Ends);
+}
+
+void CDialogSwDownload::OnSettingsEnded(const OperationMessage& end)
+{
+    const QString text = QString::fromStdString(end.text);
+    const bool succeeded = end.outcome == OperationMessage::Outcome::Succeeded;
+    if (m_job == Job::ReadToKeep && succeeded) {
+        if (ServiceRecord* record = m_runner.Record())
+            record->snapshot = OperationRecord::Snapshot(*Context().NvDocument());
+        GoOnAfter(Job::Download, QString(), DownloadBody(), OperationRunner::Then::GoesOn);
+        return;
+    }
+    if (m_job == Job::ReadToKeep) {
+        EndWith(QLatin1String(sw::kNotFlashed) + text, QMessageBox::Warning);
+        return;
+    }
+    if (succeeded)
+        EndWith(m_flashEnd + QLatin1String(sw::kWrittenBack), QMessageBox::Information);
+    else
+        EndWith(m_flashEnd + QLatin1String(sw::kNotWrittenBack) + text + QLatin1String(sw::kUndoHint), QMessageBox::Warning);
+}
+
+void CDialogSwDownload::EndWith(const QString& text, QMessageBox::Icon icon)
+{
+    Stop();
+    m_flashEnd.clear();
+    ShowMessage(text, icon);
 }
 
 // The download's bar runs over all its passes; the rebuild reports no

@@ -5,7 +5,9 @@
 #include <functional>
 #include <memory>
 
+#include "engine/NamTransferRequest.h"
 #include "engine/TransferMeter.h"
+#include "nv/NVList.h"
 #include "forms/FormView.h"
 #include "forms/OperationRunner.h"
 
@@ -21,7 +23,9 @@ class CLabel;
 // UART link. One job at a time: while one runs, its button reads "Stop" and
 // the other job's button is disabled. A download's bar runs once over the
 // whole download, all passes together, and the status line tells the step,
-// the pass, the amounts, the throughput and the time left.
+// the pass, the amounts, the throughput and the time left. A download may
+// keep the handset's settings: they are read first, and written back once
+// the handset runs its new software, all in one service record.
 class CDialogSwDownload : public CFormView {
     Q_OBJECT
 public:
@@ -50,17 +54,29 @@ protected:
     virtual void ShowMessage(const QString& text, QMessageBox::Icon icon);
 
 private:
-    enum class Job { None, Download, Rebuild };
+    enum class Job { None, ReadToKeep, Download, WriteBack, Rebuild };
 
     void FindSoftware();
     void ChooseFile(QString& pathText, CLabel& label);
     void StartJob(Job job, std::function<void()> body);
+    void NoteImages();
+    std::function<void()> DownloadBody() const;
+    bool KeepingSettings() const;
+    // The read before and the write after a download that keeps the
+    // settings, as steps of the download's own operation.
+    std::function<void()> SettingsStep(void (*worker)(NamTransferRequest));
+    void GoOnAfter(Job job, const QString& status, std::function<void()> body, OperationRunner::Then then);
+    void OnSettingsEnded(const OperationMessage& end);
+    void OnDownloadEnded(const OperationMessage& end);
+    void EndWith(const QString& text, QMessageBox::Icon icon);
+    void FollowOption();
     // Back to idle: captions, progress, animation, controls; the worker, if
     // any, ends.
     void Stop();
     void ShowReady();
     void FollowJob(OperationRunner::Turn turn);
     void OnOperationMessage(const OperationMessage& message);
+    void ShowStep(const OperationMessage& message);
     void ShowProgress(const OperationMessage& message);
     // After a stopped download: where it may have left the handset.
     void TellWhereLeft();
@@ -73,6 +89,8 @@ private:
     QElapsedTimer m_started;
     QString m_step; // the last step the download named
     TransferMeter m_transfer;
+    NVList m_settingsList; // the items a settings step transfers
+    QString m_flashEnd;     // the flash's end, told after the write back
 };
 
 } // namespace corvanetov

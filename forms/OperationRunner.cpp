@@ -97,9 +97,20 @@ void OperationRunner::AddIdleControl(QWidget* control)
     FollowState();
 }
 
-bool OperationRunner::Start(std::function<void()> body, const QString& operation)
+bool OperationRunner::Start(std::function<void()> body, const QString& operation, Then then)
 {
     m_record.Begin(operation.isEmpty() ? OperationOf(m_state) : operation);
+    return Run(std::move(body), then);
+}
+
+bool OperationRunner::Continue(std::function<void()> body, Then then)
+{
+    return Run(std::move(body), then);
+}
+
+bool OperationRunner::Run(std::function<void()> body, Then then)
+{
+    m_then = then;
     Context().SetOperationState(m_state);
     m_target.emplace(&m_bridge);
     m_running = m_worker.Start(std::move(body));
@@ -147,13 +158,26 @@ OperationRunner::Turn OperationRunner::CurrentTurn() const
 void OperationRunner::OnOperationMessage(const OperationMessage& message)
 {
     m_record.Note(message);
-    if (IsEndReport(message)) {
-        End();
-        // Once only: after a stop the record is kept and a late end adds nothing.
-        m_record.KeepEnded(message);
-        ShowEnd(message);
+    if (!IsEndReport(message)) {
+        m_handler(message);
+        return;
     }
+    End();
+    // A step the view goes on from is no end of the operation: the record is
+    // kept, and the status line shows, the end of the last step only.
+    const bool goesOn = m_then == Then::GoesOn && message.outcome == OperationMessage::Outcome::Succeeded;
+    if (!goesOn)
+        KeepEnd(message);
     m_handler(message);
+    if (goesOn && !m_running)
+        KeepEnd(message);
+}
+
+// Once only: after a stop the record is kept and a late end adds nothing.
+void OperationRunner::KeepEnd(const OperationMessage& end)
+{
+    m_record.KeepEnded(end);
+    ShowEnd(end);
 }
 
 void OperationRunner::FollowState()

@@ -29,6 +29,10 @@ public:
     enum class Turn { Idle, Own, Other };
     using Handler = OperationBridge::Handler;
 
+    // Whether a step's success ends the operation, or the view goes on with
+    // a next step (Continue) under the same service record.
+    enum class Then { Ends, GoesOn };
+
     // state: the view's operation state value (OperationContext::State);
     // handler: the view's handling of its operation messages, on its thread.
     OperationRunner(CFormView& view, int state, Handler handler);
@@ -45,7 +49,14 @@ public:
     // thread: nothing runs and the state is idle again. The operation's
     // service record names it `operation` (by default the view's); it is
     // kept when the operation ends, is stopped, or its view goes.
-    [[nodiscard]] bool Start(std::function<void()> body, const QString& operation = {});
+    [[nodiscard]] bool Start(std::function<void()> body, const QString& operation = {}, Then then = Then::Ends);
+    // The next step of an operation whose last step ended well with
+    // Then::GoesOn, from the view's handling of that end. Should it not go
+    // on (no thread), the record is kept with the last step's end.
+    [[nodiscard]] bool Continue(std::function<void()> body, Then then = Then::Ends);
+    // The record of the running operation, for what only the view knows
+    // (its input files, the settings it kept); null when it keeps none.
+    ServiceRecord* Record() { return m_record.Draft(); }
     // Asks the view's stop question; Yes ends the operation. False on No, or
     // when the operation ended on its own while the question was open.
     bool Stop();
@@ -67,6 +78,8 @@ protected:
 
 private:
     void OnOperationMessage(const OperationMessage& message);
+    bool Run(std::function<void()> body, Then then);
+    void KeepEnd(const OperationMessage& end);
     void EndWorker();
     void FollowState();
     void FollowFocus(QWidget* control, bool enabled, QWidget* focused);
@@ -78,6 +91,7 @@ private:
     std::vector<QWidget*> m_idleControls;
     OperationStateWatch m_stateWatch;
     bool m_running = false;
+    Then m_then = Then::Ends;
     // The control that had the focus when the operation disabled it: it
     // has it again when the operation ends.
     QPointer<QWidget> m_focusBefore;

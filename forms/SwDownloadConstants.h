@@ -19,6 +19,17 @@ constexpr char kNoFont[] = "No File - Select Font file";
 constexpr char kReadFailed[] = " Fail to read from %1";
 constexpr char kCheckSoftware[] = "\n Please Check Software !";
 
+// A download that keeps the handset's settings: its steps on the status
+// line, and what its end box adds to the flash's own end.
+constexpr char kReadingToKeep[] = "Reading the settings to keep";
+constexpr char kWritingBack[] = "Writing the settings back";
+constexpr char kNotFlashed[] = "The settings could not be read, so nothing was flashed:\n";
+constexpr char kWrittenBack[] = "\nThe settings were written back.";
+constexpr char kNotWrittenBack[] = "\nThe settings were NOT written back: ";
+constexpr char kNothingFlashed[] = "Nothing was flashed: ";
+constexpr char kNoThread[] = "the system gave no thread to go on with";
+constexpr char kUndoHint[] = "\nView > Service history keeps them: Undo there writes them.";
+
 // The software folder below the current folder, and what is looked for there.
 constexpr char kSoftwareFolder[] = "Models/VQX-B290/Software";
 constexpr char kImagePattern[] = "*.bin";

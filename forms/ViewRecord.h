@@ -22,6 +22,8 @@ public:
     void Note(const OperationMessage& message);
     void KeepEnded(const OperationMessage& end);
     void KeepStopped();
+    // The record being made, or null.
+    ServiceRecord* Draft() { return m_record ? &*m_record : nullptr; }
 
     // The store every view of this process keeps its records in.
     static HistoryKeeper& Keeper();

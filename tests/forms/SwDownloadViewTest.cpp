@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QTemporaryDir>
@@ -7,7 +8,12 @@
 #include "ScriptedHandset.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
+#include "diag/DiagConstants.h"
 #include "forms/DialogSwDownload.h"
+#include "forms/ViewRecord.h"
+#include "history/HistoryFilter.h"
+#include "history/HistoryKeeper.h"
+#include "history/HistoryStore.h"
 #include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
@@ -47,6 +53,7 @@ public:
     QString Progress() const { return findChild<CTextProgressCtrl*>()->GetWindowText(); }
     int ProgressPos() const { return findChild<CTextProgressCtrl*>()->GetPos(); }
     void Choose(int option) { findChild<QComboBox*>()->setCurrentIndex(option); }
+    QCheckBox& KeepBox() const { return *findChild<QCheckBox*>(QStringLiteral("checkKeepSettings")); }
 
 protected:
     QString ChooseImageFile() override { return chosenFile; }
@@ -73,6 +80,7 @@ class SwDownloadViewTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void SoftwareFolderFirstThenTheReadKeyAndTheWriteKeyAtTheEnd();
@@ -83,17 +91,21 @@ private slots:
     void ChosenFileThatCannotBeReadIsTakenButNotShown();
     void ALongPathNeitherWidensTheViewNorIsCut();
     void HandsetGoneMidFlashLeavesTheViewIdleWithTheReason();
+    void KeptSettingsAreWrittenBackAfterTheRestartInOneRecord();
+    void KeptSettingsThatCannotBeReadFlashNothing();
 
 private:
+    std::vector<ServiceRecord> Records(const QString& operation) const;
     // Starts the chosen job with endless pauses, so that it stays running.
     void StartHeldJob(AnsweredSwDownload& view, bool rebuild);
     void StopWithYes(AnsweredSwDownload& view, bool rebuild);
     static void OnHostMessage(void* context, unsigned message, int line, const char* text);
 
     QTemporaryDir m_folder;
+    QTemporaryDir m_records; // the service records of this program's views
     QString m_oldCurrent;
     NvDoc m_doc;
-    ScriptedHandset m_handset;
+    std::unique_ptr<ScriptedHandset> m_handset; // a fresh one for each case
     double m_scale = 1;
     QMap<int, QString> m_lines;
 };
@@ -101,6 +113,27 @@ private:
 void SwDownloadViewTest::OnHostMessage(void* context, unsigned, int line, const char* text)
 {
     static_cast<SwDownloadViewTest*>(context)->m_lines[line] = QString::fromUtf8(text);
+}
+
+void SwDownloadViewTest::initTestCase()
+{
+    QVERIFY(m_records.isValid());
+    qputenv("XDG_DATA_HOME", m_records.path().toLocal8Bit());
+}
+
+std::vector<ServiceRecord> SwDownloadViewTest::Records(const QString& operation) const
+{
+    std::vector<ServiceRecord> found;
+    HistoryStore store(ViewRecord::Keeper().Location());
+    if (!store.Open())
+        return found;
+    HistoryFilter filter;
+    filter.operation = operation;
+    store.Query(filter, [&found](const ServiceRecord& record) {
+        found.push_back(record);
+        return true;
+    });
+    return found;
 }
 
 void SwDownloadViewTest::init()
@@ -115,7 +148,8 @@ void SwDownloadViewTest::init()
     m_scale = Pacing::Instance().TimeScale();
     m_doc.SetText(NvDoc::kEsn, "8D2A41F3");
     Context().SetNvDocument(&m_doc);
-    Context().SetChannelFactory(m_handset.Factory());
+    m_handset = std::make_unique<ScriptedHandset>();
+    Context().SetChannelFactory(m_handset->Factory());
     Context().SetOperationState(OperationContext::kIdle);
     Context().SetSelectedPort(7);
     HostNotifier::Instance().SetCallback(&SwDownloadViewTest::OnHostMessage, this);
@@ -258,14 +292,14 @@ void SwDownloadViewTest::CancelledPortDialogReturnsToIdle()
     AnsweredSwDownload view;
     view.show();
     view.portDialogAnswer = false;
-    const size_t lineBefore = m_handset.Line().size();
+    const size_t lineBefore = m_handset->Line().size();
     view.OnRebuild();
     QVERIFY(!view.WorkerRunning());
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
     QCOMPARE(view.Text("buttonRebuild"), QStringLiteral("Re&build"));
     QCOMPARE(view.Progress(), QStringLiteral("Ready..."));
-    QVERIFY2(m_handset.Line().size() == lineBefore, "no port was opened");
+    QVERIFY2(m_handset->Line().size() == lineBefore, "no port was opened");
 }
 
 void SwDownloadViewTest::DownloadShowsElapsedTimeAndEndsWithItsText()
@@ -353,7 +387,7 @@ void SwDownloadViewTest::HandsetGoneMidFlashLeavesTheViewIdleWithTheReason()
 {
     QString image = QDir::current().filePath(QStringLiteral("code.bin"));
     QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
-    m_handset.Queue(0xDD, {ScriptedHandset::Bytes{0x02}, ScriptedHandset::Bytes{0x02}, ScriptedHandset::kSilence});
+    m_handset->Queue(0xDD, {ScriptedHandset::Bytes{0x02}, ScriptedHandset::Bytes{0x02}, ScriptedHandset::kSilence});
     AnsweredSwDownload view;
     view.show();
     view.chosenFile = image;
@@ -371,7 +405,78 @@ void SwDownloadViewTest::HandsetGoneMidFlashLeavesTheViewIdleWithTheReason()
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
     QCOMPARE(view.Text("buttonStart"), QStringLiteral("St&art Software Download"));
-    QCOMPARE(m_handset.Line().back(), std::string("close"));
+    QCOMPARE(m_handset->Line().back(), std::string("close"));
+}
+
+// The new software forgets the handset's settings; the view reads them
+// before the flash and writes them back once the handset has restarted.
+void SwDownloadViewTest::KeptSettingsAreWrittenBackAfterTheRestartInOneRecord()
+{
+    const QString image = QDir::current().filePath(QStringLiteral("code.bin"));
+    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
+    const ScriptedHandset::Bytes lockCode{4, '1', '3', '5', '7'}; // its length, then its digits
+    m_handset->SetNvItem(nv::kItemLockCode, lockCode);
+    AnsweredSwDownload view;
+    view.show();
+    view.chosenFile = image;
+    view.OnOpenFile();
+    view.Choose(3);
+    QVERIFY(!view.KeepBox().isEnabled()); // a handset in download mode has no settings to give
+    view.Choose(0);
+    QVERIFY(view.KeepBox().isEnabled());
+    view.KeepBox().setChecked(true);
+    const size_t recordsBefore = Records(QStringLiteral("flash option 0")).size();
+    Pacing::Instance().SetObserver([this](Pacing::Pause, uint32_t ms) {
+        if (ms == engine::kAfterFlashingClosedMs) // the restart after the flash
+            m_handset->SetNvItem(nv::kItemLockCode, {});
+    });
+    view.OnStart();
+    QVERIFY(!view.KeepBox().isEnabled());
+    QTRY_COMPARE(view.messages,
+                 QStringList{QStringLiteral("Completed Flash Programming\nNow running AB12.5\nThe settings were written back.")});
+    Pacing::Instance().SetObserver(nullptr);
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
+    ScriptedHandset::Bytes written = m_handset->NvItem(nv::kItemLockCode);
+    written.resize(lockCode.size());
+    QCOMPARE(written, lockCode);
+    QCOMPARE(view.Text("buttonStart"), QStringLiteral("St&art Software Download"));
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+    QVERIFY(view.KeepBox().isEnabled());
+
+    const std::vector<ServiceRecord> records = Records(QStringLiteral("flash option 0"));
+    QCOMPARE(records.size(), recordsBefore + 1); // one for the three steps
+    const ServiceRecord& record = records.front(); // the newest
+    QCOMPARE(record.result, QString(ServiceRecord::kCompleted));
+    QCOMPARE(record.endText, QStringLiteral("Completed Writing To Phone"));
+    QVERIFY(!record.snapshot.isEmpty());
+    QCOMPARE(record.snapshot.mid(nv::kLockCodeOffset, 4), QByteArray("1357"));
+    // As the record names versions: the scripted handset comes back with the one it had.
+    QVERIFY(!record.versionAfter.isEmpty());
+    QCOMPARE(record.versionAfter, record.softwareVersion);
+    QCOMPARE(record.inputs.size(), 1);
+    QCOMPARE(record.inputs.front().role, QStringLiteral("code"));
+    QCOMPARE(record.inputs.front().size, QFileInfo(image).size());
+}
+
+void SwDownloadViewTest::KeptSettingsThatCannotBeReadFlashNothing()
+{
+    const QString image = QDir::current().filePath(QStringLiteral("code.bin"));
+    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
+    m_handset->RefuseOpens();
+    AnsweredSwDownload view;
+    view.show();
+    view.chosenFile = image;
+    view.OnOpenFile();
+    view.Choose(0);
+    view.KeepBox().setChecked(true);
+    view.OnStart();
+    QTRY_COMPARE(view.messages.size(), 1);
+    QVERIFY2(view.messages.front().startsWith(QStringLiteral("The settings could not be read, so nothing was flashed:\n")),
+             qPrintable(view.messages.front()));
+    QCOMPARE(view.icons, QList<QMessageBox::Icon>{QMessageBox::Warning});
+    QVERIFY(m_handset->Blocks().empty());
+    QCOMPARE(Enabled(view), QStringLiteral("11111"));
+    QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
 }
 
 QTEST_MAIN(SwDownloadViewTest)
