@@ -14,6 +14,12 @@ FUZZ_SECONDS ?= 300
 # share their build and nothing is compiled twice.
 WERROR := -DCORVANETOV_WERROR=ON
 
+# Every build folder made here compiles a target's files a few at a time as
+# one (a unity build): on two cores a build takes well under half the time.
+# A build configured by hand compiles file by file, which keeps each file's
+# includes honest.
+UNITY := -DCMAKE_UNITY_BUILD=ON
+
 # The programs, the plug-in and the practice files: what `make demo` runs.
 PROGRAMS := corvanetov corvanetov-cli vqxb410-sim corvanetov_vqxb410 corvanetov-samples practice_files
 
@@ -23,7 +29,7 @@ deps:
 	bash scripts/install-deps
 
 configure: deps
-	cmake -S . -B build $(CMAKE_GEN) $(WERROR)
+	cmake -S . -B build $(CMAKE_GEN) $(WERROR) $(UNITY)
 
 programs: configure
 	cmake --build build -j$(JOBS) --target $(PROGRAMS)
@@ -42,7 +48,7 @@ test: build
 check: test test-asan test-tsan test-fuzz
 
 test-asan: deps
-	cmake -S . -B build-asan $(CMAKE_GEN) $(WERROR) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=address,undefined -DCORVANETOV_WITH_BENCH=OFF
+	cmake -S . -B build-asan $(CMAKE_GEN) $(WERROR) $(UNITY) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=address,undefined -DCORVANETOV_WITH_BENCH=OFF
 	cmake --build build-asan -j$(JOBS)
 	cd build-asan && ctest --output-on-failure -j$(JOBS)
 
@@ -50,11 +56,14 @@ test-asan: deps
 # (the engine in the test's process, the command line in its own), under
 # ThreadSanitizer. The views' tests stay out: Qt is not built with the
 # sanitizer, so the locking inside it is invisible and every hand-over
-# through its event loop would be reported (docs/reliability.md).
+# through its event loop would be reported (docs/reliability.md). Only the
+# test programs of those labels are built, with the programs they start.
+TSAN_TESTS := tests_channel tests_engine tests_e2e
+TSAN_LABELS := -L 'channel|engine|e2e' -LE 'forms|window'
 test-tsan: deps
-	cmake -S . -B build-tsan $(CMAKE_GEN) $(WERROR) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=thread -DCORVANETOV_WITH_BENCH=OFF
-	cmake --build build-tsan -j$(JOBS)
-	cd build-tsan && ctest --output-on-failure -L 'channel|engine|e2e' -LE 'forms|window' -j$(JOBS)
+	cmake -S . -B build-tsan $(CMAKE_GEN) $(WERROR) $(UNITY) -DCMAKE_BUILD_TYPE=Debug -DCORVANETOV_SANITIZE=thread -DCORVANETOV_WITH_BENCH=OFF
+	cmake --build build-tsan -j$(JOBS) --target $(TSAN_TESTS)
+	cd build-tsan && ctest --output-on-failure $(TSAN_LABELS) -j$(JOBS)
 
 # Every reader of outside input under libFuzzer (fuzz/), one after another.
 fuzz: deps

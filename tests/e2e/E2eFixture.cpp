@@ -105,4 +105,22 @@ std::string E2eFixture::HandsetState() const
     return {std::istreambuf_iterator<char>(state), {}};
 }
 
+std::string FileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<uint8_t> FileBytes(const std::string& path)
+{
+    const std::string text = FileText(path);
+    return {text.begin(), text.end()};
+}
+
+std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more)
+{
+    options.insert(options.end(), more.begin(), more.end());
+    return options;
+}
+
 } // namespace corvanetov

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,12 @@ protected:
     ChildProcess m_handset;
     int m_handsets = 0;
 };
+
+// A file's whole content; empty when it cannot be read.
+std::string FileText(const std::string& path);
+std::vector<uint8_t> FileBytes(const std::string& path);
+// A command line's options with more after them.
+std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more);
 
 // What a program's output ends with: its last lines, its end text.
 inline bool EndsWith(const std::string& text, const std::string& end)

@@ -25,12 +25,6 @@ std::string Sha256(const std::string& path)
     return ChildProcess::Run({"/usr/bin/sha256sum", path}).out.substr(0, 64);
 }
 
-std::string Text(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 bool Says(const ChildProcess::Result& result, const std::string& words)
 {
     return result.err.find(words) != std::string::npos;
@@ -258,7 +252,7 @@ TEST_F(HistoryEndToEnd, ServerFaultsLeaveTheOperationAloneAndTheRecordInTheOutbo
     ASSERT_TRUE(AwaitRequests("DmSwitchCommand", switches + 1));
     ASSERT_TRUE(server.Stop());
     EXPECT_EQ(slow.WaitForExit(std::chrono::seconds(60)), 0);
-    EXPECT_NE(Text(Path("cli.log")).find("cannot take the record"), std::string::npos) << Text(Path("cli.log"));
+    EXPECT_NE(FileText(Path("cli.log")).find("cannot take the record"), std::string::npos) << FileText(Path("cli.log"));
     ASSERT_TRUE(server.Restart());
     ASSERT_EQ(0, info(onServer).exitCode);
     EXPECT_EQ(Records(onServer).size(), 4u);
@@ -335,7 +329,7 @@ TEST_P(BenchFileFaults, TheOperationEndsAsItWouldAndTheUserIsTold)
     const std::string folder = m_folder + "/data/corvanetov";
     fs::remove_all(folder);
     row.make(folder);
-    const std::string before = Text(folder + "/history.sqlite");
+    const std::string before = FileText(folder + "/history.sqlite");
     Options argv = std::string(row.name) == "ReadOnlyFolder" ? AsUnprivileged() : row.wrapper;
     argv.insert(argv.end(), {CORVANETOV_CLI_PATH, "info"});
     ChildProcess::Result run = ChildProcess::Run(argv, Environment());
@@ -345,7 +339,7 @@ TEST_P(BenchFileFaults, TheOperationEndsAsItWouldAndTheUserIsTold)
     const size_t at = run.err.find("moved aside to ");
     if (at != std::string::npos) {
         std::string aside = run.err.substr(at + 15, run.err.find(" and a new one") - at - 15);
-        EXPECT_EQ(Text(aside), before) << "nothing of the old file is lost";
+        EXPECT_EQ(FileText(aside), before) << "nothing of the old file is lost";
         EXPECT_EQ(Records().size(), 1u) << "a new file took the record";
         EXPECT_FALSE(Says(Cli({"info"}), "moved aside")) << "said once";
     }

@@ -24,11 +24,6 @@ const std::vector<std::string> kIdentity = {"--esn", "8D2A41F3", "--phone-number
 // The error text stands alone on the last lines of standard error, after
 // the progress lines.
 
-std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more)
-{
-    options.insert(options.end(), more.begin(), more.end());
-    return options;
-}
 } // namespace
 
 TEST_F(E2eFixture, CliReadsTheHandsetsIdentity)

@@ -21,19 +21,6 @@ Bytes WithLead(const Bytes& list)
     return bytes;
 }
 
-std::string Text(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-Bytes Read(const std::string& path)
-{
-    std::string text = Text(path);
-    return Bytes(text.begin(), text.end());
-}
 
 
 struct Piece {
@@ -145,10 +132,10 @@ TEST_F(RoamingEndToEnd, CliWritesTheFileThatTheHandsetPutsBackTogether)
         EXPECT_EQ(c.pieces, pieces);
         m_handset.Stop(); // its files are written by now
         for (const auto& [name, bytes] : c.saved)
-            EXPECT_EQ(bytes, Read(Path(name))) << name;
+            EXPECT_EQ(bytes, FileBytes(Path(name))) << name;
         for (const char* name : c.absent)
             EXPECT_FALSE(fs::exists(Path(name))) << name;
-        EXPECT_NE(std::string::npos, Text(Path("trace")).find(c.traced)) << c.traced;
+        EXPECT_NE(std::string::npos, FileText(Path("trace")).find(c.traced)) << c.traced;
     }
 }
 

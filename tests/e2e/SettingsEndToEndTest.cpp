@@ -16,23 +16,11 @@
 using namespace corvanetov;
 
 namespace {
-std::vector<uint8_t> Bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-const std::vector<std::string> kSettings = {"--lock-code", "1357", "--uim-lock-code", "24682468", "--sids", "4101,22,31000"};
+const std::vector<std::string> kSettingValues = {"--lock-code", "1357", "--uim-lock-code", "24682468", "--sids", "4101,22,31000"};
 const char kReadJson[] =
     R"({"lock_code":"1357","sids":[4101,22,31000,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0],"uim_lock_code":"24682468"})"
     "\n";
 const char kResetRequest[] = "\"mode\":2";
-
-std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more)
-{
-    options.insert(options.end(), more.begin(), more.end());
-    return options;
-}
 
 
 // A settings file as an older tool saved it: model code 100, count byte 0.
@@ -60,7 +48,7 @@ TEST_F(E2eFixture, CliSettingsShowAndSetEditAFileUnderTheWriteRules)
 
     auto set = Cli({"settings", "set", file, "--lock-code", "24680", "--sid", "20=32767", "--sid", "1=0"});
     ASSERT_EQ(set.exitCode, 0) << set.err;
-    std::vector<uint8_t> image = Bytes(file);
+    std::vector<uint8_t> image = FileBytes(file);
     ASSERT_EQ(image.size(), 59994u);
     EXPECT_EQ(image[35], 147);                               // stamped as this tool saves
     EXPECT_EQ(image[0], 1);                                  // the group's values are present
@@ -68,7 +56,7 @@ TEST_F(E2eFixture, CliSettingsShowAndSetEditAFileUnderTheWriteRules)
     EXPECT_EQ(image[59825 + 4 * 19] | image[59826 + 4 * 19] << 8, 32767);
     EXPECT_EQ(image[59825], 0);
 
-    const std::vector<uint8_t> good = Bytes(file);
+    const std::vector<uint8_t> good = FileBytes(file);
     struct Refused {
         std::vector<std::string> edit;
         const char* message;
@@ -88,7 +76,7 @@ TEST_F(E2eFixture, CliSettingsShowAndSetEditAFileUnderTheWriteRules)
         auto result = Cli(arguments);
         EXPECT_EQ(result.exitCode, 2) << r.edit[1];
         EXPECT_NE(result.err.find(r.message), std::string::npos) << result.err;
-        EXPECT_EQ(Bytes(file), good) << r.edit[1];
+        EXPECT_EQ(FileBytes(file), good) << r.edit[1];
     }
 }
 
@@ -111,12 +99,12 @@ TEST_F(E2eFixture, CliSettingsRefusesFilesItCannotRead)
 
 TEST_F(E2eFixture, CliReadsWritesAndReadsBackTheHandsetsSettings)
 {
-    StartHandset(kSettings);
+    StartHandset(kSettingValues);
     const std::string file = m_folder + "/read.mmc";
     auto read = Cli({"--json", "settings", "read", file});
     ASSERT_EQ(read.exitCode, 0) << read.err;
     EXPECT_EQ(read.out, kReadJson);
-    std::vector<uint8_t> image = Bytes(file);
+    std::vector<uint8_t> image = FileBytes(file);
     ASSERT_EQ(image.size(), 59994u);
     EXPECT_EQ(image[35], 147) << "stored as the settings view stores it before a save";
     EXPECT_EQ(image[0], 1);
@@ -146,14 +134,14 @@ TEST_F(E2eFixture, CliReadsWritesAndReadsBackTheHandsetsSettings)
 TEST_F(E2eFixture, CliFailedTransfersResetTheHandsetAndKeepTheFile)
 {
     // The identification reads item 2045 first: the fourth read is item 2073.
-    StartHandset(With(kSettings, {"--drop-from", "nvread:4"}));
+    StartHandset(With(kSettingValues, {"--drop-from", "nvread:4"}));
     const std::string file = m_folder + "/kept.mmc";
     PutOldFile(file);
-    const std::vector<uint8_t> before = Bytes(file);
+    const std::vector<uint8_t> before = FileBytes(file);
     auto read = Cli({"settings", "read", file});
     EXPECT_EQ(read.exitCode, 1);
     EXPECT_TRUE(EndsWith(read.err, "\nError in reading NAM\n")) << read.err;
-    EXPECT_EQ(Bytes(file), before) << "a failed read replaces nothing";
+    EXPECT_EQ(FileBytes(file), before) << "a failed read replaces nothing";
     EXPECT_TRUE(AwaitRequests("ModeControlRequest", 2, kResetRequest)) << "the handset is reset";
     auto fresh = Cli({"settings", "read", m_folder + "/new.mmc"});
     EXPECT_EQ(fresh.exitCode, 1);
@@ -161,7 +149,7 @@ TEST_F(E2eFixture, CliFailedTransfersResetTheHandsetAndKeepTheFile)
     m_handset.Stop();
 
     std::filesystem::remove(m_folder + "/sim.log");
-    StartHandset(With(kSettings, {"--drop", "mode:3"}));
+    StartHandset(With(kSettingValues, {"--drop", "mode:3"}));
     std::vector<uint8_t> letter = before;
     letter[43] = 'x';
     const std::string refused = m_folder + "/letter.mmc";
@@ -181,7 +169,7 @@ TEST_F(E2eFixture, CliFailedTransfersResetTheHandsetAndKeepTheFile)
 
 TEST_F(EngineAgainstHandset, ReadThatStopsAnsweringAfterItem2071KeepsTheItemsBeforeIt)
 {
-    Attach(With(kSettings, {"--drop-from", "nvread:4"}));
+    Attach(With(kSettingValues, {"--drop-from", "nvread:4"}));
     OperationRecorder recorder(OperationRecorder::OnEnd::Continue);
     OperationContext::Instance().SetTarget(&recorder);
     NVList list;
@@ -234,7 +222,7 @@ std::vector<std::string> Forms(const std::string& secret, size_t window, bool as
 
 // A file's text; of the handset's log, without the times of its lines,
 // whose digits would match anything.
-std::string Text(const std::string& path)
+std::string TextWithoutTimes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     static const std::regex times(R"("t":[0-9.e+-]+|"time":"[^"]*")");
@@ -298,16 +286,16 @@ TEST_F(E2eFixture, TracesAndTheHandsetsLogHoldNoSecret)
                               {newUim, 4, true},   {msl, 4, true},     {password, password.size(), false}};
     for (const auto& [secret, window, asText] : secrets) {
         for (const std::string& path : traces) {
-            const std::string text = Text(path);
+            const std::string text = TextWithoutTimes(path);
             ASSERT_FALSE(text.empty()) << path;
             for (const std::string& form : Forms(secret, window, asText))
                 EXPECT_EQ(std::string::npos, text.find(form)) << "\"" << form << "\" of " << secret << " in " << path;
         }
     }
-    const std::string write = Text(m_folder + "/option2.trace");
+    const std::string write = TextWithoutTimes(m_folder + "/option2.trace");
     EXPECT_NE(std::string::npos, write.find("\nTX : 27 52 0 ** ")) << "the lock code's item, masked after its number";
     EXPECT_NE(std::string::npos, write.find("\nTX : 27 17 8 ** ")) << "the UIM lock code's item";
-    EXPECT_NE(std::string::npos, Text(m_folder + "/option1.trace").find("\nRX : 26 52 0 ** ")) << "an answer, masked alike";
-    EXPECT_NE(std::string::npos, Text(m_folder + "/option4.trace").find("\nTX : 46 ** ")) << "the password";
-    EXPECT_NE(std::string::npos, Text(m_folder + "/option5.trace").find("\nTX : 41 ** ")) << "the MSL code";
+    EXPECT_NE(std::string::npos, TextWithoutTimes(m_folder + "/option1.trace").find("\nRX : 26 52 0 ** ")) << "an answer, masked alike";
+    EXPECT_NE(std::string::npos, TextWithoutTimes(m_folder + "/option4.trace").find("\nTX : 46 ** ")) << "the password";
+    EXPECT_NE(std::string::npos, TextWithoutTimes(m_folder + "/option5.trace").find("\nTX : 41 ** ")) << "the MSL code";
 }

@@ -47,12 +47,6 @@ void PrintTo(const SecondTool& tool, std::ostream* out)
 {
     *out << tool.name;
 }
-
-std::string FileText(const std::string& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 } // namespace
 
 class SeveralTools : public E2eFixture {

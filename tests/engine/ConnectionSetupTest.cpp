@@ -6,10 +6,8 @@ using namespace corvanetov;
 using namespace corvanetov::detail;
 
 namespace {
-using Bytes = ScriptedHandset::Bytes;
 
 constexpr int kAt = ScriptedHandset::kDmSwitch;
-const Bytes kSilent = ScriptedHandset::kSilence;
 const Bytes kWrongByte = {0x13, 0x00, 0x00, 0x00}; // "bad command"
 
 std::vector<std::string> Repeated(const std::vector<std::string>& part, int times)

@@ -15,6 +15,20 @@
 
 namespace corvanetov {
 
+using Bytes = ScriptedHandset::Bytes;
+// A timeline as the scripted handset keeps it, one entry a step.
+using Steps = std::vector<std::string>;
+inline const Bytes kSilent = ScriptedHandset::kSilence;
+inline const std::vector<Bytes> kThreeSilences = {kSilent, kSilent, kSilent};
+
+inline Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 // Answers queued per request (a command byte or ScriptedHandset::kDmSwitch).
 using Script = std::vector<std::pair<int, std::vector<ScriptedHandset::Bytes>>>;
 
@@ -58,7 +72,6 @@ public:
 // follows it shows too.
 class EngineTest : public ::testing::Test {
 protected:
-    using Bytes = ScriptedHandset::Bytes;
 
     ScriptedHandset handset;
     NvDoc doc;

@@ -8,10 +8,8 @@
 using namespace corvanetov;
 
 namespace {
-using Bytes = ScriptedHandset::Bytes;
 using Timeline = std::vector<std::string>;
 
-const Bytes kSilent = ScriptedHandset::kSilence;
 const Bytes kWrongByte = {0x13, 0x26, 0x00, 0x00};
 
 enum class Direction { Read, Write };

@@ -20,9 +20,6 @@ using namespace corvanetov;
 using namespace corvanetov::detail;
 
 namespace {
-using Bytes = ScriptedHandset::Bytes;
-const Bytes kSilent = ScriptedHandset::kSilence;
-const std::vector<Bytes> kThreeSilences = {kSilent, kSilent, kSilent};
 
 // An operation that programs the handset, as the settings and roaming
 // operations do: every step of the frame, then the reset at its end.

@@ -5,14 +5,10 @@
 using namespace corvanetov;
 
 namespace {
-using Bytes = ScriptedHandset::Bytes;
-const Bytes kSilent = ScriptedHandset::kSilence;
-const std::vector<Bytes> kThreeSilences = {kSilent, kSilent, kSilent};
 constexpr int kBoot1 = ScriptedHandset::kBootCommand + 1;
 constexpr int kBoot2 = ScriptedHandset::kBootCommand + 2;
 constexpr int kBoot5 = ScriptedHandset::kBootCommand + 5;
 
-using Steps = std::vector<std::string>;
 
 struct RebuildCase {
     const char* name;
@@ -30,14 +26,6 @@ Steps ThreeTimes(const std::string& command, const std::string& wait, const std:
     for (int attempt = 0; attempt < 3; ++attempt)
         steps.insert(steps.end(), {command, wait, pause});
     return steps;
-}
-
-Steps Join(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 const Steps kFirstTwoTaken = {"Boot 1", "wait 2000", "sleep 1000", "Boot 2", "wait 2000", "sleep 1000"};

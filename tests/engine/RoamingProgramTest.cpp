@@ -15,9 +15,7 @@ using namespace corvanetov;
 namespace fs = std::filesystem;
 
 namespace {
-using Bytes = ScriptedHandset::Bytes;
-const Bytes kSilent = ScriptedHandset::kSilence;
-const Bytes kRefused = {diag::kCmdPrlWrite, 3, 0, 0};
+const Bytes kRefusedPiece = {diag::kCmdPrlWrite, 3, 0, 0};
 
 std::vector<Bytes> Times(int count, const Bytes& answer)
 {
@@ -177,17 +175,17 @@ struct AnswerCase {
 const AnswerCase kAnswerCases[] = {
     {"status 1 accepted", {}, {1, 1, 1}, "Completed PRL Programming", {}, {"First Error"}},
     {"status 0 accepted", Times(3, {diag::kCmdPrlWrite, 0, 0, 0}), {1, 1, 1}, "Completed PRL Programming", {}, {"First Error"}},
-    {"refused once", {kRefused}, {2, 1, 1}, "Completed PRL Programming",
+    {"refused once", {kRefusedPiece}, {2, 1, 1}, "Completed PRL Programming",
      {"\nnResult = 0, status = 3 First Error in 1/3", "\nnResult = 0, status = 1 "}, {"'s Error "}},
     {"unanswered once, second piece", {{diag::kCmdPrlWrite, 1, 0, 0}, kSilent}, {1, 2, 1}, "Completed PRL Programming",
      {"\nnResult = 1, status = ", "First Error in 2/3"}, {"'s Error "}},
     {"another request's answer", {{diag::kCmdPassword, 1, 0, 0}}, {2, 1, 1}, "Completed PRL Programming",
      {"First Error in 1/3"}, {"'s Error "}},
-    {"refused twice", Times(2, kRefused), {3, 1, 1}, "Completed PRL Programming",
+    {"refused twice", Times(2, kRefusedPiece), {3, 1, 1}, "Completed PRL Programming",
      {"First Error in 1/3", "\nnResult = 0, status = 3 2's Error "}, {"3's Error "}},
-    {"accepted on the last resend", Times(20, kRefused), {21, 1, 1}, "Completed PRL Programming",
+    {"accepted on the last resend", Times(20, kRefusedPiece), {21, 1, 1}, "Completed PRL Programming",
      {"20's Error "}, {"21's Error "}},
-    {"refused 21 times", Times(21, kRefused), {21, 0, 0}, "Error in writing PRL", {"2's Error ", "21's Error "}, {"22's Error "}},
+    {"refused 21 times", Times(21, kRefusedPiece), {21, 0, 0}, "Error in writing PRL", {"2's Error ", "21's Error "}, {"22's Error "}},
 };
 void PrintTo(const AnswerCase& c, std::ostream* out)
 {
@@ -283,13 +281,13 @@ TEST_F(RoamingProgramTest, WhenOneNamFailsTheEndSaysWhichWasWritten)
         const char* end;
         std::vector<int> fullNams; // the NAMs whose progress reached 100 %
     } cases[] = {
-        {"NAM1 refused", Times(21, kRefused), {}, "NAM1 failed, NAM2 written: Error in writing PRL", {1}},
+        {"NAM1 refused", Times(21, kRefusedPiece), {}, "NAM1 failed, NAM2 written: Error in writing PRL", {1}},
         {"NAM2 refused", {stored, last}, {}, "NAM1 written, NAM2 failed: Error in writing PRL", {0}},
-        {"both refused", Times(42, kRefused), {}, "Error in writing PRL", {}},
+        {"both refused", Times(42, kRefusedPiece), {}, "Error in writing PRL", {}},
     };
     cases[0].pieces = std::vector<Piece>(21, {0, 0});
     cases[0].pieces.insert(cases[0].pieces.end(), {{1, 0}, {1, 1}});
-    cases[1].answers.insert(cases[1].answers.end(), 21, kRefused);
+    cases[1].answers.insert(cases[1].answers.end(), 21, kRefusedPiece);
     cases[1].pieces = {{0, 0}, {0, 1}};
     cases[1].pieces.insert(cases[1].pieces.end(), 21, {1, 0});
     cases[2].pieces = std::vector<Piece>(21, {0, 0});
@@ -414,7 +412,7 @@ TEST_F(RoamingProgramTest, StopDuringAPieceEndsAtOnceAndFreesThePort)
     for (const auto& [pause, occurrence] : stops) {
         SCOPED_TRACE(pause);
         Pacing::Instance().ClearStop();
-        handset.Queue(diag::kCmdPrlWrite, {kRefused});
+        handset.Queue(diag::kCmdPrlWrite, {kRefusedPiece});
         size_t start = TimelineSize();
         StopAt(pause, occurrence);
         Prl(0, path);

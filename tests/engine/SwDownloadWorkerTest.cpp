@@ -12,12 +12,9 @@
 using namespace corvanetov;
 
 namespace {
-using Bytes = ScriptedHandset::Bytes;
-const Bytes kSilent = ScriptedHandset::kSilence;
 const Bytes kAck = {0x02};
 const Bytes kRefused = {0x05};
 const Bytes kAgain = {0xA2};
-using Steps = std::vector<std::string>;
 // The scripted handset's software, identified after the flash.
 const std::string kNowRunning = "end Completed Flash Programming\nNow running AB12.5";
 const std::string kWaiting = std::string("\n") + engine::kWaitingInDownloadMode;
@@ -27,14 +24,6 @@ std::string Hex(uint32_t value)
     char text[16];
     std::snprintf(text, sizeof text, "%X", value);
     return text;
-}
-
-Steps Join(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
 }
 
 bool StartsWith(const std::string& text, const std::string& start)
@@ -270,7 +259,6 @@ struct FailureCase {
     size_t times;        // ... and how often it was sent
 };
 
-const std::vector<Bytes> kThreeSilences = {kSilent, kSilent, kSilent};
 const std::vector<Bytes> kThreeRefusals = {kRefused, kRefused, kRefused};
 
 // A failure once the handset is in download mode says so, and the port is

@@ -21,7 +21,6 @@ using namespace corvanetov;
 namespace fs = std::filesystem;
 
 namespace {
-const char kEsn[] = "8D2A41F3";
 const char kPortConnected[] = "Com1 Connected";
 const char kAnyDialog[] = "dialog: ";
 const char kPortSettingCaption[] = "Port Setting";
@@ -160,9 +159,9 @@ private:
 
 TEST_F(GuideShot, PhoneInfoAfterRead)
 {
-    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kEsn}));
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kSimulatedEsn}));
     ASSERT_TRUE(ClickReadButton());
-    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kEsn))));
+    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kSimulatedEsn))));
     ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived)));
     EXPECT_EQ(0, EchoCount(kAnyDialog));
     KeepWindow("phone-info.png");
@@ -170,7 +169,7 @@ TEST_F(GuideShot, PhoneInfoAfterRead)
 
 TEST_F(GuideShot, SettingsAfterRead)
 {
-    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kEsn, "--lock-code", "1357", "--sids", "4101,22,4139"}));
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kSimulatedEsn, "--lock-code", "1357", "--sids", "4101,22,4139"}));
     ASSERT_NO_FATAL_FAILURE(ToTab(kSettingsTab));
     ASSERT_TRUE(ClickReadButton());
     ASSERT_TRUE(WaitForEcho(DialogText(engine::kReadNamCompleted)));
@@ -182,7 +181,7 @@ TEST_F(GuideShot, SettingsAfterRead)
 // The question before a write, with the rows it changes on the handset.
 TEST_F(GuideShot, SettingsWriteQuestion)
 {
-    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kEsn, "--lock-code", "1357", "--sids", "4101,22,4139"}));
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kSimulatedEsn, "--lock-code", "1357", "--sids", "4101,22,4139"}));
     ASSERT_NO_FATAL_FAILURE(ToTab(kSettingsTab));
     Keys({"alt+r"});
     ASSERT_TRUE(WaitForEcho(DialogText(engine::kReadNamCompleted)));

@@ -13,7 +13,6 @@ using namespace corvanetov;
 namespace sc = SettingsConstants;
 
 namespace {
-const char kEsn[] = "8D2A41F3";
 const char kNvRead[] = "NvReadRequest";
 const char kNvWrite[] = "NvWriteRequest";
 // Phone information, software download, settings: two steps to the right.
@@ -84,14 +83,14 @@ protected:
 // handset's settings, names the steps in the status bar and ends in a box.
 TEST_F(SettingsWindow, ReadInTheSettingsTabEndsInItsBox)
 {
-    StartHandset({"--esn", kEsn, "--lock-code", "1357"});
+    StartHandset({"--esn", kSimulatedEsn, "--lock-code", "1357"});
     ASSERT_NO_FATAL_FAILURE(OpenSettingsTab());
     VirtualDisplay::Window main = MainWindow();
 
     ASSERT_TRUE(ClickReadButton());
     EXPECT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kStepReadingNam)));
     ASSERT_TRUE(WaitForEcho(DialogText(engine::kReadNamCompleted)));
-    EXPECT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kEsn))));
+    EXPECT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kSimulatedEsn))));
     if (std::optional<Screenshot> shot = Shot())
         KeepShot(*shot, main.frame, "settings-after-read.png");
     AnswerDialog("Return");
@@ -106,7 +105,7 @@ TEST_F(SettingsWindow, ReadInTheSettingsTabEndsInItsBox)
 // goes to the handset; both cells are marked and the handset keeps its values.
 TEST_F(SettingsWindow, CellsTheHandsetWouldNotTakeAreRefusedAndNothingIsSent)
 {
-    StartHandset({"--esn", kEsn, "--lock-code", "1357", "--sids", "4101,22"});
+    StartHandset({"--esn", kSimulatedEsn, "--lock-code", "1357", "--sids", "4101,22"});
     ASSERT_NO_FATAL_FAILURE(OpenSettingsTab());
     ASSERT_NO_FATAL_FAILURE(ReadWithTheKeyboard());
     const int requestsAfterRead = HandsetRequestsOfAnyKind();
@@ -149,7 +148,7 @@ TEST_F(SettingsWindow, CellsTheHandsetWouldNotTakeAreRefusedAndNothingIsSent)
 // answers No and sends nothing, Yes writes what the grid shows.
 TEST_F(SettingsWindow, AConfirmedWriteLandsAndEnterAtTheQuestionWritesNothing)
 {
-    StartHandset({"--esn", kEsn, "--lock-code", "1357", "--sids", "4101,22"});
+    StartHandset({"--esn", kSimulatedEsn, "--lock-code", "1357", "--sids", "4101,22"});
     ASSERT_NO_FATAL_FAILURE(OpenSettingsTab());
     ASSERT_NO_FATAL_FAILURE(ReadWithTheKeyboard());
     const int requestsAfterRead = HandsetRequestsOfAnyKind();

@@ -15,6 +15,9 @@
 
 namespace corvanetov {
 
+// The simulated handset's ESN, as the tool shows it.
+inline constexpr char kSimulatedEsn[] = "8D2A41F3";
+
 // The real host service tool, as a technician starts it, on a display of
 // the test's own: a fresh home folder (so no settings yet), a serial device
 // listing of its own and, where the case wants one, the simulated handset
