@@ -125,6 +125,11 @@ void CDialogHistory::Reload()
     // The time in full: the last column, the end text, takes what is left.
     m_table->resizeColumnsToContents();
     m_undo->setEnabled(false);
+    // The newest record is shown at once, and the table has the keyboard.
+    if (!m_records.isEmpty()) {
+        m_table->selectRow(0);
+        m_table->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 const ServiceRecord* CDialogHistory::Selected() const
@@ -191,7 +196,8 @@ void CDialogHistory::OnUndo()
 
 bool CDialogHistory::Confirm(const QString& text)
 {
-    return QMessageBox::question(this, kTitle, text) == QMessageBox::Yes;
+    // Enter alone never writes to a handset.
+    return QMessageBox::question(this, kTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void CDialogHistory::Tell(const QString& text)

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -14,7 +15,6 @@ using namespace corvanetov;
 namespace pi = PhoneInfoConstants;
 
 namespace {
-const char kEsn[] = "8D2A41F3";
 // Request names in the simulator's log.
 const char kDmSwitch[] = "DmSwitchCommand";
 const char kStatusRequest[] = "StatusRequest";
@@ -102,7 +102,7 @@ private:
 
 TEST_F(PhoneInfoWindow, ReadsWithTheKeyboardOnlyThenWithTheMouse)
 {
-    StartHandset({"--esn", kEsn});
+    StartHandset({"--esn", kSimulatedEsn});
     ASSERT_NO_FATAL_FAILURE(StartReadyHost());
     EXPECT_EQ(0, EchoCount(kAnyDialog)) << "with the handset listed nothing is asked";
 
@@ -113,7 +113,7 @@ TEST_F(PhoneInfoWindow, ReadsWithTheKeyboardOnlyThenWithTheMouse)
     m_display.Keys(kKeysToTheReadButton);
     ASSERT_TRUE(WaitForReadButtonFocus()) << "the keys did not bring the focus to the read button";
     m_display.Keys({"space"});
-    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kEsn))));
+    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kSimulatedEsn))));
     EXPECT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived)));
     EXPECT_TRUE(WaitForCaption(Caption::Read));
     EXPECT_EQ(1, HandsetRequests(kStatusRequest));
@@ -132,7 +132,7 @@ TEST_F(PhoneInfoWindow, ReadsWithTheKeyboardOnlyThenWithTheMouse)
 // spreadsheet (here python's csv module) reads back.
 TEST_F(PhoneInfoWindow, TheReadIsInTheServiceHistoryAndItsExport)
 {
-    StartHandset({"--esn", kEsn});
+    StartHandset({"--esn", kSimulatedEsn});
     ASSERT_NO_FATAL_FAILURE(StartReadyHost());
     VirtualDisplay::Window main = MainWindow();
     m_display.Focus(main);
@@ -157,9 +157,66 @@ TEST_F(PhoneInfoWindow, TheReadIsInTheServiceHistoryAndItsExport)
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(csv) && std::filesystem::file_size(csv) > 0; }))
         << "nothing exported";
 
-    const ChildProcess::Result read = ChildProcess::Run({"/usr/bin/env", "python3", "-c", kCountReadsOfTheHandset, csv, kEsn});
+    const ChildProcess::Result read = ChildProcess::Run({"/usr/bin/env", "python3", "-c", kCountReadsOfTheHandset, csv, kSimulatedEsn});
     EXPECT_EQ(0, read.exitCode) << read.err;
     EXPECT_EQ("1\n", read.out) << "the read is not listed once";
+}
+
+// A settings write made by the command line, undone from the history
+// window by the keyboard: Enter at the confirmation writes nothing, Yes
+// gives the handset its settings from before the write back.
+TEST_F(PhoneInfoWindow, TheHistoryWindowUndoesASettingsWriteOnlyOnYes)
+{
+    StartHandset({"--lock-code", "1357"});
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost());
+    auto cli = [&](const std::vector<std::string>& arguments) {
+        std::vector<std::string> command = {CORVANETOV_CLI_PATH, "--time-scale", "0.1"};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return ChildProcess::Run(command, CliEnvironment());
+    };
+    const std::string file = m_folder + "/user.mmc";
+    ASSERT_EQ(0, cli({"settings", "read", file}).exitCode);
+    ASSERT_EQ(0, cli({"settings", "set", file, "--lock-code", "2468"}).exitCode);
+    ChildProcess::Result write = cli({"settings", "write", file});
+    ASSERT_EQ(0, write.exitCode) << write.err;
+
+    m_display.Focus(MainWindow());
+    m_display.Keys(kServiceHistoryMenu);
+    const VirtualDisplay::Window history = WaitForWindow(kServiceHistoryWindow);
+    ASSERT_FALSE(history.id.empty()) << "no service history window";
+    // The newest record, the write, is the one shown and undone.
+    auto confirmation = [&] {
+        m_display.Focus(history);
+        m_display.Keys({"alt+u"});
+        VirtualDisplay::Window box;
+        WaitUntil([&] {
+            for (const VirtualDisplay::Window& window : m_display.Windows(kServiceHistoryWindow))
+                if (window.id != history.id)
+                    box = window;
+            return !box.id.empty();
+        });
+        return box;
+    };
+    const std::string question = DialogText("Write the settings kept before settings write");
+    VirtualDisplay::Window box = confirmation();
+    ASSERT_FALSE(box.id.empty()) << "no confirmation";
+    ASSERT_TRUE(WaitForEcho(question));
+    m_display.Focus(box);
+    m_display.Keys({"Return"});
+    ASSERT_TRUE(WaitUntil([&] { return m_display.Windows(kServiceHistoryWindow).size() == 1; }));
+
+    box = confirmation();
+    ASSERT_FALSE(box.id.empty()) << "no confirmation the second time";
+    ASSERT_TRUE(WaitForEcho(question, 2));
+    m_display.Focus(box);
+    m_display.Keys({"alt+y"});
+    ASSERT_TRUE(WaitForEcho(DialogText("The settings were written back.")));
+
+    const std::string out = cli({"--json", "settings", "read", m_folder + "/now.mmc"}).out;
+    EXPECT_NE(std::string::npos, out.find("\"lock_code\":\"1357\"")) << out;
+    // Enter answered No: the one undo is Yes's.
+    const ChildProcess::Result undos = cli({"history", "--operation", "history undo", "--json"});
+    EXPECT_EQ(1, std::count(undos.out.begin(), undos.out.end(), '\n')) << undos.out;
 }
 
 TEST_F(PhoneInfoWindow, PulledCableMidReadEndsInAnErrorBox)
