@@ -6,6 +6,7 @@
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
 #include "host/PluginListing.h"
+#include "host/TitleRoom.h"
 #include "host/UiEcho.h"
 #include "host/WindowMemory.h"
 
@@ -49,6 +50,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QString::fromLatin1(HostConstants::kApplicationName));
     // The menu entry (corvanetov.desktop) that the desktop shows the window under.
     QGuiApplication::setDesktopFileName(QString::fromLatin1(HostConstants::kApplicationName));
+    TitleRoom titleRoom;
+    app.installEventFilter(&titleRoom);
     UiEcho echo;
     if (UiEcho::Enabled())
         app.installEventFilter(&echo);

@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -14,6 +17,7 @@
 #include "PrivateSurroundings.h"
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
+#include "host/TitleRoom.h"
 #include "host/WindowMemory.h"
 
 using namespace corvanetov;
@@ -109,6 +113,8 @@ private slots:
     void CommandLineNamesPluginsFolderAndToolType();
     void AllViewsOffersTheRegisteredViewsUnderMoreViews();
     void RemembersGeometryAndLastTab();
+    void DialogsAreAsWideAsTheirTitlesNeed_data();
+    void DialogsAreAsWideAsTheirTitlesNeed();
 
 private:
     QTemporaryDir m_folder;
@@ -400,6 +406,48 @@ void HostTest::AllViewsOffersTheRegisteredViewsUnderMoreViews()
     Item(window, "File", "Close")->trigger();
     QTRY_COMPARE(window.Tabs().count(), 0);
     QVERIFY(!Menu(window, "More views"));
+}
+
+void HostTest::DialogsAreAsWideAsTheirTitlesNeed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("box, short text, long title") << "box" << "SOFTWARE DOWNLOAD - the handset on COM12";
+    QTest::newRow("box, the tool's own title") << "box" << "CorvaneTOV";
+    QTest::newRow("small dialog, fixed size") << "fixed" << "Select Uart Port for Rebuild, then OK";
+    QTest::newRow("small dialog, free size") << "free" << "Input MSL Code for the handset on COM3";
+    QTest::newRow("dialog given a size") << "sized" << "Service history";
+}
+
+// The title in the title bar's font, with room for a window manager's icon,
+// buttons and frame beside it.
+void HostTest::DialogsAreAsWideAsTheirTitlesNeed()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, title);
+    TitleRoom room;
+    qApp->installEventFilter(&room);
+    std::unique_ptr<QDialog> dialog;
+    if (kind == "box") {
+        dialog = std::make_unique<QMessageBox>(QMessageBox::Information, title, "Done.", QMessageBox::Ok);
+    } else {
+        dialog = std::make_unique<QDialog>();
+        dialog->setWindowTitle(title);
+        auto* layout = new QVBoxLayout(dialog.get());
+        layout->addWidget(new QPushButton("OK"));
+        if (kind == "fixed")
+            layout->setSizeConstraint(QLayout::SetFixedSize);
+        if (kind == "sized")
+            dialog->resize(900, 600);
+    }
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    QCoreApplication::processEvents();
+    const int titleWidth = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title);
+    QVERIFY2(dialog->width() >= titleWidth + 100, qPrintable(QString("%1 px for a %2 px title").arg(dialog->width()).arg(titleWidth)));
+    if (kind == "sized")
+        QCOMPARE(dialog->width(), 900); // wide enough already: left as it was
+    qApp->removeEventFilter(&room);
 }
 
 QTEST_MAIN(HostTest)
