@@ -94,7 +94,9 @@ void CDialogSwDownload::OnInitialUpdate()
     StylePath(*m_ui->labelSoftwarePath);
     StylePath(*m_ui->labelFontPath);
     m_ui->labelSoftwarePath->SetText(m_softwarePath);
-    m_ui->labelFontPath->SetText(m_fontPath);
+    // No font chosen yet (the software was found in its folder): the label
+    // says so, and the download takes no path.
+    m_ui->labelFontPath->SetText(m_fontPath.isEmpty() ? QLatin1String(sw::kNoFont) : m_fontPath);
     m_ui->animationBusy->Stop();
     m_ui->animationBusy->hide();
 }
@@ -220,6 +222,7 @@ void CDialogSwDownload::GoOnAfter(Job job, const QString& status, std::function<
 {
     m_job = job;
     m_transfer = TransferMeter();
+    ShowPercent(0); // the last step's 100 % is not this one's
     if (!m_runner.Continue(std::move(body), then)) {
         const QString done = m_flashEnd.isEmpty() ? QLatin1String(sw::kNothingFlashed) : m_flashEnd + QLatin1String(sw::kNotWrittenBack);
         EndWith(done + QLatin1String(sw::kNoThread), QMessageBox::Warning);
@@ -340,13 +343,17 @@ void CDialogSwDownload::EndWith(const QString& text, QMessageBox::Icon icon)
 void CDialogSwDownload::ShowProgress(const OperationMessage& message)
 {
     m_transfer.Add(message);
-    const int percent = m_transfer.Started() ? m_transfer.Percent() : message.value;
+    ShowPercent(m_transfer.Started() ? m_transfer.Percent() : message.value);
+    if (m_transfer.Started())
+        SendHostLine(PluginAbi::kStatusLine, m_step + QLatin1String(sw::kStepAndTransfer) + QString::fromStdString(m_transfer.Text()));
+}
+
+void CDialogSwDownload::ShowPercent(int percent)
+{
     const int seconds = static_cast<int>(m_started.elapsed() / 1000);
     m_ui->progressDownload->SetWindowText(QString::asprintf(sw::kElapsedFormat, seconds, percent));
     m_ui->progressDownload->SetPos(percent);
     m_ui->progressDownload->update();
-    if (m_transfer.Started())
-        SendHostLine(PluginAbi::kStatusLine, m_step + QLatin1String(sw::kStepAndTransfer) + QString::fromStdString(m_transfer.Text()));
 }
 
 void CDialogSwDownload::TellWhereLeft()

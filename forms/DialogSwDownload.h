@@ -78,6 +78,7 @@ private:
     void OnOperationMessage(const OperationMessage& message);
     void ShowStep(const OperationMessage& message);
     void ShowProgress(const OperationMessage& message);
+    void ShowPercent(int percent);
     // After a stopped download: where it may have left the handset.
     void TellWhereLeft();
 

@@ -225,6 +225,7 @@ void SwDownloadViewTest::SoftwareFolderFirstThenTheReadKeyAndTheWriteKeyAtTheEnd
     QCOMPARE(view.SoftwarePathText(), software.absoluteFilePath(QStringLiteral("A-First.BIN")));
     QCOMPARE(view.Text("labelSoftwarePath"), view.SoftwarePathText());
     QCOMPARE(view.FontPathText(), QString());
+    QCOMPARE(view.Text("labelFontPath"), QStringLiteral("No File - Select Font file")); // not an empty label
 }
 
 // Idle: everything enabled. Own download: only its "Stop". Own rebuild: only
