@@ -91,14 +91,7 @@ int CliRoaming::Program(const Command& command)
     request.path1 = command.nam1;
     request.path2 = command.nam2;
     ServiceRecord record = CliApp::BeginRecord(command.kind->name);
-    QStringList nams;
-    for (auto [nam, path] : {std::pair{"NAM1", &command.nam1}, std::pair{"NAM2", &command.nam2}}) {
-        if (path->empty())
-            continue;
-        nams << nam;
-        record.inputs << OperationRecord::FileInput(QString(command.kind->name) + " " + nam, *path);
-    }
-    record.nams = nams.join('+');
+    OperationRecord::TakeNamFiles(record, command.nam1, command.nam2);
     NvDoc doc;
     auto worker = command.kind->worker;
     int status = m_cli.Keep(record, m_cli.RunOnHandset(command.kind->programming, doc, [worker, request] { worker(request); }));

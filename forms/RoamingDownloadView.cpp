@@ -13,6 +13,7 @@
 #include "engine/RoamingProgram.h"
 #include "forms/FormConstants.h"
 #include "forms/RoamingConstants.h"
+#include "history/OperationRecord.h"
 #include "hostlink/PluginAbi.h"
 #include "platform/InputFile.h"
 #include "ports/PortConstants.h"
@@ -222,6 +223,9 @@ void CRoamingDownloadView::StartProgramming(int option)
     m_percent = {};
     if (!m_runner.Start([worker, request] { worker(request); }))
         return;
+    if (ServiceRecord* record = m_runner.Record())
+        OperationRecord::TakeNamFiles(*record, OptionNames(option, 0) ? request.path1 : std::string(),
+                                      OptionNames(option, 1) ? request.path2 : std::string());
     m_controls.start->SetWindowText(QString::fromLatin1(FormConstants::kStopCaption));
     m_startSeconds = NowSeconds();
 }

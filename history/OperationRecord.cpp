@@ -67,6 +67,18 @@ RecordInput OperationRecord::FileInput(const QString& role, const std::string& p
     return input;
 }
 
+void OperationRecord::TakeNamFiles(ServiceRecord& record, const std::string& nam1, const std::string& nam2)
+{
+    QStringList nams;
+    for (auto [nam, path] : {std::pair{"NAM1", &nam1}, std::pair{"NAM2", &nam2}}) {
+        if (path->empty())
+            continue;
+        nams << nam;
+        record.inputs << FileInput(record.operation + " " + nam, *path);
+    }
+    record.nams = nams.join('+');
+}
+
 QByteArray OperationRecord::Snapshot(const NvDoc& doc)
 {
     NvDoc::Image image = doc.Snapshot();

@@ -24,6 +24,10 @@ public:
     static ServiceRecord Begin(const QString& frontEnd, const QString& operation);
     // A file as it is now: its name, size and SHA-256, read in blocks.
     static RecordInput FileInput(const QString& role, const std::string& path);
+    // The files a roaming list or ERI programming writes, one a NAM (an
+    // empty path: that NAM is not written), named after the operation and
+    // the NAM ("prl NAM2"), and the NAMs it writes ("NAM1+NAM2").
+    static void TakeNamFiles(ServiceRecord& record, const std::string& nam1, const std::string& nam2);
     // The settings image, as a snapshot to undo a write with.
     static QByteArray Snapshot(const NvDoc& doc);
 

@@ -12,6 +12,7 @@
 #include "ModalAnswerer.h"
 #include "samples/PrlListBytes.h"
 #include "ScriptedHandset.h"
+#include "ViewRecords.h"
 #include "diag/DiagConstants.h"
 #include "engine/OperationContext.h"
 #include "forms/DialogBackup.h"
@@ -161,6 +162,7 @@ void RoamingViewsTest::initTestCase()
     QVERIFY(m_folder.isValid());
     // The store's folder is fixed at its first use in a process.
     qputenv("XDG_CONFIG_HOME", m_folder.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", m_folder.filePath(QStringLiteral("data")).toLocal8Bit());
     QVERIFY(UserSettings::FileName().startsWith(m_folder.path()));
     m_startFolder = QDir::currentPath();
 }
@@ -265,16 +267,18 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams_data()
     QTest::addColumn<QList<int>>("positions");
     QTest::addColumn<QList<int>>("nams"); // of the pieces the handset got
     QTest::addColumn<QStringList>("ends"); // the bars at the end
+    QTest::addColumn<QString>("recorded"); // the NAMs the record names, a file each
     const QString ready = QStringLiteral("Ready..."), skipped = QStringLiteral("Skipped...not selected...");
     const QString done = QStringLiteral("Done"), notWritten = QStringLiteral("Not written");
     QTest::newRow("NAM1 ONLY") << 0 << QStringList{ready, skipped} << QList<int>{0, 100} << QList<int>{0, 0}
-                               << QStringList{done, skipped};
+                               << QStringList{done, skipped} << "NAM1";
     QTest::newRow("NAM2 ONLY, NAM1 unreadable") << 1 << QStringList{skipped, ready} << QList<int>{100, 0} << QList<int>{1, 1}
-                                                << QStringList{skipped, done};
+                                                << QStringList{skipped, done} << "NAM2";
     QTest::newRow("BOTH") << 2 << QStringList{ready, ready} << QList<int>{0, 0} << QList<int>{0, 0, 1, 1}
-                          << QStringList{done, done};
+                          << QStringList{done, done} << "NAM1+NAM2";
     QTest::newRow("a typed text: the worker gets -1") << -1 << QStringList{ready, ready} << QList<int>{0, 0} << QList<int>{}
-                                                      << QStringList{notWritten, notWritten};
+                                                      << QStringList{notWritten, notWritten}
+                                                      << "NAM1+NAM2"; // as the view offered them
 }
 
 void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
@@ -284,6 +288,7 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
     QFETCH(QList<int>, positions);
     QFETCH(QList<int>, nams);
     QFETCH(QStringList, ends);
+    QFETCH(QString, recorded);
     PrlView view;
     ShowWithList(view, 130);
     if (selection == 1) {
@@ -323,6 +328,16 @@ void RoamingViewsTest::StartShowsTheBarsAndWritesTheChosenNams()
         QCOMPARE(BarText(view, nam), ends[nam]);
         QCOMPARE(BarPos(view, nam), ends[nam] == QStringLiteral("Not written") ? 0 : 100);
     }
+    const std::vector<ServiceRecord> records = KeptViewRecords(QStringLiteral("prl"));
+    QVERIFY(!records.empty());
+    QCOMPARE(records.front().nams, recorded);
+    QStringList files;
+    for (const RecordInput& input : records.front().inputs)
+        files << input.role.section(QLatin1Char(' '), 1) + QLatin1Char('=') + QString::number(input.size);
+    QStringList expected;
+    for (const QString& nam : recorded.split(QLatin1Char('+'), Qt::SkipEmptyParts))
+        expected << nam + QStringLiteral("=130");
+    QCOMPARE(files, expected);
 }
 
 void RoamingViewsTest::BothNamsEndSayingWhichWasWritten_data()

@@ -6,14 +6,11 @@
 
 #include "samples/ImageMaker.h"
 #include "ScriptedHandset.h"
+#include "ViewRecords.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "diag/DiagConstants.h"
 #include "forms/DialogSwDownload.h"
-#include "forms/ViewRecord.h"
-#include "history/HistoryFilter.h"
-#include "history/HistoryKeeper.h"
-#include "history/HistoryStore.h"
 #include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
 #include "platform/Pacing.h"
@@ -95,7 +92,6 @@ private slots:
     void KeptSettingsThatCannotBeReadFlashNothing();
 
 private:
-    std::vector<ServiceRecord> Records(const QString& operation) const;
     // Starts the chosen job with endless pauses, so that it stays running.
     void StartHeldJob(AnsweredSwDownload& view, bool rebuild);
     void StopWithYes(AnsweredSwDownload& view, bool rebuild);
@@ -119,21 +115,6 @@ void SwDownloadViewTest::initTestCase()
 {
     QVERIFY(m_records.isValid());
     qputenv("XDG_DATA_HOME", m_records.path().toLocal8Bit());
-}
-
-std::vector<ServiceRecord> SwDownloadViewTest::Records(const QString& operation) const
-{
-    std::vector<ServiceRecord> found;
-    HistoryStore store(ViewRecord::Keeper().Location());
-    if (!store.Open())
-        return found;
-    HistoryFilter filter;
-    filter.operation = operation;
-    store.Query(filter, [&found](const ServiceRecord& record) {
-        found.push_back(record);
-        return true;
-    });
-    return found;
 }
 
 void SwDownloadViewTest::init()
@@ -426,7 +407,7 @@ void SwDownloadViewTest::KeptSettingsAreWrittenBackAfterTheRestartInOneRecord()
     view.Choose(0);
     QVERIFY(view.KeepBox().isEnabled());
     view.KeepBox().setChecked(true);
-    const size_t recordsBefore = Records(QStringLiteral("flash option 0")).size();
+    const size_t recordsBefore = KeptViewRecords(QStringLiteral("flash option 0")).size();
     Pacing::Instance().SetObserver([this](Pacing::Pause, uint32_t ms) {
         if (ms == engine::kAfterFlashingClosedMs) // the restart after the flash
             m_handset->SetNvItem(nv::kItemLockCode, {});
@@ -444,7 +425,7 @@ void SwDownloadViewTest::KeptSettingsAreWrittenBackAfterTheRestartInOneRecord()
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
     QVERIFY(view.KeepBox().isEnabled());
 
-    const std::vector<ServiceRecord> records = Records(QStringLiteral("flash option 0"));
+    const std::vector<ServiceRecord> records = KeptViewRecords(QStringLiteral("flash option 0"));
     QCOMPARE(records.size(), recordsBefore + 1); // one for the three steps
     const ServiceRecord& record = records.front(); // the newest
     QCOMPARE(record.result, QString(ServiceRecord::kCompleted));
