@@ -20,7 +20,9 @@ int TitleRoom::NeededWidth(const QString& title)
 {
     if (title.isEmpty())
         return 0;
-    return QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) + kBarRoom;
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(title) + kBarRoom;
 }
 
 // A strut in the dialog's own layout: a message box sizes itself from its

@@ -16,10 +16,11 @@ namespace corvanetov {
 class TitleRoom : public QObject {
     Q_OBJECT
 public:
-    // The width of the title in the title bar's font, with room for the
-    // icon, the buttons and the frame (the most common window managers'
-    // themes take under 100 pixels).
-    static constexpr int kBarRoom = 110;
+    // The width of the title in the title bar's font made bold, as window
+    // managers draw it, with room for the icon, the buttons and the frame:
+    // under openbox's default theme they took 129 pixels beside the title,
+    // and its bold title ran wider than the application's font says.
+    static constexpr int kBarRoom = 160;
     static int NeededWidth(const QString& title);
     static void Widen(QDialog& dialog);
 
