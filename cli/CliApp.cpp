@@ -283,7 +283,8 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
     Style style = !m_options.json ? Style::StatusLines : json == JsonReports::EveryReport ? Style::JsonLines : Style::Silent;
     CliProgressLine progress(style, !m_options.json && isatty(STDERR_FILENO));
     OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
-                               [&progress](const OperationMessage& message, OperationFamily::Role role) {
+                               [this, &progress](const OperationMessage& message, OperationFamily::Role role) {
+                                   OperationRecord::NoteIdentity(m_identifiedEsn);
                                    if (role == OperationFamily::Role::Status)
                                        progress.StatusLine(message.text);
                                    else if (role == OperationFamily::Role::Progress)
@@ -295,13 +296,13 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
         if (!WatchSignals() || !worker.Start(body)) {
             const char* refusal = "Cannot start the operation: the system has no thread to spare (process limit reached)";
             std::cerr << refusal << std::endl;
-            m_lastEnd = OperationRecord::End{false, false, refusal, 0, {}};
+            m_lastEnd = OperationRecord::End{false, false, refusal, 0, {}, {}};
             return kExitFailed;
         }
         WaitShowingProgress(worker, recorder, progress);
     }
     m_lastEnd = OperationRecord::End{g_interrupted, !recorder.Finished() || recorder.Succeeded(), recorder.EndText(), 0,
-                                     recorder.Messages()};
+                                     recorder.Messages(), {}};
     if (g_interrupted) {
         progress.Result("stopped", "");
         std::cerr << "Stopped." << std::endl;
@@ -384,6 +385,7 @@ int CliApp::Keep(ServiceRecord& record, int status)
         return status;
     OperationRecord::End end = *m_lastEnd;
     end.exitStatus = status;
+    end.identifiedEsn = m_identifiedEsn;
     OperationRecord::Finish(record, end);
     for (const QString& notice : m_history->Keep(record))
         std::cerr << notice.toStdString() << std::endl;
@@ -393,7 +395,7 @@ int CliApp::Keep(ServiceRecord& record, int status)
 void CliApp::Refuse(const std::string& text)
 {
     std::cerr << text << std::endl;
-    m_lastEnd = OperationRecord::End{false, false, text, 0, {}};
+    m_lastEnd = OperationRecord::End{false, false, text, 0, {}, {}};
 }
 
 int CliApp::Info()

@@ -104,6 +104,9 @@ private:
     std::optional<HistoryKeeper> m_history;
     // How the operation run last ended; empty while none reached a port.
     std::optional<OperationRecord::End> m_lastEnd;
+    // The handset this command last identified, over all its engine runs
+    // (noted on the worker's thread, read once the worker has ended).
+    std::string m_identifiedEsn;
 };
 
 } // namespace corvanetov

@@ -29,6 +29,7 @@ HistoryKeeper& ViewRecord::Keeper()
 void ViewRecord::Begin(const QString& operation)
 {
     m_messages.clear();
+    m_identifiedEsn.clear();
     m_record.reset();
     if (!operation.isEmpty())
         m_record = OperationRecord::Begin(kFrontEnd, operation);
@@ -36,8 +37,10 @@ void ViewRecord::Begin(const QString& operation)
 
 void ViewRecord::Note(const OperationMessage& message)
 {
-    if (m_record)
-        m_messages.push_back(message);
+    if (!m_record)
+        return;
+    m_messages.push_back(message);
+    OperationRecord::NoteIdentity(m_identifiedEsn);
 }
 
 void ViewRecord::KeepEnded(const OperationMessage& end)
@@ -56,7 +59,7 @@ void ViewRecord::Keep(bool stopped, bool succeeded, const std::string& text)
 {
     if (!m_record)
         return;
-    OperationRecord::Finish(*m_record, {stopped, succeeded, text, 0, std::move(m_messages)});
+    OperationRecord::Finish(*m_record, {stopped, succeeded, text, 0, std::move(m_messages), m_identifiedEsn});
     for (const QString& notice : Keeper().Keep(*m_record)) {
         qWarning().noquote() << notice;
         HostNotifier::Instance().Send(PluginAbi::kStatusLine, notice.toStdString());

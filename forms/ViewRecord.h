@@ -33,6 +33,7 @@ private:
 
     std::optional<ServiceRecord> m_record;
     std::vector<OperationMessage> m_messages;
+    std::string m_identifiedEsn;
 };
 
 } // namespace corvanetov

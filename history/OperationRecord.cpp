@@ -88,7 +88,7 @@ QByteArray OperationRecord::Snapshot(const NvDoc& doc)
 void OperationRecord::Finish(ServiceRecord& record, const End& end)
 {
     TakePort(record);
-    TakeIdentity(record, end.text);
+    TakeIdentity(record, end);
     record.result = end.stopped ? ServiceRecord::kStopped : end.succeeded ? ServiceRecord::kCompleted : ServiceRecord::kFailed;
     record.endText = QString::fromStdString(end.text);
     record.exitStatus = end.exitStatus;
@@ -111,15 +111,22 @@ void OperationRecord::TakePort(ServiceRecord& record)
     record.devicePath = port ? PortTable::Instance().Target(port) : QString();
 }
 
-void OperationRecord::TakeIdentity(ServiceRecord& record, const std::string& endText)
+void OperationRecord::NoteIdentity(std::string& identifiedEsn)
+{
+    if (std::string esn = Context().EsnText(); !esn.empty())
+        identifiedEsn = std::move(esn);
+}
+
+void OperationRecord::TakeIdentity(ServiceRecord& record, const End& end)
 {
     const OperationContext& context = Context();
-    record.esn = QString::fromStdString(context.EsnText());
+    const std::string esn = context.EsnText();
+    record.esn = QString::fromStdString(esn.empty() ? end.identifiedEsn : esn);
     record.phoneNumber = QString::fromStdString(context.PhoneNumberText());
     record.softwareVersion = QString::fromStdString(context.SoftwareVersionText());
     // The identification goes on past the version answer only for this
     // model; of another it keeps no code.
-    if (!record.softwareVersion.isEmpty() && endText != engine::kErrWrongModel)
+    if (!record.softwareVersion.isEmpty() && end.text != engine::kErrWrongModel)
         record.modelCode = QString::number(nv::kModelCode);
 }
 

@@ -38,7 +38,14 @@ public:
         int exitStatus = 0;
         // Every report, for the bytes written to the handset.
         std::vector<OperationMessage> messages;
+        // The ESN the operation last identified: the context forgets it when
+        // a later identification goes unanswered (a flashed handset that
+        // does not come back), and the record must still name the handset.
+        std::string identifiedEsn;
     };
+    // What a front end notes of the context as each report comes: the ESN
+    // identified, if any by then.
+    static void NoteIdentity(std::string& identifiedEsn);
     // The most bytes the reports say were written to the handset.
     static qint64 BytesWritten(const std::vector<OperationMessage>& messages);
     // The port, the identified handset, the end, and the end time.
@@ -46,7 +53,7 @@ public:
 
 private:
     static void TakePort(ServiceRecord& record);
-    static void TakeIdentity(ServiceRecord& record, const std::string& endText);
+    static void TakeIdentity(ServiceRecord& record, const End& end);
 };
 
 } // namespace corvanetov

@@ -90,6 +90,7 @@ private slots:
     void HandsetGoneMidFlashLeavesTheViewIdleWithTheReason();
     void KeptSettingsAreWrittenBackAfterTheRestartInOneRecord();
     void KeptSettingsThatCannotBeReadFlashNothing();
+    void AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord();
 
 private:
     // Starts the chosen job with endless pauses, so that it stays running.
@@ -459,6 +460,31 @@ void SwDownloadViewTest::KeptSettingsThatCannotBeReadFlashNothing()
     QVERIFY(m_handset->Blocks().empty());
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
+}
+
+// Its identification after the restart goes unanswered, which empties the
+// ESN the operation had found.
+void SwDownloadViewTest::AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord()
+{
+    const QString image = QDir::current().filePath(QStringLiteral("code.bin"));
+    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
+    AnsweredSwDownload view;
+    view.show();
+    view.chosenFile = image;
+    view.OnOpenFile();
+    view.Choose(0);
+    Pacing::Instance().SetObserver([this](Pacing::Pause, uint32_t ms) {
+        if (ms == engine::kAfterFlashingClosedMs)
+            m_handset->SetUsualAnswer(diag::kCmdStatus, ScriptedHandset::kSilence);
+    });
+    view.OnStart();
+    QTRY_COMPARE(view.messages.size(), 1);
+    Pacing::Instance().SetObserver(nullptr);
+    QVERIFY2(view.messages.front().contains(QLatin1String(engine::kErrNotBack)), qPrintable(view.messages.front()));
+    const std::vector<ServiceRecord> records = KeptViewRecords(QStringLiteral("flash option 0"));
+    QVERIFY(!records.empty());
+    QCOMPARE(records.front().result, QString(ServiceRecord::kFailed));
+    QCOMPARE(records.front().esn, QStringLiteral("8D2A41F3"));
 }
 
 QTEST_MAIN(SwDownloadViewTest)
