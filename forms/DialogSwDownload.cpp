@@ -135,7 +135,10 @@ void CDialogSwDownload::OnStart()
         }
         return;
     }
-    if (KeepingSettings())
+    // As the start finds the box: it is left ticked, disabled, for an option
+    // that finds the handset in download mode, which has nothing to keep.
+    m_keeping = KeepingSettings();
+    if (m_keeping)
         StartJob(Job::ReadToKeep, SettingsStep(&NamTransfer::NamReadWorker));
     else
         StartJob(Job::Download, DownloadBody());
@@ -299,7 +302,7 @@ void CDialogSwDownload::ShowStep(const OperationMessage& message)
 void CDialogSwDownload::OnDownloadEnded(const OperationMessage& end)
 {
     const QString text = QString::fromStdString(end.text);
-    if (m_job != Job::Download || !m_ui->checkKeepSettings->isChecked() || end.outcome != OperationMessage::Outcome::Succeeded) {
+    if (m_job != Job::Download || !m_keeping || end.outcome != OperationMessage::Outcome::Succeeded) {
         EndWith(text, EndIcon(end));
         return;
     }

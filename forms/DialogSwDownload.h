@@ -90,7 +90,8 @@ private:
     QElapsedTimer m_started;
     QString m_step; // the last step the download named
     TransferMeter m_transfer;
-    NVList m_settingsList; // the items a settings step transfers
+    bool m_keeping = false; // the download started keeping the settings
+    NVList m_settingsList;  // the items a settings step transfers
     QString m_flashEnd;     // the flash's end, told after the write back
 };
 

@@ -91,6 +91,7 @@ private slots:
     void KeptSettingsAreWrittenBackAfterTheRestartInOneRecord();
     void KeptSettingsThatCannotBeReadFlashNothing();
     void AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord();
+    void ABoxLeftTickedForAnEmergencyOptionKeepsNothing();
 
 private:
     // Starts the chosen job with endless pauses, so that it stays running.
@@ -485,6 +486,25 @@ void SwDownloadViewTest::AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord()
     QVERIFY(!records.empty());
     QCOMPARE(records.front().result, QString(ServiceRecord::kFailed));
     QCOMPARE(records.front().esn, QStringLiteral("8D2A41F3"));
+}
+
+// The box is disabled, not unticked, when an EMERGENCY option is chosen:
+// the handset in download mode has no settings to read, and none are
+// written after its flash.
+void SwDownloadViewTest::ABoxLeftTickedForAnEmergencyOptionKeepsNothing()
+{
+    const QString image = QDir::current().filePath(QStringLiteral("code.bin"));
+    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
+    AnsweredSwDownload view;
+    view.show();
+    view.chosenFile = image;
+    view.OnOpenFile();
+    view.KeepBox().setChecked(true);
+    view.Choose(3);
+    QVERIFY(view.KeepBox().isChecked() && !view.KeepBox().isEnabled());
+    view.OnStart();
+    QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Completed Flash Programming\nNow running AB12.5")});
+    QVERIFY(m_handset->Requests(diag::kCmdNvWrite).empty());
 }
 
 QTEST_MAIN(SwDownloadViewTest)
