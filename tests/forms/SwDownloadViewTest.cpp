@@ -62,6 +62,17 @@ protected:
     }
 };
 
+// A code image in the working folder, chosen in the view.
+bool ChooseNewCodeImage(AnsweredSwDownload& view)
+{
+    const QString image = QDir::current().filePath(QStringLiteral("code.bin"));
+    if (!ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion))
+        return false;
+    view.chosenFile = image;
+    view.OnOpenFile();
+    return true;
+}
+
 // Which controls are enabled: option list, Open File, Open Font File, start
 // button, Rebuild button.
 QString Enabled(const AnsweredSwDownload& view)
@@ -467,12 +478,9 @@ void SwDownloadViewTest::KeptSettingsThatCannotBeReadFlashNothing()
 // ESN the operation had found.
 void SwDownloadViewTest::AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord()
 {
-    const QString image = QDir::current().filePath(QStringLiteral("code.bin"));
-    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
     AnsweredSwDownload view;
     view.show();
-    view.chosenFile = image;
-    view.OnOpenFile();
+    QVERIFY(ChooseNewCodeImage(view));
     view.Choose(0);
     Pacing::Instance().SetObserver([this](Pacing::Pause, uint32_t ms) {
         if (ms == engine::kAfterFlashingClosedMs)
@@ -493,12 +501,9 @@ void SwDownloadViewTest::AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord()
 // written after its flash.
 void SwDownloadViewTest::ABoxLeftTickedForAnEmergencyOptionKeepsNothing()
 {
-    const QString image = QDir::current().filePath(QStringLiteral("code.bin"));
-    QVERIFY(ImageMaker::WriteCode(image.toStdString(), 0x4000, 0x10000, ImageMaker::kVersion));
     AnsweredSwDownload view;
     view.show();
-    view.chosenFile = image;
-    view.OnOpenFile();
+    QVERIFY(ChooseNewCodeImage(view));
     view.KeepBox().setChecked(true);
     view.Choose(3);
     QVERIFY(view.KeepBox().isChecked() && !view.KeepBox().isEnabled());
