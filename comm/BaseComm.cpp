@@ -77,8 +77,12 @@ bool BaseComm::Open()
     std::string target = PortResolver::Instance().Resolve(m_port);
     std::string comName = PortResolver::ComName(m_port);
     TRACE("\nOpening %s\n", target.empty() ? comName.c_str() : target.c_str());
+    // Port 0 is none at all: the Port Setting dialog was cancelled on a
+    // first run, and "COM0" would read like a port of the machine's.
     if (target.empty())
-        return FailOpen(comName + " is not assigned to a device", ENXIO);
+        return FailOpen(m_port == 0 ? std::string("No port is chosen (Setup > Port Setting)")
+                                    : comName + " is not assigned to a device",
+                        ENXIO);
     if (m_wakeFd < 0)
         return FailOpen("no I/O events for " + target, 0);
     if (m_port >= comm::kNetworkPortFirst)

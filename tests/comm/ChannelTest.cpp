@@ -327,6 +327,9 @@ TEST_F(Channel, OpenFailureSaysWhyAndWhatToDo)
     EXPECT_FALSE(OpenChannel(unassigned, 9));
     EXPECT_EQ(OpenFailureReason::Lines(unassigned),
               (std::vector<std::string>{"COM9 is not assigned to a device", absent}));
+    DiagChannel none;
+    EXPECT_FALSE(OpenChannel(none, 0));
+    EXPECT_EQ(OpenFailureReason::Lines(none), (std::vector<std::string>{"No port is chosen (Setup > Port Setting)", absent}));
 
     PortResolver::Instance().Set([](uint8_t) { return std::string("/nonexistent/corvanetov-port"); });
     DiagChannel missing;
