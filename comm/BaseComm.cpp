@@ -161,7 +161,7 @@ void BaseComm::ReceiveLoop()
             } while (n > 0 && m_connected);
         }
         if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL))
-            m_lineLost = true; // the device went away: wait only for Disconnect from now on
+            MarkLineLost(); // the device went away: wait only for Disconnect from now on
     }
 }
 
@@ -194,7 +194,7 @@ uint32_t BaseComm::Read(uint8_t* buffer, uint32_t maxCount)
 {
     size_t count = 0;
     if (!m_link || m_link->Read(buffer, maxCount, count) == Transport::ReadResult::Lost) {
-        m_lineLost = true;
+        MarkLineLost();
         return 0;
     }
     return static_cast<uint32_t>(count);
@@ -279,6 +279,16 @@ void BaseComm::SignalResponse()
 {
     if (auto event = NamedEventRegistry::Instance().Open(m_responseEventName))
         event->Set();
+}
+
+// Set where the waits test it, so that a wait for an answer, which no
+// longer can come, ends now rather than at its time-out: a cable pulled
+// during a 150 s erase is told at once.
+void BaseComm::MarkLineLost()
+{
+    std::lock_guard lock(Pacing::Instance().Mutex());
+    m_lineLost = true;
+    Pacing::Instance().NotifyAllLocked();
 }
 
 void BaseComm::ForgetResponse()

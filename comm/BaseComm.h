@@ -74,6 +74,7 @@ private:
     bool WriteTraced(const uint8_t* bytes, uint32_t count, bool longTrace);
     void TraceWrite(const uint8_t* bytes, uint32_t count, bool longTrace, size_t visible);
     bool Reopen(uint8_t port, uint32_t baud, uint32_t pauseMs);
+    void MarkLineLost();
     bool FailOpen(const std::string& reason, int errorNumber);
 
     std::shared_ptr<ManualEvent> m_responseEvent;

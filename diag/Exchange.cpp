@@ -28,8 +28,9 @@ int Exchange::WaitResponse(DiagChannel& channel, uint32_t timeoutMs)
             m_onEventError(kEventError);
         return kWaitFailed;
     }
-    // The answer cannot come before the request has crossed the line.
-    auto outcome = event->Wait(timeoutMs, channel.LastRequestLineTime());
+    // The answer cannot come before the request has crossed the line, nor
+    // at all once the line is lost.
+    auto outcome = event->Wait(timeoutMs, channel.LastRequestLineTime(), [&channel] { return channel.LineLost(); });
     event->Reset();
     switch (outcome) {
     case ManualEvent::WaitResult::Signalled:

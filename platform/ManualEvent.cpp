@@ -24,13 +24,15 @@ bool ManualEvent::IsSet() const
     return m_set;
 }
 
-ManualEvent::WaitResult ManualEvent::Wait(uint32_t timeoutMs, std::chrono::microseconds onTheLine)
+ManualEvent::WaitResult ManualEvent::Wait(uint32_t timeoutMs, std::chrono::microseconds onTheLine,
+                                         const std::function<bool()>& hopeless)
 {
     auto& pacing = Pacing::Instance();
     pacing.Observe(Pacing::Pause::Wait, timeoutMs);
     auto deadline = pacing.DeadlineAfter(timeoutMs, onTheLine);
     std::unique_lock lock(pacing.Mutex());
-    if (pacing.WaitUntil(lock, deadline, [&] { return m_set; }))
+    pacing.WaitUntil(lock, deadline, [&] { return m_set || (hopeless && hopeless()); });
+    if (m_set)
         return WaitResult::Signalled;
     lock.unlock();
     return pacing.StopRequested() ? WaitResult::Stopped : WaitResult::TimedOut;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace corvanetov {
 
@@ -17,7 +18,11 @@ public:
     bool IsSet() const;
     // onTheLine: the part of the time-out that bytes spend on the serial
     // line, which the time scale does not shorten (Pacing::Scaled).
-    WaitResult Wait(uint32_t timeoutMs, std::chrono::microseconds onTheLine = {});
+    // hopeless, evaluated under Pacing::Mutex() whenever the waiters are
+    // woken: once it holds, no signal can come any more and the wait ends
+    // as a time-out would.
+    WaitResult Wait(uint32_t timeoutMs, std::chrono::microseconds onTheLine = {},
+                    const std::function<bool()>& hopeless = {});
 
 private:
     bool m_set = false; // guarded by Pacing::Mutex()

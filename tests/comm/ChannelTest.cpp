@@ -550,6 +550,28 @@ TEST_F(Channel, VanishedDeviceEndsInTimeOuts)
     EXPECT_FALSE(channel.IsConnected());
 }
 
+// A device that goes away during a wait ends the wait then, as a time-out:
+// its answer can no longer come, and a cable pulled during a flash's long
+// erase wait is told at once rather than minutes later.
+TEST_F(Channel, DeviceVanishingMidWaitEndsTheWaitAtOnce)
+{
+    DiagChannel channel;
+    ASSERT_TRUE(OpenChannel(channel));
+    constexpr uint32_t kEraseLongWaitMs = 6'000'000; // a minute at the tests' time scale
+    std::thread pull([&] {
+        std::this_thread::sleep_for(100ms);
+        pty.CloseMaster();
+    });
+    const auto asked = std::chrono::steady_clock::now();
+    DiagRequests::StatusRequest(channel);
+    const int result = exchange.WaitResponse(channel, kEraseLongWaitMs);
+    const auto waited = std::chrono::steady_clock::now() - asked;
+    pull.join();
+    EXPECT_EQ(Exchange::kTimeout, result);
+    EXPECT_TRUE(channel.LineLost());
+    EXPECT_LT(waited, 10s) << "the wait ran on after the line was lost";
+}
+
 TEST_F(Channel, TraceShowsBytesButNeverSecrets)
 {
     char path[] = "/tmp/corvanetov-trace-XXXXXX";
