@@ -178,9 +178,12 @@ void WindowFixture::StartHost(double timeScale, const std::vector<std::string>& 
     m_host.StartLogged(argv, HostEnvironment(timeScale), m_folder + "/host.log");
 }
 
-void WindowFixture::StartAnotherHost(ChildProcess& host, const std::string& log, double timeScale) const
+void WindowFixture::StartAnotherHost(ChildProcess& host, const std::string& log, double timeScale,
+                                     const std::vector<std::string>& extra) const
 {
-    host.StartLogged({CORVANETOV_HOST_PATH}, HostEnvironment(timeScale), log);
+    std::vector<std::string> environment = HostEnvironment(timeScale);
+    environment.insert(environment.end(), extra.begin(), extra.end());
+    host.StartLogged({CORVANETOV_HOST_PATH}, environment, log);
 }
 
 int WindowFixture::WaitForHostExit()

@@ -50,7 +50,9 @@ protected:
     void StartHost(double timeScale = kTimeScale, const std::vector<std::string>& options = {});
     // A further host on the same display, home and listing, writing what it
     // echoes to its own log.
-    void StartAnotherHost(ChildProcess& host, const std::string& log, double timeScale = kTimeScale) const;
+    // extra: more of the environment (CORVANETOV_TRACE, say).
+    void StartAnotherHost(ChildProcess& host, const std::string& log, double timeScale = kTimeScale,
+                          const std::vector<std::string>& extra = {}) const;
     // The home, settings and listing the hosts have, for corvanetov-cli.
     std::vector<std::string> CliEnvironment() const;
     // The host's exit code (128 + signal for a crash), or
