@@ -67,6 +67,9 @@ void Station::OnListed(const std::vector<SerialDeviceEntry>& handsets)
 {
     if (m_stopping)
         return;
+    // The waiting jobs of handsets gone are stopped only once the map is
+    // walked: a stopped job ends at once, and its end changes the map.
+    std::vector<StationJob*> neverStarted;
     for (auto it = m_devices.begin(); it != m_devices.end();) {
         const bool listed = std::any_of(handsets.begin(), handsets.end(),
                                         [&](const SerialDeviceEntry& entry) { return entry.devicePath == it->first; });
@@ -74,9 +77,10 @@ void Station::OnListed(const std::vector<SerialDeviceEntry>& handsets)
             ++it;
             continue;
         }
-        Left(it->second);
-        it = it->second.job ? std::next(it) : m_devices.erase(it);
+        it = Left(it, neverStarted);
     }
+    for (StationJob* job : neverStarted)
+        job->Stop();
     for (const SerialDeviceEntry& entry : handsets) {
         if (Wanted(entry))
             Arrived(entry);
@@ -111,16 +115,16 @@ void Station::Arrived(const SerialDeviceEntry& entry)
 
 // A running job keeps its handset while it is away; a waiting one never
 // started and never will; a served handset that leaves frees its port for
-// the next one. The entry's job is cleared where the entry is to go.
-void Station::Left(Attendance& attendance)
+// the next one.
+Station::Devices::iterator Station::Left(Devices::iterator device, std::vector<StationJob*>& neverStarted)
 {
-    attendance.present = false;
-    const StationRow& row = attendance.job->Row();
-    if (row.state == StationRow::State::Running)
-        return;
-    if (row.state == StationRow::State::Waiting)
-        attendance.job->Stop();
-    attendance.job = nullptr;
+    device->second.present = false;
+    StationJob* job = device->second.job;
+    if (job->Row().state == StationRow::State::Running)
+        return std::next(device);
+    if (job->Row().state == StationRow::State::Waiting)
+        neverStarted.push_back(job);
+    return m_devices.erase(device);
 }
 
 StationJob* Station::RestartingJob() const

@@ -70,7 +70,9 @@ private:
     void OnListed(const std::vector<SerialDeviceEntry>& handsets);
     bool Wanted(const SerialDeviceEntry& entry) const;
     void Arrived(const SerialDeviceEntry& entry);
-    void Left(Attendance& attendance);
+    using Devices = std::map<QString, Attendance>;
+    // The handset of this entry left the listing; the entry after it.
+    Devices::iterator Left(Devices::iterator device, std::vector<StationJob*>& neverStarted);
     // The running job whose handset left during its restart into download
     // mode: a device that appears now is that handset again.
     StationJob* RestartingJob() const;
@@ -85,7 +87,7 @@ private:
     DeviceWatcher m_watcher;
     std::vector<std::unique_ptr<StationJob>> m_jobs;
     StationModel m_model;
-    std::map<QString, Attendance> m_devices;
+    Devices m_devices;
     bool m_firstListing = true;
     bool m_stopping = false;
     bool m_endSent = false;

@@ -179,6 +179,41 @@ TEST_F(StationTest, ServedAgainOnlyAfterReplugged)
     EXPECT_EQ(station.Row(0).port, station.Row(2).port) << "the same handset keeps its COM number";
 }
 
+// A handset unplugged in each state of its row: a waiting one is never
+// started, a running one's job goes on, an ended one leaves its row as it
+// was; the station serves on and the handset plugged in again is served.
+TEST_F(StationTest, UnpluggedInEveryStateOfItsRow)
+{
+    Plug("a", kSlow);
+    Plug("b");
+    Plug("c");
+    Station& station = Start({false, {}, 1});
+    ASSERT_TRUE(AwaitStep(0));
+    auto row = [&](const char* handset) {
+        for (int i = 0; i < station.Rows(); ++i) {
+            if (station.Row(i).device == Link(handset))
+                return i;
+        }
+        return -1;
+    };
+    ASSERT_EQ(StationRow::State::Running, station.Row(row("a")).state);
+    ASSERT_EQ(StationRow::State::Waiting, station.Row(row("b")).state);
+    Unplug("b");
+    Unplug("a");
+    ASSERT_TRUE(AwaitEnded(3));
+    EXPECT_EQ(StationRow::State::Stopped, station.Row(row("b")).state);
+    EXPECT_EQ(station::kStoppedBeforeStart, station.Row(row("b")).text.toStdString());
+    EXPECT_EQ(StationRow::State::Completed, station.Row(row("a")).state);
+    EXPECT_EQ(StationRow::State::Completed, station.Row(row("c")).state);
+    Unplug("c");
+    Settle();
+    EXPECT_EQ(StationRow::State::Completed, station.Row(row("c")).state);
+    ASSERT_TRUE(QFile::link(m_folder.filePath("handsets/c"), Link("c")));
+    ASSERT_TRUE(AwaitEnded(4));
+    EXPECT_EQ(4, station.Rows());
+    EXPECT_EQ(StationRow::State::Completed, station.Row(3).state);
+}
+
 TEST_F(StationTest, HandsetBackUnderItsOwnNameDuringItsJobIsTheJobs)
 {
     Station& station = Start();
