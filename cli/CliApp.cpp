@@ -1,6 +1,7 @@
 #include "cli/CliApp.h"
 
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -105,6 +106,10 @@ int ReportParseError(CLI::App& app, const CLI::ParseError& error)
 
 int CliApp::Run(int argc, char** argv)
 {
+    // A reader that went away (a station that died, `| head`) is no reason
+    // to leave a handset half flashed: what cannot be written is dropped,
+    // and the work goes on to its end and its record.
+    std::signal(SIGPIPE, SIG_IGN);
     CliStation station(*this);
     std::vector<std::string> words = station.TakeJob(argc, argv);
     std::vector<char*> kept;
@@ -252,6 +257,12 @@ void CliApp::PrintNoPort()
 
 uint8_t CliApp::NumberForDevicePath(const std::string& path)
 {
+    // A numbered device was a serial line when it was numbered, and its
+    // channel's open says why not if it no longer is. Checked again here,
+    // a line that another tool is flashing would be refused as held by
+    // "another program" before that tool's claim could name its holder.
+    if (uint8_t known = PortTable::Instance().Find(QString::fromStdString(path)))
+        return known;
     if (const std::vector<std::string> whyNot = SerialLineCheck::WhyNot(path); !whyNot.empty()) {
         std::cerr << "--port " << path << " gets no COM number:" << std::endl;
         for (const std::string& line : whyNot)

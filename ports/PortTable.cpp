@@ -33,6 +33,17 @@ bool SameDevice(const QString& entry, const QString& path, const QString& canoni
     return entry == path || (!canonicalPath.isEmpty() && Canonical(entry) == canonicalPath);
 }
 
+// The lowest entry that names the device at path; 0 when none does.
+uint8_t Naming(const QHash<QString, QString>& entries, const QString& devicePath)
+{
+    const QString canonicalPath = Canonical(devicePath);
+    for (int port = 1; port <= ports::kLastSerialPort; ++port) {
+        if (SameDevice(entries.value(PortTable::ValueName(static_cast<uint8_t>(port))), devicePath, canonicalPath))
+            return static_cast<uint8_t>(port);
+    }
+    return 0;
+}
+
 } // namespace
 
 PortTable& PortTable::Instance()
@@ -70,18 +81,20 @@ uint8_t PortTable::NumberFor(const QString& devicePath)
     QDir().mkpath(QFileInfo(storeFile).absolutePath());
     FileLock numbering;
     numbering.Take((storeFile + kNumberingLockSuffix).toStdString(), kNumberingLockWait); // without it (an unwritable folder) as before: the store's own write fails then
-    const QString canonicalPath = Canonical(devicePath);
     const QHash<QString, QString> entries = UserSettings::Values(ports::kPortTableKey);
     auto entry = [&](int port) { return entries.value(ValueName(static_cast<uint8_t>(port))); };
-    for (int port = 1; port <= ports::kLastSerialPort; ++port) {
-        if (SameDevice(entry(port), devicePath, canonicalPath))
-            return static_cast<uint8_t>(port);
-    }
+    if (uint8_t known = Naming(entries, devicePath))
+        return known;
     for (int port = 1; port <= ports::kLastSerialPort; ++port) {
         if (entry(port).isEmpty())
             return Assign(static_cast<uint8_t>(port), devicePath) ? static_cast<uint8_t>(port) : 0;
     }
     return 0;
+}
+
+uint8_t PortTable::Find(const QString& devicePath) const
+{
+    return Naming(UserSettings::Values(ports::kPortTableKey), devicePath);
 }
 
 bool PortTable::Assign(uint8_t port, const QString& devicePath)

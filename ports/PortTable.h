@@ -34,6 +34,9 @@ public:
     // 1 to 128, which is stored. 0 when every number is taken or the store
     // cannot be written.
     uint8_t NumberFor(const QString& devicePath);
+    // The number the table has for the device at path, as NumberFor finds
+    // it; 0 when it has none (and none is given).
+    uint8_t Find(const QString& devicePath) const;
     // Writes an entry by hand, as a user would; the same device under
     // another number is forgotten there, so that port is its number from
     // now on. False for port 0 or when the store cannot be written.

@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <unistd.h>
 
 #include "station/StationConstants.h"
 
@@ -14,6 +15,10 @@ StationJob::StationJob(const StationRequest& request, StationRow row, QObject* p
     m_process.setProgram(request.program);
     m_process.setArguments(Arguments());
     m_process.setProcessEnvironment(request.environment);
+    // A session of its own: a signal to the station's process group (a
+    // closed terminal, a killed service) does not reach the job, which
+    // finishes its handset's work; the station stops its jobs itself.
+    m_process.setChildProcessModifier([] { setsid(); });
     connect(&m_process, &QProcess::readyReadStandardOutput, this, &StationJob::ReadOutput);
     connect(&m_process, &QProcess::readyReadStandardError, this, &StationJob::ReadErrors);
     connect(&m_process, &QProcess::finished, this, &StationJob::OnFinished);

@@ -330,3 +330,24 @@ TEST_F(FlashEndToEnd, StopInDownloadModeSaysWhereTheHandsetWaits)
     const std::string said{std::istreambuf_iterator<char>(in), {}};
     EXPECT_TRUE(EndsWith(said, "Stopped.\n" + kWaiting)) << said;
 }
+
+// A script that reads only the first lines (`| head -n 3`) takes the
+// flash's output with it, not the flash: the handset gets its whole image
+// and the record says so.
+TEST_F(FlashEndToEnd, FlashOutlivesTheReaderOfItsOutput)
+{
+    Images(0x30000, 0x10000, 1);
+    StartFlashable({});
+    auto piped = ChildProcess::Run({"/bin/bash", "-c", "\"$@\" | head -n 3; exit \"${PIPESTATUS[0]}\"", "flash", CORVANETOV_CLI_PATH,
+                                    "--json", "flash", "--option", "0", "--code", Code()},
+                                   Environment());
+    EXPECT_EQ(0, piped.exitCode) << piped.err;
+    EXPECT_EQ(3, std::count(piped.out.begin(), piped.out.end(), '\n')) << piped.out;
+    ASSERT_FALSE(Records().empty());
+    EXPECT_EQ("completed", Records().front().value("result", ""));
+    m_handset.Stop();
+    std::vector<uint8_t> image = ImageMaker::Read(Code());
+    std::vector<uint8_t> flashed = ImageMaker::Read(FlashOut());
+    ASSERT_EQ(kBootRegion, flashed.size());
+    EXPECT_TRUE(std::equal(flashed.begin(), flashed.end(), image.begin()));
+}

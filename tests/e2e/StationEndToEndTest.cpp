@@ -9,7 +9,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 #include <thread>
+#include <unistd.h>
 
 #include "E2eFixture.h"
 #include "samples/ImageMaker.h"
@@ -36,7 +38,7 @@ constexpr char kTrayTimeScale[] = "CORVANETOV_TIME_SCALE=0.05";
 // Within the boot region: the flash then holds the image from address 0.
 constexpr uint64_t kImageSize = 0xC000;
 
-enum class During { Nothing, KillJob, Unplug, Interrupt, Replug };
+enum class During { Nothing, KillJob, Unplug, Interrupt, Replug, KillStation };
 
 struct StationCase {
     const char* name;
@@ -57,7 +59,14 @@ const StationCase kCases[] = {
     {"UnpluggedMidJobFailsItsRow", 4, "flash", true, 2, kSlowErase, During::Unplug, "The line to the handset was lost"},
     {"CtrlCStopsAllAndFreesEveryPort", 4, "flash", false, 0, kSlowErase, During::Interrupt, "stopped"},
     {"ReplugServedAgain", 2, "info", false, 1, {}, During::Replug, nullptr},
+    {"KilledStationsJobsFinishTheirFlashes", 2, "flash", true, 0, kSlowErase, During::KillStation, nullptr},
 };
+
+// The cases whose action concerns every handset, not one.
+bool EveryHandsetSingledOut(const StationCase& c)
+{
+    return c.during == During::Interrupt || c.during == During::KillStation;
+}
 
 void PrintTo(const StationCase& c, std::ostream* out)
 {
@@ -72,6 +81,20 @@ std::string LinkName(size_t handset)
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
+}
+
+// Until the process has ended (gone, or a zombie no one reaps).
+bool AwaitGone(pid_t pid)
+{
+    auto deadline = std::chrono::steady_clock::now() + kGiveUp;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string fields;
+        if (!std::getline(stat, fields) || Contains(fields, ") Z "))
+            return true;
+        std::this_thread::sleep_for(kLook);
+    }
+    return false;
 }
 } // namespace
 
@@ -93,7 +116,7 @@ protected:
             handset.link = m_folder + "/by-id/" + LinkName(i);
             std::vector<std::string> argv = {VQXB410_SIM_PATH, "--state", name + ".json", "--flash-out", handset.flashed,
                                              "--esn", Esn(i)};
-            if (i == c.odd || c.during == During::Interrupt)
+            if (i == c.odd || EveryHandsetSingledOut(c))
                 argv.insert(argv.end(), c.oddOptions.begin(), c.oddOptions.end());
             handset.device = handset.sim.Start(argv, TrayEnvironment());
         }
@@ -190,6 +213,14 @@ protected:
                 return line;
         return {};
     }
+    nlohmann::json RecordOf(size_t i)
+    {
+        for (const nlohmann::json& record : Records())
+            if (record.value("esn", "") == Esn(i))
+                return record;
+        return {};
+    }
+    void KillStationMidFlash(const StationCase& c);
     bool FlashedExactly(Handset& handset)
     {
         handset.sim.Stop();
@@ -233,11 +264,12 @@ TEST_P(StationEndToEnd, Serves)
     ASSERT_NO_FATAL_FAILURE(Act(c));
     const int exitCode = m_station.WaitForExit(kGiveUp);
     const std::string output = OutputText();
-    EXPECT_EQ(!c.once ? 130 : c.oddEnd ? 1 : 0, exitCode) << output;
+    EXPECT_EQ(c.during == During::KillStation ? 128 + SIGKILL : !c.once ? 130 : c.oddEnd ? 1 : 0, exitCode) << output;
     for (size_t i = 0; i < m_handsets.size(); ++i) {
         SCOPED_TRACE("handset " + std::to_string(i) + "\n" + output);
-        const nlohmann::json end = EndOf(i);
-        const bool odd = c.oddEnd && (i == c.odd || c.during == During::Interrupt);
+        // A killed station says nothing more: the jobs' own records tell.
+        const nlohmann::json end = c.during == During::KillStation ? RecordOf(i) : EndOf(i);
+        const bool odd = c.oddEnd && (i == c.odd || EveryHandsetSingledOut(c));
         if (odd) {
             EXPECT_NE("completed", end.value("result", "")) << end;
             EXPECT_TRUE(Contains(end.dump(), c.oddEnd) || Contains(end.value("result", ""), c.oddEnd)) << end;
@@ -304,6 +336,9 @@ void StationEndToEnd::Act(const StationCase& c)
         }
         return;
     }
+    case During::KillStation:
+        ASSERT_NO_FATAL_FAILURE(KillStationMidFlash(c));
+        return;
     case During::Replug:
         ASSERT_TRUE(Await(Ended(), m_handsets.size()));
         Unplug(c.odd);
@@ -313,6 +348,38 @@ void StationEndToEnd::Act(const StationCase& c)
         ASSERT_TRUE(Await(Ended(), m_handsets.size() + 1));
         ASSERT_EQ(0, kill(m_station.Pid(), SIGINT));
         return;
+    }
+}
+
+// A station killed outright in the middle of its flashes: its jobs live on
+// in sessions of their own, and a lost reader is not their end. A new
+// station meanwhile finds every handset busy and sends nothing to it.
+void StationEndToEnd::KillStationMidFlash(const StationCase& c)
+{
+    for (size_t i = 0; i < m_handsets.size(); ++i)
+        ASSERT_TRUE(AwaitErasing(i));
+    std::vector<pid_t> jobs;
+    for (size_t i = 0; i < m_handsets.size(); ++i) {
+        jobs.push_back(JobOf(i));
+        EXPECT_NE(getsid(m_station.Pid()), getsid(jobs.back())) << "a signal to the station's group reaches the job";
+    }
+    ASSERT_EQ(0, kill(m_station.Pid(), SIGKILL));
+    ASSERT_EQ(128 + SIGKILL, m_station.WaitForExit(kGiveUp));
+    // Its refusals are kept apart from the tray's records.
+    ChildProcess::Result second = ChildProcess::Run(
+        {CORVANETOV_CLI_PATH, "--json", "station", "info", "--history", m_folder + "/second.sqlite", "--once"},
+        TrayEnvironment(), kGiveUp);
+    EXPECT_EQ(1, second.exitCode) << second.out << second.err;
+    std::istringstream lines(second.out);
+    size_t busy = 0;
+    for (std::string line; std::getline(lines, line);) {
+        nlohmann::json row = nlohmann::json::parse(line);
+        busy += row.value("station", "") == "ended" && Contains(row.value("text", ""), "is busy: corvanetov-cli");
+    }
+    EXPECT_EQ(c.handsets, busy) << second.out;
+    for (pid_t job : jobs) {
+        ASSERT_GT(job, 0);
+        EXPECT_TRUE(AwaitGone(job));
     }
 }
 
