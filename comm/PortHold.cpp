@@ -12,6 +12,11 @@ bool PortHold::Open(const std::string& path, SerialDevice& device)
     return t_hold ? t_hold->OpenSerial(path, device) : device.OpenSerial(path);
 }
 
+bool PortHold::Open(const std::string& hostAndPort, NetworkLink& link)
+{
+    return t_hold ? t_hold->OpenNetwork(hostAndPort, link) : link.OpenNetwork(hostAndPort);
+}
+
 void PortHold::Begin()
 {
     if (m_active)
@@ -27,6 +32,8 @@ void PortHold::End()
         t_hold = m_outer;
     m_active = false;
     LetGo();
+    m_linkTarget.clear();
+    m_heldLink.Close();
 }
 
 void PortHold::LetGo()
@@ -45,6 +52,21 @@ bool PortHold::OpenSerial(const std::string& path, SerialDevice& device)
         return false;
     m_path = path;
     device.HandOverTo(m_held);
+    return true;
+}
+
+bool PortHold::OpenNetwork(const std::string& hostAndPort, NetworkLink& link)
+{
+    if (m_heldLink.IsOpen() && (hostAndPort != m_linkTarget || m_heldLink.LinkGone()))
+        m_heldLink.Close();
+    if (m_heldLink.IsOpen())
+        return link.OpenShared(m_heldLink);
+    if (!link.OpenNetwork(hostAndPort))
+        return false;
+    // Without a descriptor to spare the hold stays empty, and the link is
+    // held only as long as this channel has it.
+    if (m_heldLink.OpenShared(link))
+        m_linkTarget = hostAndPort;
     return true;
 }
 

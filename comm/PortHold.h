@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "comm/NetworkLink.h"
 #include "comm/SerialDevice.h"
 
 namespace corvanetov {
@@ -14,6 +15,14 @@ namespace corvanetov {
 // open of the same device on that thread is a second descriptor of it, so
 // the lock never lapses. An operation runs on one thread; channels of other
 // threads open as usual and find the port busy.
+//
+// A network link is held the same way: its first connection stays open
+// underneath and later opens are second descriptors of it. A network serial
+// server serves one client at a time, so that connection is the operation's
+// claim on the handset against every other machine, which no lock file here
+// can be. It outlasts the handset's restart (LetGo), since the server keeps
+// its serial device meanwhile; one that loses it (a USB handset that leaves
+// the server's bus) hangs up, and the next open connects afresh.
 //
 // The hold lives where its owner puts it (ScopedPortHold); a thread knows
 // only a plain pointer to its hold. A thread-local object with a destructor
@@ -30,16 +39,18 @@ public:
     // Opens the device at path for a channel: through the calling thread's
     // hold while one lasts, as a plain open otherwise.
     static bool Open(const std::string& path, SerialDevice& device);
+    // Connects link to the server at hostAndPort: likewise.
+    static bool Open(const std::string& hostAndPort, NetworkLink& link);
 
     // From now on this thread's serial opens are held by this hold.
     void Begin();
-    // Lets go: the device closes with the last channel that still has it,
-    // and the thread's opens are plain again.
+    // Lets go: the device and the network link close with the last
+    // channel that still has them, and the thread's opens are plain again.
     void End();
     // Lets go of the device but goes on holding: the next open is held
     // again. For a handset that leaves the bus to restart: a descriptor kept
     // of the old device would keep its name taken, and it would come back
-    // under another.
+    // under another. A held network link stays.
     void LetGo();
 
 private:
@@ -48,11 +59,17 @@ private:
     // cable, a handset that left the bus to restart) is let go and opened
     // afresh, so that a reopen that fails says why.
     bool OpenSerial(const std::string& path, SerialDevice& device);
+    // On a hold, a second descriptor of the held connection, or the first
+    // real one, which the hold keeps; one the server has hung up is
+    // dropped and connected afresh.
+    bool OpenNetwork(const std::string& hostAndPort, NetworkLink& link);
 
     bool m_active = false;
     PortHold* m_outer = nullptr; // the thread's hold before this one began
     std::string m_path;
     SerialDevice m_held;
+    std::string m_linkTarget;
+    NetworkLink m_heldLink;
 };
 
 } // namespace corvanetov

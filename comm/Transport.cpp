@@ -12,8 +12,14 @@ constexpr int kWriteSliceMs = 20; // how often a blocked write looks at abandon(
 
 bool Transport::Failed(const std::string& what)
 {
-    m_lastErrorNumber = errno;
-    m_lastError = what + ": " + std::strerror(m_lastErrorNumber);
+    const int errorNumber = errno;
+    return Failed(what, std::strerror(errorNumber), errorNumber);
+}
+
+bool Transport::Failed(const std::string& what, const std::string& reason, int errorNumber)
+{
+    m_lastErrorNumber = errorNumber;
+    m_lastError = what + ": " + reason;
     return false;
 }
 

@@ -58,6 +58,9 @@ public:
 protected:
     // Keeps errno's reason for what failed; false.
     bool Failed(const std::string& what);
+    // Keeps a reason of the link's own, and the system's error number that
+    // comes nearest it; false.
+    bool Failed(const std::string& what, const std::string& reason, int errorNumber);
     // Puts some of the bytes on descriptor fd, as write(2) does.
     using Put = ssize_t (*)(int fd, const uint8_t* data, size_t count);
     // Puts all of them, waiting while the descriptor is full (Write).

@@ -158,6 +158,11 @@ constexpr uint32_t kAfterFlashingMs = 15000;
 constexpr uint32_t kAfterFlashingClosedMs = 10000;
 
 constexpr char kStepDownloadMode[] = "Changing D/L Mode";
+// The held connection keeps every other client off the handset while it
+// restarts, unless the server loses its port meanwhile.
+constexpr char kNetworkRestartWarning[] =
+    "Warning: over a network link, another client can take the handset while it restarts into download mode "
+    "if the server loses its port meanwhile (a USB handset)";
 constexpr char kStepDownloadStart[] = "Download Start";
 constexpr char kRequestStartOk[] = "Request Start OK";
 constexpr char kRequestCopyOk[] = "Request Copy OK";

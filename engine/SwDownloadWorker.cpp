@@ -1,5 +1,6 @@
 #include "engine/SwDownloadWorker.h"
 
+#include "comm/CommConstants.h"
 #include "comm/DownloadModeNotes.h"
 #include "diag/FlashRequests.h"
 #include "engine/ConnectionSetup.h"
@@ -82,10 +83,13 @@ bool SwDownloadWorker::LoadFont(OperationFrame& frame, const SwDownloadRequest& 
     return true;
 }
 
-// The handset restarts into download mode and is let go of meanwhile; the
-// flash loader's protocol opens the port afresh.
+// The handset restarts into download mode and is let go of meanwhile (a
+// network link stays held: PortHold); the flash loader's protocol opens the
+// port afresh.
 bool SwDownloadWorker::SwitchToDownloadMode(OperationFrame& frame)
 {
+    if (Context().SelectedPort() >= comm::kNetworkPortFirst)
+        frame.Status(engine::kNetworkRestartWarning);
     if (!frame.ConnectAndIdentify() || !frame.GoOffline(0))
         return false;
     frame.Status(engine::kStepDownloadMode);

@@ -440,6 +440,9 @@ public:
         pollfd pfd{m_fd, POLLIN, 0};
         return m_listening && ::poll(&pfd, 1, 0) == 1 && (pfd.revents & POLLIN);
     }
+    // The server's end of the next connection.
+    int Accept() { return ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC); }
+    std::string Target() const { return "127.0.0.1:" + std::to_string(ntohs(m_address.sin_port)); }
 
 private:
     int m_fd;
@@ -483,6 +486,84 @@ TEST(NetworkLinkConnect, TriesEachAddressInTurn)
             EXPECT_EQ("server:1: " + std::string(std::strerror(ECONNREFUSED)), link.LastError());
         }
     }
+}
+
+// A server that will not serve a second client accepts it only to say why
+// and hang up: the open fails with its reason, in words a terminal shows as
+// they are. A server that keeps the client opens, and what it sent (the
+// handset's bytes) stays to be read.
+TEST(NetworkLinkConnect, ServersRefusalFailsTheOpenWithItsReason)
+{
+    struct Case {
+        const char* name;
+        std::string said;
+        bool hangsUp;
+        const char* error; // after "server:1: "; empty when the link opens
+    };
+    const Case cases[] = {
+        {"ser2net's busy port", "Port already in use\r\n", true, NetworkLink::kInUse},
+        {"a device the server cannot open", "Device open failure: Value or file not found\r\n", true,
+         "the network serial server refused the connection: Device open failure: Value or file not found"},
+        {"control characters in the reason", "Busy\r\n\x1b]0;title\x07", true,
+         "the network serial server refused the connection: Busy   ]0;title"},
+        {"a hang-up without a word", "", true, "the network serial server hung up at once"},
+        {"a silent server", "", false, ""},
+        {"a handset's frame", std::string("\x0c\x14\x3a\x7e", 4), false, ""},
+        {"text without a hang-up", "\r\nOK\r\n", false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackPort server(true);
+        addrinfo entry = server.Entry();
+        auto served = std::async(std::launch::async, [&] {
+            int peer = server.Accept();
+            ::send(peer, c.said.data(), c.said.size(), MSG_NOSIGNAL);
+            return c.hangsUp ? (::close(peer), -1) : peer;
+        });
+        NetworkLink link;
+        const bool opened = link.Connect(&entry, "server:1");
+        const int peer = served.get();
+        EXPECT_EQ(*c.error == 0, opened) << link.LastError();
+        if (!opened) {
+            EXPECT_EQ("server:1: " + std::string(c.error), link.LastError());
+        } else {
+            std::string kept(c.said.size(), '\0');
+            size_t count = 0;
+            EXPECT_TRUE(c.said.empty() || link.Read(reinterpret_cast<uint8_t*>(kept.data()), kept.size(), count) == Transport::ReadResult::Data);
+            EXPECT_EQ(c.said, kept.substr(0, count));
+        }
+        ::close(peer);
+    }
+}
+
+// An operation's network link is one connection from its first open to its
+// end, through the handset's restart: the server's one client is the
+// operation, and no other machine gets in between.
+TEST_F(Channel, HeldNetworkLinkIsOneConnectionThroughTheRestart)
+{
+    LoopbackPort server(true);
+    const std::string target = server.Target();
+    PortResolver::Instance().Set([target](uint8_t port) { return port == kNetworkPort ? target : std::string(); });
+    auto hold = std::make_unique<ScopedPortHold>();
+    DiagChannel channel;
+    ASSERT_TRUE(OpenChannel(channel, kNetworkPort)) << channel.OpenError();
+    const int peer = server.Accept();
+    for (int reopen = 0; reopen < 3; ++reopen) {
+        channel.Close();
+        if (reopen == 1)
+            hold->LetGo(); // the restart into download mode
+        ASSERT_TRUE(OpenChannel(channel, kNetworkPort)) << channel.OpenError();
+    }
+    EXPECT_FALSE(server.Accepted()) << "a second connection";
+    DiagRequests::StatusRequest(channel);
+    uint8_t received[4] = {};
+    EXPECT_EQ(4, ::recv(peer, received, 4, MSG_WAITALL));
+    channel.Close();
+    hold.reset();
+    pollfd ended{peer, POLLIN, 0};
+    EXPECT_EQ(1, ::poll(&ended, 1, 2000));
+    EXPECT_EQ(0, ::recv(peer, received, 4, 0)) << "the connection ends with the operation";
+    ::close(peer);
 }
 
 TEST_F(Channel, BootCommandsSendTheirFixedBytesAndOthersNothing)
