@@ -15,6 +15,7 @@ struct HistoryFilter {
     QString bench{};
     bool failedOnly = false;
     int limit = 0; // 0: no limit
+    QString waitingFor{}; // in the outbox: the destination its records wait for
 
     // "2026-12-07" or a full ISO 8601 time as the bound of a range: a date
     // alone starts at midnight UTC, and as an upper bound takes its whole

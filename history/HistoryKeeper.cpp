@@ -31,77 +31,74 @@ QString HistoryKeeper::Once(const QString& notice)
 
 QStringList HistoryKeeper::Keep(const ServiceRecord& record)
 {
-    if (m_location.kind == HistoryLocation::Kind::Postgres)
-        return KeepOnServer(record);
-    HistoryStore store(m_location);
-    bool kept = store.Open() && store.Append(record);
+    HistoryStore store(m_location, HistoryStore::Wait::Short);
+    const bool kept = store.Open() && store.Append(record);
     QStringList notices;
     if (!store.MovedAside().isEmpty())
         notices << Once(MovedAside(store));
     if (!kept)
-        notices << Once(NotKept(store));
+        notices << KeepInOutbox(record, store);
+    else if (QFileInfo::exists(HistoryLocation::Outbox().path) && m_location.path != HistoryLocation::Outbox().path) {
+        // The store takes records again: what waited for it goes along.
+        SyncResult along;
+        SendWaiting(store, along);
+    }
     notices.removeAll(QString());
     return notices;
 }
 
-QStringList HistoryKeeper::KeepOnServer(const ServiceRecord& record)
-{
-    HistoryStore server(m_location);
-    if (!server.Open() || !server.Append(record))
-        return KeepInOutbox(record, server.Error());
-    // The server is back: what waited goes first.
-    Sync();
-    return {};
-}
-
-QStringList HistoryKeeper::KeepInOutbox(const ServiceRecord& record, const QString& why)
+QStringList HistoryKeeper::KeepInOutbox(const ServiceRecord& record, const HistoryStore& store)
 {
     HistoryStore outbox(HistoryLocation::Outbox());
-    QStringList notices;
-    if (!outbox.Open() || !outbox.Append(record))
-        notices << Once(NotKept(outbox));
-    else
-        notices << Once(QString("The history server %1 cannot take the record (%2); it waits in %3 and is sent on the next "
-                                "run or by corvanetov-cli history sync.")
-                            .arg(m_location.Describe(), why, outbox.Location().path));
-    notices.removeAll(QString());
-    return notices;
+    if (m_location.path == outbox.Location().path || !outbox.Open() ||
+        !outbox.AppendWaiting(record, m_location.Destination()))
+        return {Once(NotKept(store)), Once(NotKept(outbox))};
+    return {Once(QString("The history store %1 cannot take the record (%2); it waits in %3 and is sent on the next "
+                         "run or by corvanetov-cli history sync.")
+                     .arg(m_location.Describe(), store.Error(), outbox.Location().path))};
 }
 
 HistoryKeeper::SyncResult HistoryKeeper::Sync()
 {
     SyncResult result;
-    if (m_location.kind != HistoryLocation::Kind::Postgres) {
-        result.error = "The history is kept on this bench (" + m_location.Describe() + "): there is no server to send to";
+    if (m_location.path == HistoryLocation::Outbox().path) {
+        result.error = m_location.Describe() + " is the outbox itself: name the store its records wait for";
         return result;
     }
-    if (!QFileInfo::exists(HistoryLocation::Outbox().path)) {
-        result.ok = true;
+    HistoryStore store(m_location);
+    if (!store.Open()) {
+        result.error = NotKept(store);
         return result;
     }
+    SendWaiting(store, result);
+    return result;
+}
+
+// Sent, then removed: a record sent again after a crash between the two, or
+// by another sync at the same time, is kept once by its UUID and counted
+// once, by the one that added it.
+void HistoryKeeper::SendWaiting(HistoryStore& store, SyncResult& result)
+{
+    result.ok = true;
+    if (!QFileInfo::exists(HistoryLocation::Outbox().path))
+        return;
     HistoryStore outbox(HistoryLocation::Outbox());
-    HistoryStore server(m_location);
-    if (!outbox.Open() || !server.Open()) {
-        result.error = outbox.Error().isEmpty() ? NotKept(server) : NotKept(outbox);
-        return result;
-    }
     QList<ServiceRecord> waiting;
-    bool ok = outbox.Query({}, [&waiting](const ServiceRecord& record) {
+    HistoryFilter filter;
+    filter.waitingFor = m_location.Destination();
+    result.ok = outbox.Open() && outbox.PrepareOutbox() && outbox.Query(filter, [&waiting](const ServiceRecord& record) {
         waiting << record;
         return true;
     });
-    // Sent, then removed: a record sent again after a crash between the two
-    // is kept once, by its UUID.
     for (const ServiceRecord& record : waiting) {
-        if (!ok || !server.Append(record) || !outbox.Remove(record.uuid))
+        bool added = false;
+        result.ok = result.ok && store.Append(record, &added) && outbox.RemoveWaiting(record.uuid);
+        if (!result.ok)
             break;
-        ++result.sent;
+        ++(added ? result.sent : result.already);
     }
-    ok = ok && result.sent == waiting.size();
-    result.ok = ok && server.Error().isEmpty() && outbox.Error().isEmpty();
     if (!result.ok)
-        result.error = server.Error().isEmpty() ? outbox.Error() : server.Error();
-    return result;
+        result.error = NotKept(store.Error().isEmpty() ? outbox : store);
 }
 
 } // namespace corvanetov

@@ -7,11 +7,15 @@
 
 namespace corvanetov {
 
+class HistoryStore;
+
 // What a front end uses to keep its operations' records. A record goes to
-// the store in use; while a shop's server cannot be reached it waits in the
-// bench's outbox and is sent with the next record or by Sync, exactly once.
-// Keeping a record never fails an operation: what went wrong comes back as
-// notices for the user, each said once in a keeper's life.
+// the store in use; while that store cannot take it (a server down, a file
+// or table held by another writer past HistoryStore::kKeepWaitMs) it waits
+// in the bench's outbox, marked for that store only, and is sent with the
+// next record kept there or by Sync, exactly once. Keeping a record never
+// fails an operation: what went wrong comes back as notices for the user,
+// each said once in a keeper's life.
 class HistoryKeeper {
 public:
     explicit HistoryKeeper(HistoryLocation location);
@@ -21,17 +25,19 @@ public:
 
     struct SyncResult {
         bool ok = false;
-        int sent = 0;
+        int sent = 0;    // records the store did not have before
+        int already = 0; // records it had already (sent before a crash, or by a sync at the same time)
         QString error;
     };
-    // Sends the outbox's records to the server and empties it of them.
+    // Sends the outbox's records meant for this keeper's store there and
+    // empties the outbox of them.
     SyncResult Sync();
 
     const HistoryLocation& Location() const { return m_location; }
 
 private:
-    QStringList KeepOnServer(const ServiceRecord& record);
-    QStringList KeepInOutbox(const ServiceRecord& record, const QString& why);
+    QStringList KeepInOutbox(const ServiceRecord& record, const HistoryStore& store);
+    void SendWaiting(HistoryStore& store, SyncResult& result);
     QString Once(const QString& notice);
 
     HistoryLocation m_location;

@@ -71,6 +71,16 @@ HistoryLocation HistoryLocation::Outbox()
     return Sqlite(DataFolder() + "/" + kOutboxFile);
 }
 
+QString HistoryLocation::Destination() const
+{
+    if (kind == Kind::Sqlite)
+        return path;
+    QUrl bare = url;
+    bare.setUserInfo({});
+    bare.setScheme("postgresql");
+    return bare.toString();
+}
+
 QString HistoryLocation::Describe() const
 {
     if (kind == Kind::Sqlite)

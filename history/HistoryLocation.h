@@ -29,6 +29,9 @@ struct HistoryLocation {
 
     // The text that names this store again (--history, the settings file).
     QString Text() const { return kind == Kind::Sqlite ? path : url.toString(); }
+    // What the outbox names as its records' store: the file, or the server
+    // and database (the URL without its user: any role may send them).
+    QString Destination() const;
     // For messages and `history where`: the file, or the URL without its
     // password.
     QString Describe() const;

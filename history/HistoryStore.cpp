@@ -8,8 +8,9 @@
 #include <QUrlQuery>
 #include <QUuid>
 #include <QVariant>
+#include <cerrno>
+#include <unistd.h>
 
-#include "history/SqliteFile.h"
 
 namespace corvanetov {
 
@@ -38,12 +39,14 @@ const char* const kMigrations[][4] = {
 };
 static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
 
+constexpr char kNotOurs[] = "the file is not a history file of this tool (another program's?); it was left as it is";
+
 // SQLite's result codes for a file that is not, or no longer, a database.
 const QStringList kDamageCodes = {"11", "26"};
 } // namespace
 
-HistoryStore::HistoryStore(HistoryLocation location)
-    : m_location(std::move(location)), m_name("history-" + QUuid::createUuid().toString(QUuid::Id128))
+HistoryStore::HistoryStore(HistoryLocation location, Wait wait)
+    : m_location(std::move(location)), m_wait(wait), m_name("history-" + QUuid::createUuid().toString(QUuid::Id128))
 {
 }
 
@@ -56,12 +59,54 @@ HistoryStore::~HistoryStore()
 
 bool HistoryStore::Open()
 {
-    if (Connect() && Migrate())
-        return true;
-    if (!Sqlite() || !(IsDamage() || IsForeign()))
+    if (!Sqlite())
+        return Connect() && Migrate();
+    QString why;
+    m_owner = SqliteFile::Prepare(m_location.path, &why);
+    if (!why.isEmpty()) {
+        m_error = why;
         return false;
-    MoveAside();
-    return Connect() && Migrate();
+    }
+    if (m_owner == SqliteFile::Owner::Foreign) {
+        m_error = kNotOurs;
+        return false;
+    }
+    if (Connect() && Migrate()) {
+        Mark();
+        return true;
+    }
+    return MovedAsideIfDamaged() && Connect() && Migrate() && (Mark(), true);
+}
+
+// A file SQLite calls damaged is moved aside only when its own check finds
+// it so (a file that another tool is making at the same moment can look
+// damaged for an instant), and only when it is ours: one without our mark
+// may be another program's, however damaged.
+bool HistoryStore::MovedAsideIfDamaged()
+{
+    if (!Sqlite() || !IsDamage() || !m_db.isOpen() || IntegrityCheck() == "ok")
+        return false;
+    if (m_owner != SqliteFile::Owner::Ours) {
+        m_error += " (the file carries no mark of this tool, so it was left as it is)";
+        return false;
+    }
+    m_db.close();
+    m_movedAside = SqliteFile::MoveAside(m_location.path);
+    QString why;
+    m_owner = SqliteFile::Prepare(m_location.path, &why);
+    m_error = why;
+    return why.isEmpty();
+}
+
+// Older tools' files and new ones get the mark once they are known to be
+// ours; a file the user may only read stays unmarked and is still listed.
+void HistoryStore::Mark()
+{
+    QSqlQuery query(m_db);
+    const QString mark = QString::number(SqliteFile::kApplicationId);
+    if ((query.exec("PRAGMA application_id") && query.next() && query.value(0).toString() == mark) ||
+        query.exec("PRAGMA application_id = " + mark))
+        m_owner = SqliteFile::Owner::Ours;
 }
 
 bool HistoryStore::Connect()
@@ -74,8 +119,11 @@ bool HistoryStore::Connect()
         m_error = "Qt has no driver for this store (install libqt6sql6-sqlite and libqt6sql6-psql)";
         return false;
     }
-    if (Sqlite())
-        return OpenSqliteFile();
+    return Sqlite() ? ConnectSqlite() : ConnectServer();
+}
+
+bool HistoryStore::ConnectServer()
+{
     const QUrl& url = m_location.url;
     m_db.setDatabaseName(url.path().mid(1));
     m_db.setUserName(url.userName());
@@ -85,20 +133,28 @@ bool HistoryStore::Connect()
     m_db.setHostName(host);
     m_db.setPort(url.port(-1));
     m_db.setConnectOptions(QString("connect_timeout=%1").arg(kConnectTimeoutS));
-    if (m_db.open())
-        return true;
-    m_error = m_db.lastError().text().simplified();
-    return false;
-}
-
-bool HistoryStore::OpenSqliteFile()
-{
-    if (QString why = SqliteFile::Prepare(m_location.path); !why.isEmpty()) {
-        m_error = why;
+    if (!m_db.open()) {
+        m_error = m_db.lastError().text().simplified();
         return false;
     }
+    // A table another session holds locked, or a server too busy to answer,
+    // must not hold a record's keeper for longer than it may wait.
+    return m_wait == Wait::Long ||
+           Exec(QString("SET statement_timeout = %1; SET lock_timeout = %1").arg(kKeepWaitMs));
+}
+
+bool HistoryStore::ConnectSqlite()
+{
+    QString options = QString("QSQLITE_BUSY_TIMEOUT=%1").arg(m_wait == Wait::Long ? kBusyTimeoutMs : kKeepWaitMs);
     m_db.setDatabaseName(m_location.path);
-    m_db.setConnectOptions(QString("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    // A file the user may only read, in a folder where SQLite cannot make
+    // its shared-memory file either, is read as it lies on disk: the last
+    // writer to close it wrote everything into it.
+    if (::access(m_location.path.toLocal8Bit().constData(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) {
+        options += ";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI";
+        m_db.setDatabaseName(QUrl::fromLocalFile(m_location.path).toString(QUrl::FullyEncoded) + "?immutable=1");
+    }
+    m_db.setConnectOptions(options);
     if (!m_db.open()) {
         m_error = m_db.lastError().text();
         return false;
@@ -139,12 +195,6 @@ bool HistoryStore::IsForeign()
     return query.value(0).toInt() > 0 && query.value(1).toInt() == 0;
 }
 
-void HistoryStore::MoveAside()
-{
-    m_db.close();
-    m_movedAside = SqliteFile::MoveAside(m_location.path);
-}
-
 int HistoryStore::SchemaVersion()
 {
     QSqlQuery query(m_db);
@@ -167,7 +217,7 @@ bool HistoryStore::Migrate()
     if (version < 0)
         return false;
     if (Sqlite() && version == 0 && IsForeign()) {
-        m_error = "the file holds another program's tables";
+        m_error = kNotOurs;
         return false;
     }
     // Only now is the file known to be ours to change. Several programs on
@@ -179,15 +229,18 @@ bool HistoryStore::Migrate()
     if (!Exec(Sqlite() ? "BEGIN IMMEDIATE" : QString("BEGIN; SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)))
         return false;
     version = SchemaVersion();
-    bool done = version >= 0 && ApplyMigrations(version) && Exec("COMMIT");
-    if (!done) {
-        QString error = m_error;
-        QString native = m_nativeError;
-        Exec("ROLLBACK");
-        m_error = error;
-        m_nativeError = native;
-    }
-    return done;
+    return (version >= 0 && ApplyMigrations(version) && Exec("COMMIT")) || Rollback();
+}
+
+// Ends a failed transaction, keeping what failed in it; false.
+bool HistoryStore::Rollback()
+{
+    const QString error = m_error;
+    const QString native = m_nativeError;
+    Exec("ROLLBACK");
+    m_error = error;
+    m_nativeError = native;
+    return false;
 }
 
 bool HistoryStore::ApplyMigrations(int from)
@@ -209,7 +262,14 @@ bool HistoryStore::ApplyMigrations(int from)
     return true;
 }
 
-bool HistoryStore::Append(const ServiceRecord& r)
+bool HistoryStore::Append(const ServiceRecord& record, bool* added)
+{
+    // A file damaged inside opens and reads its schema; only a write finds
+    // the damage.
+    return Insert(record, added) || (MovedAsideIfDamaged() && Connect() && Migrate() && (Mark(), Insert(record, added)));
+}
+
+bool HistoryStore::Insert(const ServiceRecord& r, bool* added)
 {
     QSqlQuery query(m_db);
     QStringList marks;
@@ -224,15 +284,46 @@ bool HistoryStore::Append(const ServiceRecord& r)
                                  r.versionAfter, r.snapshot, r.stationRun};
     for (const QVariant& value : values)
         query.addBindValue(value);
+    if (!query.exec())
+        return Fail(query);
+    if (added)
+        *added = query.numRowsAffected() > 0;
+    return true;
+}
+
+bool HistoryStore::ExecBound(const QString& sql, const QVariantList& values)
+{
+    QSqlQuery query(m_db);
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
     return query.exec() || Fail(query);
 }
 
 bool HistoryStore::Remove(const QString& uuid)
 {
-    QSqlQuery query(m_db);
-    query.prepare("DELETE FROM service_records WHERE uuid = ?");
-    query.addBindValue(uuid);
-    return query.exec() || Fail(query);
+    return ExecBound("DELETE FROM service_records WHERE uuid = ?", {uuid});
+}
+
+bool HistoryStore::PrepareOutbox()
+{
+    return Exec("CREATE TABLE IF NOT EXISTS outbox_destinations (uuid TEXT PRIMARY KEY, destination TEXT NOT NULL)");
+}
+
+bool HistoryStore::AppendWaiting(const ServiceRecord& record, const QString& destination)
+{
+    if (!PrepareOutbox() || !Exec("BEGIN IMMEDIATE"))
+        return false;
+    return (Insert(record, nullptr) &&
+            ExecBound("INSERT INTO outbox_destinations (uuid, destination) VALUES (?, ?) ON CONFLICT (uuid) DO NOTHING",
+                      {record.uuid, destination}) &&
+            Exec("COMMIT")) ||
+           Rollback();
+}
+
+bool HistoryStore::RemoveWaiting(const QString& uuid)
+{
+    return Remove(uuid) && ExecBound("DELETE FROM outbox_destinations WHERE uuid = ?", {uuid});
 }
 
 ServiceRecord HistoryStore::FromRow(const QSqlQuery& q)
@@ -283,6 +374,7 @@ bool HistoryStore::Query(const HistoryFilter& filter, const std::function<bool(c
     take(filter.until, "started < ?");
     take(filter.operation, "operation = ?");
     take(filter.bench, "bench = ?");
+    take(filter.waitingFor, "uuid IN (SELECT uuid FROM outbox_destinations WHERE destination = ?)");
     if (filter.failedOnly)
         where << QString("result <> '%1'").arg(ServiceRecord::kCompleted);
     QString sql = QString("SELECT %1 FROM service_records").arg(kColumns);

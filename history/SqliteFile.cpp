@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QtEndian>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,6 +14,10 @@ namespace corvanetov {
 
 namespace {
 const char* const kJournals[] = {"-wal", "-shm"};
+// SQLite's file header: its first bytes, and where the application's mark is.
+constexpr char kMagic[] = "SQLite format 3";
+constexpr int kHeaderSize = 100;
+constexpr int kMarkOffset = 68;
 
 QString Why(const QString& what, const QString& path)
 {
@@ -20,19 +25,33 @@ QString Why(const QString& what, const QString& path)
 }
 } // namespace
 
-QString SqliteFile::Prepare(const QString& path)
+SqliteFile::Owner SqliteFile::Prepare(const QString& path, QString* why)
 {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QFileInfo(folder).isDir()) {
         QDir().mkpath(QFileInfo(folder).absolutePath());
         if (::mkdir(folder.toLocal8Bit().constData(), 0700) != 0 && errno != EEXIST)
-            return Why("create the folder", folder);
+            return *why = Why("create the folder", folder), Owner::Foreign;
     }
-    int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    // Read-only and non-blocking: a pipe in the file's place must not hold
+    // the tool, and a file the user may only read can still be listed.
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0)
-        return Why("create", path);
+        return *why = Why("open", path), Owner::Foreign;
+    struct stat file {};
+    unsigned char header[kHeaderSize] = {};
+    const bool regular = ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode);
+    const ssize_t got = regular ? ::pread(fd, header, sizeof header, 0) : 0;
     ::close(fd);
-    return {};
+    if (!regular)
+        return *why = path + " is not a regular file: the records are not kept there", Owner::Foreign;
+    if (got == 0)
+        return Owner::New;
+    const quint32 mark = qFromBigEndian<quint32>(header + kMarkOffset);
+    if (mark == kApplicationId)
+        return Owner::Ours;
+    const bool sqlite = got == kHeaderSize && std::memcmp(header, kMagic, sizeof kMagic) == 0;
+    return sqlite && mark == 0 ? Owner::Unmarked : Owner::Foreign;
 }
 
 QString SqliteFile::MoveAside(const QString& path)

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QUrlQuery>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <fstream>
+#include <algorithm>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -161,6 +166,90 @@ TEST_P(Stores, EightWritersAtOnceKeepEightRecords)
     EXPECT_EQ(Uuids(store, {}).size(), 8u);
 }
 
+// Sixteen tools at once, twenty-five jobs each, against a file none of them
+// has made yet: every record is kept once, in the store or, when it stayed
+// busy too long, in the outbox for it.
+TEST(BenchFile, SixteenToolsAtOnceLoseAndDoubleNoRecord)
+{
+    constexpr int kTools = 16;
+    constexpr int kJobs = 25;
+    TempFolder folder;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder.File("data")));
+    const HistoryLocation location = HistoryLocation::Sqlite(QString::fromStdString(folder.File("data/shared.sqlite")));
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<pid_t> tools;
+    for (int i = 0; i < kTools; ++i) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(go[1]);
+            char byte;
+            [[maybe_unused]] ssize_t woke = ::read(go[0], &byte, 1);
+            HistoryKeeper keeper(location);
+            for (int job = 0; job < kJobs; ++job) {
+                ServiceRecord record = kRecords[0];
+                record.uuid = ServiceRecord::Begin().uuid;
+                keeper.Keep(record);
+            }
+            ::_exit(0);
+        }
+        tools.push_back(pid);
+    }
+    ::close(go[0]);
+    ::close(go[1]);
+    for (pid_t pid : tools)
+        ::waitpid(pid, nullptr, 0);
+    std::multiset<QString> kept;
+    for (const HistoryLocation& where : {location, HistoryLocation::Outbox()}) {
+        if (!QFileInfo::exists(where.path))
+            continue;
+        HistoryStore store(where);
+        ASSERT_TRUE(store.Open()) << store.Error().toStdString();
+        EXPECT_TRUE(store.MovedAside().isEmpty()) << where.path.toStdString();
+        store.Query({}, [&kept](const ServiceRecord& r) {
+            kept.insert(r.uuid);
+            return true;
+        });
+    }
+    EXPECT_EQ(kept.size(), size_t(kTools * kJobs)) << "none lost";
+    EXPECT_EQ(std::set<QString>(kept.begin(), kept.end()).size(), kept.size()) << "none doubled";
+    for (const auto& entry : fs::directory_iterator(folder.File("data")))
+        EXPECT_EQ(entry.path().string().find("unreadable"), std::string::npos) << entry.path() << ": nothing moved aside";
+}
+
+// Another session holds the store (SQLite: BEGIN IMMEDIATE; the server: the
+// table locked): a keeper waits a bounded time, then the record waits in
+// the outbox for this store, and goes there with the next record once the
+// store is free again.
+TEST_P(Stores, AHeldStoreHoldsAKeeperBrieflyAndItsRecordWaits)
+{
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_folder.File("data")));
+    ASSERT_TRUE(HistoryStore(m_location).Open());
+    {
+        const bool sqlite = m_location.kind == HistoryLocation::Kind::Sqlite;
+        QSqlDatabase holder = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", "holder");
+        holder.setDatabaseName(sqlite ? m_location.path : m_location.url.path().mid(1));
+        holder.setUserName(m_location.url.userName());
+        holder.setHostName(QUrlQuery(m_location.url).queryItemValue("host"));
+        ASSERT_TRUE(holder.open());
+        QSqlQuery hold(holder);
+        for (const char* statement : {sqlite ? "BEGIN IMMEDIATE" : "BEGIN", sqlite ? "SELECT 1" : "LOCK TABLE service_records"})
+            ASSERT_TRUE(hold.exec(statement)) << statement;
+        HistoryKeeper keeper(m_location);
+        const auto start = std::chrono::steady_clock::now();
+        const QStringList notices = keeper.Keep(kRecords[0]);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(HistoryStore::kKeepWaitMs + 1500));
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_NE(notices[0].indexOf("outbox.sqlite"), -1) << notices[0].toStdString();
+        ASSERT_TRUE(hold.exec("ROLLBACK"));
+        EXPECT_TRUE(keeper.Keep(kRecords[1]).isEmpty());
+    }
+    QSqlDatabase::removeDatabase("holder");
+    HistoryStore store(m_location);
+    ASSERT_TRUE(store.Open());
+    EXPECT_EQ(Uuids(store, {}), (std::vector<QString>{"a2", "a1"}));
+}
+
 class ServerStore : public Stores {};
 
 TEST_P(ServerStore, OutboxKeepsWhatTheServerCannotTakeAndSendsItOnce)
@@ -173,22 +262,68 @@ TEST_P(ServerStore, OutboxKeepsWhatTheServerCannotTakeAndSendsItOnce)
     EXPECT_NE(first[0].indexOf("outbox.sqlite"), -1) << first[0].toStdString();
     EXPECT_TRUE(keeper.Keep(kRecords[1]).isEmpty()) << "told once";
     EXPECT_FALSE(keeper.Sync().ok);
+    // Kept while another store was in use: it waits for that one only.
+    HistoryStore outbox(HistoryLocation::Outbox());
+    ASSERT_TRUE(outbox.Open());
+    ASSERT_TRUE(outbox.AppendWaiting(kRecords[3], "postgresql://tech@/scratch"));
 
     ASSERT_TRUE(m_server.Restart());
     HistoryKeeper::SyncResult sent = keeper.Sync();
     EXPECT_TRUE(sent.ok) << sent.error.toStdString();
     EXPECT_EQ(sent.sent, 2);
     EXPECT_EQ(keeper.Sync().sent, 0);
+    EXPECT_EQ(Uuids(outbox, {}), std::vector<QString>{"b4"});
+    ASSERT_TRUE(outbox.RemoveWaiting(kRecords[3].uuid));
     // A record kept after a crash between sending and removing is sent again
     // and kept once.
-    HistoryStore outbox(HistoryLocation::Outbox());
-    ASSERT_TRUE(outbox.Open());
-    ASSERT_TRUE(outbox.Append(kRecords[0]));
+    ASSERT_TRUE(outbox.AppendWaiting(kRecords[0], m_location.Destination()));
     EXPECT_TRUE(keeper.Keep(kRecords[2]).isEmpty()) << "the server took it, and the one waiting";
     HistoryStore server(m_location);
     ASSERT_TRUE(server.Open());
     EXPECT_EQ(Uuids(server, {}), (std::vector<QString>{"b3", "a2", "a1"}));
     EXPECT_TRUE(Uuids(outbox, {}).empty());
+}
+
+// Two syncs at once send twelve waiting records: each record is counted by
+// the one sync that added it.
+TEST_P(ServerStore, SyncsAtOnceCountEachRecordOnce)
+{
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_folder.File("data")));
+    constexpr int kWaiting = 12;
+    {
+        HistoryStore outbox(HistoryLocation::Outbox());
+        ASSERT_TRUE(outbox.Open());
+        for (int i = 0; i < kWaiting; ++i) {
+            ServiceRecord record = kRecords[i % 4];
+            record.uuid = ServiceRecord::Begin().uuid;
+            ASSERT_TRUE(outbox.AppendWaiting(record, m_location.Destination()));
+        }
+    }
+    int counts[2];
+    ASSERT_EQ(::pipe(counts), 0);
+    std::vector<pid_t> syncs;
+    for (int i = 0; i < 2; ++i) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            HistoryKeeper::SyncResult result = HistoryKeeper(m_location).Sync();
+            const char sent = char(result.sent);
+            ::_exit(result.ok && ::write(counts[1], &sent, 1) == 1 ? 0 : 1);
+        }
+        syncs.push_back(pid);
+    }
+    int total = 0;
+    for (pid_t pid : syncs) {
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        char sent = 0;
+        ASSERT_EQ(::read(counts[0], &sent, 1), 1);
+        total += sent;
+    }
+    EXPECT_EQ(total, kWaiting);
+    HistoryStore server(m_location);
+    ASSERT_TRUE(server.Open());
+    EXPECT_EQ(Uuids(server, {}).size(), size_t(kWaiting));
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Stores, ::testing::Values(false, true),
@@ -215,34 +350,150 @@ void WithDatabase(const QString& path, const QStringList& statements)
     }
     QSqlDatabase::removeDatabase("made");
 }
+
+// A history file made by the tool, with some pages of records in it.
+void MadeByTheTool(const QString& path)
+{
+    HistoryStore store(HistoryLocation::Sqlite(path));
+    ASSERT_TRUE(store.Open()) << store.Error().toStdString();
+    ASSERT_TRUE(store.Begin());
+    for (int i = 0; i < 200; ++i) {
+        ServiceRecord record = kRecords[i % 4];
+        record.uuid = ServiceRecord::Begin().uuid;
+        ASSERT_TRUE(store.Append(record));
+    }
+    ASSERT_TRUE(store.Commit());
+}
+
+// Random bytes over the pages every new record is written into: the table's
+// and its key's first pages.
+void DamagedInside(const QString& path)
+{
+    MadeByTheTool(path);
+    std::vector<int> pages;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query("SELECT rootpage FROM sqlite_master WHERE tbl_name = 'service_records' AND rootpage > 0 "
+                        "ORDER BY type DESC, name LIMIT 2", db);
+        while (query.next())
+            pages.push_back(query.value(0).toInt());
+    }
+    QSqlDatabase::removeDatabase("damage");
+    ASSERT_EQ(pages.size(), 2u);
+    std::fstream file(path.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
+    std::srand(29);
+    for (int page : pages) {
+        file.seekp(std::streamoff(page - 1) * 4096 + 8);
+        for (int i = 8; i < 4096; ++i)
+            file.put(char(std::rand()));
+    }
+}
+
+QStringList g_warnings;
+void TakeWarning(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    g_warnings << text;
+}
 } // namespace
 
-TEST(BenchFile, UnreadableFilesAreMovedAsideWhole)
+// A file of the tool's own that SQLite finds damaged, on opening or only on
+// writing, is moved aside whole and the record kept in a new one; a file the
+// tool cannot tell as its own is refused and left byte for byte as it was.
+TEST(BenchFile, OnlyTheToolsOwnDamagedFilesAreMovedAside)
 {
     struct Case {
         const char* name;
         std::function<void(const QString& path)> make;
+        bool movedAside;
     } cases[] = {
-        {"not a database", [](const QString& path) { std::ofstream(path.toStdString()) << std::string(9000, 'x'); }},
-        {"damaged header", [](const QString& path) {
-             WithDatabase(path, {"CREATE TABLE t (x)"});
+        {"ours, damaged header", [](const QString& path) {
+             MadeByTheTool(path);
              std::fstream file(path.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
              file.write("garbage garbage!", 16);
-         }},
-        {"another program's", [](const QString& path) { WithDatabase(path, {"CREATE TABLE songs (title TEXT)"}); }},
+         }, true},
+        {"ours, damaged inside", DamagedInside, true},
+        {"not a database", [](const QString& path) { std::ofstream(path.toStdString()) << std::string(9000, 'x'); }, false},
+        {"another program's tables", [](const QString& path) { WithDatabase(path, {"CREATE TABLE songs (title TEXT)"}); }, false},
+        {"another program's mark", [](const QString& path) { WithDatabase(path, {"PRAGMA application_id = 7"}); }, false},
+        {"another program's, damaged", [](const QString& path) {
+             WithDatabase(path, {"CREATE TABLE songs (title TEXT)"});
+             std::fstream file(path.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
+             file.write("garbage garbage!", 16);
+         }, false},
     };
+    qInstallMessageHandler(TakeWarning);
     for (const Case& c : cases) {
         TempFolder folder;
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder.File("data")));
         const QString path = QString::fromStdString(folder.File("history.sqlite"));
         c.make(path);
         const std::string before = Bytes(path.toStdString());
+        HistoryKeeper keeper(HistoryLocation::Sqlite(path));
+        const QStringList notices = keeper.Keep(kRecords[0]);
         HistoryStore store(HistoryLocation::Sqlite(path));
+        if (!c.movedAside) {
+            EXPECT_TRUE(Bytes(path.toStdString()) == before) << c.name << ": left as it was";
+            ASSERT_EQ(notices.size(), 1) << c.name;
+            EXPECT_NE(notices[0].indexOf("left as it is"), -1) << c.name << ": " << notices[0].toStdString();
+            EXPECT_FALSE(store.Open()) << c.name;
+            EXPECT_TRUE(store.MovedAside().isEmpty());
+            continue;
+        }
+        ASSERT_FALSE(notices.isEmpty()) << c.name;
+        EXPECT_NE(notices[0].indexOf("moved aside to " + path + ".unreadable-"), -1) << c.name << ": " << notices[0].toStdString();
         ASSERT_TRUE(store.Open()) << c.name << ": " << store.Error().toStdString();
-        ASSERT_FALSE(store.MovedAside().isEmpty()) << c.name;
-        EXPECT_TRUE(Bytes(store.MovedAside().toStdString()) == before) << c.name << ": moved aside unchanged";
-        EXPECT_TRUE(store.Append(kRecords[0])) << c.name;
+        EXPECT_EQ(Uuids(store, {}), std::vector<QString>{"a1"}) << c.name << ": the record is kept in a new file";
         EXPECT_EQ(store.IntegrityCheck(), "ok");
+        fs::directory_iterator aside(folder.Path());
+        const auto moved = std::find_if(fs::begin(aside), fs::end(aside), [](const fs::directory_entry& entry) {
+            const std::string name = entry.path().filename().string();
+            return name.starts_with("history.sqlite.unreadable-") && !name.ends_with("-wal") && !name.ends_with("-shm");
+        });
+        ASSERT_NE(moved, fs::end(aside)) << c.name;
+        EXPECT_TRUE(Bytes(moved->path().string()) == before) << c.name << ": moved aside unchanged";
     }
+    qInstallMessageHandler(nullptr);
+    EXPECT_TRUE(g_warnings.filter("database not open").isEmpty()) << g_warnings.join("\n").toStdString();
+}
+
+// What is not a regular file is refused at once, a pipe included, and the
+// record waits in the outbox; a history file the user may only read is still
+// listed.
+TEST(BenchFile, APipeIsRefusedAtOnceAndAReadOnlyFileIsListed)
+{
+    TempFolder folder;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder.File("data")));
+    const QString pipe = QString::fromStdString(folder.File("pipe.sqlite"));
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    HistoryKeeper keeper(HistoryLocation::Sqlite(pipe));
+    const QStringList notices = keeper.Keep(kRecords[0]);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_NE(notices[0].indexOf("not a regular file"), -1) << notices[0].toStdString();
+    HistoryStore outbox(HistoryLocation::Outbox());
+    ASSERT_TRUE(outbox.Open());
+    EXPECT_EQ(Uuids(outbox, {.waitingFor = pipe}), std::vector<QString>{"a1"});
+
+    const std::string path = folder.File("readonly.sqlite");
+    MadeByTheTool(QString::fromStdString(path));
+    // As root the mode bits bind nobody: the listing then runs as nobody.
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        HistoryStore store(HistoryLocation::Sqlite(QString::fromStdString(path)));
+        int listed = 0;
+        const bool ok = store.Open() && store.Query({}, [&listed](const ServiceRecord&) { return ++listed, true; });
+        if (!ok)
+            std::fprintf(stderr, "%s\n", qPrintable(store.Error()));
+        ::_exit(ok && listed == 200 ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(BenchFile, IsPrivateUpgradesItselfAndRefusesANewerSchema)
