@@ -156,19 +156,23 @@ int CliApp::Run(int argc, char** argv)
     }
     if (!ApplyOptions())
         return kExitUsage;
-    if (std::optional<int> status = ports.Run())
-        return *status;
-    if (std::optional<int> status = history.Run())
-        return *status;
-    if (info->parsed())
-        return Info();
-    if (std::optional<int> status = settings.Run())
-        return *status;
-    if (std::optional<int> status = roaming.Run())
-        return *status;
-    if (std::optional<int> status = station.Run())
-        return *status;
-    return flash.Run().value_or(kExitUsage);
+    const int status = [&] {
+        if (std::optional<int> status = ports.Run())
+            return *status;
+        if (std::optional<int> status = history.Run())
+            return *status;
+        if (info->parsed())
+            return Info();
+        if (std::optional<int> status = settings.Run())
+            return *status;
+        if (std::optional<int> status = roaming.Run())
+            return *status;
+        if (std::optional<int> status = station.Run())
+            return *status;
+        return flash.Run().value_or(kExitUsage);
+    }();
+    KeepRecords();
+    return status;
 }
 
 bool CliApp::ApplyOptions()
@@ -398,9 +402,16 @@ int CliApp::Keep(ServiceRecord& record, int status)
     end.exitStatus = status;
     end.identifiedEsn = m_identifiedEsn;
     OperationRecord::Finish(record, end);
-    for (const QString& notice : m_history->Keep(record))
-        std::cerr << notice.toStdString() << std::endl;
+    m_ended.push_back(record);
     return status;
+}
+
+void CliApp::KeepRecords()
+{
+    for (const ServiceRecord& record : m_ended)
+        for (const QString& notice : m_history->Keep(record))
+            std::cerr << notice.toStdString() << std::endl;
+    m_ended.clear();
 }
 
 void CliApp::Refuse(const std::string& text)

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "history/HistoryKeeper.h"
 #include "history/OperationRecord.h"
@@ -54,9 +55,10 @@ public:
     // A record of an operation on the handset starting now; the command
     // adds its inputs before RunOnHandset.
     static ServiceRecord BeginRecord(const QString& operation);
-    // Keeps the record of the operation run last, ended with this exit
-    // status, and tells what went wrong with keeping it. A command refused
-    // before it reached a port keeps none. Returns the status.
+    // Ends the record of the operation run last with this exit status; it
+    // is kept once the command has shown its result and let go of the
+    // port (KeepRecords). A command refused before it reached a port keeps
+    // none. Returns the status.
     int Keep(ServiceRecord& record, int status);
     // Ends the operation run last as refused with this text, said on
     // standard error: the record says so.
@@ -77,6 +79,8 @@ private:
     };
 
     int Info();
+    // Keeps the ended records and tells what went wrong with keeping them.
+    void KeepRecords();
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
@@ -102,6 +106,7 @@ private:
     Options m_options;
     bool m_flashing = false;
     std::optional<HistoryKeeper> m_history;
+    std::vector<ServiceRecord> m_ended;
     // How the operation run last ended; empty while none reached a port.
     std::optional<OperationRecord::End> m_lastEnd;
     // The handset this command last identified, over all its engine runs

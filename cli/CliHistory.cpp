@@ -175,7 +175,10 @@ int CliHistory::Sync()
         std::cerr << Std(result.error) << std::endl;
         return CliApp::kExitFailed;
     }
-    std::cerr << result.sent << " records sent to " << Std(m_app.History().Location().Describe()) << std::endl;
+    std::cerr << result.sent << " records sent to " << Std(m_app.History().Location().Describe());
+    if (result.already > 0)
+        std::cerr << "; " << result.already << " more it had already";
+    std::cerr << std::endl;
     return CliApp::kExitOk;
 }
 
@@ -183,8 +186,7 @@ int CliHistory::Where()
 {
     const HistoryLocation& location = m_app.History().Location();
     std::printf("%s\n", Std(location.Describe()).c_str());
-    if (location.kind == HistoryLocation::Kind::Postgres)
-        std::printf("outbox: %s\n", Std(HistoryLocation::Outbox().path).c_str());
+    std::printf("outbox: %s\n", Std(HistoryLocation::Outbox().path).c_str());
     return CliApp::kExitOk;
 }
 

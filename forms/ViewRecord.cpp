@@ -1,5 +1,7 @@
 #include "forms/ViewRecord.h"
 
+#include <QCoreApplication>
+#include <QThreadPool>
 #include <QtDebug>
 
 #include "engine/OperationContext.h"
@@ -24,6 +26,33 @@ HistoryKeeper& ViewRecord::Keeper()
         return HistoryKeeper(location.value_or(HistoryLocation::BenchFile()));
     }();
     return keeper;
+}
+
+namespace {
+// One thread, so that the records are kept in the order they ended and the
+// keeper's notices are counted once.
+QThreadPool& KeepingThread()
+{
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool(QCoreApplication::instance());
+        made->setMaxThreadCount(1);
+        return made;
+    }();
+    return *pool;
+}
+
+void TellNotices(const QStringList& notices)
+{
+    for (const QString& notice : notices) {
+        qWarning().noquote() << notice;
+        HostNotifier::Instance().Send(PluginAbi::kStatusLine, notice.toStdString());
+    }
+}
+} // namespace
+
+void ViewRecord::AwaitKept()
+{
+    KeepingThread().waitForDone();
 }
 
 void ViewRecord::Begin(const QString& operation)
@@ -60,10 +89,12 @@ void ViewRecord::Keep(bool stopped, bool succeeded, const std::string& text)
     if (!m_record)
         return;
     OperationRecord::Finish(*m_record, {stopped, succeeded, text, 0, std::move(m_messages), m_identifiedEsn});
-    for (const QString& notice : Keeper().Keep(*m_record)) {
-        qWarning().noquote() << notice;
-        HostNotifier::Instance().Send(PluginAbi::kStatusLine, notice.toStdString());
-    }
+    HistoryKeeper& keeper = Keeper();
+    KeepingThread().start([&keeper, record = *m_record] {
+        const QStringList notices = keeper.Keep(record);
+        if (!notices.isEmpty())
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [notices] { TellNotices(notices); }, Qt::QueuedConnection);
+    });
     m_record.reset();
     m_messages.clear();
 }

@@ -27,6 +27,9 @@ public:
 
     // The store every view of this process keeps its records in.
     static HistoryKeeper& Keeper();
+    // Waits until the records handed over so far are kept. The window never
+    // waits for a store: its records are kept on a thread of their own.
+    static void AwaitKept();
 
 private:
     void Keep(bool stopped, bool succeeded, const std::string& text);

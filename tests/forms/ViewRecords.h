@@ -16,6 +16,7 @@ namespace corvanetov {
 inline std::vector<ServiceRecord> KeptViewRecords(const QString& operation)
 {
     std::vector<ServiceRecord> found;
+    ViewRecord::AwaitKept();
     HistoryStore store(ViewRecord::Keeper().Location());
     if (!store.Open())
         return found;

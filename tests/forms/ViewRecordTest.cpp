@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <chrono>
+#include <thread>
+
+#include "TempFolder.h"
+#include "ViewRecords.h"
+#include "engine/OperationSink.h"
+#include "history/OperationRecord.h"
+
+using namespace corvanetov;
+
+// The window's thread hands its record over and goes on: with the history
+// file held by another writer, a view's end costs it no wait, and the
+// record is kept once the file is free.
+TEST(ViewRecord, TheWindowNeverWaitsForTheStore)
+{
+    TempFolder folder;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder.File("data")));
+    ASSERT_TRUE(HistoryStore(ViewRecord::Keeper().Location()).Open());
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        holder.setDatabaseName(ViewRecord::Keeper().Location().path);
+        ASSERT_TRUE(holder.open());
+        QSqlQuery hold(holder);
+        ASSERT_TRUE(hold.exec("BEGIN IMMEDIATE"));
+        ViewRecord record;
+        record.Begin("identify");
+        const auto start = std::chrono::steady_clock::now();
+        record.KeepEnded({0, 0, 0, 0, "Completed", OperationMessage::Outcome::Succeeded});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(HistoryStore::kKeepWaitMs / 4));
+        ASSERT_TRUE(hold.exec("ROLLBACK"));
+    }
+    QSqlDatabase::removeDatabase("holder");
+    const std::vector<ServiceRecord> kept = KeptViewRecords("identify");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].result, ServiceRecord::kCompleted);
+}
