@@ -334,8 +334,10 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
     std::string error = recorder.EndText();
     progress.Result("failed", error);
     std::cerr << error << std::endl;
-    if (error == engine::kErrCannotOpen)
-        PrintOpenFailure();
+    // Why the last open failed, also where a later step's error is what
+    // ended the operation: a flash's reopen after the handset's restart is
+    // judged by its first request.
+    PrintOpenFailure();
     PrintLineLost();
     return kExitFailed;
 }

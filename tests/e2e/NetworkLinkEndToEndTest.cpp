@@ -30,8 +30,11 @@ constexpr auto kFlashGiveUp = std::chrono::seconds(60);
 constexpr auto kServersFirstWord = 500ms;
 constexpr auto kBenchPollPeriod = 100ms; // the second bench's, as a script would
 // The flashing tool's pace: the handset's restart into download mode then
-// leaves a gap of some 1.2 s that the second bench polls through.
+// leaves a gap of some 1.2 s that the second bench polls through, and the
+// answers' time-outs leave room for a loaded machine.
 const std::vector<std::string> kPacedFlash = {"--time-scale", "0.1"};
+// Slower still, for a server restarted in the gap: some 2.5 s.
+const std::vector<std::string> kSlowFlash = {"--time-scale", "0.2"};
 
 // A client of the test's own on the server's port.
 class RawClient {
@@ -90,12 +93,21 @@ protected:
                 "XDG_DATA_HOME=" + m_folder + "/bench2"};
     }
 
-    void StartFlash(ChildProcess& tool, const std::string& output, const std::vector<std::string>& pace)
+    // An image of this size, the handset behind the server, and a flash of
+    // it on port 129 at the tool's pace; the flash's output file.
+    std::string StartFlash(ChildProcess& tool, uint64_t imageSize, const std::vector<std::string>& handsetOptions,
+                           const std::vector<std::string>& pace)
     {
+        EXPECT_TRUE(ImageMaker::WriteCode(Code(), imageSize, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+        Serve(handsetOptions);
+        if (HasFatalFailure())
+            return {}; // the tests stop on the server's failure
         std::vector<std::string> arguments = {CORVANETOV_CLI_PATH};
         arguments.insert(arguments.end(), pace.begin(), pace.end());
         arguments.insert(arguments.end(), {"--port", "129", "flash", "--option", "0", "--code", Code()});
+        const std::string output = m_folder + "/flash.txt";
         tool.StartLogged(arguments, Environment(), output);
+        return output;
     }
 
     std::string Code() const { return m_folder + "/code.bin"; }
@@ -129,11 +141,9 @@ TEST_F(NetworkLinkEndToEnd, ServersRefusalIsToldBeforeAnythingIsSent)
 // with the lost line and says where the handset was left.
 TEST_F(NetworkLinkEndToEnd, LinkCutMidFlashIsTheLostLine)
 {
-    ASSERT_TRUE(ImageMaker::WriteCode(Code(), 0x20000, ImageMaker::kBootPartSize, ImageMaker::kVersion));
-    Serve({"--line-rate", "115200"});
     ChildProcess flash;
-    const std::string output = m_folder + "/flash.txt";
-    StartFlash(flash, output, {});
+    const std::string output = StartFlash(flash, 0x20000, {"--line-rate", "115200"}, kPacedFlash);
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(AwaitRequests("WriteBlockRequest", 2)) << FileText(output);
     const size_t blocksBeforeCut = Requests("WriteBlockRequest");
     m_server.Stop();
@@ -152,11 +162,9 @@ TEST_F(NetworkLinkEndToEnd, LinkCutMidFlashIsTheLostLine)
 // flash completes.
 TEST_F(NetworkLinkEndToEnd, SecondBenchPollingThroughTheRestartGapIsKeptOut)
 {
-    ASSERT_TRUE(ImageMaker::WriteCode(Code(), 0x9000, ImageMaker::kBootPartSize, ImageMaker::kVersion));
-    Serve({"--reset-ms", "10000", "--flash-out", Flashed()});
     ChildProcess flash;
-    const std::string output = m_folder + "/flash.txt";
-    StartFlash(flash, output, kPacedFlash);
+    const std::string output = StartFlash(flash, 0x9000, {"--reset-ms", "10000", "--flash-out", Flashed()}, kPacedFlash);
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(AwaitRequests("DmSwitchCommand", 1)) << FileText(output);
     size_t polls = 0;
     size_t inRestartGap = 0;
@@ -180,4 +188,25 @@ TEST_F(NetworkLinkEndToEnd, SecondBenchPollingThroughTheRestartGapIsKeptOut)
     std::vector<uint8_t> written = ImageMaker::Read(Flashed());
     ASSERT_GE(written.size(), image.size());
     EXPECT_TRUE(std::equal(image.begin(), image.end(), written.begin()));
+}
+
+// A server that loses its serial device while the handset restarts (a USB
+// handset leaving its bus) hangs up the held connection, and another client
+// can take the server first: the flash ends naming that client as the
+// reason, and says where the handset was left.
+TEST_F(NetworkLinkEndToEnd, ClientThatTookTheServerInTheRestartGapIsNamed)
+{
+    ChildProcess flash;
+    const std::string output = StartFlash(flash, 0x9000, {"--reset-ms", "10000"}, kSlowFlash);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(AwaitRequests("DownloadModeRequest", 1)) << FileText(output);
+    std::string why;
+    ASSERT_TRUE(m_server.Restart(why)) << why;
+    RawClient other(m_server.Address());
+    ASSERT_TRUE(other.Taken());
+    EXPECT_EQ(1, flash.WaitForExit(kFlashGiveUp)) << FileText(output);
+    const std::string told = FileText(output);
+    EXPECT_NE(std::string::npos, told.find(kLinkInUse)) << told;
+    EXPECT_NE(std::string::npos, told.find(kLeftInDownloadMode)) << told;
+    EXPECT_EQ(0u, Requests("StartRequest"));
 }

@@ -59,29 +59,39 @@ std::string Ser2netServer::Program()
 
 bool Ser2netServer::Start(const std::string& device, const std::string& folder, std::string& why)
 {
-    const std::string program = Program();
-    const int port = FreePort();
-    if (program.empty() || port == 0) {
-        why = program.empty() ? "ser2net is not installed (Debian's ser2net package)" : "no free loopback port";
+    m_port = FreePort();
+    if (Program().empty() || m_port == 0) {
+        why = Program().empty() ? "ser2net is not installed (Debian's ser2net package)" : "no free loopback port";
         return false;
     }
-    const std::string config = folder + "/ser2net.yaml";
-    std::ofstream(config) << "connection: &handset\n"
-                          << "    accepter: tcp,127.0.0.1," << port << "\n"
-                          << "    connector: serialdev," << device << ",115200n81,local\n";
-    const std::string log = folder + "/ser2net.log";
+    m_folder = folder;
+    std::ofstream(folder + "/ser2net.yaml") << "connection: &handset\n"
+                                             << "    accepter: tcp,127.0.0.1," << m_port << "\n"
+                                             << "    connector: serialdev," << device << ",115200n81,local\n";
+    m_address = "127.0.0.1:" + std::to_string(m_port);
+    return Run(why);
+}
+
+bool Ser2netServer::Restart(std::string& why)
+{
+    Stop();
+    return Run(why);
+}
+
+bool Ser2netServer::Run(std::string& why)
+{
+    const std::string log = m_folder + "/ser2net.log";
     // -n: in the foreground, -u: no UUCP lock in the system's folder.
-    m_process.StartLogged({program, "-n", "-u", "-c", config, "-P", folder + "/ser2net.pid"}, {}, log);
+    m_process.StartLogged({Program(), "-n", "-u", "-c", m_folder + "/ser2net.yaml", "-P", m_folder + "/ser2net.pid"}, {}, log);
     const auto deadline = std::chrono::steady_clock::now() + kListenGiveUp;
-    while (!Listening(port)) {
+    while (!Listening(m_port)) {
         if (std::chrono::steady_clock::now() >= deadline || m_process.WaitForExit(std::chrono::milliseconds(0)) != ChildProcess::kStillRunning) {
-            why = "ser2net did not listen on port " + std::to_string(port) + ": see " + log;
+            why = "ser2net did not listen on port " + std::to_string(m_port) + ": see " + log;
             m_process.Stop();
             return false;
         }
         std::this_thread::sleep_for(kListenPoll);
     }
-    m_address = "127.0.0.1:" + std::to_string(port);
     return true;
 }
 
