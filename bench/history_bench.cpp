@@ -1,7 +1,9 @@
 // What keeping service records costs, as ratios measured in one run: the
 // record of an identification against the identification itself (time
 // scale 0.05, the simulated handset), a listing of one handset's records
-// out of 100 000, and an export of all of them, whose memory must stay flat.
+// out of 100 000, an export of all of them, whose memory must stay flat,
+// the command line's identification with its store held by another writer
+// against the same with the store free, and sixteen writers at once.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -9,6 +11,11 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <set>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -38,6 +45,12 @@ constexpr int kHandsets = 1000;
 constexpr double kListingBudgetMs = 50.0;
 // An export may hold a few rows and the driver's page cache, never the file.
 constexpr double kExportMemoryBudgetMiB = 16.0;
+// A held store may cost the technician nothing he sees: the job's result
+// comes before its record is kept.
+constexpr double kHeldStoreBudgetRatio = 1.05;
+constexpr int kJobRuns = 9;
+constexpr int kWriters = 16;
+constexpr int kWrites = 50;
 
 double Milliseconds(const std::function<void()>& work)
 {
@@ -105,7 +118,7 @@ bool Recording(const fs::path& folder)
         ServiceRecord made = OperationRecord::Begin("cli", "identify");
         identify.push_back(Milliseconds(&PhoneInfoRead::Run));
         record.push_back(Milliseconds([&] {
-            OperationRecord::Finish(made, {false, recorder.Succeeded(), recorder.EndText(), 0, recorder.Messages()});
+            OperationRecord::Finish(made, {false, recorder.Succeeded(), recorder.EndText(), 0, recorder.Messages(), {}});
             keeper.Keep(made);
         }));
     }
@@ -153,6 +166,96 @@ bool ListingAndExport(const fs::path& folder)
     return Verdict("export of 100 000 records: peak memory grown by", grown, kExportMemoryBudgetMiB, "MiB") && ok &&
            rows == kRecords;
 }
+// From the command's start until its result is out: the port is let go of
+// before that, and the record kept after it.
+double UntilResultMs(const std::vector<std::string>& argv, const std::vector<std::string>& environment, const fs::path& log)
+{
+    ChildProcess job;
+    const auto start = std::chrono::steady_clock::now();
+    job.StartLogged(argv, environment, log.string());
+    auto shown = [&log] {
+        std::ifstream in(log);
+        return std::string{std::istreambuf_iterator<char>(in), {}}.find("\"hardware\"") != std::string::npos;
+    };
+    while (!shown() && job.WaitForExit(std::chrono::milliseconds(0)) == ChildProcess::kStillRunning)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    job.WaitForExit(std::chrono::seconds(30));
+    return shown() ? ms : 1e9;
+}
+
+// corvanetov-cli --json info with its store held by another writer (an
+// immediate transaction that outlasts the keeper's wait) against the same
+// with the store free, alternating.
+bool HeldStore(const fs::path& folder)
+{
+    ChildProcess handset;
+    const std::string scale = "CORVANETOV_TIME_SCALE=" + std::to_string(kTimeScale);
+    const std::string port = handset.Start({VQXB410_SIM_PATH}, {scale});
+    const std::vector<std::string> environment = {scale, "XDG_DATA_HOME=" + (folder / "data").string(),
+                                                  "XDG_CONFIG_HOME=" + (folder / "config").string()};
+    const std::string free = (folder / "free.sqlite").string();
+    const std::string held = (folder / "held.sqlite").string();
+    for (const std::string& path : {free, held})
+        HistoryStore(HistoryLocation::Sqlite(QString::fromStdString(path))).Open();
+    std::vector<double> whenFree, whenHeld;
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        holder.setDatabaseName(QString::fromStdString(held));
+        holder.open();
+        QSqlQuery hold(holder);
+        hold.exec("BEGIN IMMEDIATE");
+        for (int run = 0; run < kJobRuns; ++run)
+            for (auto [store, times] : {std::pair{&free, &whenFree}, std::pair{&held, &whenHeld}})
+                times->push_back(UntilResultMs({CORVANETOV_CLI_PATH, "--json", "--port", port, "info", "--history", *store},
+                                               environment, folder / ("job" + std::to_string(run) + (store == &free ? "f" : "h") + ".log")));
+        hold.exec("ROLLBACK");
+    }
+    QSqlDatabase::removeDatabase("holder");
+    std::printf("identification until its result, store free: median %.1f ms; held: median %.1f ms\n", Median(whenFree),
+                Median(whenHeld));
+    return Verdict("job's wall time, store held against store free", Median(whenHeld) / Median(whenFree),
+                   kHeldStoreBudgetRatio, "x");
+}
+
+// Sixteen tools keep their records into one file at once; every record is
+// in the file or, where the file stayed busy, waits in the outbox.
+bool Writers(const fs::path& folder)
+{
+    qputenv("XDG_DATA_HOME", (folder / "writers").string().c_str());
+    const HistoryLocation location = HistoryLocation::Sqlite(QString::fromStdString((folder / "writers.sqlite").string()));
+    HistoryStore(location).Open();
+    int go[2];
+    if (::pipe(go) != 0)
+        return false;
+    for (int i = 0; i < kWriters; ++i) {
+        if (::fork() == 0) {
+            ::close(go[1]);
+            char byte;
+            [[maybe_unused]] ssize_t woke = ::read(go[0], &byte, 1);
+            HistoryKeeper keeper(location);
+            for (int write = 0; write < kWrites; ++write)
+                keeper.Keep(Filler(write));
+            ::_exit(0);
+        }
+    }
+    ::close(go[0]);
+    const double ms = Milliseconds([&go] {
+        ::close(go[1]);
+        while (::wait(nullptr) > 0) {
+        }
+    });
+    std::set<QString> kept;
+    for (const HistoryLocation& where : {location, HistoryLocation::Outbox()}) {
+        HistoryStore store(where);
+        if (store.Open())
+            store.Query({}, [&kept](const ServiceRecord& record) { return kept.insert(record.uuid), true; });
+    }
+    const int expected = kWriters * kWrites;
+    std::printf("%d writers at once: %zu of %d records kept in %.0f ms, %.0f records per second\n", kWriters, kept.size(),
+                expected, ms, 1000.0 * double(kept.size()) / ms);
+    return Verdict("records lost among sixteen writers", double(expected) - double(kept.size()), 0, "records");
+}
 } // namespace
 
 int main()
@@ -161,6 +264,8 @@ int main()
     fs::create_directories(folder);
     bool ok = Recording(folder);
     ok = ListingAndExport(folder) && ok;
+    ok = HeldStore(folder) && ok;
+    ok = Writers(folder) && ok;
     fs::remove_all(folder);
     return ok ? 0 : 1;
 }

@@ -443,6 +443,8 @@ int CliApp::Info()
         std::printf("Phone number:     %s\n", Text(doc, NvDoc::kPhoneNumber).c_str());
         std::printf("Software version: %s\n", Text(doc, NvDoc::kSoftwareVersion).c_str());
         std::printf("Hardware version: %s\n", Text(doc, NvDoc::kHardwareVersion).c_str());
+        // Out now, to a pipe too: the record is kept after it.
+        std::fflush(stdout);
     }
     return kExitOk;
 }
