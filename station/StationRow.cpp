@@ -72,7 +72,8 @@ void StationRow::Stopped()
 
 double StationRow::Seconds() const
 {
-    if (state == State::Waiting)
+    // A row stopped or gone before its turn never started.
+    if (started == TransferRate::Clock::time_point{})
         return 0;
     auto end = Finished() ? ended : TransferRate::Clock::now();
     return std::chrono::duration<double>(end - started).count();

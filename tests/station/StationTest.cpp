@@ -379,6 +379,8 @@ TEST_F(StationTest, StopAllEndsRunningAndWaitingJobs)
     EXPECT_EQ(3, station.Summary().stopped);
     EXPECT_TRUE(station.Row(0).text.contains("Erasing")) << station.Row(0).text.toStdString();
     EXPECT_EQ(station::kStoppedBeforeStart, station.Row(2).text.toStdString());
+    EXPECT_EQ(0, station.Row(2).Seconds()) << "a row that never started took no time";
+    EXPECT_GT(station.Row(0).Seconds(), 0);
 }
 
 } // namespace
