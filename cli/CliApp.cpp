@@ -43,6 +43,9 @@ namespace corvanetov {
 namespace {
 std::atomic<bool> g_interrupted{false};
 
+// Thrown where a --check-only run would first reach for the handset.
+struct HandsetReached {};
+
 // Ctrl-C and SIGTERM stop the running operation the way "Stop" does in the
 // views: the worker wakes, closes the port and ends.
 bool WatchSignals()
@@ -133,6 +136,8 @@ int CliApp::Run(int argc, char** argv)
                       "a number above 0 and at most 1000, as CORVANETOV_TIME_SCALE takes"));
     app.add_option("--trace", m_options.trace, "write the debug trace to FILE or stderr");
     app.add_flag("--json", m_options.json, "print results as JSON");
+    // The station's check of its job, once before any handset is served.
+    app.add_flag("--check-only", m_options.checkOnly, "check the command's options and files; touch no handset")->group("");
     app.add_option("--history", m_options.history,
                    "where service records are kept: postgresql://user@host/database or an SQLite file (default: "
                    "CORVANETOV_HISTORY, else [History] url in the settings file, else the bench's own file)");
@@ -161,15 +166,19 @@ int CliApp::Run(int argc, char** argv)
             return *status;
         if (std::optional<int> status = history.Run())
             return *status;
-        if (info->parsed())
-            return Info();
-        if (std::optional<int> status = settings.Run())
-            return *status;
-        if (std::optional<int> status = roaming.Run())
-            return *status;
-        if (std::optional<int> status = station.Run())
-            return *status;
-        return flash.Run().value_or(kExitUsage);
+        try {
+            if (info->parsed())
+                return Info();
+            if (std::optional<int> status = settings.Run())
+                return *status;
+            if (std::optional<int> status = roaming.Run())
+                return *status;
+            if (std::optional<int> status = station.Run())
+                return *status;
+            return flash.Run().value_or(kExitUsage);
+        } catch (const HandsetReached&) {
+            return kExitOk;
+        }
     }();
     KeepRecords();
     return status;
@@ -376,6 +385,8 @@ void CliApp::WaitShowingProgress(OperationWorker& worker, const OperationRecorde
 int CliApp::RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body,
                          std::optional<uint32_t> fontStartAddress, JsonReports json)
 {
+    if (m_options.checkOnly)
+        throw HandsetReached{};
     if (!SelectPort())
         return kExitFailed;
     if (std::string notice = Pacing::Instance().TimeScaleNotice(); !notice.empty())

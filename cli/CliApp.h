@@ -39,7 +39,9 @@ public:
     // Runs an engine operation on the handset's port, with doc as the NV
     // document and the command line's answers to the engine's questions
     // (the font start address, where one was given); `what` names it on
-    // standard error. The exit status.
+    // standard error. The exit status. With --check-only the command ends
+    // here, successfully, before it chooses a port: its options and files
+    // have passed every check that comes before the handset.
     int RunOnHandset(const std::string& what, NvDoc& doc, const std::function<void()>& body,
                      std::optional<uint32_t> fontStartAddress = std::nullopt, JsonReports json = JsonReports::ResultOnly);
     bool Json() const { return m_options.json; }
@@ -47,6 +49,7 @@ public:
     const std::optional<std::string>& Msl() const { return m_options.msl; }
     const std::string& TimeScale() const { return m_options.timeScale; }
     bool PortGiven() const { return !m_options.port.empty(); }
+    const std::string& HistoryOption() const { return m_options.history; }
     // The operation flashes the handset: its result names the software
     // version the handset restarted with, and a stop says whether it left
     // the handset in download mode.
@@ -76,6 +79,7 @@ private:
         std::optional<std::string> trace;
         bool json = false;
         std::string history;
+        bool checkOnly = false;
     };
 
     int Info();

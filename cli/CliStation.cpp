@@ -15,6 +15,7 @@
 #include "cli/CliPrompts.h"
 #include "cli/CliSignals.h"
 #include "cli/CliStationTable.h"
+#include "history/HistoryLocation.h"
 #include "ports/SerialDeviceListing.h"
 #include "station/Station.h"
 
@@ -26,9 +27,9 @@ constexpr char kJobs[] = "info, settings, flash, rebuild, prl, eri";
 constexpr int kTableTickMs = 200;
 // The options that stay with the station when they follow its job; the
 // ones of them that take a value.
-const std::set<std::string> kStationOptions = {"--once", "--ports", "--max", "--json", "--port", "--tool-type",
-                                               "--msl", "--time-scale", "--trace", "--help", "-h"};
-const std::set<std::string> kValued = {"--ports", "--max", "--port", "--tool-type", "--msl", "--time-scale", "--trace"};
+const std::set<std::string> kStationOptions = {"--once", "--ports", "--max",  "--json",    "--port", "--tool-type",
+                                               "--msl",  "--time-scale", "--trace", "--history", "--help", "-h"};
+const std::set<std::string> kValued = {"--ports", "--max", "--port", "--tool-type", "--msl", "--time-scale", "--trace", "--history"};
 
 std::string OptionName(const std::string& word)
 {
@@ -205,6 +206,14 @@ int CliStation::Serve(const std::optional<std::string>& msl)
     request.job = ToQt(m_job);
     if (msl)
         request.msl = QByteArray::fromStdString(*msl);
+    // Through the environment: a database address may hold a password,
+    // and every user sees a command line.
+    if (!m_app.HistoryOption().empty())
+        request.environment.insert(QLatin1String(HistoryLocation::kEnvironment), QString::fromStdString(m_app.HistoryOption()));
+    if (QString refusal = StationJob::Check(request); !refusal.isEmpty()) {
+        std::cerr << refusal.toStdString() << std::endl;
+        return CliApp::kExitUsage;
+    }
     StationOptions options{m_once, QString::fromStdString(m_ports).split(QLatin1Char(','), Qt::SkipEmptyParts), m_max};
     Station station(std::move(request), options);
 

@@ -109,6 +109,10 @@ void StationWindow::Start()
     if (uint8_t toolType = OperationContext::Instance().ToolType())
         request.options << QStringLiteral("--tool-type") << QString::number(toolType);
     request.options << QStringLiteral("--time-scale") << QString::number(Pacing::Instance().TimeScale());
+    if (QString refusal = StationJob::Check(request); !refusal.isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), refusal);
+        return;
+    }
     m_table->setModel(nullptr);
     m_station = std::make_unique<Station>(std::move(request), StationOptions{m_once->isChecked(), {}, 0});
     StationModel& model = m_station->Model();

@@ -35,12 +35,44 @@ StationJob::~StationJob()
 
 QStringList StationJob::Arguments() const
 {
-    QStringList arguments = {QStringLiteral("--json"), QStringLiteral("--port"), m_row.device};
-    arguments += m_request.options;
+    return CommandLine(m_request, {QStringLiteral("--port"), m_row.device});
+}
+
+QStringList StationJob::CommandLine(const StationRequest& request, const QStringList& where)
+{
+    QStringList arguments = QStringList{QStringLiteral("--json")} + where + request.options;
     // The code goes on standard input: a command line is seen by every user.
-    if (m_request.msl)
+    if (request.msl)
         arguments += {QStringLiteral("--msl"), QStringLiteral("-")};
-    return arguments + m_request.job;
+    return arguments + request.job;
+}
+
+void StationJob::Feed(QProcess& process, const StationRequest& request)
+{
+    if (request.msl)
+        process.write(*request.msl + '\n');
+    process.closeWriteChannel();
+}
+
+QString StationJob::Check(const StationRequest& request)
+{
+    QProcess check;
+    check.setProgram(request.program);
+    check.setArguments(CommandLine(request, {QStringLiteral("--check-only")}));
+    check.setProcessEnvironment(request.environment);
+    check.start();
+    if (!check.waitForStarted())
+        return QString::fromLatin1(station::kJobNotStarted).arg(check.errorString());
+    Feed(check, request);
+    if (!check.waitForFinished(station::kCheckMs)) {
+        check.kill();
+        check.waitForFinished();
+        return QString::fromLatin1(station::kCheckNotEnded).arg(station::kCheckMs / 1000);
+    }
+    if (check.exitStatus() == QProcess::NormalExit && check.exitCode() == station::kExitOk)
+        return {};
+    const QString said = QString::fromUtf8(check.readAllStandardError()).trimmed();
+    return !said.isEmpty() ? said : QString::fromLatin1(station::kEndedWithStatus).arg(check.exitCode());
 }
 
 void StationJob::Start()
@@ -48,9 +80,7 @@ void StationJob::Start()
     m_row.state = StationRow::State::Running;
     m_row.started = TransferRate::Clock::now();
     m_process.start();
-    if (m_request.msl)
-        m_process.write(*m_request.msl + '\n');
-    m_process.closeWriteChannel();
+    Feed(m_process, m_request);
     emit Changed();
 }
 

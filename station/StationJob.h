@@ -39,6 +39,10 @@ public:
     bool Running() const { return m_process.state() != QProcess::NotRunning; }
     // The command line the child runs, without the program.
     QStringList Arguments() const;
+    // The job checked once, before any handset is served: its options and
+    // files as the command line checks them before it reaches a handset.
+    // Why it cannot run, in the command line's words; empty when it can.
+    static QString Check(const StationRequest& request);
 
 signals:
     // One of the job's lines, with the port added, without its line end.
@@ -47,6 +51,10 @@ signals:
     void Ended();
 
 private:
+    // The job's command line with `where` (the port) in front of the
+    // request's options.
+    static QStringList CommandLine(const StationRequest& request, const QStringList& where);
+    static void Feed(QProcess& process, const StationRequest& request);
     void ReadOutput();
     void ReadErrors();
     void TakeLine(const QByteArray& line);

@@ -105,6 +105,13 @@ std::vector<Refusal> Refusals()
          2, "The MSL code is needed for tool type 1"},
         {"station with no handset listed", {"station", "info", "--once"}, "", Store::Sound, 1, "No handset listed in"},
         {"station at most no job at once", {"station", "info", "--max", "0"}, "", Store::Sound, 2, "--max: Value 0 not in range"},
+        // The job is checked once, before the listing is read.
+        {"station flashing an image that is not there", {"station", "flash", "--option", "0", "--code", "%missing", "--once"}, "",
+         Store::Sound, 2, "Error in loading Bin file: %missing: No such file or directory\n"},
+        {"station job with an unknown option", {"station", "info", "--bogus", "--once"}, "", Store::Sound, 2,
+         "The following argument was not expected: --bogus\n"},
+        {"station after the history option", {"--history", "%dir/records.sqlite", "station", "info", "--once"}, "", Store::Sound,
+         1, "No handset listed in"},
     };
     // Root writes whatever the permissions say.
     if (::geteuid() != 0)
