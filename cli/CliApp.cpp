@@ -4,7 +4,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 #include <iostream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 #include <unistd.h>
@@ -42,17 +44,27 @@ namespace corvanetov {
 
 namespace {
 std::atomic<bool> g_interrupted{false};
+// The tool whose records are being kept, while they are.
+std::mutex g_keepingMutex;
+CliApp* g_keeping = nullptr;
 
 // Thrown where a --check-only run would first reach for the handset.
 struct HandsetReached {};
 
 // Ctrl-C and SIGTERM stop the running operation the way "Stop" does in the
-// views: the worker wakes, closes the port and ends.
+// views: the worker wakes, closes the port and ends. Once the operation has
+// ended and its records are being kept, they end the tool at once: what is
+// not kept yet waits in the outbox (a record kept twice is kept once).
 bool WatchSignals()
 {
     return CliSignals::Watch([] {
         g_interrupted = true;
         Pacing::Instance().RequestStop();
+        const std::lock_guard<std::mutex> lock(g_keepingMutex);
+        if (g_keeping) {
+            g_keeping->ParkUnkept();
+            std::_Exit(CliApp::kExitInterrupted);
+        }
     });
 }
 
@@ -421,10 +433,26 @@ int CliApp::Keep(ServiceRecord& record, int status)
 
 void CliApp::KeepRecords()
 {
-    for (const ServiceRecord& record : m_ended)
-        for (const QString& notice : m_history->Keep(record))
+    for (;;) {
+        std::unique_lock<std::mutex> lock(g_keepingMutex);
+        g_keeping = m_ended.empty() ? nullptr : this;
+        if (!g_keeping)
+            return;
+        const ServiceRecord record = m_ended.front();
+        lock.unlock();
+        const QStringList notices = m_history->Keep(record);
+        lock.lock();
+        m_ended.erase(m_ended.begin());
+        lock.unlock();
+        for (const QString& notice : notices)
             std::cerr << notice.toStdString() << std::endl;
-    m_ended.clear();
+    }
+}
+
+void CliApp::ParkUnkept() const
+{
+    for (const ServiceRecord& record : m_ended)
+        m_history->Park(record);
 }
 
 void CliApp::Refuse(const std::string& text)

@@ -63,6 +63,9 @@ public:
     // port (KeepRecords). A command refused before it reached a port keeps
     // none. Returns the status.
     int Keep(ServiceRecord& record, int status);
+    // The ended records not kept yet, straight into the outbox (a signal
+    // while they are kept).
+    void ParkUnkept() const;
     // Ends the operation run last as refused with this text, said on
     // standard error: the record says so.
     void Refuse(const std::string& text);

@@ -47,11 +47,22 @@ QStringList HistoryKeeper::Keep(const ServiceRecord& record)
     return notices;
 }
 
+bool HistoryKeeper::Park(const ServiceRecord& record, HistoryStore& outbox) const
+{
+    return m_location.path != outbox.Location().path && outbox.Open() &&
+           outbox.AppendWaiting(record, m_location.Destination());
+}
+
+bool HistoryKeeper::Park(const ServiceRecord& record) const
+{
+    HistoryStore outbox(HistoryLocation::Outbox());
+    return Park(record, outbox);
+}
+
 QStringList HistoryKeeper::KeepInOutbox(const ServiceRecord& record, const HistoryStore& store)
 {
     HistoryStore outbox(HistoryLocation::Outbox());
-    if (m_location.path == outbox.Location().path || !outbox.Open() ||
-        !outbox.AppendWaiting(record, m_location.Destination()))
+    if (!Park(record, outbox))
         return {Once(NotKept(store)), Once(NotKept(outbox))};
     return {Once(QString("The history store %1 cannot take the record (%2); it waits in %3 and is sent on the next "
                          "run or by corvanetov-cli history sync.")

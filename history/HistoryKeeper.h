@@ -35,7 +35,13 @@ public:
 
     const HistoryLocation& Location() const { return m_location; }
 
+    // Puts the record straight into the outbox for this keeper's store, as
+    // a tool that must end at once does; safe beside a Keep on another
+    // thread. False when even the outbox cannot take it.
+    bool Park(const ServiceRecord& record) const;
+
 private:
+    bool Park(const ServiceRecord& record, HistoryStore& outbox) const;
     QStringList KeepInOutbox(const ServiceRecord& record, const HistoryStore& store);
     void SendWaiting(HistoryStore& store, SyncResult& result);
     QString Once(const QString& notice);

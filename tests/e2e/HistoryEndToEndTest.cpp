@@ -413,12 +413,25 @@ TEST_P(HeldStore, DelaysTheJobBrieflyAndItsRecordWaits)
     ASSERT_NE(FileText(Path("holder.log")).find("locked"), std::string::npos) << FileText(Path("holder.log"));
     ChildProcess::Result held;
     const auto waited = timed(held);
+    // SIGTERM once the result is out, while the record waits for the store:
+    // the tool ends at once and the record waits in the outbox.
+    ChildProcess ended;
+    Options argv = {CORVANETOV_CLI_PATH};
+    argv.insert(argv.end(), info.begin(), info.end());
+    ended.StartLogged(argv, Environment(), Path("ended.log"));
+    for (int i = 0; i < 500 && FileText(Path("ended.log")).find("Hardware version") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_NE(FileText(Path("ended.log")).find("Hardware version"), std::string::npos) << "the result before the record";
+    const auto signalled = std::chrono::steady_clock::now();
+    ::kill(ended.Pid(), SIGTERM);
+    EXPECT_EQ(ended.WaitForExit(std::chrono::seconds(10)), 130);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::milliseconds(1000));
     hold.Stop();
     EXPECT_EQ(held.exitCode, 0) << held.err;
     EXPECT_EQ(held.out, reference.out);
     EXPECT_TRUE(Says(held, "it waits in")) << held.err;
     EXPECT_LT(waited, free + std::chrono::seconds(5)) << "a two-second wait for the store at most";
-    EXPECT_EQ(Records({"--history", Path("data/corvanetov/outbox.sqlite")}).size(), 1u);
+    EXPECT_EQ(Records({"--history", Path("data/corvanetov/outbox.sqlite")}).size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, HeldStore, ::testing::Values(false, true),
