@@ -179,6 +179,9 @@ int CliHistory::Sync()
     if (result.already > 0)
         std::cerr << "; " << result.already << " more it had already";
     std::cerr << std::endl;
+    if (result.unaddressed > 0)
+        std::cerr << result.unaddressed << " records kept in " << Std(HistoryLocation::Outbox().path)
+                  << " by an earlier version name no store and stay there" << std::endl;
     return CliApp::kExitOk;
 }
 

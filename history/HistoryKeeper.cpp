@@ -1,6 +1,7 @@
 #include "history/HistoryKeeper.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 #include "history/HistoryStore.h"
 
@@ -82,6 +83,10 @@ HistoryKeeper::SyncResult HistoryKeeper::Sync()
         return result;
     }
     SendWaiting(store, result);
+    if (result.ok && QFileInfo::exists(HistoryLocation::Outbox().path)) {
+        HistoryStore outbox(HistoryLocation::Outbox());
+        result.unaddressed = outbox.Open() && outbox.PrepareOutbox() ? std::max(outbox.WaitingForNoStore(), 0) : 0;
+    }
     return result;
 }
 

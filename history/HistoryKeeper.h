@@ -27,6 +27,7 @@ public:
         bool ok = false;
         int sent = 0;    // records the store did not have before
         int already = 0; // records it had already (sent before a crash, or by a sync at the same time)
+        int unaddressed = 0; // records in the outbox that name no store, left there
         QString error;
     };
     // Sends the outbox's records meant for this keeper's store there and

@@ -321,6 +321,15 @@ bool HistoryStore::AppendWaiting(const ServiceRecord& record, const QString& des
            Rollback();
 }
 
+int HistoryStore::WaitingForNoStore()
+{
+    QSqlQuery query(m_db);
+    if (!query.exec("SELECT count(*) FROM service_records WHERE uuid NOT IN (SELECT uuid FROM outbox_destinations)") ||
+        !query.next())
+        return Fail(query), -1;
+    return query.value(0).toInt();
+}
+
 bool HistoryStore::RemoveWaiting(const QString& uuid)
 {
     return Remove(uuid) && ExecBound("DELETE FROM outbox_destinations WHERE uuid = ?", {uuid});

@@ -51,6 +51,9 @@ public:
     bool PrepareOutbox();
     bool AppendWaiting(const ServiceRecord& record, const QString& destination);
     bool RemoveWaiting(const QString& uuid);
+    // Records in the outbox that name no store (kept by an earlier version);
+    // -1 on a failed query.
+    int WaitingForNoStore();
     // Many appends as one transaction (an import, a benchmark's fill).
     bool Begin() { return Exec("BEGIN"); }
     bool Commit() { return Exec("COMMIT"); }

@@ -44,7 +44,7 @@ SqliteFile::Owner SqliteFile::Prepare(const QString& path, QString* why)
     const ssize_t got = regular ? ::pread(fd, header, sizeof header, 0) : 0;
     ::close(fd);
     if (!regular)
-        return *why = path + " is not a regular file: the records are not kept there", Owner::Foreign;
+        return *why = path + " is not a regular file (a pipe or a device?); it was left as it is", Owner::Foreign;
     if (got == 0)
         return Owner::New;
     const quint32 mark = qFromBigEndian<quint32>(header + kMarkOffset);

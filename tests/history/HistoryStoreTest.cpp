@@ -274,6 +274,11 @@ TEST_P(ServerStore, OutboxKeepsWhatTheServerCannotTakeAndSendsItOnce)
     EXPECT_EQ(keeper.Sync().sent, 0);
     EXPECT_EQ(Uuids(outbox, {}), std::vector<QString>{"b4"});
     ASSERT_TRUE(outbox.RemoveWaiting(kRecords[3].uuid));
+    // An earlier version's record names no store: it stays, and is told.
+    ASSERT_TRUE(outbox.Append(kRecords[3]));
+    EXPECT_EQ(keeper.Sync().unaddressed, 1);
+    EXPECT_EQ(Uuids(outbox, {}), std::vector<QString>{"b4"});
+    ASSERT_TRUE(outbox.Remove(kRecords[3].uuid));
     // A record kept after a crash between sending and removing is sent again
     // and kept once.
     ASSERT_TRUE(outbox.AppendWaiting(kRecords[0], m_location.Destination()));
