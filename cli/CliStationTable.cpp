@@ -50,7 +50,7 @@ std::string CliStationTable::Line(const Station& station, int row)
 {
     std::array<QString, kColumns> cells;
     for (int column = 0; column < kColumns; ++column)
-        cells[static_cast<size_t>(column)] = StationModel::Cell(station.Row(row), column);
+        cells[static_cast<size_t>(column)] = station.Model().Text(row, column);
     return Cells(cells);
 }
 

@@ -1,6 +1,5 @@
 #include "forms/DialogSwDownload.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -13,6 +12,7 @@
 #include "engine/RebuildWorker.h"
 #include "engine/SwDownloadWorker.h"
 #include "forms/PortSetting2.h"
+#include "forms/SoftwareImages.h"
 #include "forms/SwDownloadConstants.h"
 #include "history/OperationRecord.h"
 #include "hostlink/PluginAbi.h"
@@ -25,13 +25,6 @@
 namespace corvanetov {
 
 namespace sw = SwDownloadConstants;
-
-namespace {
-QString SoftwareFolder()
-{
-    return QDir::current().filePath(QLatin1String(sw::kSoftwareFolder));
-}
-} // namespace
 
 CDialogSwDownload::CDialogSwDownload(QWidget* parent)
     : CFormView(parent)
@@ -62,24 +55,12 @@ CDialogSwDownload::~CDialogSwDownload()
     UserSettings::WriteString(QLatin1String(sw::kWriteKey), QLatin1String(sw::kSoftwareValue), m_softwarePath);
 }
 
-// The first image in the software folder, by name, as its name is on disk;
-// else the files last chosen as the store has them.
+// Without an image the labels ask for one.
 void CDialogSwDownload::FindSoftware()
 {
-    const QStringList found = QDir(SoftwareFolder()).entryList({QLatin1String(sw::kImagePattern)}, QDir::Files, QDir::Name);
-    if (!found.isEmpty()) {
-        m_softwarePath = QDir(SoftwareFolder()).absoluteFilePath(found.first());
-        m_fontPath.clear();
-        return;
-    }
-    const QString key = QLatin1String(sw::kReadKey);
-    m_softwarePath = UserSettings::ReadString(key, QLatin1String(sw::kSoftwareValue));
-    if (m_softwarePath.isEmpty()) {
-        m_softwarePath = QLatin1String(sw::kNoSoftware);
-        m_fontPath = QLatin1String(sw::kNoFont);
-        return;
-    }
-    m_fontPath = UserSettings::ReadString(key, QLatin1String(sw::kFontValue));
+    const SoftwareImages images = SoftwareImages::Default();
+    m_softwarePath = images.code.isEmpty() ? QLatin1String(sw::kNoSoftware) : images.code;
+    m_fontPath = images.code.isEmpty() ? QLatin1String(sw::kNoFont) : images.font;
 }
 
 void CDialogSwDownload::OnInitialUpdate()
@@ -374,7 +355,7 @@ QString CDialogSwDownload::ChooseImageFile()
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QLatin1String(sw::kImageFilter));
     dialog.setDefaultSuffix(QLatin1String(sw::kDefaultSuffix));
-    dialog.setDirectory(SoftwareFolder());
+    dialog.setDirectory(SoftwareImages::Folder());
     dialog.selectFile(QLatin1String(sw::kFileNamePattern));
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }

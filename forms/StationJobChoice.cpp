@@ -9,6 +9,7 @@
 
 #include "engine/DownloadOption.h"
 #include "engine/EngineConstants.h"
+#include "forms/SoftwareImages.h"
 
 namespace corvanetov {
 
@@ -36,6 +37,9 @@ StationJobChoice::StationJobChoice(QWidget* parent) : QWidget(parent), m_form(ne
     m_settings = AddFile(tr("Settings file"), kSettingsFilter, "settings");
     m_code = AddFile(tr("Code image"), kImageFilter, "code");
     m_font = AddFile(tr("Font image"), kImageFilter, "font");
+    const SoftwareImages images = SoftwareImages::Default();
+    m_code->setText(images.code);
+    m_font->setText(images.font);
     m_fontAddress = new QLineEdit(QString::number(engine::kDefaultFontStartAddress, 16).toUpper(), this);
     m_form->addRow(tr("Font address (hex)"), m_fontAddress);
     m_nam1 = AddFile(tr("NAM1 file"), kPrlFilter, "nam1");

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -20,6 +21,7 @@
 #include "forms/StationJobChoice.h"
 #include "hostlink/HostNotifier.h"
 #include "platform/Pacing.h"
+#include "station/DeviceWatcher.h"
 #include "station/Station.h"
 #include "widgets/Msl.h"
 #include "widgets/TextProgressCtrl.h"
@@ -32,14 +34,20 @@ constexpr char kProgram[] = "corvanetov-cli";
 constexpr char kSummaryFormat[] = "Station: %1 of %2 completed, %3 failed, %4 stopped, %5 s";
 constexpr int kMinimumWidth = 760;
 constexpr int kMinimumHeight = 400;
+// Every column, the result too, without scrolling on a 1280-pixel screen.
+constexpr int kDefaultWidth = 1200;
+constexpr int kDefaultHeight = 560;
 constexpr int kFull = 100;
 constexpr int kNarrowWidth = 110;
+// A step's words are long; the tip shows what is cut.
+constexpr int kStepWidth = 240;
 } // namespace
 
 StationWindow::StationWindow(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QString::fromLatin1(kTitle));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
+    resize(kDefaultWidth, kDefaultHeight);
     auto* layout = new QVBoxLayout(this);
     m_choice = new StationJobChoice(this);
     layout->addWidget(m_choice);
@@ -57,8 +65,15 @@ StationWindow::StationWindow(QWidget* parent) : QDialog(parent)
     m_table = new QTableView(this);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_table, 1);
+    m_listed = new QStandardItemModel(0, StationModel::ColumnCount, this);
+    for (int column = 0; column < StationModel::ColumnCount; ++column)
+        m_listed->setHorizontalHeaderItem(column, new QStandardItem(StationModel::Header(column)));
+    m_table->setModel(m_listed);
+    SizeColumns();
+    m_listing = std::make_unique<DeviceWatcher>();
+    connect(m_listing.get(), &DeviceWatcher::Listed, this, &StationWindow::ShowListed);
+    m_listing->Start();
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("summary"));
     layout->addWidget(m_summary);
@@ -113,14 +128,12 @@ void StationWindow::Start()
         QMessageBox::warning(this, windowTitle(), refusal);
         return;
     }
+    m_listing.reset();
     m_table->setModel(nullptr);
     m_station = std::make_unique<Station>(std::move(request), StationOptions{m_once->isChecked(), {}, 0});
     StationModel& model = m_station->Model();
     m_table->setModel(&model);
-    for (int column : {StationModel::Device, StationModel::Percent}) {
-        m_table->horizontalHeader()->setSectionResizeMode(column, QHeaderView::Interactive);
-        m_table->setColumnWidth(column, kNarrowWidth);
-    }
+    SizeColumns();
     connect(&model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
         AddRowControls(first, last);
     });
@@ -135,6 +148,35 @@ void StationWindow::Start()
     m_summary->clear();
     ShowRunning(true);
     m_station->Start();
+}
+
+void StationWindow::ShowListed(const std::vector<SerialDeviceEntry>& handsets)
+{
+    QStringList devices;
+    for (const SerialDeviceEntry& entry : handsets)
+        devices << entry.devicePath;
+    m_listed->setRowCount(0);
+    for (const SerialDeviceEntry& entry : handsets) {
+        StationRow row;
+        row.port = entry.portName;
+        row.device = entry.devicePath;
+        QList<QStandardItem*> cells;
+        for (int column = 0; column < StationModel::ColumnCount; ++column)
+            cells << new QStandardItem(StationModel::Cell(row, column, devices));
+        m_listed->appendRow(cells);
+    }
+}
+
+// The result takes what the others leave, so it is never pushed out of view.
+void StationWindow::SizeColumns()
+{
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setStretchLastSection(false);
+    for (int column : {StationModel::Device, StationModel::Percent, StationModel::Step}) {
+        header->setSectionResizeMode(column, QHeaderView::Interactive);
+        m_table->setColumnWidth(column, column == StationModel::Step ? kStepWidth : kNarrowWidth);
+    }
+    header->setSectionResizeMode(StationModel::Result, QHeaderView::Stretch);
 }
 
 void StationWindow::StopAll()

@@ -2,16 +2,20 @@
 
 #include <QDialog>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QStandardItemModel;
 class QTableView;
 
 namespace corvanetov {
 
+class DeviceWatcher;
 class Station;
 class StationJobChoice;
+struct SerialDeviceEntry;
 
 // The station window: the job chosen once, then served on every handset
 // plugged in, one row each with its progress bar and its own Stop, and the
@@ -41,6 +45,9 @@ private:
     void UpdateRows(int first, int last);
     void ShowSummary();
     void ShowRunning(bool running);
+    // Before Start: the handsets listed now, as the station's rows will name them.
+    void ShowListed(const std::vector<SerialDeviceEntry>& handsets);
+    void SizeColumns();
 
     StationJobChoice* m_choice;
     QCheckBox* m_once;
@@ -48,6 +55,8 @@ private:
     QPushButton* m_stopAll;
     QTableView* m_table;
     QLabel* m_summary;
+    QStandardItemModel* m_listed;
+    std::unique_ptr<DeviceWatcher> m_listing;
     std::unique_ptr<Station> m_station;
 };
 

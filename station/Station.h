@@ -47,6 +47,7 @@ public:
     bool AllEnded() const;
     Totals Summary() const;
     StationModel& Model() { return m_model; }
+    const StationModel& Model() const { return m_model; }
     const StationRow& Row(int row) const { return m_jobs.at(static_cast<size_t>(row))->Row(); }
     int Rows() const { return static_cast<int>(m_jobs.size()); }
     const StationRequest& Request() const { return m_request; }

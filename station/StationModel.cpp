@@ -1,6 +1,8 @@
 #include "station/StationModel.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
 
 #include "station/StationJob.h"
 
@@ -9,6 +11,30 @@ namespace corvanetov {
 namespace {
 constexpr const char* kHeaders[StationModel::ColumnCount] = {"COM",   "Device",     "ESN",       "Step",   "%",
                                                              "Bytes", "Throughput", "Time left", "Result", ""};
+// The bus in front of a by-id name and the interface behind it.
+const QRegularExpression kUdevWrapping(QStringLiteral("^[a-z]+-|-if[0-9]+.*$"));
+
+bool Separator(QChar c)
+{
+    return c == QLatin1Char('_') || c == QLatin1Char('-');
+}
+
+qsizetype CommonPrefix(const QString& one, const QString& other)
+{
+    const auto end = std::mismatch(one.begin(), one.end(), other.begin(), other.end());
+    return end.first - one.begin();
+}
+
+qsizetype CommonSuffix(const QString& one, const QString& other)
+{
+    const auto end = std::mismatch(one.rbegin(), one.rend(), other.rbegin(), other.rend());
+    return end.first - one.rbegin();
+}
+
+QString ShortName(const QString& device)
+{
+    return QFileInfo(device).fileName().remove(kUdevWrapping);
+}
 } // namespace
 
 StationModel::StationModel(const std::vector<std::unique_ptr<StationJob>>& jobs, QObject* parent)
@@ -26,11 +52,49 @@ int StationModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString StationModel::Cell(const StationRow& row, int column)
+// What all names share is cut at a separator, so that "_10" and "_11" show
+// as "10" and "11", not "0" and "1".
+QString StationModel::DeviceLabel(const QString& device, const QStringList& devices)
+{
+    const QString name = ShortName(device);
+    qsizetype prefix = name.size();
+    qsizetype suffix = name.size();
+    bool alone = true; // no other name to tell it from
+    for (const QString& each : devices) {
+        const QString other = ShortName(each);
+        alone = alone && other == name;
+        prefix = std::min(prefix, CommonPrefix(name, other));
+        suffix = std::min(suffix, CommonSuffix(name, other));
+    }
+    if (alone)
+        return name;
+    while (prefix > 0 && !Separator(name[prefix - 1]))
+        --prefix;
+    suffix = std::min(suffix, name.size() - prefix);
+    while (suffix > 0 && !Separator(name[name.size() - suffix]))
+        --suffix;
+    const QString label = name.mid(prefix, name.size() - prefix - suffix);
+    return label.isEmpty() ? name : label;
+}
+
+QStringList StationModel::Devices() const
+{
+    QStringList devices;
+    for (const auto& job : m_jobs)
+        devices << job->Row().device;
+    return devices;
+}
+
+QString StationModel::Text(int row, int column) const
+{
+    return Cell(m_jobs.at(static_cast<size_t>(row))->Row(), column, Devices());
+}
+
+QString StationModel::Cell(const StationRow& row, int column, const QStringList& devices)
 {
     switch (column) {
     case Port: return row.port;
-    case Device: return QFileInfo(row.device).fileName();
+    case Device: return DeviceLabel(row.device, devices);
     case Esn: return row.esn;
     case Step: return row.step;
     case Percent: return row.percent < 0 ? QString() : QString::number(row.percent);
@@ -46,11 +110,11 @@ QVariant StationModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const StationRow& row = m_jobs[static_cast<size_t>(index.row())]->Row();
     if (role == kPercentRole)
-        return row.percent;
-    if (role == Qt::DisplayRole)
-        return Cell(row, index.column());
+        return m_jobs[static_cast<size_t>(index.row())]->Row().percent;
+    // The tip holds what a narrow column cuts off.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return Text(index.row(), index.column());
     return {};
 }
 
@@ -72,6 +136,9 @@ void StationModel::AddRow(const std::function<void()>& add)
     beginInsertRows({}, row, row);
     add();
     endInsertRows();
+    // A new device may change what tells the others apart.
+    if (row > 0)
+        emit dataChanged(index(0, Device), index(row - 1, Device));
 }
 
 void StationModel::RowChanged(int row)

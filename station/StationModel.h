@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -28,8 +29,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     static QString Header(int column);
-    // A cell's text, as both front ends show it.
-    static QString Cell(const StationRow& row, int column);
+    // A cell's text, as both front ends show it; `devices` are the devices
+    // of every row shown beside it.
+    static QString Cell(const StationRow& row, int column, const QStringList& devices);
+    QString Text(int row, int column) const;
+    // The part of a device's by-id name that tells it from the others (the
+    // maker, model and interface every handset shares are left out).
+    static QString DeviceLabel(const QString& device, const QStringList& devices);
 
     // Adds the row that `add` puts at the end of the jobs.
     void AddRow(const std::function<void()>& add);
@@ -37,6 +43,8 @@ public:
     void Reset();
 
 private:
+    QStringList Devices() const;
+
     const std::vector<std::unique_ptr<StationJob>>& m_jobs;
 };
 

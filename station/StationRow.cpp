@@ -48,6 +48,10 @@ void StationRow::End(std::optional<int> exitCode, int signal, const QString& las
     if (exitCode == station::kExitOk) {
         state = State::Completed;
         percent = percent < 0 ? percent : 100;
+        // The end report's last line says where it ended ("Now running
+        // ..."); the last step was only on the way there.
+        if (!text.isEmpty())
+            step = text.section(QLatin1Char('\n'), -1);
         return;
     }
     state = exitCode == station::kExitInterrupted ? State::Stopped : State::Failed;
