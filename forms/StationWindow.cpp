@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableView>
@@ -38,16 +39,16 @@ constexpr int kMinimumHeight = 400;
 constexpr int kDefaultWidth = 1200;
 constexpr int kDefaultHeight = 560;
 constexpr int kFull = 100;
-constexpr int kNarrowWidth = 110;
+constexpr int kBarWidth = 90;
 // A step's words are long; the tip shows what is cut.
-constexpr int kStepWidth = 240;
+constexpr int kStepWidth = 200;
 } // namespace
 
 StationWindow::StationWindow(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QString::fromLatin1(kTitle));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
-    resize(kDefaultWidth, kDefaultHeight);
+    resize(QSize(kDefaultWidth, kDefaultHeight).boundedTo(screen()->availableGeometry().size()));
     auto* layout = new QVBoxLayout(this);
     m_choice = new StationJobChoice(this);
     layout->addWidget(m_choice);
@@ -172,9 +173,9 @@ void StationWindow::SizeColumns()
 {
     QHeaderView* header = m_table->horizontalHeader();
     header->setStretchLastSection(false);
-    for (int column : {StationModel::Device, StationModel::Percent, StationModel::Step}) {
+    for (int column : {StationModel::Percent, StationModel::Step}) {
         header->setSectionResizeMode(column, QHeaderView::Interactive);
-        m_table->setColumnWidth(column, column == StationModel::Step ? kStepWidth : kNarrowWidth);
+        m_table->setColumnWidth(column, column == StationModel::Step ? kStepWidth : kBarWidth);
     }
     header->setSectionResizeMode(StationModel::Result, QHeaderView::Stretch);
 }
