@@ -300,7 +300,7 @@ uint8_t CliApp::NumberForDevicePath(const std::string& path)
         std::cerr << "The settings file cannot be written, so " << path << " gets no COM number: "
                   << UserSettings::FileName().toStdString() << std::endl;
     else
-        std::cerr << "No free COM number for " << path << std::endl;
+        std::cerr << "No free COM number for " << path << ": " << PortTable::Instance().FullText().toStdString() << std::endl;
     return 0;
 }
 

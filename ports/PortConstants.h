@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal>
 #include <cstdint>
 
 #include "comm/CommConstants.h"
@@ -22,6 +23,17 @@ inline constexpr char kTelnetValue[] = "TELNET";
 // in download mode after an unfinished flash.
 inline constexpr char kDownloadModeKey[] = "Software\\CorvaneTOV\\Ports in download mode";
 inline constexpr char kWaitingValue[] = "1";
+// Beside the table: "COMn" = when the tool last listed the device it gave
+// that number itself, in seconds since 1970 (UTC). An entry without one was
+// written by hand (or before the tool kept these) and is never given out
+// again.
+inline constexpr char kPortSeenKey[] = "Software\\CorvaneTOV\\Ports seen";
+// With every number taken, the number of a device away this long goes to a
+// new one, the longest away first: well past a restart into download mode or
+// a whole job, so that no handset loses its number while it is served.
+constexpr qint64 kReuseAfterSeconds = 3600;
+// How often a device listed again has its time written anew.
+constexpr qint64 kSeenRefreshSeconds = 300;
 
 constexpr int kMaxPort = 255;
 constexpr int kMaxTcpPort = 65535;

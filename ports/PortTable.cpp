@@ -1,8 +1,10 @@
 #include "ports/PortTable.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <optional>
 
 #include "comm/CommConstants.h"
 #include "comm/DownloadModeNotes.h"
@@ -44,6 +46,41 @@ uint8_t Naming(const QHash<QString, QString>& entries, const QString& devicePath
     return 0;
 }
 
+// When the tool last listed the device it numbered port with; none for an
+// entry written by hand.
+std::optional<qint64> Seen(const QHash<QString, QString>& seen, uint8_t port)
+{
+    bool number = false;
+    const qint64 seconds = seen.value(PortTable::ValueName(port)).toLongLong(&number);
+    return number ? std::optional<qint64>(seconds) : std::nullopt;
+}
+
+uint8_t FreeNumber(const QHash<QString, QString>& entries)
+{
+    for (int port = 1; port <= ports::kLastSerialPort; ++port) {
+        if (entries.value(PortTable::ValueName(static_cast<uint8_t>(port))).isEmpty())
+            return static_cast<uint8_t>(port);
+    }
+    return 0;
+}
+
+// The number the tool gave a device that has been away longest, if that is
+// long enough; a device still there keeps its number however old.
+uint8_t LongestAway(const QHash<QString, QString>& entries, const QHash<QString, QString>& seen, qint64 now)
+{
+    uint8_t longest = 0;
+    qint64 oldest = now - ports::kReuseAfterSeconds + 1;
+    for (int number = 1; number <= ports::kLastSerialPort; ++number) {
+        const auto port = static_cast<uint8_t>(number);
+        const std::optional<qint64> when = Seen(seen, port);
+        if (when && *when < oldest && !QFileInfo::exists(entries.value(PortTable::ValueName(port)))) {
+            oldest = *when;
+            longest = port;
+        }
+    }
+    return longest;
+}
+
 } // namespace
 
 PortTable& PortTable::Instance()
@@ -82,14 +119,35 @@ uint8_t PortTable::NumberFor(const QString& devicePath)
     FileLock numbering;
     numbering.Take((storeFile + kNumberingLockSuffix).toStdString(), kNumberingLockWait); // without it (an unwritable folder) as before: the store's own write fails then
     const QHash<QString, QString> entries = UserSettings::Values(ports::kPortTableKey);
-    auto entry = [&](int port) { return entries.value(ValueName(static_cast<uint8_t>(port))); };
-    if (uint8_t known = Naming(entries, devicePath))
+    const QHash<QString, QString> seen = UserSettings::Values(ports::kPortSeenKey);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    if (uint8_t known = Naming(entries, devicePath)) {
+        if (std::optional<qint64> when = Seen(seen, known); when && now - *when >= ports::kSeenRefreshSeconds)
+            UserSettings::WriteString(ports::kPortSeenKey, ValueName(known), QString::number(now));
         return known;
-    for (int port = 1; port <= ports::kLastSerialPort; ++port) {
-        if (entry(port).isEmpty())
-            return Assign(static_cast<uint8_t>(port), devicePath) ? static_cast<uint8_t>(port) : 0;
     }
-    return 0;
+    uint8_t port = FreeNumber(entries);
+    // The device that had this number is no longer this port: nor is the
+    // note that its handset waited in download mode.
+    if (!port && (port = LongestAway(entries, seen, now)) && !UserSettings::Remove(ports::kDownloadModeKey, ValueName(port)))
+        return 0;
+    // No other entry names the device: nothing to move, as Assign would.
+    const bool stored = port && UserSettings::WriteString(ports::kPortTableKey, ValueName(port), devicePath) &&
+                        UserSettings::WriteString(ports::kPortSeenKey, ValueName(port), QString::number(now));
+    return stored ? port : 0;
+}
+
+QString PortTable::FullText() const
+{
+    const QHash<QString, QString> seen = UserSettings::Values(ports::kPortSeenKey);
+    int byHand = 0;
+    for (int port = 1; port <= ports::kLastSerialPort; ++port)
+        byHand += !Seen(seen, static_cast<uint8_t>(port));
+    return QStringLiteral("every COM number is taken: %1 by devices listed within the last %2 minutes or plugged in now, "
+                          "%3 written by hand; \"corvanetov-cli ports forget COMn\" frees one")
+        .arg(ports::kLastSerialPort - byHand)
+        .arg(ports::kReuseAfterSeconds / 60)
+        .arg(byHand);
 }
 
 uint8_t PortTable::Find(const QString& devicePath) const
@@ -109,7 +167,9 @@ bool PortTable::Assign(uint8_t port, const QString& devicePath)
             && !UserSettings::Remove(ports::kPortTableKey, name))
             return false;
     }
-    return UserSettings::WriteString(ports::kPortTableKey, ValueName(port), devicePath);
+    // Written by hand, it is kept: no time of its own, never given out again.
+    return UserSettings::Remove(ports::kPortSeenKey, ValueName(port)) &&
+           UserSettings::WriteString(ports::kPortTableKey, ValueName(port), devicePath);
 }
 
 bool PortTable::Forget(uint8_t port)

@@ -19,7 +19,10 @@ namespace corvanetov {
 // of the network serial link that ports above 128 open. A device seen for the
 // first time gets the lowest free number and keeps it, so a handset stays on
 // the same COM number from run to run; entries written by hand are kept as
-// they are and win over the numbering.
+// they are and win over the numbering. With every number taken, the number
+// of the device the tool numbered that has been away longest (an hour at
+// least) goes to the new one: a bench that names its handsets by serial
+// number never runs out.
 class PortTable {
 public:
     static PortTable& Instance();
@@ -31,15 +34,19 @@ public:
     QString DevicePath(uint8_t port) const;
     // The number of the device at path: the lowest entry that names it (or
     // the same device under another path), else the lowest free number from
-    // 1 to 128, which is stored. 0 when every number is taken or the store
-    // cannot be written.
+    // 1 to 128, else the number of the device away longest, which is stored.
+    // 0 when none is to be had (FullText says why) or the store cannot be
+    // written.
     uint8_t NumberFor(const QString& devicePath);
+    // Why a new device gets no number: who holds them all, and the way out.
+    QString FullText() const;
     // The number the table has for the device at path, as NumberFor finds
     // it; 0 when it has none (and none is given).
     uint8_t Find(const QString& devicePath) const;
     // Writes an entry by hand, as a user would; the same device under
     // another number is forgotten there, so that port is its number from
-    // now on. False for port 0 or when the store cannot be written.
+    // now on, and it is never given to another device. False for port 0 or
+    // when the store cannot be written.
     bool Assign(uint8_t port, const QString& devicePath);
     bool SetTelnet(const QString& hostAndPort);
     // Forgets port's device (1 to 128) or the network link (above 128).

@@ -24,7 +24,7 @@ std::vector<SerialDeviceEntry> DeviceWatcher::Handsets()
 {
     std::vector<SerialDeviceEntry> handsets;
     for (SerialDeviceEntry& entry : SerialDeviceListing::List()) {
-        if (entry.valueName.contains(QLatin1String(ports::kHandsetMarker)) && !entry.portName.isEmpty())
+        if (entry.valueName.contains(QLatin1String(ports::kHandsetMarker)))
             handsets.push_back(std::move(entry));
     }
     return handsets;

@@ -21,7 +21,8 @@ public:
     explicit DeviceWatcher(QObject* parent = nullptr);
 
     void Start();
-    // The handsets listed now, each with its COM number.
+    // The handsets listed now, each with its COM number (none where the
+    // port table had none to give).
     static std::vector<SerialDeviceEntry> Handsets();
 
 signals:

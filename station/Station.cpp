@@ -4,6 +4,7 @@
 #include <QUuid>
 #include <algorithm>
 
+#include "ports/PortTable.h"
 #include "station/StationConstants.h"
 
 namespace corvanetov {
@@ -155,6 +156,10 @@ void Station::AddJob(const SerialDeviceEntry& entry)
     connect(job, &StationJob::Changed, this, [this, job] { m_model.RowChanged(RowOf(job)); });
     connect(job, &StationJob::Ended, this, [this, job] { OnJobEnded(job); });
     m_devices[entry.devicePath] = {job, true};
+    // Said in its row: a handset the station passed over in silence would
+    // look served to no one.
+    if (entry.portName.isEmpty())
+        job->Refuse(QString::fromLatin1(station::kNoComNumber).arg(PortTable::Instance().FullText()));
     StartWaiting();
 }
 

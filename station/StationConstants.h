@@ -30,6 +30,7 @@ inline constexpr char kStoppedBeforeStart[] = "not started";
 inline constexpr char kEndedBySignal[] = "the job ended without a result (signal %1)";
 inline constexpr char kEndedWithStatus[] = "the job ended with status %1";
 inline constexpr char kJobNotStarted[] = "the job could not be started: %1";
+inline constexpr char kNoComNumber[] = "No free COM number: %1";
 // The job's check loads its files (a software image of some megabytes).
 constexpr int kCheckMs = 60000;
 inline constexpr char kCheckNotEnded[] = "the job's check did not end within %1 s";

@@ -158,10 +158,14 @@ void StationJob::OnFinished(int exitCode, QProcess::ExitStatus status)
 
 void StationJob::OnError(QProcess::ProcessError error)
 {
-    if (error != QProcess::FailedToStart)
-        return;
+    if (error == QProcess::FailedToStart)
+        Refuse(QString::fromLatin1(station::kJobNotStarted).arg(m_process.errorString()));
+}
+
+void StationJob::Refuse(const QString& text)
+{
     m_row.state = StationRow::State::Failed;
-    m_row.text = QString::fromLatin1(station::kJobNotStarted).arg(m_process.errorString());
+    m_row.text = text;
     m_row.ended = TransferRate::Clock::now();
     emit Changed();
     emit Ended();

@@ -35,6 +35,8 @@ public:
     // Asks the job to stop as Ctrl-C does: it frees its port and ends; one
     // that has not ended after the grace time is killed.
     void Stop();
+    // The job cannot run at all: its row fails with text, and it ends.
+    void Refuse(const QString& text);
     const StationRow& Row() const { return m_row; }
     bool Running() const { return m_process.state() != QProcess::NotRunning; }
     // The command line the child runs, without the program.

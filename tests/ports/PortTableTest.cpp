@@ -1,3 +1,4 @@
+#include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
 #include <array>
@@ -58,6 +59,43 @@ TEST_F(PortTableTest, NoNumberWhenEverySerialNumberIsTaken)
         ASSERT_TRUE(table.Assign(port, QString("/dev/taken%1").arg(port)));
     EXPECT_EQ(table.NumberFor("/dev/serial/by-id/late"), 0);
     EXPECT_EQ(table.DevicePath(129), "");
+}
+
+// Sets when the tool last listed port's device.
+void Seen(uint8_t port, std::chrono::seconds ago)
+{
+    const qint64 when = QDateTime::currentSecsSinceEpoch() - ago.count();
+    ASSERT_TRUE(UserSettings::WriteString(ports::kPortSeenKey, PortTable::ValueName(port), QString::number(when)));
+}
+
+// With every number taken, a new device gets the number of the device
+// away longest; a device plugged in now, one listed within the hour and one
+// written by hand keep theirs, and the old device's note goes with it.
+TEST_F(PortTableTest, AFullTableGivesOutTheNumberOfTheDeviceAwayLongest)
+{
+    using namespace std::chrono_literals;
+    QTemporaryDir dev;
+    ASSERT_TRUE(dev.isValid());
+    PortTable& table = PortTable::Instance();
+    for (int port = 1; port <= ports::kLastSerialPort; ++port)
+        ASSERT_EQ(port, table.NumberFor(dev.filePath(QString("gone%1").arg(port))));
+    ASSERT_TRUE(table.Assign(3, dev.filePath("by-hand")));
+    QFile present(dev.filePath("gone5"));
+    ASSERT_TRUE(present.open(QIODevice::WriteOnly));
+    Seen(5, 5h);
+    Seen(7, 4h);
+    Seen(9, 2h);
+    Seen(11, 30min);
+    ASSERT_TRUE(UserSettings::WriteString(ports::kDownloadModeKey, "COM7", ports::kWaitingValue));
+
+    EXPECT_EQ(7, table.NumberFor(dev.filePath("new1")));
+    EXPECT_EQ("", UserSettings::ReadString(ports::kDownloadModeKey, "COM7").toStdString());
+    EXPECT_EQ(9, table.NumberFor(dev.filePath("new2")));
+    EXPECT_EQ(0, table.NumberFor(dev.filePath("new3"))) << "COM11 was listed half an hour ago";
+    EXPECT_EQ(7, table.NumberFor(dev.filePath("new1"))) << "the new device keeps its number";
+    EXPECT_EQ(3, table.NumberFor(dev.filePath("by-hand")));
+    EXPECT_TRUE(table.FullText().contains("127 by devices listed within the last 60 minutes or plugged in now, 1 written by hand"))
+        << table.FullText().toStdString();
 }
 
 TEST_F(PortTableTest, ResolverOpensDevicesAndTheNetworkLink)

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 
 #include "FreshStore.h"
 #include "ports/PortTable.h"
+#include "ports/UserSettings.h"
 #include "station/Station.h"
 #include "station/StationConstants.h"
 #include "engine/TransferRate.h"
@@ -212,6 +214,34 @@ TEST_F(StationTest, UnpluggedInEveryStateOfItsRow)
     ASSERT_TRUE(AwaitEnded(4));
     EXPECT_EQ(4, station.Rows());
     EXPECT_EQ(StationRow::State::Completed, station.Row(3).state);
+}
+
+// A bench that names its handsets by serial number: 130 handsets plugged
+// in and gone. The two the port table had no number for are said in their
+// rows; an hour later the numbers of those away longest go to new ones.
+TEST_F(StationTest, PortTableFullIsSaidAndItsOldestNumbersServeNewHandsets)
+{
+    constexpr int kHandsets = ports::kLastSerialPort + 2;
+    for (int i = 0; i < kHandsets; ++i)
+        Plug(QString::number(1000 + i));
+    Station& station = Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_ended >= kHandsets; }, 6 * kGiveUpMs));
+    EXPECT_EQ(ports::kLastSerialPort, station.Summary().completed);
+    for (int row = ports::kLastSerialPort; row < kHandsets; ++row) {
+        EXPECT_EQ(StationRow::State::Failed, station.Row(row).state);
+        EXPECT_TRUE(station.Row(row).text.startsWith("No free COM number: every COM number is taken"))
+            << station.Row(row).text.toStdString();
+    }
+    for (int i = 0; i < kHandsets; ++i)
+        Unplug(QString::number(1000 + i));
+    Settle();
+    const qint64 hoursAgo = QDateTime::currentSecsSinceEpoch() - 2 * ports::kReuseAfterSeconds;
+    for (int port = 1; port <= ports::kLastSerialPort; ++port)
+        UserSettings::WriteString(ports::kPortSeenKey, PortTable::ValueName(port), QString::number(hoursAgo - port % 7));
+    Plug("new");
+    ASSERT_TRUE(AwaitEnded(kHandsets + 1));
+    EXPECT_EQ(StationRow::State::Completed, station.Row(kHandsets).state);
+    EXPECT_EQ("COM6", station.Row(kHandsets).port.toStdString()) << "the number seen longest ago";
 }
 
 TEST_F(StationTest, HandsetBackUnderItsOwnNameDuringItsJobIsTheJobs)
