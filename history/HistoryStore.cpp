@@ -41,6 +41,10 @@ static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
 
 constexpr char kNotOurs[] = "the file is not a history file of this tool (another program's?); it was left as it is";
 
+// The server's code for a statement the role may not run: a bench that
+// may only insert and read meets it with the first DDL of an upgrade.
+constexpr char kInsufficientPrivilege[] = "42501";
+
 // SQLite's result codes for a file that is not, or no longer, a database.
 const QStringList kDamageCodes = {"11", "26"};
 } // namespace
@@ -214,8 +218,11 @@ bool HistoryStore::Migrate()
     int version = SchemaVersion();
     if (version == kSchemaVersion)
         return true;
-    if (version < 0)
+    if (version < 0) {
+        if (m_nativeError == kInsufficientPrivilege)
+            m_error += " (a bench's role needs SELECT on history_schema and SELECT, INSERT on service_records)";
         return false;
+    }
     if (Sqlite() && version == 0 && IsForeign()) {
         m_error = kNotOurs;
         return false;
@@ -229,7 +236,15 @@ bool HistoryStore::Migrate()
     if (!Exec(Sqlite() ? "BEGIN IMMEDIATE" : QString("BEGIN; SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)))
         return false;
     version = SchemaVersion();
-    return (version >= 0 && ApplyMigrations(version) && Exec("COMMIT")) || Rollback();
+    if ((version >= 0 && ApplyMigrations(version) && Exec("COMMIT")) || Rollback())
+        return true;
+    if (version >= 0 && m_nativeError == kInsufficientPrivilege)
+        m_error = QString("the store's tables need an upgrade (schema version %1 to %2) that this bench's role may not "
+                          "make: the shop's administrator must upgrade them by running this tool once as the tables' "
+                          "owner, for example corvanetov-cli --history postgresql://OWNER@HOST/DATABASE history --limit 1")
+                      .arg(version)
+                      .arg(kSchemaVersion);
+    return false;
 }
 
 // Ends a failed transaction, keeping what failed in it; false.

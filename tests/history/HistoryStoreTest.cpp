@@ -331,6 +331,51 @@ TEST_P(ServerStore, SyncsAtOnceCountEachRecordOnce)
     EXPECT_EQ(Uuids(server, {}).size(), size_t(kWaiting));
 }
 
+// A bench whose role may only read and add: it keeps, finds and lists
+// records, the server refuses it any change, and a schema that needs an
+// upgrade names who must make it.
+TEST_P(ServerStore, AnInsertOnlyBenchKeepsAndReadsAndAltersNothing)
+{
+    {
+        HistoryStore owner(m_location);
+        ASSERT_TRUE(owner.Open() && owner.Append(kRecords[0])) << owner.Error().toStdString();
+    }
+    ASSERT_TRUE(m_server.AddInsertOnlyRole("bench"));
+    QString refused;
+    const HistoryLocation bench = *HistoryLocation::Parse(QString::fromStdString(m_server.Url("bench")), &refused);
+    {
+        HistoryStore store(bench);
+        ASSERT_TRUE(store.Open()) << store.Error().toStdString();
+        bool added = false;
+        ASSERT_TRUE(store.Append(kRecords[1], &added)) << store.Error().toStdString();
+        EXPECT_TRUE(added);
+        ASSERT_TRUE(store.Append(kRecords[1], &added)) << "a record sent again";
+        EXPECT_FALSE(added);
+        EXPECT_EQ(Uuids(store, {}), (std::vector<QString>{"a2", "a1"}));
+        QString why;
+        EXPECT_TRUE(store.Find("a1", &why)) << why.toStdString();
+    }
+    for (const char* change : {"UPDATE service_records SET result = 'completed'", "DELETE FROM service_records",
+                               "TRUNCATE service_records", "UPDATE history_schema SET version = 0",
+                               "ALTER TABLE service_records DROP COLUMN snapshot"}) {
+        std::string said;
+        EXPECT_NE(m_server.Psql(change, "bench", &said), 0) << change;
+        EXPECT_TRUE(said.find("permission denied") != std::string::npos || said.find("must be owner") != std::string::npos)
+            << said;
+    }
+    ASSERT_EQ(m_server.Psql("ALTER TABLE service_records DROP COLUMN station_run; UPDATE history_schema SET version = 1"), 0);
+    {
+        HistoryStore store(bench);
+        EXPECT_FALSE(store.Open());
+        EXPECT_NE(store.Error().indexOf("administrator must upgrade"), -1) << store.Error().toStdString();
+    }
+    HistoryStore owner(m_location);
+    ASSERT_TRUE(owner.Open()) << owner.Error().toStdString();
+    HistoryStore store(bench);
+    ASSERT_TRUE(store.Open()) << store.Error().toStdString();
+    EXPECT_EQ(Uuids(store, {}), (std::vector<QString>{"a2", "a1"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, Stores, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "PostgreSQL" : "SQLite"; });
 INSTANTIATE_TEST_SUITE_P(Server, ServerStore, ::testing::Values(true), [](const auto&) { return "PostgreSQL"; });

@@ -108,4 +108,20 @@ std::string PostgresServer::Url(const std::string& role) const
     return "postgresql://" + (role.empty() ? m_role : role) + "@/" + kDatabase + "?host=" + m_folder;
 }
 
+int PostgresServer::Psql(const std::string& sql, const std::string& role, std::string* output) const
+{
+    ChildProcess::Result result =
+        ChildProcess::Run({m_bin + "/psql", "-X", "-q", "-v", "ON_ERROR_STOP=1", Url(role), "-c", sql}, {"LC_ALL=C"},
+                          std::chrono::seconds(60));
+    if (output)
+        *output = result.out + result.err;
+    return result.exitCode;
+}
+
+bool PostgresServer::AddInsertOnlyRole(const std::string& role) const
+{
+    return Psql("CREATE ROLE " + role + " LOGIN; GRANT SELECT ON history_schema TO " + role +
+                "; GRANT SELECT, INSERT ON service_records TO " + role) == 0;
+}
+
 } // namespace corvanetov

@@ -27,6 +27,12 @@ public:
     // The database's URL, as a user for the given role would write it.
     std::string Url(const std::string& role = {}) const;
     const std::string& Role() const { return m_role; }
+    // Runs SQL with psql as the given role (the owner when empty), stopping
+    // at the first error; the exit code, with what psql said.
+    int Psql(const std::string& sql, const std::string& role = {}, std::string* output = nullptr) const;
+    // A bench's role as the user guide makes it: it may read and add
+    // records, and change or remove nothing.
+    bool AddInsertOnlyRole(const std::string& role) const;
 
 private:
     // Runs a command line in the server's folder as its user; the exit code.
