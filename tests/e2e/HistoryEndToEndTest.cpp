@@ -209,6 +209,53 @@ TEST_F(HistoryEndToEnd, UndoIsRefusedWithoutSnapshotOrForAnotherHandset)
     EXPECT_EQ(HandsetState(), state);
 }
 
+// A shop's bench whose role may only add and read records: every feature
+// works, and what it recorded no one at the bench can change.
+TEST_F(HistoryEndToEnd, AnInsertOnlyBenchUsesEveryFeatureAndAltersNoRecord)
+{
+    PostgresServer server;
+    START_SERVER(server);
+    ASSERT_EQ(0, Cli({"history", "--history", server.Url()}).exitCode) << "the owner makes the tables";
+    ASSERT_TRUE(server.AddInsertOnlyRole("bench"));
+    const Options bench = {"--history", server.Url("bench")};
+    auto cli = [&](Options arguments) {
+        arguments.insert(arguments.end(), bench.begin(), bench.end());
+        return Cli(arguments);
+    };
+    StartHandset(kSettings);
+    // The handset saves its state with its first write: the settings as
+    // they were, written back unchanged.
+    ASSERT_EQ(0, cli({"settings", "read", Path("user.mmc")}).exitCode);
+    ASSERT_EQ(0, cli({"settings", "write", Path("user.mmc")}).exitCode);
+    const std::string untouched = HandsetState();
+    ASSERT_EQ(0, cli({"settings", "set", Path("user.mmc"), "--lock-code", "246801"}).exitCode);
+    ChildProcess::Result write = cli({"settings", "write", Path("user.mmc")});
+    ASSERT_EQ(0, write.exitCode) << write.err;
+
+    ASSERT_TRUE(server.Stop());
+    EXPECT_TRUE(Says(cli({"info"}), "history sync"));
+    ASSERT_TRUE(server.Restart());
+    ChildProcess::Result sync = cli({"history", "sync"});
+    EXPECT_TRUE(Says(sync, "1 records sent")) << sync.err;
+    EXPECT_TRUE(Says(cli({"history", "sync"}), "0 records sent")) << "each record is sent once";
+
+    std::vector<nlohmann::json> records = Records(bench);
+    ASSERT_EQ(records.size(), 4u);
+    ASSERT_EQ(records[1]["operation"], "settings write");
+    ChildProcess::Result undo = cli({"history", "undo", records[1]["uuid"]});
+    ASSERT_EQ(0, undo.exitCode) << undo.err;
+    EXPECT_EQ(HandsetState(), untouched);
+    ASSERT_EQ(0, cli({"history", "export", "--csv", Path("records.csv")}).exitCode);
+    EXPECT_NE(FileText(Path("records.csv")).find("history undo"), std::string::npos);
+
+    for (const char* change : {"DELETE FROM service_records", "UPDATE service_records SET result = 'completed'"}) {
+        std::string said;
+        EXPECT_NE(server.Psql(change, "bench", &said), 0) << change;
+        EXPECT_NE(said.find("permission denied"), std::string::npos) << said;
+    }
+    EXPECT_EQ(Records(bench).size(), 5u);
+}
+
 TEST_F(HistoryEndToEnd, ServerFaultsLeaveTheOperationAloneAndTheRecordInTheOutbox)
 {
     PostgresServer server;
