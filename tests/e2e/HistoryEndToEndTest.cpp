@@ -54,6 +54,27 @@ protected:
         ASSERT_EQ(0, Cli({"settings", "read", Path("user.mmc")}).exitCode);
     }
 
+    ChildProcess::Result CliOn(const Options& store, Options arguments)
+    {
+        arguments.insert(arguments.end(), store.begin(), store.end());
+        return Cli(arguments);
+    }
+
+    // The settings written back unchanged first (the handset saves its state
+    // with its first write), then changed and written; the state before.
+    std::string WriteChangedSettings(const Options& store, const Options& changes)
+    {
+        EXPECT_EQ(0, CliOn(store, {"settings", "read", Path("user.mmc")}).exitCode);
+        EXPECT_EQ(0, CliOn(store, {"settings", "write", Path("user.mmc")}).exitCode);
+        const std::string untouched = HandsetState();
+        Options set = {"settings", "set", Path("user.mmc")};
+        set.insert(set.end(), changes.begin(), changes.end());
+        EXPECT_EQ(0, CliOn(store, set).exitCode);
+        ChildProcess::Result write = CliOn(store, {"settings", "write", Path("user.mmc")});
+        EXPECT_EQ(0, write.exitCode) << write.err;
+        return untouched;
+    }
+
     Options Arguments(const Options& given) const
     {
         Options arguments;
@@ -140,19 +161,10 @@ TEST_P(UndoOnStore, SettingsWriteThenUndoRestoresTheHandsetByteForByte)
         START_SERVER(server);
         store = {"--history", server.Url()};
     }
-    auto cli = [&](Options arguments) {
-        arguments.insert(arguments.end(), store.begin(), store.end());
-        return Cli(arguments);
-    };
+    auto cli = [&](const Options& arguments) { return CliOn(store, arguments); };
     StartHandset(kSettings);
-    // The handset saves its state with its first write: the settings as
-    // they were, written back unchanged.
-    ASSERT_EQ(0, cli({"settings", "read", Path("user.mmc")}).exitCode);
-    ASSERT_EQ(0, cli({"settings", "write", Path("user.mmc")}).exitCode);
-    const std::string untouched = HandsetState();
-    ASSERT_EQ(0, cli({"settings", "set", Path("user.mmc"), "--lock-code", "246801", "--uim-lock-code", "9999", "--sid", "2=12345"}).exitCode);
-    ChildProcess::Result write = cli({"settings", "write", Path("user.mmc")});
-    ASSERT_EQ(0, write.exitCode) << write.err;
+    const std::string untouched =
+        WriteChangedSettings(store, {"--lock-code", "246801", "--uim-lock-code", "9999", "--sid", "2=12345"});
     ASSERT_NE(HandsetState(), untouched);
     const std::string written = Records(store)[0]["uuid"];
 
@@ -218,19 +230,10 @@ TEST_F(HistoryEndToEnd, AnInsertOnlyBenchUsesEveryFeatureAndAltersNoRecord)
     ASSERT_EQ(0, Cli({"history", "--history", server.Url()}).exitCode) << "the owner makes the tables";
     ASSERT_TRUE(server.AddInsertOnlyRole("bench"));
     const Options bench = {"--history", server.Url("bench")};
-    auto cli = [&](Options arguments) {
-        arguments.insert(arguments.end(), bench.begin(), bench.end());
-        return Cli(arguments);
-    };
+    auto cli = [&](const Options& arguments) { return CliOn(bench, arguments); };
     StartHandset(kSettings);
-    // The handset saves its state with its first write: the settings as
-    // they were, written back unchanged.
-    ASSERT_EQ(0, cli({"settings", "read", Path("user.mmc")}).exitCode);
-    ASSERT_EQ(0, cli({"settings", "write", Path("user.mmc")}).exitCode);
-    const std::string untouched = HandsetState();
-    ASSERT_EQ(0, cli({"settings", "set", Path("user.mmc"), "--lock-code", "246801"}).exitCode);
-    ChildProcess::Result write = cli({"settings", "write", Path("user.mmc")});
-    ASSERT_EQ(0, write.exitCode) << write.err;
+    const std::string untouched = WriteChangedSettings(bench, {"--lock-code", "246801"});
+    ASSERT_NE(HandsetState(), untouched);
 
     ASSERT_TRUE(server.Stop());
     EXPECT_TRUE(Says(cli({"info"}), "history sync"));
