@@ -116,10 +116,10 @@ int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fon
         record.bytesWritten = OperationRecord::BytesWritten(m_app.LastEnd()->messages);
     if (status != CliApp::kExitOk || !m_keepSettings)
         return m_app.Keep(record, status);
+    OperationRecord::TakeFlashEnd(record, m_app.LastEnd()->text);
     NVList list;
     NamTransferRequest write{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0};
     status = m_app.RunOnHandset("Writing the settings back", settings, [write] { NamTransfer::NamWriteWorker(write); });
-    record.versionAfter = QString::fromStdString(Context().SoftwareVersionText());
     return m_app.Keep(record, status);
 }
 

@@ -10,6 +10,7 @@
 #include "history/CsvExport.h"
 #include "history/HistoryStore.h"
 #include "nv/NvDoc.h"
+#include "platform/FileSave.h"
 
 namespace corvanetov {
 
@@ -81,15 +82,10 @@ std::optional<HistoryFilter> CliHistory::Filter() const
     filter.bench = QString::fromStdString(m_bench);
     filter.failedOnly = m_failed;
     filter.limit = m_limit;
-    for (auto [text, upper, bound] : {std::tuple{&m_since, false, &filter.since}, std::tuple{&m_until, true, &filter.until}}) {
-        if (text->empty())
-            continue;
-        std::optional<QString> time = HistoryFilter::Bound(QString::fromStdString(*text), upper);
-        if (!time) {
-            std::cerr << *text << ": not a date (2026-12-07, or 2026-12-07T14:30:00Z)" << std::endl;
-            return std::nullopt;
-        }
-        *bound = *time;
+    QString notADate;
+    if (!filter.TakeDates(QString::fromStdString(m_since), QString::fromStdString(m_until), &notADate)) {
+        std::cerr << Std(notADate) << ": not a date (2026-12-07, or 2026-12-07T14:30:00Z)" << std::endl;
+        return std::nullopt;
     }
     return filter;
 }
@@ -156,6 +152,12 @@ int CliHistory::Show()
 
 int CliHistory::Export()
 {
+    // Asked before the store is opened: a refused file leaves everything
+    // as it was, the bench's history file included.
+    if (const std::string refusal = FileSave::Refusal(m_csv); !refusal.empty()) {
+        std::cerr << "The export failed: " << refusal << std::endl;
+        return CliApp::kExitUsage;
+    }
     return OnFiltered([this](HistoryStore& store, const HistoryFilter& filter) {
         QString why;
         qint64 count = CsvExport::Write(store, filter, QString::fromStdString(m_csv), m_showSecrets, &why);

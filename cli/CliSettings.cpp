@@ -91,9 +91,11 @@ int CliSettings::WriteKeepingSnapshot(CliApp& app, NvDoc& doc, ServiceRecord& re
     if (int status = ReadHandset(app, "Reading the settings to keep for undo", before); status != CliApp::kExitOk)
         return status;
     record.snapshot = OperationRecord::Snapshot(before);
-    const std::string found = Context().EsnText();
-    if (!esn.isEmpty() && QString::fromStdString(found).compare(esn, Qt::CaseInsensitive) != 0) {
-        app.Refuse("The handset's ESN is " + found + ", the record's " + esn.toStdString() + ": nothing was written.");
+    // Records of older tools name the ESN without its leading zeros.
+    const QString found = ServiceRecord::FullEsn(QString::fromStdString(Context().EsnText()));
+    if (!esn.isEmpty() && found != ServiceRecord::FullEsn(esn)) {
+        app.Refuse("The handset's ESN is " + found.toStdString() + ", the record's " + esn.toStdString() +
+                   ": nothing was written.");
         return CliApp::kExitUsage;
     }
     NVList list;

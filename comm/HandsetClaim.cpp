@@ -193,7 +193,7 @@ bool HandsetClaim::Take(uint8_t port, const std::string& activity)
         const std::string text = name.link.empty() ? line : line + kViaPrefix + name.link + "\n";
         if (TakeFile(name, text, holder) == Outcome::Busy) {
             Release();
-            m_refusal = PortResolver::ComName(port) + " is busy: " + HolderText(holder);
+            m_refusal = PortResolver::ComName(port) + kBusy + HolderText(holder);
             return false;
         }
     }

@@ -31,6 +31,8 @@ public:
 
     // "COM3 is busy: corvanetov-cli (pid 4242) is flashing it".
     const std::string& Refusal() const { return m_refusal; }
+    // What follows the port's name in a refusal.
+    static constexpr char kBusy[] = " is busy: ";
 
     // Where the lock files are: CORVANETOV_LOCK_DIR when set, else the
     // system's lock folder, else the temporary folder.

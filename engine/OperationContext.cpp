@@ -165,6 +165,25 @@ void OperationContext::CloseChannel()
         channel->Close();
 }
 
+std::string OperationContext::EsnText() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_esn;
+}
+
+void OperationContext::SetEsnText(const std::string& text)
+{
+    std::lock_guard lock(m_mutex);
+    m_esn = text;
+    ++m_identifications;
+}
+
+uint64_t OperationContext::Identifications() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_identifications;
+}
+
 #define CONTEXT_TEXT(Getter, Setter, member)                 \
     std::string OperationContext::Getter() const             \
     {                                                        \
@@ -177,7 +196,6 @@ void OperationContext::CloseChannel()
         member = text;                                       \
     }
 
-CONTEXT_TEXT(EsnText, SetEsnText, m_esn)
 CONTEXT_TEXT(PhoneNumberText, SetPhoneNumberText, m_phone)
 CONTEXT_TEXT(SoftwareVersionText, SetSoftwareVersionText, m_software)
 CONTEXT_TEXT(ReleaseText, SetReleaseText, m_release)

@@ -102,6 +102,10 @@ public:
     std::string ReleaseText() const;
     void SetReleaseText(const std::string& text);
     void SetEsnText(const std::string& text);
+    // How many identifications have set the ESN text so far: what observes
+    // an operation (its service record) takes the texts above only from an
+    // identification made during it.
+    uint64_t Identifications() const;
     void SetPhoneNumberText(const std::string& text);
     void SetSoftwareVersionText(const std::string& text);
     void SetHardwareVersionText(const std::string& text);
@@ -131,6 +135,7 @@ private:
     std::unique_ptr<DiagChannel> m_channel;
     Exchange m_exchange;
     std::string m_esn, m_phone, m_software, m_hardware, m_release;
+    uint64_t m_identifications = 0;
     std::string m_mslCode;
 };
 

@@ -29,9 +29,9 @@ void OperationFrame::Progress(int32_t percent, int32_t param) const
     Context().SendOperationMessage({m_family.number, param, m_family.progressKind, percent, {}});
 }
 
-void OperationFrame::TransferProgress(int32_t percent, const Transfer& transfer) const
+void OperationFrame::TransferProgress(int32_t percent, const Transfer& transfer, int32_t param) const
 {
-    OperationMessage message{m_family.number, 0, m_family.progressKind, percent, {}};
+    OperationMessage message{m_family.number, param, m_family.progressKind, percent, {}};
     message.bytesDone = transfer.bytesDone;
     message.bytesTotal = transfer.bytesTotal;
     message.pass = transfer.pass;

@@ -54,7 +54,7 @@ public:
         int32_t pass; // from 1
         int32_t passes;
     };
-    void TransferProgress(int32_t percent, const Transfer& transfer) const;
+    void TransferProgress(int32_t percent, const Transfer& transfer, int32_t param = 0) const;
     // A report of a kind of the family's own (the phone information result).
     void Send(int32_t kind, const std::string& text = {}) const;
 

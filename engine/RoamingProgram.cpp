@@ -59,9 +59,13 @@ void RoamingProgram::Run(const RoamingProgramRequest& request)
 {
     // Every chosen file is read and checked before the handset is touched:
     // a bad NAM2 file ends the operation with nothing written.
-    for (int nam = 0; nam < kNams; ++nam)
-        if (request.Names(nam) && !Load(request.Path(nam), nam))
+    for (int nam = 0; nam < kNams; ++nam) {
+        if (!request.Names(nam))
+            continue;
+        if (!Load(request.Path(nam), nam))
             return;
+        m_bytesTotal += Std683a::Instance().Size(nam);
+    }
     if (!m_frame.Open() || !m_frame.GoOffline(engine::kHandsetRestartMs) || !m_frame.Unlock())
         return;
     std::array<bool, kNams> written{};
@@ -125,11 +129,14 @@ bool RoamingProgram::WriteRoamingData(int nam)
 
 bool RoamingProgram::SendPieces(int nam, uint32_t pieces)
 {
+    const uint32_t size = Std683a::Instance().Size(nam);
     for (uint32_t piece = 0; piece < pieces; ++piece) {
         TRACE("%d ", static_cast<int>(piece));
         if (!DeliverPiece(piece, nam, pieces))
             return false;
-        m_frame.Progress(static_cast<int32_t>((piece + 1) * engine::kFullPercent / pieces), nam);
+        m_bytesDone += std::min<uint64_t>(diag::kRoamingPieceBytes, size - uint64_t(piece) * diag::kRoamingPieceBytes);
+        m_frame.TransferProgress(static_cast<int32_t>((piece + 1) * engine::kFullPercent / pieces),
+                                 {m_bytesDone, m_bytesTotal, 0, 0}, nam);
         if (!m_frame.Pause(engine::kRoamingAfterPieceMs))
             return false;
     }

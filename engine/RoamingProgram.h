@@ -44,6 +44,10 @@ private:
 
     const Kind& m_kind;
     detail::OperationFrame m_frame;
+    // The bytes the handset took of all the chosen files, for the reports
+    // (and the service record) to say.
+    uint64_t m_bytesDone = 0;
+    uint64_t m_bytesTotal = 0;
 };
 
 } // namespace corvanetov

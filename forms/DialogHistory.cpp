@@ -7,19 +7,24 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "forms/ViewRecord.h"
 #include "history/CsvExport.h"
 #include "history/HistoryKeeper.h"
 #include "history/HistoryStore.h"
+#include "history/OperationRecord.h"
 
 namespace corvanetov {
 
@@ -28,6 +33,13 @@ constexpr char kTitle[] = "Service history";
 constexpr char kAnyResult[] = "any result";
 constexpr char kNotCompleted[] = "not completed";
 const QStringList kColumns = {"Started (UTC)", "Operation", "Result", "ESN", "Bench", "End"};
+// How often the list looks for records made since it was filled.
+constexpr int kFollowMs = 2000;
+constexpr char kUndoFailed[] = "The undo did not complete";
+constexpr char kUndoing[] = "Undoing...";
+constexpr char kNotADate[] = "Since and Until take a date (2026-12-07) or an ISO 8601 time (2026-12-07T14:30:00Z).";
+// The command line's note of a test's time scale, which says nothing of the undo.
+constexpr char kTimeScaleNotice[] = "Time scale ";
 // The undo is the command-line tool's, beside the host: it reads the
 // settings it replaces, checks the ESN and keeps its own record.
 constexpr char kCliName[] = "corvanetov-cli";
@@ -53,6 +65,9 @@ void CDialogHistory::BuildUi()
     m_until = new QLineEdit;
     for (QLineEdit* date : {m_since, m_until})
         date->setPlaceholderText("2026-12-07");
+    m_esn->setObjectName("esn");
+    m_since->setObjectName("since");
+    m_until->setObjectName("until");
     auto* filters = new QFormLayout;
     filters->addRow("ESN", m_esn);
     filters->addRow("Operation", m_operation);
@@ -61,6 +76,11 @@ void CDialogHistory::BuildUi()
     filters->addRow("Until", m_until);
     for (QLineEdit* edit : {m_esn, m_since, m_until})
         connect(edit, &QLineEdit::editingFinished, this, &CDialogHistory::Reload);
+    auto* refresh = new QShortcut(QKeySequence::Refresh, this);
+    connect(refresh, &QShortcut::activated, this, &CDialogHistory::Reload);
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, &CDialogHistory::Follow);
+    follow->start(kFollowMs);
     connect(m_operation, &QComboBox::currentTextChanged, this, &CDialogHistory::Reload);
     connect(m_result, &QComboBox::currentIndexChanged, this, &CDialogHistory::Reload);
 
@@ -76,6 +96,8 @@ void CDialogHistory::BuildUi()
     auto* split = new QSplitter(Qt::Vertical);
     split->addWidget(m_table);
     split->addWidget(m_detail);
+    m_status = new QLabel;
+    m_status->setWordWrap(true);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     QPushButton* exportButton = buttons->addButton("&Export CSV...", QDialogButtonBox::ActionRole);
@@ -84,36 +106,79 @@ void CDialogHistory::BuildUi()
     connect(exportButton, &QPushButton::clicked, this, &CDialogHistory::OnExport);
     connect(m_undo, &QPushButton::clicked, this, &CDialogHistory::OnUndo);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Enter in a filter applies it: no button takes it to close the window.
+    for (QAbstractButton* button : buttons->buttons())
+        if (auto* push = qobject_cast<QPushButton*>(button))
+            push->setAutoDefault(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(filters);
     layout->addWidget(split, 1);
+    layout->addWidget(m_status);
     layout->addWidget(buttons);
     resize(900, 600);
 }
 
-HistoryFilter CDialogHistory::Filter() const
+// A date the window cannot read filters nothing rather than everything.
+std::optional<HistoryFilter> CDialogHistory::Filter() const
 {
     HistoryFilter filter;
     filter.esn = m_esn->text().trimmed();
     filter.operation = m_operation->currentText().trimmed();
     filter.failedOnly = m_result->currentText() == kNotCompleted;
-    filter.since = HistoryFilter::Bound(m_since->text().trimmed(), false).value_or(QString());
-    filter.until = HistoryFilter::Bound(m_until->text().trimmed(), true).value_or(QString());
+    QString notADate;
+    if (!filter.TakeDates(m_since->text().trimmed(), m_until->text().trimmed(), &notADate))
+        return std::nullopt;
     return filter;
+}
+
+std::optional<QList<ServiceRecord>> CDialogHistory::Read(int limit)
+{
+    std::optional<HistoryFilter> filter = Filter();
+    if (!filter) {
+        m_detail->setPlainText(kNotADate);
+        return std::nullopt;
+    }
+    filter->limit = limit;
+    QList<ServiceRecord> records;
+    HistoryStore store(ViewRecord::Keeper().Location());
+    if (!store.Open() || !store.Query(*filter, [&records](const ServiceRecord& record) {
+            records << record;
+            return true;
+        })) {
+        m_detail->setPlainText("The history cannot be read (" + store.Location().Describe() + "): " + store.Error());
+        return std::nullopt;
+    }
+    return records;
+}
+
+// Only when a record came since: the newest one tells.
+void CDialogHistory::Follow()
+{
+    std::optional<QList<ServiceRecord>> newest = Read(1);
+    if (!newest || newest->isEmpty() || (!m_records.isEmpty() && m_records.front().uuid == newest->front().uuid))
+        return;
+    const ServiceRecord* selected = Selected();
+    const QString keep = selected ? selected->uuid : QString();
+    Fill();
+    for (int row = 0; row < m_records.size(); ++row)
+        if (m_records[row].uuid == keep)
+            m_table->selectRow(row);
 }
 
 void CDialogHistory::Reload()
 {
-    m_records.clear();
-    HistoryStore store(ViewRecord::Keeper().Location());
-    HistoryFilter filter = Filter();
-    filter.limit = kShownRecords;
-    if (!store.Open() || !store.Query(filter, [this](const ServiceRecord& record) {
-            m_records << record;
-            return true;
-        }))
-        m_detail->setPlainText("The history cannot be read (" + store.Location().Describe() + "): " + store.Error());
+    Fill();
+    // The newest record is shown at once, and the table has the keyboard.
+    if (!m_records.isEmpty()) {
+        m_table->selectRow(0);
+        m_table->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void CDialogHistory::Fill()
+{
+    m_records = Read(kShownRecords).value_or(QList<ServiceRecord>());
     m_table->setRowCount(int(m_records.size()));
     for (int row = 0; row < m_records.size(); ++row) {
         const ServiceRecord& r = m_records[row];
@@ -125,11 +190,6 @@ void CDialogHistory::Reload()
     // The time in full: the last column, the end text, takes what is left.
     m_table->resizeColumnsToContents();
     m_undo->setEnabled(false);
-    // The newest record is shown at once, and the table has the keyboard.
-    if (!m_records.isEmpty()) {
-        m_table->selectRow(0);
-        m_table->setFocus(Qt::OtherFocusReason);
-    }
 }
 
 const ServiceRecord* CDialogHistory::Selected() const
@@ -154,12 +214,19 @@ void CDialogHistory::ShowSelected()
 
 bool CDialogHistory::ExportTo(const QString& path)
 {
+    std::optional<HistoryFilter> filter = Filter();
+    if (!filter) {
+        Tell(kNotADate);
+        return false;
+    }
     HistoryStore store(ViewRecord::Keeper().Location());
     QString why;
-    if (!store.Open() || CsvExport::Write(store, Filter(), path, false, &why) < 0) {
+    const qint64 count = store.Open() ? CsvExport::Write(store, *filter, path, false, &why) : -1;
+    if (count < 0) {
         Tell("The export failed: " + (why.isEmpty() ? store.Error() : why));
         return false;
     }
+    Tell(QString("%1 records written to %2").arg(count).arg(path));
     return true;
 }
 
@@ -181,17 +248,41 @@ void CDialogHistory::OnUndo()
                                   record->SnapshotText(false));
     if (!Confirm(text))
         return;
-    if (!m_undoRun) {
-        m_undoRun = new QProcess(this);
-        m_undoRun->setProcessChannelMode(QProcess::MergedChannels);
-        connect(m_undoRun, &QProcess::finished, this, [this](int status) {
-            const QString output = QString::fromLocal8Bit(m_undoRun->readAll());
-            Reload();
-            Tell((status == 0 ? "The settings were written back.\n\n" : "The undo did not complete.\n\n") + output);
-        });
-    }
-    const QString cli = QCoreApplication::applicationDirPath() + "/" + kCliName;
-    m_undoRun->start(cli, {"history", "undo", record->uuid, "--history", ViewRecord::Keeper().Location().Text()});
+    if (!m_undoRun)
+        m_undoRun = NewUndoRun();
+    m_undoLast.clear();
+    m_status->setText(kUndoing);
+    // The store by the environment, which only this user may read: a URL on
+    // the command line, password and all, is in every user's process list.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(HistoryLocation::kEnvironment, ViewRecord::Keeper().Location().Text());
+    m_undoRun->setProcessEnvironment(environment);
+    m_undoRun->start(QCoreApplication::applicationDirPath() + "/" + kCliName, {"history", "undo", record->uuid});
+}
+
+// The command line's steps as they come, on the status line; its end as a
+// sentence, with the reason when it failed.
+QProcess* CDialogHistory::NewUndoRun()
+{
+    auto* run = new QProcess(this);
+    run->setProcessChannelMode(QProcess::MergedChannels);
+    connect(run, &QProcess::readyRead, this, [this, run] {
+        while (run->canReadLine()) {
+            const QString line = QString::fromLocal8Bit(run->readLine()).trimmed();
+            if (line.isEmpty() || line.startsWith(kTimeScaleNotice))
+                continue;
+            m_undoLast = line;
+            m_status->setText(QString(kUndoing) + " " + line);
+        }
+    });
+    connect(run, &QProcess::finished, this, [this](int status, QProcess::ExitStatus exit) {
+        const QString end = status == 0 && exit == QProcess::NormalExit ? QString(OperationRecord::kWrittenBack).trimmed()
+                                                                        : QString(kUndoFailed) + ": " + m_undoLast;
+        m_status->setText(end);
+        Reload();
+        Tell(end);
+    });
+    return run;
 }
 
 bool CDialogHistory::Confirm(const QString& text)

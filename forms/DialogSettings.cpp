@@ -9,6 +9,7 @@
 #include "engine/OperationContext.h"
 #include "forms/FormConstants.h"
 #include "forms/SettingsConstants.h"
+#include "history/OperationRecord.h"
 #include "nv/NvDoc.h"
 #include "nv/SettingsCatalogue.h"
 #include "nv/SettingsFile.h"
@@ -167,7 +168,30 @@ void CDialogSettings::OnWriteToPhone()
     SendHostLine(PluginAbi::kStatusLine, sc::kWritingStatus);
     ShowReady();
     m_requested[nv::kNamGroup] = 1;
-    StartTransfer(m_writeList, &NamTransfer::NamWriteWorker);
+    // What the write replaces is read first, into the document, as the
+    // record's snapshot: Service history can then undo the write.
+    m_toWrite = doc->Snapshot();
+    m_readingToKeep = StartTransfer(m_readList, &NamTransfer::NamReadWorker, OperationRunner::Then::GoesOn);
+}
+
+void CDialogSettings::OnReadToKeepEnded(const OperationMessage& end)
+{
+    m_readingToKeep = false;
+    NvDoc* doc = Context().NvDocument();
+    const bool read = end.outcome == OperationMessage::Outcome::Succeeded && doc;
+    ServiceRecord* record = m_runner.Record();
+    if (read && record)
+        record->snapshot = OperationRecord::Snapshot(*doc);
+    if (doc)
+        doc->Load(m_toWrite.data(), m_toWrite.size());
+    QString refusal = QString(sc::kNotReadToKeep) + QString::fromStdString(end.text);
+    if (read) {
+        if (m_runner.Continue(TransferBody(m_writeList, &NamTransfer::NamWriteWorker)))
+            return;
+        refusal = QString(sc::kNotReadToKeep) + sc::kNoThread;
+    }
+    OnOperationEnd();
+    ShowMessage(refusal, QMessageBox::Warning);
 }
 
 bool CDialogSettings::ConfirmWrite(const SettingsValues& values)
@@ -183,14 +207,20 @@ bool CDialogSettings::ConfirmWrite(const SettingsValues& values)
 
 // Without a thread nothing runs: the controls stay enabled and the
 // operation state idle.
-bool CDialogSettings::StartTransfer(NVList& list, void (*worker)(NamTransferRequest))
+bool CDialogSettings::StartTransfer(NVList& list, void (*worker)(NamTransferRequest), OperationRunner::Then then)
 {
-    const NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &m_readList, &m_writeList, m_mode};
-    const QString operation = worker == &NamTransfer::NamWriteWorker ? "settings write" : "settings read";
-    if (!m_runner.Start([worker, request] { worker(request); }, operation))
+    // A read that goes on is a write's.
+    const bool writes = worker == &NamTransfer::NamWriteWorker || then == OperationRunner::Then::GoesOn;
+    if (!m_runner.Start(TransferBody(list, worker), writes ? "settings write" : "settings read", then))
         return false;
     m_started.start();
     return true;
+}
+
+std::function<void()> CDialogSettings::TransferBody(NVList& list, void (*worker)(NamTransferRequest))
+{
+    const NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &m_readList, &m_writeList, m_mode};
+    return [worker, request] { worker(request); };
 }
 
 void CDialogSettings::OnOperationMessage(const OperationMessage& message)
@@ -200,13 +230,19 @@ void CDialogSettings::OnOperationMessage(const OperationMessage& message)
     const QString text = QString::fromStdString(message.text);
     switch (message.kind) {
     case engine::kNamProgress:
-        OnProgress(message.value);
+        // The read before a write leaves the grid as the user made it.
+        if (!m_readingToKeep)
+            OnProgress(message.value);
         break;
     case engine::kNamEnd:
         OnOperationEnd();
         ShowMessage(text, EndIcon(message));
         break;
     case engine::kNamReadDone:
+        if (m_readingToKeep) {
+            OnReadToKeepEnded(message);
+            break;
+        }
         OnOperationEnd();
         for (int group = 0; group < nv::kGroupCount; ++group)
             if (m_loaded[group] == 0)

@@ -5,12 +5,14 @@
 #include <QMessageBox>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "engine/NamTransferRequest.h"
 #include "forms/FormView.h"
 #include "forms/OperationRunner.h"
 #include "nv/NVList.h"
+#include "nv/NvDoc.h"
 #include "nv/NvConstants.h"
 #include "nv/SettingsCatalogue.h"
 
@@ -23,7 +25,6 @@ class QTreeWidgetItem;
 namespace corvanetov {
 class CSpreadSheet;
 class CTextProgressCtrl;
-class NvDoc;
 
 // The settings view: the handset's lock code, UIM lock code and network-lock
 // SIDs in a grid, read from and written to the handset on a worker, loaded
@@ -74,7 +75,12 @@ private:
     void OnTreeSelectionChanged(QTreeWidgetItem* entry);
     void TakeRequestedGroups();
     void ShowReady();
-    bool StartTransfer(NVList& list, void (*worker)(NamTransferRequest));
+    bool StartTransfer(NVList& list, void (*worker)(NamTransferRequest),
+                       OperationRunner::Then then = OperationRunner::Then::Ends);
+    std::function<void()> TransferBody(NVList& list, void (*worker)(NamTransferRequest));
+    // The read before a write has ended: the snapshot is taken, the document
+    // is again what the write sends, and the write goes on.
+    void OnReadToKeepEnded(const OperationMessage& end);
     void OnOperationMessage(const OperationMessage& message);
     void OnProgress(int32_t percent);
     void OnOperationEnd();
@@ -110,6 +116,10 @@ private:
     // last read, open, save or write. Edits beyond them are unsaved.
     SettingsValues m_kept;
     QElapsedTimer m_started;
+    // While a write reads what it replaces: the document as the write is to
+    // send it.
+    bool m_readingToKeep = false;
+    NvDoc::Image m_toWrite{};
     OperationRunner m_runner;
 };
 

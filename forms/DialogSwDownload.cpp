@@ -290,7 +290,7 @@ void CDialogSwDownload::OnDownloadEnded(const OperationMessage& end)
     m_flashEnd = text;
     // The flash identified the handset again as it came back.
     if (ServiceRecord* record = m_runner.Record())
-        record->versionAfter = QString::fromStdString(Context().SoftwareVersionText());
+        OperationRecord::TakeFlashEnd(*record, end.text);
     GoOnAfter(Job::WriteBack, QLatin1String(sw::kWritingBack), SettingsStep(&NamTransfer::NamWriteWorker),
               OperationRunner::Then::Ends);
 }

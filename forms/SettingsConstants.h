@@ -35,6 +35,9 @@ constexpr char kWritingStatus[] = "Writing Phone...";
 constexpr uint32_t kRefusedBackColor = 0xC0C0FF;
 constexpr uint32_t kValueBackColor = 0xFFFFFF;
 constexpr char kNothingWritten[] = "Nothing was written to the phone: these values are not what it takes.";
+// A write reads what it replaces first, for its service record's snapshot.
+constexpr char kNotReadToKeep[] = "The settings on the phone could not be read to keep for undo, so nothing was written:\n";
+constexpr char kNoThread[] = "the system gave no thread to go on with";
 constexpr char kNothingSaved[] = "Nothing was saved: these values do not fit a settings file.";
 
 // The questions before a write and before a file replaces edits; No is the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/FormConstants.h"
+#include "history/OperationRecord.h"
 
 namespace corvanetov {
 
@@ -24,8 +25,9 @@ constexpr char kCheckSoftware[] = "\n Please Check Software !";
 constexpr char kReadingToKeep[] = "Reading the settings to keep";
 constexpr char kWritingBack[] = "Writing the settings back";
 constexpr char kNotFlashed[] = "The settings could not be read, so nothing was flashed:\n";
-constexpr char kWrittenBack[] = "\nThe settings were written back.";
-constexpr char kNotWrittenBack[] = "\nThe settings were NOT written back: ";
+// As the download's service record says it.
+constexpr const char* kWrittenBack = OperationRecord::kWrittenBack;
+constexpr const char* kNotWrittenBack = OperationRecord::kNotWrittenBack;
 constexpr char kNothingFlashed[] = "Nothing was flashed: ";
 constexpr char kNoThread[] = "the system gave no thread to go on with";
 constexpr char kUndoHint[] = "\nView > Service history keeps them: Undo there writes them.";

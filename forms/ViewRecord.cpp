@@ -59,6 +59,7 @@ void ViewRecord::Begin(const QString& operation)
 {
     m_messages.clear();
     m_identifiedEsn.clear();
+    m_identificationsBefore = OperationRecord::Identifications();
     m_record.reset();
     if (!operation.isEmpty())
         m_record = OperationRecord::Begin(kFrontEnd, operation);
@@ -69,7 +70,7 @@ void ViewRecord::Note(const OperationMessage& message)
     if (!m_record)
         return;
     m_messages.push_back(message);
-    OperationRecord::NoteIdentity(m_identifiedEsn);
+    OperationRecord::NoteIdentity(m_identifiedEsn, m_identificationsBefore);
 }
 
 void ViewRecord::KeepEnded(const OperationMessage& end)
@@ -88,7 +89,8 @@ void ViewRecord::Keep(bool stopped, bool succeeded, const std::string& text)
 {
     if (!m_record)
         return;
-    OperationRecord::Finish(*m_record, {stopped, succeeded, text, 0, std::move(m_messages), m_identifiedEsn});
+    OperationRecord::Finish(*m_record,
+                            {stopped, succeeded, text, 0, std::move(m_messages), m_identifiedEsn, m_identificationsBefore});
     HistoryKeeper& keeper = Keeper();
     KeepingThread().start([&keeper, record = *m_record] {
         const QStringList notices = keeper.Keep(record);

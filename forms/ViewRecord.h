@@ -37,6 +37,7 @@ private:
     std::optional<ServiceRecord> m_record;
     std::vector<OperationMessage> m_messages;
     std::string m_identifiedEsn;
+    uint64_t m_identificationsBefore = 0;
 };
 
 } // namespace corvanetov

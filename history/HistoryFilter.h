@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace corvanetov {
@@ -21,6 +22,12 @@ struct HistoryFilter {
     // alone starts at midnight UTC, and as an upper bound takes its whole
     // day. Empty when the text is no date.
     static std::optional<QString> Bound(const QString& text, bool upper);
+    // The bounds from the texts the user gave (an empty one takes none);
+    // false, with the text that is no date, when one is not.
+    bool TakeDates(const QString& sinceText, const QString& untilText, QString* notADate);
+    // The ESN as records keep it and as older ones kept it: a search finds
+    // both. Empty when the filter takes any ESN.
+    QStringList EsnForms() const;
 };
 
 } // namespace corvanetov

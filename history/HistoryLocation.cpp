@@ -1,6 +1,7 @@
 #include "history/HistoryLocation.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include "ports/UserSettings.h"
 
@@ -35,14 +36,14 @@ std::optional<HistoryLocation> HistoryLocation::Parse(const QString& text, QStri
         location.url = url;
         if (url.path().size() > 1)
             return location;
-        *why = text + ": the URL names no database (postgresql://user@host/database)";
+        *why = Masked(text) + ": the URL names no database (postgresql://user@host/database)";
         return std::nullopt;
     }
     if (scheme == "sqlite" && url.path().startsWith('/'))
         return Sqlite(url.path());
     if (text.startsWith('/'))
         return Sqlite(text);
-    *why = text + ": not a history store (postgresql://user@host/database, or an SQLite file's absolute path)";
+    *why = Masked(text) + ": not a history store (postgresql://user@host/database, or an SQLite file's absolute path)";
     return std::nullopt;
 }
 
@@ -85,10 +86,15 @@ QString HistoryLocation::Describe() const
 {
     if (kind == Kind::Sqlite)
         return path;
-    QUrl shown = url;
-    if (!shown.password().isEmpty())
-        shown.setPassword("****");
-    return shown.toString();
+    return Masked(url.toString());
+}
+
+// By the text, not by QUrl: a URL QUrl cannot take, or whose scheme is
+// misspelled, is masked all the same.
+QString HistoryLocation::Masked(const QString& text)
+{
+    static const QRegularExpression password(QStringLiteral("^([^:/?#@]+:/*[^:/?#@]*:)[^/?#]*@"));
+    return QString(text).replace(password, QStringLiteral("\\1****@"));
 }
 
 } // namespace corvanetov

@@ -35,6 +35,9 @@ struct HistoryLocation {
     // For messages and `history where`: the file, or the URL without its
     // password.
     QString Describe() const;
+    // Any text that may be a URL with its password shown as ****, for
+    // messages that quote what the user gave.
+    static QString Masked(const QString& text);
 
     static constexpr char kEnvironment[] = "CORVANETOV_HISTORY";
     static constexpr char kSettingsGroup[] = "History";

@@ -393,7 +393,10 @@ bool HistoryStore::Query(const HistoryFilter& filter, const std::function<bool(c
             values << value;
         }
     };
-    take(filter.esn.toUpper(), "esn = ?");
+    if (const QStringList forms = filter.EsnForms(); !forms.isEmpty()) {
+        where << "esn IN (?, ?)";
+        values << forms[0] << forms[1];
+    }
     take(filter.since, "started >= ?");
     take(filter.until, "started < ?");
     take(filter.operation, "operation = ?");

@@ -7,6 +7,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "comm/HandsetClaim.h"
+#include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationSink.h"
@@ -31,11 +33,6 @@ QString LoginName()
 
 ServiceRecord OperationRecord::Begin(const QString& frontEnd, const QString& operation)
 {
-    OperationContext& context = Context();
-    for (void (OperationContext::*clear)(const std::string&) :
-         {&OperationContext::SetEsnText, &OperationContext::SetPhoneNumberText, &OperationContext::SetSoftwareVersionText,
-          &OperationContext::SetHardwareVersionText})
-        (context.*clear)("");
     ServiceRecord record = ServiceRecord::Begin();
     record.bench = QSysInfo::machineHostName();
     record.operatorName = LoginName();
@@ -44,6 +41,11 @@ ServiceRecord OperationRecord::Begin(const QString& frontEnd, const QString& ope
     record.operation = operation;
     record.stationRun = qEnvironmentVariable(kStationRunVariable);
     return record;
+}
+
+uint64_t OperationRecord::Identifications()
+{
+    return Context().Identifications();
 }
 
 RecordInput OperationRecord::FileInput(const QString& role, const std::string& path)
@@ -89,8 +91,11 @@ void OperationRecord::Finish(ServiceRecord& record, const End& end)
 {
     TakePort(record);
     TakeIdentity(record, end);
-    record.result = end.stopped ? ServiceRecord::kStopped : end.succeeded ? ServiceRecord::kCompleted : ServiceRecord::kFailed;
-    record.endText = QString::fromStdString(end.text);
+    record.result = end.stopped     ? ServiceRecord::kStopped
+        : end.succeeded             ? ServiceRecord::kCompleted
+        : Refused(record, end.text) ? ServiceRecord::kRefused
+                                    : ServiceRecord::kFailed;
+    record.endText = EndText(record, end);
     record.exitStatus = end.exitStatus;
     record.bytesWritten = std::max(record.bytesWritten, BytesWritten(end.messages));
     record.Finish();
@@ -104,6 +109,13 @@ qint64 OperationRecord::BytesWritten(const std::vector<OperationMessage>& messag
     return bytes;
 }
 
+// The claim's refusal: "COM3 is busy: corvanetov-cli (pid 4242) is flashing it".
+bool OperationRecord::Refused(const ServiceRecord& record, const std::string& text)
+{
+    const std::string busy = PortResolver::ComName(uint8_t(record.comNumber)) + HandsetClaim::kBusy;
+    return record.comNumber && text.rfind(busy, 0) == 0;
+}
+
 void OperationRecord::TakePort(ServiceRecord& record)
 {
     uint8_t port = Context().SelectedPort();
@@ -111,8 +123,10 @@ void OperationRecord::TakePort(ServiceRecord& record)
     record.devicePath = port ? PortTable::Instance().Target(port) : QString();
 }
 
-void OperationRecord::NoteIdentity(std::string& identifiedEsn)
+void OperationRecord::NoteIdentity(std::string& identifiedEsn, uint64_t identificationsBefore)
 {
+    if (Identifications() == identificationsBefore)
+        return;
     if (std::string esn = Context().EsnText(); !esn.empty())
         identifiedEsn = std::move(esn);
 }
@@ -120,14 +134,35 @@ void OperationRecord::NoteIdentity(std::string& identifiedEsn)
 void OperationRecord::TakeIdentity(ServiceRecord& record, const End& end)
 {
     const OperationContext& context = Context();
-    const std::string esn = context.EsnText();
-    record.esn = QString::fromStdString(esn.empty() ? end.identifiedEsn : esn);
+    // An operation that identified nothing (a port that would not open)
+    // names no handset, not the one an earlier operation found.
+    const bool identified = Identifications() != end.identificationsBefore;
+    const std::string esn = identified ? context.EsnText() : std::string();
+    record.esn = ServiceRecord::FullEsn(QString::fromStdString(esn.empty() ? end.identifiedEsn : esn));
+    if (!identified)
+        return;
     record.phoneNumber = QString::fromStdString(context.PhoneNumberText());
     record.softwareVersion = QString::fromStdString(context.SoftwareVersionText());
     // The identification goes on past the version answer only for this
     // model; of another it keeps no code.
     if (!record.softwareVersion.isEmpty() && end.text != engine::kErrWrongModel)
         record.modelCode = QString::number(nv::kModelCode);
+}
+
+void OperationRecord::TakeFlashEnd(ServiceRecord& record, const std::string& flashEnd)
+{
+    record.endText = QString::fromStdString(flashEnd);
+    record.versionAfter = QString::fromStdString(Context().SoftwareVersionText());
+}
+
+// An end text already there is a flash's (TakeFlashEnd), and this end is its
+// write-back's.
+QString OperationRecord::EndText(const ServiceRecord& record, const End& end)
+{
+    const QString text = QString::fromStdString(end.text);
+    if (record.endText.isEmpty())
+        return text;
+    return record.endText + (end.succeeded && !end.stopped ? QString(kWrittenBack) : kNotWrittenBack + text);
 }
 
 } // namespace corvanetov

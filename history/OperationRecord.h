@@ -19,9 +19,11 @@ class OperationRecord {
 public:
     static constexpr char kStationRunVariable[] = "CORVANETOV_STATION_RUN";
 
-    // A record of an operation starting now; the handset identified before
-    // is forgotten, so the record names only the one this operation finds.
+    // A record of an operation starting now. It names only the handset this
+    // operation identifies: the front end passes Identifications() at the
+    // start in End. The engine's state is only looked at.
     static ServiceRecord Begin(const QString& frontEnd, const QString& operation);
+    static uint64_t Identifications();
     // A file as it is now: its name, size and SHA-256, read in blocks.
     static RecordInput FileInput(const QString& role, const std::string& path);
     // The files a roaming list or ERI programming writes, one a NAM (an
@@ -42,18 +44,30 @@ public:
         // a later identification goes unanswered (a flashed handset that
         // does not come back), and the record must still name the handset.
         std::string identifiedEsn;
+        // Identifications() when the operation began.
+        uint64_t identificationsBefore = 0;
     };
     // What a front end notes of the context as each report comes: the ESN
-    // identified, if any by then.
-    static void NoteIdentity(std::string& identifiedEsn);
+    // identified since the operation began, if any by then.
+    static void NoteIdentity(std::string& identifiedEsn, uint64_t identificationsBefore = 0);
     // The most bytes the reports say were written to the handset.
     static qint64 BytesWritten(const std::vector<OperationMessage>& messages);
     // The port, the identified handset, the end, and the end time.
     static void Finish(ServiceRecord& record, const End& end);
 
+    // A flash that keeps the settings is one record, the flash's: once the
+    // flash has ended well, its end text and the version the handset now
+    // runs are taken here, and Finish, at the end of the write-back, adds
+    // what became of the settings.
+    static void TakeFlashEnd(ServiceRecord& record, const std::string& flashEnd);
+    static constexpr char kWrittenBack[] = "\nThe settings were written back.";
+    static constexpr char kNotWrittenBack[] = "\nThe settings were NOT written back: ";
+
 private:
     static void TakePort(ServiceRecord& record);
     static void TakeIdentity(ServiceRecord& record, const End& end);
+    static QString EndText(const ServiceRecord& record, const End& end);
+    static bool Refused(const ServiceRecord& record, const std::string& text);
 };
 
 } // namespace corvanetov

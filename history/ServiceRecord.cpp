@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include "nv/NvDoc.h"
@@ -11,6 +12,13 @@ namespace corvanetov {
 
 namespace {
 constexpr char kMasked[] = "****";
+constexpr qsizetype kEsnDigits = 8;
+
+bool IsEsn(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
+    return digits.match(text).hasMatch();
+}
 
 QString Masked(const std::string& code, bool showSecrets)
 {
@@ -30,6 +38,21 @@ void ServiceRecord::Finish()
 {
     ended = QDateTime::currentDateTimeUtc();
     durationMs = started.msecsTo(ended);
+}
+
+QString ServiceRecord::FullEsn(const QString& esn)
+{
+    return IsEsn(esn) ? esn.toUpper().rightJustified(kEsnDigits, '0') : esn;
+}
+
+QString ServiceRecord::ShortEsn(const QString& esn)
+{
+    if (!IsEsn(esn))
+        return esn;
+    QString digits = esn.toUpper();
+    while (digits.size() > 1 && digits.startsWith('0'))
+        digits.remove(0, 1);
+    return digits;
 }
 
 QString ServiceRecord::TimeText(const QDateTime& time)

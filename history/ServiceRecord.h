@@ -39,7 +39,7 @@ struct ServiceRecord {
     QString nams;
     QString fontAddress;
     QList<RecordInput> inputs;
-    QString result; // kCompleted, kFailed, kStopped
+    QString result; // kCompleted, kFailed, kStopped, kRefused
     QString endText;
     int exitStatus = 0;
     qint64 bytesWritten = 0;
@@ -52,11 +52,20 @@ struct ServiceRecord {
     static constexpr char kCompleted[] = "completed";
     static constexpr char kFailed[] = "failed";
     static constexpr char kStopped[] = "stopped";
+    // Another tool held the handset: nothing was sent to it; the end text
+    // names the port and the holder.
+    static constexpr char kRefused[] = "refused";
 
     // A new record: a fresh UUID and the start time, now.
     static ServiceRecord Begin();
     // Sets the end time and the duration.
     void Finish();
+
+    // An ESN as records keep it: its eight hexadecimal digits, upper case
+    // ("0A0B0C0D"), whatever form it was given in; other text as it is.
+    static QString FullEsn(const QString& esn);
+    // As records of older tools kept it, without leading zeros ("A0B0C0D").
+    static QString ShortEsn(const QString& esn);
 
     // ISO 8601, UTC, milliseconds: sorts as text in any store.
     static QString TimeText(const QDateTime& time);

@@ -1,11 +1,13 @@
 #include "host/WindowMemory.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTabWidget>
 #include <memory>
 
 #include "host/HostConstants.h"
 #include "host/HostMainWindow.h"
+#include "platform/FileSave.h"
 
 namespace corvanetov {
 
@@ -40,6 +42,9 @@ void WindowMemory::Restore(HostMainWindow& window)
 void WindowMemory::Save(const HostMainWindow& window)
 {
     auto store = OpenKey();
+    // The file the plug-ins' settings share, which may name a shop's server
+    // with its password.
+    FileSave::MakePrivate(QFile::encodeName(store->fileName()).toStdString());
     store->setValue(HostConstants::kGeometryValue, window.saveGeometry());
     const QTabWidget& tabs = window.Tabs();
     store->setValue(HostConstants::kLastTabValue, tabs.tabText(tabs.currentIndex()));

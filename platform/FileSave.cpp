@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,8 +77,9 @@ int FileSave::CreateBeside(const std::string& target, std::string& temporary)
     return fd;
 }
 
-bool FileSave::WriteAll(int fd, const uint8_t* bytes, size_t count)
+bool FileSave::WriteAll(int fd, const void* data, size_t count)
 {
+    const auto* bytes = static_cast<const uint8_t*>(data);
     while (count > 0) {
         ssize_t put = ::write(fd, bytes, count);
         if (put < 0 && errno == EINTR)
@@ -99,6 +101,11 @@ void FileSave::SyncFolder(const std::string& path)
 
 bool FileSave::Replace(const std::string& path, const void* bytes, size_t size, std::string& reason, Sync sync)
 {
+    return Replace(path, [&](int fd) { return WriteAll(fd, bytes, size); }, reason, sync);
+}
+
+bool FileSave::Replace(const std::string& path, const Fill& fill, std::string& reason, Sync sync)
+{
     reason = Refusal(path);
     if (!reason.empty())
         return false;
@@ -111,7 +118,7 @@ bool FileSave::Replace(const std::string& path, const void* bytes, size_t size, 
     }
     struct stat old {};
     bool written = (::stat(target.c_str(), &old) != 0 || ::fchmod(file.Get(), old.st_mode & 07777) == 0) &&
-        WriteAll(file.Get(), static_cast<const uint8_t*>(bytes), size) && (sync == Sync::None || ::fsync(file.Get()) == 0);
+        fill(file.Get()) && (sync == Sync::None || ::fsync(file.Get()) == 0);
     int error = errno;
     if (!file.Close() && written) {
         written = false;
@@ -129,6 +136,18 @@ bool FileSave::Replace(const std::string& path, const void* bytes, size_t size, 
     if (sync == Sync::ToDisk)
         SyncFolder(target);
     return true;
+}
+
+void FileSave::MakePrivate(const std::string& path)
+{
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return;
+    std::error_code ignored;
+    std::filesystem::create_directories(UserPath::FolderOf(path), ignored);
+    Descriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK, kOwnerOnly));
+    if (file.Get() >= 0 && ::fstat(file.Get(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 077) != 0)
+        ::fchmod(file.Get(), info.st_mode & 0700);
 }
 
 int FileSave::OpenForAppend(const std::string& path, std::string& reason)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace corvanetov {
@@ -24,6 +25,19 @@ public:
     // failure the old file is untouched and reason says why.
     static bool Replace(const std::string& path, const void* bytes, size_t size, std::string& reason,
                         Sync sync = Sync::ToDisk);
+    // The same for a file made piece by piece (an export of any size): fill
+    // writes to the new file's descriptor with WriteAll; false stops it,
+    // and the old file stays.
+    using Fill = std::function<bool(int fd)>;
+    static bool Replace(const std::string& path, const Fill& fill, std::string& reason, Sync sync = Sync::ToDisk);
+    // Writes every byte, or false with errno.
+    static bool WriteAll(int fd, const void* bytes, size_t count);
+    // Makes a file the user's alone before another writer (Qt's settings,
+    // which keep a file's mode) writes it: created empty where nothing is
+    // (its folders too),
+    // narrowed when others may read it. A link or what is no regular file
+    // is left as it is.
+    static void MakePrivate(const std::string& path);
     // A file to add to at its end (a trace, a log): its descriptor, or -1
     // with the reason.
     static int OpenForAppend(const std::string& path, std::string& reason);
@@ -32,7 +46,6 @@ private:
     // Where a save goes: the file a link points to, else the path itself.
     static std::string Target(const std::string& path);
     static int CreateBeside(const std::string& target, std::string& temporary);
-    static bool WriteAll(int fd, const uint8_t* bytes, size_t count);
     static void SyncFolder(const std::string& path);
 };
 

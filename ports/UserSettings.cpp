@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <utility>
 
+#include "platform/FileSave.h"
 #include "ports/PortConstants.h"
 
 namespace corvanetov {
@@ -97,6 +98,8 @@ bool UserSettings::WriteString(const QString& key, const QString& valueName, con
 {
     if (!StoreMayBeOpened())
         return false;
+    // It may name a shop's server with its password.
+    FileSave::MakePrivate(QFile::encodeName(StorePath()).toStdString());
     auto store = OpenKey(key);
     if (!MayWrite(*store))
         return false;

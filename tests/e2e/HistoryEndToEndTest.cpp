@@ -95,15 +95,17 @@ struct CompletedRow {
     bool snapshot;
     bool bytesWritten;
     bool versionAfter;
+    const char* endText; // the record's end text as the user read it; null: not asked
 };
 
 const CompletedRow kCompleted[] = {
-    {"Identify", {"info"}, "identify", 0, false, false, false},
-    {"SettingsRead", {"settings", "read", "FILE"}, "settings read", 0, false, false, false},
-    {"SettingsWrite", {"settings", "write", "FILE"}, "settings write", 1, true, false, false},
-    {"Prl", {"prl", "--nam1", "PRL"}, "prl", 1, false, false, false},
-    {"Flash", {"flash", "--option", "0", "--code", "CODE"}, "flash option 0", 1, false, true, false},
-    {"FlashKeepingSettings", {"flash", "--option", "0", "--code", "CODE", "--keep-settings"}, "flash option 0", 1, true, true, true},
+    {"Identify", {"info"}, "identify", 0, false, false, false, nullptr},
+    {"SettingsRead", {"settings", "read", "FILE"}, "settings read", 0, false, false, false, nullptr},
+    {"SettingsWrite", {"settings", "write", "FILE"}, "settings write", 1, true, false, false, "Completed Writing To Phone"},
+    {"Prl", {"prl", "--nam1", "PRL"}, "prl", 1, false, true, false, nullptr},
+    {"Flash", {"flash", "--option", "0", "--code", "CODE"}, "flash option 0", 1, false, true, false, nullptr},
+    {"FlashKeepingSettings", {"flash", "--option", "0", "--code", "CODE", "--keep-settings"}, "flash option 0", 1, true, true, true,
+     "Completed Flash Programming\nNow running B410V01.05\nThe settings were written back."},
 };
 
 void PrintTo(const CompletedRow& row, std::ostream* out)
@@ -147,6 +149,9 @@ TEST_P(CompletedOperations, LeaveOneRecordWithTheirFacts)
     EXPECT_EQ(!r["snapshot"].get<std::string>().empty(), row.snapshot) << r["snapshot"];
     EXPECT_EQ(r["bytes_written"].get<int64_t>() > 0, row.bytesWritten);
     EXPECT_EQ(!r["version_after"].get<std::string>().empty(), row.versionAfter);
+    if (row.endText) {
+        EXPECT_EQ(r["end_text"], row.endText);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CompletedOperations, ::testing::ValuesIn(kCompleted), [](const auto& info) { return info.param.name; });
@@ -259,6 +264,22 @@ TEST_F(HistoryEndToEnd, AnInsertOnlyBenchUsesEveryFeatureAndAltersNoRecord)
     EXPECT_EQ(Records(bench).size(), 5u);
 }
 
+// An ESN with a leading zero is kept with its eight digits and found by
+// them; the undo of its write knows the handset as the record's.
+TEST_F(HistoryEndToEnd, AnEsnWithALeadingZeroIsKeptWithItsEightDigits)
+{
+    Options settings = kSettings;
+    settings[1] = "0A0B0C0D";
+    StartHandset(settings);
+    ASSERT_EQ(0, Cli({"settings", "read", Path("user.mmc")}).exitCode);
+    ASSERT_EQ(0, Cli({"settings", "write", Path("user.mmc")}).exitCode);
+    const std::vector<nlohmann::json> found = Records({"--esn", "0A0B0C0D"});
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0]["esn"], "0A0B0C0D");
+    ChildProcess::Result undo = Cli({"history", "undo", found[0]["uuid"]});
+    EXPECT_EQ(undo.exitCode, 0) << undo.err;
+}
+
 TEST_F(HistoryEndToEnd, ServerFaultsLeaveTheOperationAloneAndTheRecordInTheOutbox)
 {
     PostgresServer server;
@@ -366,6 +387,9 @@ protected:
         fs::permissions(m_folder, fs::perms::all & ~(fs::perms::group_write | fs::perms::others_write));
         for (const char* folder : {"/config", "/by-id"})
             fs::permissions(m_folder + folder, fs::perms::all);
+        // The settings file root's run made is root's alone.
+        for (const auto& entry : fs::recursive_directory_iterator(m_folder + "/config"))
+            fs::permissions(entry.path(), fs::perms::all);
         ::chmod(fs::canonical(m_devicePath).c_str(), 0666);
         return {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
     }

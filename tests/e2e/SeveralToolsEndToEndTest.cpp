@@ -86,6 +86,17 @@ TEST_F(SeveralTools, SecondToolOnAHandsetIsRefusedEveryTime)
                   refused.find("COM1 is busy: corvanetov-cli (pid " + pids[holder] + ") is reading its information\n"))
             << refused;
     }
+    // Each refusal is on record with the port and the holder, naming no handset.
+    size_t refusals = 0;
+    for (const nlohmann::json& record : Records()) {
+        if (record["result"] != "refused")
+            continue;
+        ++refusals;
+        EXPECT_EQ(record["esn"], "");
+        EXPECT_EQ(record["com_number"], 1);
+        EXPECT_TRUE(record["end_text"].get<std::string>().starts_with("COM1 is busy: corvanetov-cli (pid ")) << record;
+    }
+    EXPECT_EQ(refusals, 3u);
 }
 
 // Another program that tries for the port all through an identification

@@ -85,6 +85,8 @@ std::vector<FileCommand> FileCommands()
     std::map<Input, Outcome> settingsWriter = Unopenable("Fail to Write ! ");
     settingsWriter[Input::Missing] = {2, "Fail to Write ! %d: No such file or directory"};
     std::map<Input, Outcome> traceWriter = Unopenable("--trace: the trace cannot be written there: ");
+    std::map<Input, Outcome> exportWriter = Unopenable("The export failed: ");
+    exportWriter[Input::Missing] = {2, "The export failed: %d: No such file or directory"};
     return {
         {"settings show", {"settings", "show", "%f"}, "mmc",
          With(mmcReader, {{Input::Good, {0, ""}}, {Input::Short, {0, shortMmc.message}}})},
@@ -99,6 +101,7 @@ std::vector<FileCommand> FileCommands()
         {"flash plan", {"flash", "--option", "0", "--code", "%f", "--plan"}, "code", With(image, {{Input::Good, {0, ""}}})},
         {"settings read", {"settings", "read", "%f", "--port", "%port"}, "mmc", settingsWriter},
         {"trace", {"--trace", "%f", "info", "--port", "%port"}, "trace", traceWriter},
+        {"history export", {"history", "--show-secrets", "export", "--csv", "%f"}, "csv", exportWriter},
     };
 }
 
@@ -260,8 +263,8 @@ TEST_F(UserFilesEndToEnd, EveryInputOfEveryReaderAndWriterIsRefusedBeforeTheHand
             if (!Makeable(input))
                 continue;
             SCOPED_TRACE(std::string(command.what) + ", " + Name(input));
-            const std::string path = Make(input, command.kind, command.kind == std::string("trace") ||
-                                                                   command.args[1] == "read");
+            const std::string kind = command.kind;
+            const std::string path = Make(input, kind, kind == "trace" || kind == "csv" || command.args[1] == "read");
             const std::string before = Snapshot();
             std::vector<std::string> args;
             for (const std::string& arg : command.args)

@@ -50,6 +50,15 @@ protected:
     void RunPortSettingDialog() override { ++portDialogs; }
 };
 
+// The history window with its boxes answered: what it said.
+class AnsweredHistory : public CDialogHistory {
+public:
+    QStringList told;
+
+protected:
+    void Tell(const QString& text) override { told << text; }
+};
+
 // Shows the view and lets what waits for the end of the show run.
 void ShowAndSettle(CDialogPhoneInfo& view)
 {
@@ -501,7 +510,7 @@ void PhoneInfoViewTest::ReadIsRecordedAndTheHistoryWindowListsAndExportsIt()
     StartHandset();
     AnsweredPhoneInfo view;
     ReadOnce(view);
-    CDialogHistory window;
+    AnsweredHistory window;
     QCOMPARE(window.Records().size(), 1);
     const ServiceRecord& record = window.Records().front();
     QCOMPARE(record.operation, QStringLiteral("identify"));
@@ -513,6 +522,7 @@ void PhoneInfoViewTest::ReadIsRecordedAndTheHistoryWindowListsAndExportsIt()
     // What a spreadsheet or a script reads back: the header, then the row.
     const QString path = m_folder.filePath(QStringLiteral("export.csv"));
     QVERIFY(window.ExportTo(path));
+    QCOMPARE(window.told, QStringList{QStringLiteral("1 records written to ") + path});
     QProcess python;
     python.start(QStringLiteral("python3"),
                  {QStringLiteral("-c"), QStringLiteral("import csv, sys\n"
@@ -522,6 +532,26 @@ void PhoneInfoViewTest::ReadIsRecordedAndTheHistoryWindowListsAndExportsIt()
     QVERIFY(python.waitForFinished(20000));
     QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
              QStringLiteral("1 1A2B3C4D identify ") + record.uuid);
+
+    // Enter in a filter applies it and leaves the window open; a date it
+    // cannot read takes nothing.
+    window.show();
+    const std::pair<const char*, const char*> typed[] = {{"esn", "0A0B0C0D"}, {"since", "2026-12-07' OR 1=1"}};
+    for (const auto& [name, text] : typed) {
+        auto* edit = window.findChild<QLineEdit*>(QString::fromLatin1(name));
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClicks(edit, QString::fromLatin1(text));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.Records().size(), 0);
+        edit->clear();
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(window.Records().size(), 1);
+    }
+    // A record kept while the window is open joins the list.
+    ReadOnce(view);
+    QTRY_COMPARE_WITH_TIMEOUT(window.Records().size(), 2, 10000);
 }
 
 QTEST_MAIN(PhoneInfoViewTest)

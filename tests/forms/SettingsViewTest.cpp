@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "ChildProcess.h"
+#include "ViewRecords.h"
 #include "comm/PortResolver.h"
 #include "engine/OperationContext.h"
 #include "forms/DialogSettings.h"
@@ -270,10 +271,16 @@ void SettingsViewTest::ReadReaching100FillsTheGridAndWritesBack()
     QCOMPARE(view.questionDetails.last(), QString::fromUtf8("Lock Code: 1357 \u2192 2468\nHOME SID for Network Lock 2: 22 \u2192 31000"));
     QVERIFY(!view.WorkerRunning());
     view.answer = true;
+    const QDateTime writing = QDateTime::currentDateTimeUtc();
     view.OnWriteToPhone();
     QCOMPARE(m_lines.value(0), QStringLiteral("Writing Phone..."));
     QTRY_COMPARE_WITH_TIMEOUT(view.messages.size(), 2, 20000);
     QCOMPARE(view.messages.last(), QStringLiteral("Completed Writing To Phone"));
+    // The write read what it replaced first: its record can be undone.
+    const std::vector<ServiceRecord> writes = KeptViewRecords(QStringLiteral("settings write"));
+    QVERIFY(!writes.empty() && writes.front().started >= writing);
+    QCOMPARE(writes.front().SnapshotText(true).left(41), QStringLiteral("lock code 1357, UIM lock code 24682468, S"));
+    QCOMPARE(CellText(grid, 2, 1), QStringLiteral("2468"));
     m_handset.Stop(); // the state file is complete once the handset has ended
     QFile state(m_folder.filePath(QStringLiteral("handset.json")));
     QVERIFY(state.open(QIODevice::ReadOnly));

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 #include "FreshStore.h"
 
@@ -42,4 +43,23 @@ TEST_F(UserSettingsTest, ADamagedFileIsNeverWrittenOver)
     EXPECT_TRUE(UserSettings::Writable());
     EXPECT_TRUE(UserSettings::WriteString(ports::kPortTableKey, QStringLiteral("COM1"), QStringLiteral("/dev/x")));
     EXPECT_EQ(QStringLiteral("/dev/x"), UserSettings::ReadString(ports::kPortTableKey, QStringLiteral("COM1")));
+}
+
+// The store may name a shop's server with its password: whoever writes it
+// first, and whatever the umask, it is the user's alone.
+TEST_F(UserSettingsTest, TheFileIsTheUsersAlone)
+{
+    const mode_t umask = ::umask(022);
+    for (const bool existed : {false, true}) {
+        QFile::remove(UserSettings::FileName());
+        if (existed) {
+            PutFile("[History]\n");
+            QFile::setPermissions(UserSettings::FileName(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        }
+        EXPECT_TRUE(UserSettings::WriteString(QStringLiteral("History"), QStringLiteral("url"), QStringLiteral("postgresql://a:b@h/d")));
+        struct stat info {};
+        ASSERT_EQ(0, ::stat(QFile::encodeName(UserSettings::FileName()).constData(), &info));
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << (existed ? "an older file" : "a new file");
+    }
+    ::umask(umask);
 }

@@ -103,6 +103,14 @@ bool PostgresServer::Stop()
     return !m_running;
 }
 
+bool PostgresServer::AddPasswordRole(const std::string& role, const std::string& password, std::string& why)
+{
+    const std::string rules = "local all " + m_role + " trust\nlocal all all scram-sha-256\n";
+    if (AsServerUser("printf '" + rules + "' > data/pg_hba.conf && " + m_bin + "/pg_ctl -D data reload", &why) != 0)
+        return false;
+    return Psql("CREATE ROLE " + role + " LOGIN PASSWORD '" + password + "'", {}, &why) == 0;
+}
+
 std::string PostgresServer::Url(const std::string& role) const
 {
     return "postgresql://" + (role.empty() ? m_role : role) + "@/" + kDatabase + "?host=" + m_folder;

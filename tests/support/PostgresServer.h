@@ -34,6 +34,10 @@ public:
     // records, and change or remove nothing.
     bool AddInsertOnlyRole(const std::string& role) const;
 
+    // A role that logs in with this password: from then on every role but
+    // the owner must give its password, as on a shop's server.
+    bool AddPasswordRole(const std::string& role, const std::string& password, std::string& why);
+
 private:
     // Runs a command line in the server's folder as its user; the exit code.
     int AsServerUser(const std::string& command, std::string* output = nullptr) const;
