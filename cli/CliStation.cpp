@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <iostream>
 #include <set>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "cli/CliApp.h"
@@ -80,6 +81,17 @@ QByteArray SummaryLine(const Station& station)
     const Station::Totals totals = station.Summary();
     return Compact({{"station", "summary"}, {"handsets", station.Rows()}, {"completed", totals.completed},
                     {"failed", totals.failed}, {"stopped", totals.stopped}, {"seconds", totals.seconds}});
+}
+
+// Each job holds three pipes here: a tray of a hundred handsets needs more
+// descriptors than a shell's usual 1024, and the hard limit is ours to take.
+void RaiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 // Ctrl-C reaches the station on its own thread, which waits for signals.
@@ -200,6 +212,7 @@ int CliStation::Serve(const std::optional<std::string>& msl)
     static char name[] = "corvanetov-cli";
     static char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
+    RaiseDescriptorLimit();
     StationRequest request;
     request.program = QCoreApplication::applicationFilePath();
     request.options = ToQt(ChildOptions());
