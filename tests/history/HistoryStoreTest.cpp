@@ -380,17 +380,25 @@ TEST_P(ServerStore, AnInsertOnlyBenchKeepsAndReadsAndAltersNothing)
         EXPECT_TRUE(said.find("permission denied") != std::string::npos || said.find("must be owner") != std::string::npos)
             << said;
     }
+    // An older schema: the bench's record waits until the owner upgrades.
     ASSERT_EQ(m_server.Psql("ALTER TABLE service_records DROP COLUMN station_run; UPDATE history_schema SET version = 1"), 0);
-    {
-        HistoryStore store(bench);
-        EXPECT_FALSE(store.Open());
-        EXPECT_NE(store.Error().indexOf("administrator must upgrade"), -1) << store.Error().toStdString();
-    }
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_folder.File("data")));
+    HistoryKeeper keeper(bench);
+    const QStringList told = keeper.Keep(kRecords[2]);
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_NE(told[0].indexOf("administrator must upgrade"), -1) << told[0].toStdString();
+    EXPECT_NE(told[0].indexOf("outbox.sqlite"), -1) << told[0].toStdString();
     HistoryStore owner(m_location);
     ASSERT_TRUE(owner.Open()) << owner.Error().toStdString();
+    EXPECT_EQ(keeper.Sync().sent, 1);
     HistoryStore store(bench);
     ASSERT_TRUE(store.Open()) << store.Error().toStdString();
-    EXPECT_EQ(Uuids(store, {}), (std::vector<QString>{"a2", "a1"}));
+    EXPECT_EQ(Uuids(store, {}), (std::vector<QString>{"b3", "a2", "a1"}));
+    // A role granted too little is told what it lacks.
+    ASSERT_EQ(m_server.Psql("CREATE ROLE stranger LOGIN; GRANT SELECT, INSERT ON service_records TO stranger"), 0);
+    HistoryStore stranger(*HistoryLocation::Parse(QString::fromStdString(m_server.Url("stranger")), &refused));
+    EXPECT_FALSE(stranger.Open());
+    EXPECT_NE(stranger.Error().indexOf("SELECT on history_schema"), -1) << stranger.Error().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Stores, ::testing::Values(false, true),
