@@ -10,6 +10,7 @@
 #include "engine/PhoneInfoRead.h"
 #include "forms/FormConstants.h"
 #include "forms/PhoneInfoConstants.h"
+#include "forms/PortChoice.h"
 #include "forms/PortSetting.h"
 #include "hostlink/HostNotifier.h"
 #include "nv/NvDoc.h"
@@ -50,9 +51,7 @@ CDialogPhoneInfo::CDialogPhoneInfo(QWidget* parent)
     m_ui->setupUi(this);
     m_runner.AddStartControl(m_ui->buttonRead);
     connect(m_ui->buttonRead, &CCommandButton::Click, this, &CDialogPhoneInfo::OnButtonClick);
-    m_portSearch.setSingleShot(true);
-    connect(&m_portSearch, &QTimer::timeout, this, &CDialogPhoneInfo::OnPortSearchTick);
-    connect(&m_presenceWatch, &QTimer::timeout, this, &CDialogPhoneInfo::WatchHandset);
+    connect(&m_listingWatch, &QTimer::timeout, this, &CDialogPhoneInfo::FollowListing);
     KeepPlaceWhenHidden(*m_ui->animationBusy);
     Context().SetSelectedPort(PortStore::LoadPortNumber());
 }
@@ -130,66 +129,84 @@ void CDialogPhoneInfo::SendPortLine(uint8_t port)
     SendHostLine(PluginAbi::kPortLine, QString::asprintf(pi::kPortConnected, port));
 }
 
+// The port of the last run is held while its device is there; else the
+// search takes the handset when exactly one is listed.
 void CDialogPhoneInfo::SearchPort()
 {
-    uint8_t found = SerialDeviceListing::FindHandsetPort();
-    if (Context().SelectedPort() == 0 && found == 0)
-        RunPortSettingDialog();
-    if (found != 0) {
-        OnHandsetFound(found);
+    const uint8_t stored = Context().SelectedPort();
+    m_seenChoice = stored;
+    if (stored != 0 && PortChoice::Present(stored)) {
+        Hold(stored);
+    } else {
+        if (stored == 0 && SerialDeviceListing::HandsetPorts(SerialDeviceListing::List()).empty())
+            RunPortSettingDialog();
+        SendHostLine(PluginAbi::kPortLine, pi::kDisconnected);
+        FollowListing();
+    }
+    m_listingWatch.start(SearchPeriod());
+}
+
+void CDialogPhoneInfo::FollowListing()
+{
+    FollowTechniciansChoice();
+    if (m_heldPort != 0) {
+        ShowPresence(PortChoice::Present(m_heldPort));
         return;
     }
-    SendHostLine(PluginAbi::kPortLine, pi::kDisconnected);
-    StartPortSearch();
-}
-
-void CDialogPhoneInfo::StartPortSearch()
-{
-    m_portSearch.start(SearchPeriod());
-}
-
-void CDialogPhoneInfo::OnPortSearchTick()
-{
-    m_portSearch.stop();
     TRACE("\n Port Searching");
-    if (uint8_t found = SerialDeviceListing::FindHandsetPort()) {
-        OnHandsetFound(found);
-        return;
-    }
-    StartPortSearch();
+    SearchAmong(SerialDeviceListing::HandsetPorts(SerialDeviceListing::List()));
 }
 
-// The search ends once the handset is listed; from then on the view watches
-// the listing at the same pace, so that "Connected" goes when the handset does.
-void CDialogPhoneInfo::OnHandsetFound(uint8_t port)
+void CDialogPhoneInfo::FollowTechniciansChoice()
 {
-    m_listedPort = port;
+    const uint8_t chosen = Context().SelectedPort();
+    if (chosen != m_seenChoice && chosen != 0)
+        Hold(chosen);
+    m_seenChoice = chosen;
+}
+
+// On a bench the first handset listed is not the technician's: with several
+// and none held, the window takes none and says how many there are.
+void CDialogPhoneInfo::SearchAmong(const std::vector<uint8_t>& handsets)
+{
+    if (handsets.size() == 1) {
+        Hold(handsets.front());
+        return;
+    }
+    if (handsets.size() == m_listedCount)
+        return;
+    m_listedCount = handsets.size();
+    if (m_listedCount > 1)
+        SendHostLine(PluginAbi::kStatusLine, QString::fromLatin1(pi::kSeveralListedFormat).arg(m_listedCount));
+}
+
+// What the phone line shows stays beside its own port only: a read of
+// another handset is no longer named there.
+void CDialogPhoneInfo::Hold(uint8_t port)
+{
+    m_heldPort = port;
+    m_seenChoice = port;
+    m_present.reset();
     Context().SetSelectedPort(port);
-    SendPortLine(port);
-    m_presenceWatch.start(SearchPeriod());
+    if (m_readPort != 0 && m_readPort != port) {
+        ShowReadAsEarlier();
+        SendHostLine(PluginAbi::kPhoneLine, QString());
+    }
+    ShowPresence(PortChoice::Present(port));
 }
 
-void CDialogPhoneInfo::WatchHandset()
+// "Connected" goes when the held handset does, and comes back with it.
+void CDialogPhoneInfo::ShowPresence(bool present)
 {
-    const uint8_t listed = SerialDeviceListing::FindHandsetPort();
-    if (listed == m_listedPort)
+    if (m_present == present)
         return;
-    if (listed == 0) {
-        OnHandsetGone();
+    m_present = present;
+    if (present) {
+        SendPortLine(m_heldPort);
         return;
     }
-    // Another handset, listed under another name.
-    ShowReadAsEarlier();
-    OnHandsetFound(listed);
-}
-
-void CDialogPhoneInfo::OnHandsetGone()
-{
-    m_presenceWatch.stop();
-    m_listedPort = 0;
     ShowReadAsEarlier();
     SendHostLine(PluginAbi::kPortLine, pi::kDisconnected);
-    StartPortSearch();
 }
 
 void CDialogPhoneInfo::OnButtonClick()
@@ -231,6 +248,7 @@ void CDialogPhoneInfo::OnOperationMessage(const OperationMessage& message)
     case engine::kPhoneInfoResult:
         FillGrid();
         m_shownEsn = QString::fromStdString(DocumentText(NvDoc::kEsn));
+        m_readPort = Context().SelectedPort();
         ShowReadAsCurrent();
         break;
     case engine::kPhoneInfoFinished:
@@ -256,8 +274,7 @@ void CDialogPhoneInfo::OnReadFinished(const QString& error)
     if (error.isEmpty())
         return;
     SendHostLine(PluginAbi::kStatusLine, QString(error).replace(QLatin1Char('\n'), QLatin1Char(' ')));
-    if (m_presenceWatch.isActive())
-        WatchHandset();
+    FollowListing();
     ShowMessage(error, detail);
 }
 

@@ -3,6 +3,8 @@
 #include <QTime>
 #include <QTimer>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "forms/FormView.h"
 #include "forms/OperationRunner.h"
@@ -14,9 +16,10 @@ class CDialogPhoneInfo;
 namespace corvanetov {
 class CSpreadSheet;
 
-// The phone information view: finds the handset's port by itself (and keeps
-// looking once a second while none is listed), reads the handset's identity
-// on a worker and shows it in a grid.
+// The phone information view: finds the handset's port by itself while none
+// is held (looking once a second), then holds that port until the technician
+// chooses another, reads the handset's identity on a worker and shows it in
+// a grid.
 class CDialogPhoneInfo : public CFormView {
     Q_OBJECT
 public:
@@ -30,7 +33,8 @@ public:
     QString ButtonCaption() const;
     bool ButtonEnabled() const;
     bool Busy() const;
-    bool Searching() const { return m_portSearch.isActive(); }
+    // No port held, or the held port's device is not there.
+    bool Searching() const { return m_heldPort == 0 || m_present != true; }
     bool WorkerRunning() const { return m_runner.Running(); }
     // The time of the last successful read (null before one), and whether
     // the grid and the phone line show it as possibly another handset's.
@@ -54,11 +58,11 @@ protected:
 private:
     void LayOutGrid();
     void SearchPort();
-    void OnPortSearchTick();
-    void StartPortSearch();
-    void OnHandsetFound(uint8_t port);
-    void WatchHandset();
-    void OnHandsetGone();
+    void FollowListing();
+    void FollowTechniciansChoice();
+    void SearchAmong(const std::vector<uint8_t>& handsets);
+    void Hold(uint8_t port);
+    void ShowPresence(bool present);
     void StartRead();
     void ShowIdle();
     void OnOperationMessage(const OperationMessage& message);
@@ -72,10 +76,19 @@ private:
 
     std::unique_ptr<Ui::CDialogPhoneInfo> m_ui;
     OperationRunner m_runner;
-    QTimer m_portSearch;
-    // While the listed handset's port is in use: notices when it goes away.
-    QTimer m_presenceWatch;
-    uint8_t m_listedPort = 0;
+    // Once a second from the first show: the search while no port is held,
+    // then whether the held port's device is there.
+    QTimer m_listingWatch;
+    // Found or chosen: only the technician changes it (Port Setting).
+    uint8_t m_heldPort = 0;
+    // The selected port as the view last set or saw it: a change it did not
+    // make is the technician's choice.
+    uint8_t m_seenChoice = 0;
+    std::optional<bool> m_present;
+    // Handsets listed while none is held, as last said in the status line.
+    size_t m_listedCount = 0;
+    // The port of the read the grid and the phone line show.
+    uint8_t m_readPort = 0;
     QString m_statusText;
     QTime m_lastRead;
     QString m_shownEsn;

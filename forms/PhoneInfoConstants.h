@@ -12,6 +12,7 @@ constexpr char kReadCaption[] = "&Read General Information";
 constexpr char kReadingStatus[] = "Reading Phone Info";
 using FormConstants::kPortConnected;
 constexpr char kDisconnected[] = "Disconnected";
+constexpr char kSeveralListedFormat[] = "%1 handsets are listed: choose one under Setup > Port Setting";
 constexpr char kListEnd[] = "END";
 // What the view says besides the system's texts, so that nothing shown
 // describes a handset that may no longer be the one attached: the status

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 
 #include "comm/CommConstants.h"
@@ -18,10 +19,10 @@ namespace corvanetov {
 void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
 {
     portList->clear();
-    const uint8_t handset = SerialDeviceListing::FindHandsetPort(SerialDeviceListing::List());
+    const std::vector<uint8_t> handsets = SerialDeviceListing::HandsetPorts(SerialDeviceListing::List());
     const int selected = OperationContext::Instance().SelectedPort();
     for (int port = 1; port <= portsetting::kPortListCount; ++port) {
-        portList->addItem(EntryText(static_cast<uint8_t>(port), handset), port);
+        portList->addItem(EntryText(static_cast<uint8_t>(port), std::ranges::count(handsets, port) != 0), port);
         QString device = PortTable::Instance().DevicePath(static_cast<uint8_t>(port));
         if (!device.isEmpty())
             portList->setItemData(port - 1, device, Qt::ToolTipRole);
@@ -39,17 +40,21 @@ void PortChoice::Fill(QComboBox* portList, QComboBox* baudList)
     portList->setCurrentIndex(selected == 0 ? 0 : portList->findData(selected));
 }
 
-QString PortChoice::EntryText(uint8_t port, uint8_t handset)
+QString PortChoice::EntryText(uint8_t port, bool handset)
 {
     QString text = PortTable::ValueName(port);
     const QString device = PortTable::Instance().DevicePath(port);
     if (device.isEmpty())
         return text;
-    // A by-id link shows as the device it leads to, the name people know;
-    // a link whose device is gone shows as it is stored.
+    // A by-id link shows by its name, which tells one handset from another,
+    // and the device it leads to, the name people know; a link whose device
+    // is gone, and a plain device, show as they are stored.
     const QString resolved = QFileInfo(device).canonicalFilePath();
-    text += portsetting::kEntrySeparator + (resolved.isEmpty() ? device : resolved);
-    if (port == handset)
+    if (resolved.isEmpty() || resolved == device)
+        text += portsetting::kEntrySeparator + device;
+    else
+        text += portsetting::kEntrySeparator + QFileInfo(device).fileName() + QString::fromLatin1(portsetting::kLinkTargetFormat).arg(resolved);
+    if (handset)
         text += portsetting::kEntrySeparator + QString::fromLatin1(portsetting::kHandsetName);
     return text;
 }
@@ -75,9 +80,17 @@ bool PortChoice::ForgetChosen(QComboBox* portList)
         portList->removeItem(index);
         return true;
     }
-    portList->setItemText(index, EntryText(port, 0));
+    portList->setItemText(index, EntryText(port, false));
     portList->setItemData(index, QVariant(), Qt::ToolTipRole);
     return true;
+}
+
+bool PortChoice::Present(uint8_t port)
+{
+    if (port > ports::kLastSerialPort)
+        return !PortTable::Instance().Target(port).isEmpty();
+    const QString device = PortTable::Instance().DevicePath(port);
+    return !device.isEmpty() && QFileInfo::exists(device);
 }
 
 void PortChoice::AnnouncePort(uint8_t port)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 class QComboBox;
 
@@ -12,8 +13,10 @@ namespace corvanetov {
 class PortChoice {
 public:
     // "COM1" ... "COM99", each followed by its device where the port table
-    // knows one and by the handset's name on the listed handset's port (the
-    // table's own path as tool tip), then the network link where one is set;
+    // knows one (a by-id link by its name, which tells handsets apart, and
+    // the device it leads to) and by the handset's name on every listed
+    // handset's port (the table's own path as tool tip), then the network
+    // link where one is set;
     // and the baud list (never read: every connection runs at 115200).
     // Selects the selected port's entry, COM1 for none, and no entry for a
     // port the list cannot show.
@@ -27,8 +30,11 @@ public:
     static bool ForgetChosen(QComboBox* portList);
     // Tells the host the port line "      Com%d".
     static void AnnouncePort(uint8_t port);
-    // One entry of the port list; handset is the listed handset's port.
-    static QString EntryText(uint8_t port, uint8_t handset);
+    // One entry of the port list; handset: whether a handset is listed on it.
+    static QString EntryText(uint8_t port, bool handset);
+    // Whether what the port opens is there: its device, or the network link
+    // where one is set.
+    static bool Present(uint8_t port);
 };
 
 } // namespace corvanetov

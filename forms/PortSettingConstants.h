@@ -15,9 +15,10 @@ inline constexpr uint32_t kBaudRates[] = {9600, 57600, 115200, 230400, 460800};
 constexpr uint32_t kOpenPauseMs = 100;
 inline constexpr char kCannotCreateComInfo[] = "Cannot Create Com Info";
 inline constexpr char kCannotOpenComPort[] = "Cannot Open ComPort";
-// A port list entry: "COM3  /dev/ttyUSB0  VQX-B410", the name only on the
-// listed handset's port.
+// A port list entry: "COM3  usb-Corvane_VQX-B410_0001-if02 (/dev/ttyUSB0)  VQX-B410",
+// the name only on listed handsets' ports.
 inline constexpr char kEntrySeparator[] = "  ";
+inline constexpr char kLinkTargetFormat[] = " (%1)";
 inline constexpr char kHandsetName[] = "VQX-B410";
 // The network link's entry, for the numbers above 128: "COM129  bench-pc:4001  (network link)".
 inline constexpr char kNetworkEntryFormat[] = "COM%1  %2  (network link)";

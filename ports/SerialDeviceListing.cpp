@@ -71,6 +71,17 @@ uint8_t SerialDeviceListing::FindHandsetPort(const std::vector<SerialDeviceEntry
     return 0;
 }
 
+std::vector<uint8_t> SerialDeviceListing::HandsetPorts(const std::vector<SerialDeviceEntry>& entries)
+{
+    std::vector<uint8_t> found;
+    for (const SerialDeviceEntry& entry : entries) {
+        const uint8_t port = PortNumberOf(entry);
+        if (port != 0 && entry.valueName.contains(QLatin1String(ports::kHandsetMarker)))
+            found.push_back(port);
+    }
+    return found;
+}
+
 uint8_t SerialDeviceListing::PortNumberOf(const SerialDeviceEntry& entry)
 {
     return PortStore::PortNumberFromText(entry.portName.mid(comm::kComPrefixLength));

@@ -27,6 +27,8 @@ public:
     // prefix. 0 when no device matches or the first match has no number.
     static uint8_t FindHandsetPort();
     static uint8_t FindHandsetPort(const std::vector<SerialDeviceEntry>& entries);
+    // Every listed handset's port, in listing order: a bench has several.
+    static std::vector<uint8_t> HandsetPorts(const std::vector<SerialDeviceEntry>& entries);
     // The number in an entry's port name: the digits after its three-letter
     // prefix; 0 when there are none.
     static uint8_t PortNumberOf(const SerialDeviceEntry& entry);

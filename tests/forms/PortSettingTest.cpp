@@ -212,15 +212,18 @@ TEST_F(PortSettingTest, PortListShowsTheDeviceBesideItsNumber)
     ASSERT_TRUE(devices.isValid());
     QDir folder(devices.path());
     ASSERT_TRUE(folder.mkdir("by-id"));
-    for (const char* name : {"ttyUSB0", "ttyACM0"}) {
+    for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyACM0"}) {
         QFile device(folder.filePath(name));
         ASSERT_TRUE(device.open(QIODevice::WriteOnly));
     }
     const QString handsetLink = folder.filePath("by-id/usb-Corvane_VQX-B410_qxcdmdm-if02-port0");
+    const QString secondLink = folder.filePath("by-id/usb-Corvane_VQX-B410_0_qxcdmdm-if02-port0");
     const QString otherLink = folder.filePath("by-id/usb-Other_GPS-if00");
     ASSERT_TRUE(QFile::link(folder.filePath("ttyUSB0"), handsetLink));
+    ASSERT_TRUE(QFile::link(folder.filePath("ttyUSB1"), secondLink));
     ASSERT_TRUE(QFile::link(folder.filePath("ttyACM0"), otherLink));
     ASSERT_TRUE(PortTable::Instance().Assign(3, handsetLink));
+    ASSERT_TRUE(PortTable::Instance().Assign(4, secondLink));
     ASSERT_TRUE(PortTable::Instance().Assign(5, otherLink));
     ASSERT_TRUE(PortTable::Instance().Assign(9, "/dev/serial/by-id/usb-unplugged-if00"));
     qputenv(ports::kSerialByIdVariable, folder.filePath("by-id").toLocal8Bit());
@@ -229,11 +232,12 @@ TEST_F(PortSettingTest, PortListShowsTheDeviceBesideItsNumber)
     qunsetenv(ports::kSerialByIdVariable);
     QComboBox* list = PortList(dialog);
     ASSERT_EQ(list->count(), 99);
-    const QString usb = QFileInfo(folder.filePath("ttyUSB0")).canonicalFilePath();
-    const QString acm = QFileInfo(folder.filePath("ttyACM0")).canonicalFilePath();
+    auto device = [&](const char* name) { return QFileInfo(folder.filePath(name)).canonicalFilePath(); };
+    // Every handset of a bench is marked, each by the by-id name that tells it apart.
     const std::pair<int, QString> entries[] = {
-        {3, "COM3  " + usb + "  VQX-B410"},
-        {5, "COM5  " + acm},
+        {3, "COM3  usb-Corvane_VQX-B410_qxcdmdm-if02-port0 (" + device("ttyUSB0") + ")  VQX-B410"},
+        {4, "COM4  usb-Corvane_VQX-B410_0_qxcdmdm-if02-port0 (" + device("ttyUSB1") + ")  VQX-B410"},
+        {5, "COM5  usb-Other_GPS-if00 (" + device("ttyACM0") + ")"},
         {9, "COM9  /dev/serial/by-id/usb-unplugged-if00"},
         {1, "COM1"},
         {99, "COM99"},

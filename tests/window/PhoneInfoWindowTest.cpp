@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "PortHolder.h"
 #include "WindowFixture.h"
@@ -125,6 +126,29 @@ TEST_F(PhoneInfoWindow, ReadsWithTheKeyboardOnlyThenWithTheMouse)
     EXPECT_EQ(2, HandsetRequests(kStatusRequest));
     EXPECT_TRUE(WaitForCaption(Caption::Read));
     EXPECT_EQ(0, EchoCount(kAnyDialog));
+}
+
+// A bench fills up after the first read: three more handsets, listed
+// before the first. The window stays on the handset it found: the port line
+// never changes and the next read still reads the first handset.
+TEST_F(PhoneInfoWindow, HandsetsPluggedInLaterLeaveTheWindowOnItsHandset)
+{
+    StartHandset({"--esn", kSimulatedEsn});
+    ASSERT_NO_FATAL_FAILURE(StartReadyHost());
+    const std::string esnLine = StatusLine(PluginAbi::kPhoneLine, FormConstants::kEsnPrefix + std::string(kSimulatedEsn));
+    ASSERT_TRUE(ClickReadButton());
+    ASSERT_TRUE(WaitForEcho(esnLine));
+    ASSERT_TRUE(WaitForCaption(Caption::Read));
+
+    StartTray(3);
+    std::this_thread::sleep_for(std::chrono::seconds(1)); // ten turns of the window's watch of the listing
+
+    ASSERT_TRUE(ClickReadButton());
+    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, engine::kResponseReceived), 2));
+    EXPECT_EQ(2, HandsetRequests(kStatusRequest));
+    EXPECT_EQ(0, EchoCount("8D2A41F0") + EchoCount("8D2A41F1") + EchoCount("8D2A41F2"));
+    for (int port = 2; port <= 4; ++port)
+        EXPECT_EQ(0, EchoCount(StatusLine(PluginAbi::kPortLine, PortConnected(port)))) << port;
 }
 
 // A read made in the window is in the service history the moment it ends:
@@ -282,8 +306,9 @@ TEST_F(PhoneInfoWindow, StopAnsweredNoReadsOnYesEndsTheReadAndFreesThePort)
 }
 
 // However the window goes, the host ends, saves the port and frees it: by
-// File > Exit, or destroyed from outside with no window manager to tell it
-// (it used to run on for ever with nothing on screen).
+// File > Exit once the stop question is answered Yes, or destroyed from
+// outside with no window manager to tell it (it used to run on for ever
+// with nothing on screen), where nothing is left to ask on.
 enum class Closing { FileExit, DestroyedFromOutside };
 
 class PhoneInfoWindowClosing : public PhoneInfoWindow, public ::testing::WithParamInterface<Closing> {};
@@ -296,10 +321,13 @@ TEST_P(PhoneInfoWindowClosing, MidReadSavesThePortAndFreesIt)
     ASSERT_TRUE(WaitUntilReadHoldsThePort());
     EXPECT_FALSE(PortHolder(device).Held()) << "the read holds the port";
 
-    if (GetParam() == Closing::FileExit)
+    if (GetParam() == Closing::FileExit) {
         QuitHost();
-    else
+        ASSERT_TRUE(WaitForEcho(DialogText(FormConstants::kStopQuestion)));
+        AnswerDialog("y");
+    } else {
         DestroyMainWindow();
+    }
     EXPECT_EQ(0, WaitForHostExit());
     EXPECT_EQ("1", StoredPort());
     PortHolder after(device);
