@@ -45,6 +45,9 @@ void SendStatusLine(const std::string& text)
     HostNotifier::Instance().Send(PluginAbi::kStatusLine, text);
 }
 
+// One operation runs at a time in the whole process: this is its runner.
+OperationRunner* g_runningRunner = nullptr;
+
 void SendPortLine(const char* format)
 {
     if (const int port = Context().SelectedPort())
@@ -114,7 +117,9 @@ bool OperationRunner::Run(std::function<void()> body, Then then)
     Context().SetOperationState(m_state);
     m_target.emplace(&m_bridge);
     m_running = m_worker.Start(std::move(body));
-    if (!m_running)
+    if (m_running)
+        g_runningRunner = this;
+    else
         Context().SetOperationState(OperationContext::kIdle);
     FollowState();
     return m_running;
@@ -124,9 +129,25 @@ bool OperationRunner::Stop()
 {
     if (!m_view.AskStop() || !m_running)
         return false;
+    KeepStopped();
+    return true;
+}
+
+void OperationRunner::KeepStopped()
+{
     End();
     m_record.KeepStopped();
     SendStatusLine(FormConstants::kStoppedStatus);
+}
+
+bool OperationRunner::StopForClosing(bool ask)
+{
+    OperationRunner* running = g_runningRunner;
+    if (!running)
+        return true;
+    if (ask)
+        return running->Stop() || !running->Running();
+    running->KeepStopped();
     return true;
 }
 
@@ -141,6 +162,8 @@ void OperationRunner::End()
 void OperationRunner::EndWorker()
 {
     m_running = false;
+    if (g_runningRunner == this)
+        g_runningRunner = nullptr;
     if (m_worker.Running())
         m_worker.Stop(); // its destructor or the next start waits the moment it needs to end
     if (Context().OperationState() == m_state)

@@ -66,6 +66,12 @@ public:
     void End();
     // Between a successful Start and the End.
     bool Running() const { return m_running; }
+    // For the closing of the host's window, whichever view's operation runs:
+    // true when none runs (any more). ask: the view's stop question first,
+    // and only Yes stops; else (the window is gone, or the host was told to
+    // end) the operation is stopped at once. Either stop is the Stop
+    // button's: the port freed, the record kept as stopped.
+    static bool StopForClosing(bool ask);
     Turn CurrentTurn() const;
 
 signals:
@@ -81,6 +87,7 @@ private:
     bool Run(std::function<void()> body, Then then);
     void KeepEnd(const OperationMessage& end);
     void EndWorker();
+    void KeepStopped();
     void FollowState();
     void FollowFocus(QWidget* control, bool enabled, QWidget* focused);
 

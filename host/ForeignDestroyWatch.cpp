@@ -5,6 +5,8 @@
 #include <QWindow>
 #include <xcb/xcb.h>
 
+#include "host/HostMainWindow.h"
+
 namespace corvanetov {
 
 namespace {
@@ -30,7 +32,10 @@ bool ForeignDestroyWatch::nativeEventFilter(const QByteArray& eventType, void* m
     if ((event->response_type & 0x7F) != XCB_DESTROY_NOTIFY)
         return false;
     const auto* destroyed = static_cast<const xcb_destroy_notify_event_t*>(message);
-    if (QWidget* widget = ShownIn(destroyed->window))
+    QWidget* widget = ShownIn(destroyed->window);
+    if (auto* main = qobject_cast<HostMainWindow*>(widget))
+        QMetaObject::invokeMethod(main, &HostMainWindow::CloseWithoutQuestion, Qt::QueuedConnection);
+    else if (widget)
         QMetaObject::invokeMethod(widget, &QWidget::close, Qt::QueuedConnection);
     return false;
 }

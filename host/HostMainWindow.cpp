@@ -1,6 +1,7 @@
 #include "host/HostMainWindow.h"
 
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
@@ -8,6 +9,7 @@
 #include <QTabWidget>
 #include <QThread>
 #include <QToolBar>
+#include <algorithm>
 #include <cstdio>
 
 #include "host/HostConstants.h"
@@ -41,14 +43,37 @@ HostMainWindow::~HostMainWindow()
 
 void HostMainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!MayClose(!m_closingWithoutQuestion)) {
+        event->ignore();
+        return;
+    }
     corvanetov::WindowMemory::Save(*this);
     QMainWindow::closeEvent(event);
+}
+
+bool HostMainWindow::MayClose(bool ask) const
+{
+    return std::ranges::all_of(m_sessions, [ask](const auto& session) { return session->Plugin().QueryClose(ask); });
+}
+
+// The question comes before the close: a close refused from inside Qt's own
+// closing of the window left the window deaf to the next close request.
+void HostMainWindow::Exit()
+{
+    if (MayClose(true))
+        CloseWithoutQuestion();
+}
+
+void HostMainWindow::CloseWithoutQuestion()
+{
+    m_closingWithoutQuestion = true;
+    close();
 }
 
 void HostMainWindow::CreateHostMenus()
 {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    file->addAction(tr("E&xit"), QKeySequence::Quit, this, &QWidget::close);
+    file->addAction(tr("E&xit"), QKeySequence::Quit, this, &HostMainWindow::Exit);
 
     // The edit commands belong to the active view.
     struct EditCommand {

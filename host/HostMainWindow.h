@@ -43,11 +43,22 @@ public:
     // context. From another thread the line is shown by the window's thread.
     static void OnHostMessage(void* context, unsigned message, int param, const char* text);
 
+    // Closes the window without a question: it is already gone from the
+    // screen, or the host was told to end. A running operation is stopped.
+    void CloseWithoutQuestion();
+    // File > Exit and Ctrl+Q: the stop question while an operation runs,
+    // then the close.
+    void Exit();
+
 protected:
-    // Remembers the window's size, place and tab for the next run.
+    // While an operation runs, closes only once the plug-in's stop question
+    // is answered Yes; remembers the window's size, place and tab for the
+    // next run.
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Whether every plug-in lets the window close (see QueryCloseFunc).
+    bool MayClose(bool ask) const;
     void ShowHostLine(int line, const QString& text);
     void CreateHostMenus();
     void CreateStatusBar();
@@ -64,6 +75,7 @@ private:
     std::array<QLabel*, 3> m_hostLines{};
     std::vector<std::unique_ptr<PluginSession>> m_sessions;
     QStringList m_loadErrors;
+    bool m_closingWithoutQuestion = false;
 };
 
 } // namespace corvanetov

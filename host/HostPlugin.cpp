@@ -50,6 +50,7 @@ bool HostPlugin::Load(QString& error)
     ResolveOptional(m_loadMenu, PluginAbi::kLoadPluginMenu);
     ResolveOptional(m_loadToolBar, PluginAbi::kLoadPluginToolBar);
     ResolveOptional(m_setHostMessageCallback, PluginAbi::kSetHostMessageCallback);
+    ResolveOptional(m_queryClose, PluginAbi::kQueryClose);
     return true;
 }
 
@@ -86,6 +87,11 @@ void HostPlugin::SetHostMessageCallback(HostMessageCallback callback, void* cont
 {
     if (m_setHostMessageCallback)
         m_setHostMessageCallback(callback, context);
+}
+
+bool HostPlugin::QueryClose(bool ask) const
+{
+    return !m_queryClose || m_queryClose(ask);
 }
 
 } // namespace corvanetov

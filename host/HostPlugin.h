@@ -38,6 +38,8 @@ public:
     const MenuEntry* LoadMenu(int id) const;
     const ToolBarResource* LoadToolBar(int id) const;
     void SetHostMessageCallback(HostMessageCallback callback, void* context) const;
+    // True (the window may close) for a plug-in without the export.
+    bool QueryClose(bool ask) const;
 
 private:
     template <class Func>
@@ -56,6 +58,7 @@ private:
     LoadPluginMenuFunc m_loadMenu = nullptr;
     LoadPluginToolBarFunc m_loadToolBar = nullptr;
     SetHostMessageCallbackFunc m_setHostMessageCallback = nullptr;
+    QueryCloseFunc m_queryClose = nullptr;
 };
 
 } // namespace corvanetov

@@ -142,6 +142,8 @@ void PluginSession::MergeMenu(QMainWindow& window)
             QAction* action = CommandAction(entry->m_command, QString::fromLatin1(entry->m_text));
             action->setShortcut(StandardShortcut(entry->m_command));
             menu->insertAction(insertBefore, action);
+            if (entry->m_command == PluginAbi::kCommandToolBar)
+                m_toolBarToggle = action;
         } else {
             m_actions.emplace_back(menu->insertSeparator(insertBefore));
         }
@@ -189,6 +191,12 @@ void PluginSession::CreateToolBar(QMainWindow& window)
         m_toolBar->addAction(action);
     }
     window.addToolBar(m_toolBar);
+    // The menu entry is ticked while the toolbar shows, however it came to show.
+    if (m_toolBarToggle) {
+        m_toolBarToggle->setCheckable(true);
+        m_toolBarToggle->setChecked(true);
+        connect(m_toolBar, &QToolBar::visibilityChanged, m_toolBarToggle, &QAction::setChecked);
+    }
 }
 
 } // namespace corvanetov

@@ -56,6 +56,8 @@ private:
     std::vector<QPointer<QMenu>> m_menus;
     std::vector<QPointer<QAction>> m_actions;
     QPointer<QToolBar> m_toolBar;
+    // View > Tool bar, where the plug-in's menu has it.
+    QPointer<QAction> m_toolBarToggle;
 };
 
 } // namespace corvanetov

@@ -6,6 +6,7 @@
 #include "host/HostMainWindow.h"
 #include "host/HostOptions.h"
 #include "host/PluginListing.h"
+#include "host/TerminationSignals.h"
 #include "host/TitleRoom.h"
 #include "host/UiEcho.h"
 #include "host/WindowMemory.h"
@@ -61,6 +62,12 @@ int main(int argc, char* argv[])
     for (const QString& path : options.Plugins(QApplication::applicationDirPath()))
         window.LoadPlugin(path);
     corvanetov::WindowMemory::Restore(window);
+    // A box open at that moment (a question, an error) is left too.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::Received, &window, [&window] {
+        window.CloseWithoutQuestion();
+        QCoreApplication::exit(0);
+    });
     window.show();
     return app.exec();
 }

@@ -66,6 +66,11 @@ typedef const MenuEntry* (*LoadPluginMenuFunc)(int id);
 typedef const ToolBarResource* (*LoadPluginToolBarFunc)(int id);
 // Registers where the plug-in's host messages go; a null callback stops them.
 typedef void (*SetHostMessageCallbackFunc)(HostMessageCallback callback, void* context);
+// Before the host's window closes: true when the plug-in lets it. ask: the
+// plug-in may ask the user (a running operation's stop question); false
+// when the window is already gone or the host was told to end, and the
+// plug-in must end what it runs without a question.
+typedef bool (*QueryCloseFunc)(bool ask);
 
 } // extern "C"
 
@@ -82,6 +87,7 @@ constexpr const char* kLoadPluginString = "LoadPluginString";
 constexpr const char* kLoadPluginMenu = "LoadPluginMenu";
 constexpr const char* kLoadPluginToolBar = "LoadPluginToolBar";
 constexpr const char* kSetHostMessageCallback = "SetHostMessageCallback";
+constexpr const char* kQueryClose = "QueryClose";
 
 // The string naming the handset model the plug-in serves.
 constexpr int kStringModelName = 100;

@@ -7,6 +7,7 @@
 
 #include "engine/OperationContext.h"
 #include "forms/DialogHistory.h"
+#include "forms/OperationRunner.h"
 #include "forms/PortSetting.h"
 #include "forms/StationWindow.h"
 #include "hostlink/HostNotifier.h"
@@ -146,6 +147,11 @@ const ToolBarResource* LoadPluginToolBar(int id)
 void SetHostMessageCallback(HostMessageCallback callback, void* context)
 {
     HostNotifier::Instance().SetCallback(callback, context);
+}
+
+bool QueryClose(bool ask)
+{
+    return OperationRunner::StopForClosing(ask && HasApplication());
 }
 
 } // extern "C"

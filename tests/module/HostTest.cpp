@@ -164,11 +164,16 @@ void HostTest::ShowsThePluginsViewsMenusAndToolBar()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    // Tool bar (59392) is the host's: it hides and shows the plug-in's toolbar.
-    Item(window, "View", "Tool bar")->trigger();
+    // Tool bar (59392) is the host's: it hides and shows the plug-in's
+    // toolbar, ticked while the toolbar shows.
+    QAction* toolBarItem = Item(window, "View", "Tool bar");
+    QVERIFY(toolBarItem->isChecked());
+    toolBarItem->trigger();
     QVERIFY(toolBars.front()->isHidden());
-    Item(window, "View", "Tool bar")->trigger();
+    QVERIFY(!toolBarItem->isChecked());
+    toolBarItem->trigger();
     QVERIFY(!toolBars.front()->isHidden());
+    QVERIFY(toolBarItem->isChecked());
 }
 
 void HostTest::FailedPluginsAreReportedAndTheHostGoesOn()

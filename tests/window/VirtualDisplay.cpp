@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace corvanetov {
 
@@ -39,6 +40,15 @@ int ShellValue(const std::string& text, const std::string& name)
         if (line.rfind(name + "=", 0) == 0)
             return std::atoi(line.c_str() + name.size() + 1);
     return -1;
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, const std::string& name)
+{
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(name.size()), name.c_str()), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
 }
 
 std::string Trimmed(std::string text)
@@ -138,6 +148,25 @@ void VirtualDisplay::Click(int x, int y) const
 void VirtualDisplay::Destroy(const Window& window) const
 {
     Client(kDriver, {"windowclose", window.id});
+}
+
+bool VirtualDisplay::AskToClose(const Window& window) const
+{
+    xcb_connection_t* connection = xcb_connect(m_name.c_str(), nullptr);
+    const bool reached = xcb_connection_has_error(connection) == 0;
+    if (reached) {
+        xcb_client_message_event_t message = {};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = static_cast<xcb_window_t>(std::stoul(window.id));
+        message.type = Atom(connection, "WM_PROTOCOLS");
+        message.data.data32[0] = Atom(connection, "WM_DELETE_WINDOW");
+        message.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(connection, 0, message.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+        xcb_flush(connection);
+    }
+    xcb_disconnect(connection);
+    return reached;
 }
 
 std::optional<Screenshot> VirtualDisplay::Shot(const std::string& path) const

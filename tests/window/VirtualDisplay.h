@@ -51,6 +51,9 @@ public:
     void Click(int x, int y) const;
     // Destroys the window, as a program other than its own may.
     void Destroy(const Window& window) const;
+    // Asks the window to close, as a window manager's close button does
+    // (WM_DELETE_WINDOW); false when the display could not be reached.
+    bool AskToClose(const Window& window) const;
     // A picture of the whole screen, written to `path` (PPM).
     std::optional<Screenshot> Shot(const std::string& path) const;
     // Writes part of a screenshot as PNG.

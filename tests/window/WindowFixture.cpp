@@ -350,7 +350,17 @@ void WindowFixture::KeepShot(const Screenshot& shot, const ScreenRect& part, con
 
 std::string WindowFixture::StoredPort() const
 {
-    const std::string name = ports::kPortNumberValue;
+    return StoredValue(ports::kPortNumberValue);
+}
+
+bool WindowFixture::NotedInDownloadMode(int port) const
+{
+    const std::string notes = ports::kDownloadModeKey;
+    return StoredValue(notes.substr(notes.rfind('\\') + 1) + "\\COM" + std::to_string(port)) == ports::kWaitingValue;
+}
+
+std::string WindowFixture::StoredValue(const std::string& name) const
+{
     for (const std::string& line : Lines(m_home + kSettingsFile)) {
         size_t equals = line.find('=');
         std::string key = line.substr(0, equals);

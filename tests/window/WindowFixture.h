@@ -105,6 +105,11 @@ protected:
 
     // The port number the host's settings file holds.
     std::string StoredPort() const;
+    // Whether the host's settings file notes the port's handset as left
+    // waiting in download mode.
+    bool NotedInDownloadMode(int port) const;
+    // A value of the host's settings file, by the end of its key.
+    std::string StoredValue(const std::string& name) const;
     // Values put in the host's settings file before it starts, under the
     // key the views keep their choices in (the names as the views write
     // them, spaces and all).
