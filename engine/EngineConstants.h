@@ -188,6 +188,8 @@ constexpr char kMayWaitInDownloadMode[] =
 
 constexpr char kErrInvalidOption[] = "Invalid Download Option!";
 constexpr char kErrRequestStart[] = "RequestStart Error!";
+// Beside it, when the handset answered the loader's start as a diagnostic command.
+constexpr char kNotInDownloadModeHint[] = "This handset is not in download mode: choose a NORMAL option";
 constexpr char kErrRequestVersion[] = "Request Version Error!";
 constexpr char kErrRequestCopy[] = "RequestCopy Error!";
 constexpr char kErrRequestMode[] = "RequestMode Error!";

@@ -109,7 +109,7 @@ bool FlashDownload::StartLoader(const FlashPass& pass)
 {
     auto start = [&pass](DiagChannel& channel) { FlashRequests::StartRequest(channel, pass.startFirst, pass.startSecond); };
     if (!Request(start, kAcknowledged, engine::kErrRequestStart))
-        return false;
+        return HintAtDiagnosticMode();
     // The loader answered: the handset is in download mode until the flash completes.
     DownloadModeNotes::Instance().Remember(Context().SelectedPort());
     if (IsCode(pass))
@@ -122,6 +122,21 @@ bool FlashDownload::StartLoader(const FlashPass& pass)
     uint32_t version = m_images.imageVersion;
     auto send = [version](DiagChannel& channel) { FlashRequests::VersionCheckRequest(channel, version); };
     return Request(send, check, engine::kErrRequestVersion);
+}
+
+// A handset running normally answers the loader's first start as a
+// diagnostic command it does not know: an EMERGENCY option met a handset
+// that is not in download mode, and no note of one waiting there holds.
+bool FlashDownload::HintAtDiagnosticMode() const
+{
+    const std::optional<DownloadOption> option = DownloadOption::Of(m_option);
+    Exchange& exchange = Context().GetExchange();
+    if (m_pass != 1 || !option || option->switchToDownloadMode || OperationFrame::Stopped()
+        || exchange.LastWaitResult() != Exchange::kAnswer || exchange.CurrentResponse()[0] != diag::kCmdBadCommand)
+        return false;
+    DownloadModeNotes::Instance().Forget(Context().SelectedPort());
+    Context().SetErrorText(std::string(engine::kErrRequestStart) + "\n" + engine::kNotInDownloadModeHint);
+    return false;
 }
 
 // Copy and mode start the loader in the handset's memory, the jump runs it,

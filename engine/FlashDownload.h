@@ -30,6 +30,7 @@ public:
 private:
     bool RunPass(const FlashPass& pass);
     bool StartLoader(const FlashPass& pass);
+    bool HintAtDiagnosticMode() const;
     bool JumpToLoader();
     bool Erase(const FlashPass& pass);
     bool ProgramBlocks(const FlashPass& pass);

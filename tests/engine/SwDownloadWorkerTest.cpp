@@ -260,6 +260,7 @@ struct FailureCase {
 };
 
 const std::vector<Bytes> kThreeRefusals = {kRefused, kRefused, kRefused};
+const std::vector<Bytes> kThreeBadCommands = {{0x13}, {0x13}, {0x13}};
 
 // A failure once the handset is in download mode says so, and the port is
 // noted as waiting there; a failure before the switch leaves no note.
@@ -276,6 +277,11 @@ const FailureCase kFailureCases[] = {
     {"block asked for again and again", 3, {{0xDD, std::vector<Bytes>(20, {0xA1})}}, "end Connection or Timeout Error!" + kWaiting, "Block 0", 10},
     {"restart jump unanswered", 3, {{0xC0, {kAck, kSilent, kSilent, kSilent}}}, "end RequestJump Error!" + kWaiting, "Jump", 4},
     {"after the switch, start never acknowledged", 0, {{0xA0, kThreeRefusals}}, "end RequestStart Error!" + kWaiting, "Start FFFF0000 10000", 3},
+    // Answered as an unknown diagnostic command: the handset runs normally.
+    {"EMERGENCY option, handset in diagnostic mode", 3, {{0xA0, kThreeBadCommands}},
+     std::string("end RequestStart Error!\n") + engine::kNotInDownloadModeHint, "Start FFFF0000 10000", 3},
+    {"NORMAL option, handset still in diagnostic mode after the switch", 0, {{0xA0, kThreeBadCommands}},
+     "end RequestStart Error!" + kWaiting, "Start FFFF0000 10000", 3},
     {"handset not back after the flash", 3, {{0x0C, kThreeSilences}},
      "end Completed Flash Programming\nThe handset did not come back after its restart: Error in reading phone's status in DM", "Status", 3},
     {"option 6", 6, {}, "end Invalid Download Option!", "Start FFFF0000 10000", 0},
