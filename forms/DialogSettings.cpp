@@ -92,7 +92,6 @@ void CDialogSettings::LayOutGrid()
     grid.SetNumberOfRows(sc::kRows);
     grid.SetColumnWidth(sc::kNameColumn, sc::kNameColumnWidth);
     grid.SetColumnWidth(sc::kValueColumn, sc::kValueColumnWidth);
-    grid.SetColumnWidth(sc::kSpareColumn, sc::kValueColumnWidth);
     grid.SetActiveRow(0);
     for (int column = 1; column <= sc::kColumns; ++column) {
         grid.SetActiveColumn(column);
@@ -510,9 +509,10 @@ QString CDialogSettings::RunFileDialog(QFileDialog::AcceptMode mode, const QStri
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
+// The lock codes stay off paper unless the technician shows them.
 void CDialogSettings::RunPrintDialog()
 {
-    ShowPrintDialog(Grid());
+    ShowPrintDialog(Grid(), {SettingsCatalogue::kLockCodeRow, SettingsCatalogue::kUimLockCodeRow});
 }
 
 } // namespace corvanetov

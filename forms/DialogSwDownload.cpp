@@ -39,6 +39,10 @@ CDialogSwDownload::CDialogSwDownload(QWidget* parent)
     m_runner.AddIdleControl(m_ui->buttonOpenFile);
     m_runner.AddIdleControl(m_ui->buttonOpenFontFile);
     m_runner.AddIdleControl(m_ui->checkKeepSettings);
+    for (const char* option : engine::kDownloadOptionNames)
+        m_ui->comboOption->addItem(QLatin1String(option));
+    m_keepWanted = m_ui->checkKeepSettings->isChecked();
+    connect(m_ui->checkKeepSettings, &QCheckBox::clicked, this, [this](bool ticked) { m_keepWanted = ticked; });
     connect(&m_runner, &OperationRunner::TurnChanged, this, &CDialogSwDownload::FollowJob);
     connect(m_ui->comboOption, &QComboBox::currentIndexChanged, this, &CDialogSwDownload::FollowOption);
     connect(m_ui->buttonOpenFile, &CCommandButton::Click, this, &CDialogSwDownload::OnOpenFile);
@@ -46,6 +50,18 @@ CDialogSwDownload::CDialogSwDownload(QWidget* parent)
     connect(m_ui->buttonStart, &CCommandButton::Click, this, &CDialogSwDownload::OnStart);
     connect(m_ui->buttonRebuild, &CCommandButton::Click, this, &CDialogSwDownload::OnRebuild);
     FindSoftware();
+    TellWaitingAtStart();
+}
+
+void CDialogSwDownload::TellWaitingAtStart()
+{
+    const uint8_t port = Context().SelectedPort();
+    if (port == 0 || !DownloadModeNotes::Instance().Remembered(port))
+        return;
+    const QString text = QString::fromLatin1(sw::kWaitingAtStartFormat).arg(port).arg(QLatin1String(engine::kMayWaitInDownloadMode));
+    m_ui->comboOption->setCurrentIndex(m_normalOption + sw::kEmergencyOffset);
+    m_ui->labelTransfer->setText(text);
+    SendHostLine(PluginAbi::kStatusLine, text);
 }
 
 // The path is written to a key that construction never reads: the next
@@ -67,9 +83,6 @@ void CDialogSwDownload::OnInitialUpdate()
 {
     ShowLogoForToolType(*m_ui->picture);
     StyleTitle(*m_ui->labelTitle);
-    for (const char* option : engine::kDownloadOptionNames)
-        m_ui->comboOption->addItem(QLatin1String(option));
-    m_ui->comboOption->setCurrentIndex(0);
     m_ui->buttonStart->SetWindowText(QLatin1String(sw::kStartCaption));
     m_ui->buttonRebuild->SetWindowText(QLatin1String(sw::kRebuildCaption));
     StylePath(*m_ui->labelSoftwarePath);
@@ -116,8 +129,8 @@ void CDialogSwDownload::OnStart()
         }
         return;
     }
-    // As the start finds the box: it is left ticked, disabled, for an option
-    // that finds the handset in download mode, which has nothing to keep.
+    // As the start finds the box: unticked and disabled for an option that
+    // finds the handset in download mode, which has nothing to keep.
     m_keeping = KeepingSettings();
     if (m_keeping)
         StartJob(Job::ReadToKeep, SettingsStep(&NamTransfer::NamReadWorker));
@@ -231,14 +244,26 @@ void CDialogSwDownload::FollowJob(OperationRunner::Turn turn)
 
 void CDialogSwDownload::FollowOption()
 {
+    const int index = m_ui->comboOption->currentIndex();
+    const std::optional<DownloadOption> option = DownloadOption::Of(index);
+    const bool normal = option && option->switchToDownloadMode;
+    if (normal)
+        m_normalOption = index;
+    m_ui->checkKeepSettings->setChecked(normal && m_keepWanted);
+    m_ui->checkKeepSettings->setEnabled(m_runner.CurrentTurn() == OperationRunner::Turn::Idle && normal);
+}
+
+void CDialogSwDownload::ReturnToNormalOption()
+{
     const std::optional<DownloadOption> option = DownloadOption::Of(m_ui->comboOption->currentIndex());
-    m_ui->checkKeepSettings->setEnabled(m_runner.CurrentTurn() == OperationRunner::Turn::Idle && option &&
-                                        option->switchToDownloadMode);
+    if (option && !option->switchToDownloadMode)
+        m_ui->comboOption->setCurrentIndex(m_normalOption);
 }
 
 void CDialogSwDownload::ShowReady()
 {
     m_ui->progressDownload->SetWindowText(QLatin1String(sw::kReady));
+    m_ui->labelTransfer->clear();
     m_ui->progressDownload->SetPos(0);
     m_ui->progressDownload->update();
 }
@@ -282,6 +307,8 @@ void CDialogSwDownload::ShowStep(const OperationMessage& message)
 
 void CDialogSwDownload::OnDownloadEnded(const OperationMessage& end)
 {
+    if (end.outcome == OperationMessage::Outcome::Succeeded)
+        ReturnToNormalOption();
     const QString text = QString::fromStdString(end.text);
     if (m_job != Job::Download || !m_keeping || end.outcome != OperationMessage::Outcome::Succeeded) {
         EndWith(text, EndIcon(end));
@@ -328,8 +355,11 @@ void CDialogSwDownload::ShowProgress(const OperationMessage& message)
 {
     m_transfer.Add(message);
     ShowPercent(m_transfer.Started() ? m_transfer.Percent() : message.value);
-    if (m_transfer.Started())
-        SendHostLine(PluginAbi::kStatusLine, m_step + QLatin1String(sw::kStepAndTransfer) + QString::fromStdString(m_transfer.Text()));
+    if (!m_transfer.Started())
+        return;
+    const QString transfer = QString::fromStdString(m_transfer.Text());
+    m_ui->labelTransfer->setText(transfer);
+    SendHostLine(PluginAbi::kStatusLine, m_step + QLatin1String(sw::kStepAndTransfer) + transfer);
 }
 
 void CDialogSwDownload::ShowPercent(int percent)

@@ -22,8 +22,9 @@ class CLabel;
 // them with one of six download options, or rebuilds a handset over its
 // UART link. One job at a time: while one runs, its button reads "Stop" and
 // the other job's button is disabled. A download's bar runs once over the
-// whole download, all passes together, and the status line tells the step,
-// the pass, the amounts, the throughput and the time left. A download may
+// whole download, all passes together; the line under it tells the pass,
+// the amounts, the throughput and the time left, and the status line the
+// step with them. A download may
 // keep the handset's settings: they are read first, and written back once
 // the handset runs its new software, all in one service record.
 class CDialogSwDownload : public CFormView {
@@ -70,6 +71,12 @@ private:
     void OnDownloadEnded(const OperationMessage& end);
     void EndWith(const QString& text, QMessageBox::Icon icon);
     void FollowOption();
+    // After an EMERGENCY download has recovered the handset: the NORMAL
+    // option chosen before it, for the next handset, which runs normally.
+    void ReturnToNormalOption();
+    // At start: the window's port noted as waiting in download mode is
+    // named at once, with the EMERGENCY option chosen for it.
+    void TellWaitingAtStart();
     // Back to idle: captions, progress, animation, controls; the worker, if
     // any, ends.
     void Stop();
@@ -93,6 +100,8 @@ private:
     bool m_keeping = false; // the download started keeping the settings
     NVList m_settingsList;  // the items a settings step transfers
     QString m_flashEnd;     // the flash's end, told after the write back
+    int m_normalOption = 0; // the last NORMAL option chosen
+    bool m_keepWanted = false; // the keep box as the technician left it under a NORMAL option
 };
 
 } // namespace corvanetov

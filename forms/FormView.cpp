@@ -97,12 +97,13 @@ QMessageBox::Icon CFormView::EndIcon(const OperationMessage& end)
     return end.outcome == OperationMessage::Outcome::Failed ? QMessageBox::Warning : QMessageBox::Information;
 }
 
-void CFormView::ShowPrintDialog(CSpreadSheet& grid)
+void CFormView::ShowPrintDialog(CSpreadSheet& grid, const std::vector<int>& secretRows)
 {
     const std::string esn = DocumentText(NvDoc::kEsn);
     CPrint dialog(this);
     dialog.AttachGrid(&grid);
     dialog.SetPageLines(esn.empty() ? QString() : FormConstants::kEsnPrefix + QString::fromStdString(esn), QString::fromLatin1(kVersion));
+    dialog.SetSecretRows(secretRows);
     dialog.exec();
 }
 

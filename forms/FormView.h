@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QWidget>
 #include <string>
+#include <vector>
 class QLabel;
 
 namespace corvanetov {
@@ -52,7 +53,8 @@ protected:
     static QMessageBox::Icon EndIcon(const OperationMessage& end);
     // The print preview of the grid, every page naming the handset's ESN
     // and the tool's version.
-    void ShowPrintDialog(CSpreadSheet& grid);
+    // secretRows: rows whose values print as **** unless the user shows them.
+    void ShowPrintDialog(CSpreadSheet& grid, const std::vector<int>& secretRows = {});
     // The phone line with the ESN the NV document holds.
     static void SendEsnLine();
 

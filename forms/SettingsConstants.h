@@ -16,15 +16,14 @@ constexpr int kGroupLabelFontSize = 15;
 constexpr uint32_t kGroupLabelTextColor = 0x000000;
 constexpr uint32_t kGroupLabelBkColor = 0xFFFFFF;
 
-// The grid: item names, values, and a column nobody reads.
-constexpr int kColumns = 3;
+// The grid: item names and values.
+constexpr int kColumns = 2;
 constexpr int kRows = 50;
 constexpr int kNameColumn = 1;
 constexpr int kValueColumn = 2;
-constexpr int kSpareColumn = 3;
 constexpr double kNameColumnWidth = 25;
 constexpr double kValueColumnWidth = 20;
-constexpr const char* kHeaders[] = {"NAM1", "Settings", "Setting2"};
+constexpr const char* kHeaders[] = {"NAM1", "Settings"};
 
 // The progress bar while idle and while an operation runs.
 using FormConstants::kElapsedFormat;

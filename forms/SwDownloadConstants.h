@@ -12,6 +12,10 @@ constexpr char kStartCaption[] = "St&art Software Download";
 constexpr char kRebuildCaption[] = "Re&build";
 using FormConstants::kStopCaption;
 constexpr char kReady[] = "Ready...";
+// Each EMERGENCY option lies this far below its NORMAL one in the list.
+constexpr int kEmergencyOffset = 3;
+// At start, for the window's port noted as waiting in download mode.
+constexpr char kWaitingAtStartFormat[] = "COM%1: %2";
 constexpr char kElapsedFormat[] = "Elapsed time : %dsec....%d%%";
 // The status line during a download: the step, then how far the transfer is.
 constexpr char kStepAndTransfer[] = " - ";

@@ -1,5 +1,6 @@
 #include "widgets/Print.h"
 
+#include <QCheckBox>
 #include <QShowEvent>
 
 #include <algorithm>
@@ -51,6 +52,19 @@ void CPrint::SetPageLines(const QString& handsetLine, const QString& toolVersion
     m_toolVersion = toolVersion;
 }
 
+void CPrint::SetSecretRows(const std::vector<int>& rows)
+{
+    m_secretRows = rows;
+    if (m_showSecrets || rows.empty())
+        return;
+    m_showSecrets = new QCheckBox(QString::fromLatin1(WidgetConstants::kPrintShowSecrets), this);
+    m_ui->optionLayout->addWidget(m_showSecrets);
+    connect(m_showSecrets, &QCheckBox::toggled, this, [this] {
+        ApplyPageLines();
+        m_ui->preview->update();
+    });
+}
+
 QString CPrint::StampLine(const QDateTime& when)
 {
     const QDate date = when.date();
@@ -84,6 +98,7 @@ void CPrint::showEvent(QShowEvent* event)
 
 void CPrint::OnInitDialog()
 {
+    ApplyPageLines();
     m_ui->preview->SetGridToPreview(m_grid);
     for (CLabel* label : {m_ui->labelCurrentPage, m_ui->labelTotalPage}) {
         label->SetFontSize(kPageLabelFontSize).SetFontBold(true).SetTextColor(kPageLabelTextColor).SetFontItalic(true);
@@ -130,10 +145,18 @@ void CPrint::OnStartPrint()
     } else {
         m_grid->SetPrintRangeKind(WidgetConstants::kPrintRangeAll);
     }
+    ApplyPageLines();
+    m_grid->SetAction(WidgetConstants::kActionPrint);
+}
+
+void CPrint::ApplyPageLines()
+{
+    if (!m_grid)
+        return;
     m_grid->SetPrintModelLine(Joined(QString::fromLatin1(WidgetConstants::kPrintModelLine), m_handsetLine));
     m_grid->SetPrintStampLine(
         Joined(StampLine(QDateTime::currentDateTime()), m_toolVersion.isEmpty() ? QString() : WidgetConstants::kPrintVersionPrefix + m_toolVersion));
-    m_grid->SetAction(WidgetConstants::kActionPrint);
+    m_grid->SetPrintMaskedRows(m_showSecrets && m_showSecrets->isChecked() ? std::vector<int>{} : m_secretRows);
 }
 
 } // namespace corvanetov

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+class QCheckBox;
 namespace Ui {
 class CPrint;
 }
@@ -33,6 +36,9 @@ public:
     // handset's line (its ESN) beside the model, the tool's version beside
     // the time of printing.
     void SetPageLines(const QString& handsetLine, const QString& toolVersion);
+    // Rows whose values are secrets (lock codes): previewed and printed as
+    // **** unless the user ticks the box this adds to the dialog.
+    void SetSecretRows(const std::vector<int>& rows);
 
     // The line naming the printing tool with the time of printing.
     static QString StampLine(const QDateTime& when);
@@ -49,6 +55,9 @@ private:
     void OnRadioRanges();
     void OnPageChanged(int page);
     void OnStartPrint();
+    // The lines and masks of every page, as the preview shows them and the
+    // print has them.
+    void ApplyPageLines();
 
     std::unique_ptr<Ui::CPrint> m_ui;
     // 0 = all pages, 1 = the range in the page fields.
@@ -57,6 +66,8 @@ private:
     bool m_initialized;
     QString m_handsetLine;
     QString m_toolVersion;
+    std::vector<int> m_secretRows;
+    QCheckBox* m_showSecrets = nullptr;
 };
 
 } // namespace corvanetov

@@ -70,6 +70,7 @@ public:
     void SetPrintStampLine(const QString& line) { m_print.stampLine = line; }
     QString GetPrintStampLine() const { return m_print.stampLine; }
     void SetPrintModelLine(const QString& line) { m_print.modelLine = line; }
+    void SetPrintMaskedRows(const std::vector<int>& rows) { m_print.maskedRows = rows; }
     QString GetPrintModelLine() const { return m_print.modelLine; }
     int32_t GetPrintedPageCount() const;
 

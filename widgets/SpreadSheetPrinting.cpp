@@ -167,6 +167,12 @@ void SpreadSheetPrinting::PaintPage(QPainter& painter, const QSizeF& paintSize, 
     painter.restore();
 }
 
+QString SpreadSheetPrinting::CellText(int row, int column, const QString& text) const
+{
+    const bool masked = column > 1 && !text.isEmpty() && std::ranges::count(m_settings.maskedRows, row) != 0;
+    return masked ? QString::fromLatin1(WidgetConstants::kPrintMask) : text;
+}
+
 void SpreadSheetPrinting::PaintRow(QPainter& painter, int row, double top, double height) const
 {
     double left = 0;
@@ -194,7 +200,7 @@ void SpreadSheetPrinting::PaintRow(QPainter& painter, int row, double top, doubl
         const Qt::Alignment align = row == 0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter;
         painter.save();
         painter.setClipRect(textArea, Qt::IntersectClip);
-        painter.drawText(textArea, align | Qt::TextSingleLine, item->text());
+        painter.drawText(textArea, align | Qt::TextSingleLine, CellText(row, column, item->text()));
         painter.restore();
     }
 }

@@ -31,6 +31,9 @@ public:
         int16_t lastPage = 1;
         QString stampLine;
         QString modelLine;
+        // Rows (from 1) whose values print as **** (their first column, the
+        // label, as it is).
+        std::vector<int> maskedRows;
         // Where the print goes as a PDF file; while empty the user chooses
         // a printer (or a file) in the print dialog.
         QString outputFile;
@@ -57,6 +60,7 @@ private:
     int PrintedRows() const;
     std::vector<RowSpan> Paginate(const QSizeF& paintSize) const;
     void PaintRow(QPainter& painter, int row, double top, double height) const;
+    QString CellText(int row, int column, const QString& text) const;
 
     const QTableWidget& m_table;
     const SpreadSheetSizes& m_sizes;

@@ -39,6 +39,9 @@ constexpr const char* kPrintLineGap = "    ";
 constexpr const char* kPrintVersionPrefix = "version ";
 // The foot of every printed page: "page N of M".
 constexpr const char* kPrintPageFormat = "page %1 of %2";
+// What a secret value (a lock code) prints as, and the box that shows it.
+constexpr const char* kPrintMask = "****";
+constexpr const char* kPrintShowSecrets = "Print the lock codes";
 
 // Text progress bar.
 constexpr int kProgressMinimum = 0;

@@ -1,4 +1,8 @@
+#include <QCheckBox>
 #include <QDir>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QFile>
 #include <QFileInfo>
 #include <QTableWidget>
@@ -60,6 +64,29 @@ protected:
     void RunPrintDialog() override { ++printDialogs; }
 };
 
+// The view with the real print dialog, answered by the test: the lock
+// codes' box as asked, then Start Print, then the dialog closed.
+class PrintingSettings : public AnsweredSettings {
+public:
+    bool showLockCodes = false;
+    QString previewedModelLine; // as the preview shows it, before Start Print
+
+protected:
+    void RunPrintDialog() override
+    {
+        QTimer::singleShot(0, this, [this] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog);
+            previewedModelLine = Grid().GetPrintModelLine();
+            if (auto* box = dialog->findChild<QCheckBox*>())
+                box->setChecked(showLockCodes);
+            dialog->findChild<QPushButton*>(QStringLiteral("buttonStartPrint"))->click();
+            QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+        });
+        CDialogSettings::RunPrintDialog();
+    }
+};
+
 bool Marked(CSpreadSheet& grid, int row)
 {
     const QTableWidgetItem* item = grid.findChild<QTableWidget*>()->item(row - 1, 1);
@@ -114,6 +141,7 @@ private slots:
     void LockCodeIsReadOnlyForANonzeroToolType();
     void ControlsFollowEveryOperation();
     void EditAndPrintCommandsReachTheGrid();
+    void PrintoutNamesTheHandsetAndHidesTheLockCodes();
 
 private:
     void StartHandset();
@@ -203,11 +231,10 @@ void SettingsViewTest::FirstShowLaysOutTheGroupAndItsGrid()
     QCOMPARE(view.GroupLabel(), QStringLiteral("&Nam1"));
     QCOMPARE(view.ProgressBar().GetWindowText(), QStringLiteral("Ready..."));
     CSpreadSheet& grid = view.Grid();
-    QCOMPARE(grid.GetNumberOfColumns(), 3);
+    QCOMPARE(grid.GetNumberOfColumns(), 2); // no empty column beside the values
     QCOMPARE(grid.GetNumberOfRows(), 50);
     QCOMPARE(CellText(grid, 1, 0), QStringLiteral("NAM1"));
     QCOMPARE(CellText(grid, 2, 0), QStringLiteral("Settings"));
-    QCOMPARE(CellText(grid, 3, 0), QStringLiteral("Setting2"));
     // A new view shows nothing until values come.
     QCOMPARE(CellText(grid, 1, 1), QString());
     QVERIFY(view.ControlsEnabled());
@@ -531,6 +558,45 @@ void SettingsViewTest::EditAndPrintCommandsReachTheGrid()
     QCOMPARE(view.printDialogs, 1);
     QCOMPARE(view.Grid().GetPrintLayout(), 1);
     QVERIFY(!view.OnCommand(2011));
+}
+
+// Print > Start Print to a PDF file, read back with pdftotext: every page
+// names the handset, the time, the tool's version and "page N of M"; the
+// lock codes print as **** unless the box that shows them is ticked.
+void SettingsViewTest::PrintoutNamesTheHandsetAndHidesTheLockCodes()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    m_doc->SetText(NvDoc::kEsn, "8D2A41F3");
+    PrintingSettings view;
+    view.show();
+    view.openPath = WriteFile(QStringLiteral("a.mmc"), SettingsImage());
+    view.OnOpenMmcFile();
+    for (const bool showLockCodes : {false, true}) {
+        const QString pdf = m_folder.filePath(QStringLiteral("print%1.pdf").arg(showLockCodes));
+        view.Grid().SetPrintOutputFile(pdf);
+        view.showLockCodes = showLockCodes;
+        QVERIFY(view.OnCommand(57607));
+        QVERIFY2(view.previewedModelLine.contains(QStringLiteral("ESN : 8D2A41F3")), qPrintable(view.previewedModelLine));
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(20000));
+        const QStringList pages = QString::fromUtf8(text.readAllStandardOutput()).split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+        QVERIFY(!pages.isEmpty());
+        const QString year = QString::number(QDate::currentDate().year());
+        for (int page = 1; page <= pages.size(); ++page) {
+            const QString& printed = pages[page - 1];
+            QVERIFY2(printed.contains(QStringLiteral("ESN : 8D2A41F3")), qPrintable(printed));
+            QVERIFY2(printed.contains(QStringLiteral("Printed by CorvaneTOV")) && printed.contains(year), qPrintable(printed));
+            QVERIFY2(printed.contains(QStringLiteral("version ")), qPrintable(printed));
+            QVERIFY2(printed.contains(QStringLiteral("page %1 of %2").arg(page).arg(pages.size())), qPrintable(printed));
+        }
+        const QString all = pages.join(QString());
+        QCOMPARE(all.contains(QStringLiteral("1234")), showLockCodes);
+        QCOMPARE(all.contains(QStringLiteral("56785678")), showLockCodes);
+        QCOMPARE(all.contains(QStringLiteral("****")), !showLockCodes);
+        QVERIFY(all.contains(QStringLiteral("4139"))); // what is no secret prints as it is
+    }
 }
 
 QTEST_MAIN(SettingsViewTest)

@@ -7,6 +7,7 @@
 #include "samples/ImageMaker.h"
 #include "ScriptedHandset.h"
 #include "ViewRecords.h"
+#include "comm/DownloadModeNotes.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "diag/DiagConstants.h"
@@ -102,7 +103,8 @@ private slots:
     void KeptSettingsAreWrittenBackAfterTheRestartInOneRecord();
     void KeptSettingsThatCannotBeReadFlashNothing();
     void AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord();
-    void ABoxLeftTickedForAnEmergencyOptionKeepsNothing();
+    void TheOptionReturnsToNormalAfterAnEmergencyDownload();
+    void APortLeftInDownloadModeIsNamedAtOnce();
 
 private:
     // Starts the chosen job with endless pauses, so that it stays running.
@@ -496,20 +498,38 @@ void SwDownloadViewTest::AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord()
     QCOMPARE(records.front().esn, QStringLiteral("8D2A41F3"));
 }
 
-// The box is disabled, not unticked, when an EMERGENCY option is chosen:
-// the handset in download mode has no settings to read, and none are
-// written after its flash.
-void SwDownloadViewTest::ABoxLeftTickedForAnEmergencyOptionKeepsNothing()
+// Under an EMERGENCY option the box is unticked and disabled: the handset
+// in download mode has no settings to read, and none are written after its
+// flash. Once the recovery has completed, the NORMAL option chosen before
+// it is chosen again, with the box as the technician left it.
+void SwDownloadViewTest::TheOptionReturnsToNormalAfterAnEmergencyDownload()
 {
     AnsweredSwDownload view;
     view.show();
     QVERIFY(ChooseNewCodeImage(view));
-    view.KeepBox().setChecked(true);
+    view.Choose(0);
+    view.KeepBox().click();
+    QVERIFY(view.KeepBox().isChecked());
     view.Choose(3);
-    QVERIFY(view.KeepBox().isChecked() && !view.KeepBox().isEnabled());
+    QVERIFY(!view.KeepBox().isChecked() && !view.KeepBox().isEnabled());
     view.OnStart();
     QTRY_COMPARE(view.messages, QStringList{QStringLiteral("Completed Flash Programming\nNow running AB12.5")});
     QVERIFY(m_handset->Requests(diag::kCmdNvWrite).empty());
+    QCOMPARE(view.findChild<QComboBox*>()->currentIndex(), 0);
+    QVERIFY(view.KeepBox().isChecked() && view.KeepBox().isEnabled());
+}
+
+// A port noted as waiting in download mode is named as the view is made,
+// in the status line and the view, with the EMERGENCY option chosen.
+void SwDownloadViewTest::APortLeftInDownloadModeIsNamedAtOnce()
+{
+    DownloadModeNotes::Instance().Remember(7);
+    AnsweredSwDownload view;
+    DownloadModeNotes::Instance().Forget(7);
+    const QString text = QStringLiteral("COM7: ") + engine::kMayWaitInDownloadMode;
+    QCOMPARE(m_lines.value(0), text);
+    QCOMPARE(view.Text("labelTransfer"), text);
+    QCOMPARE(view.findChild<QComboBox*>()->currentIndex(), 3);
 }
 
 QTEST_MAIN(SwDownloadViewTest)
