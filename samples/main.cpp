@@ -10,11 +10,20 @@
 
 using namespace corvanetov;
 
+namespace {
+constexpr char kUsage[] = "usage: %s [--models] FOLDER\n";
+}
+
 int main(int argc, char* argv[])
 {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::printf(kUsage, argv[0]);
+        return 0;
+    }
     const bool models = argc == 3 && std::strcmp(argv[1], "--models") == 0;
-    if (argc != 2 && !models) {
-        std::fprintf(stderr, "usage: %s [--models] FOLDER\n", argv[0]);
+    // A folder never starts with a dash here: an unknown option is no folder to write into.
+    if ((argc != 2 && !models) || argv[argc - 1][0] == '-') {
+        std::fprintf(stderr, kUsage, argv[0]);
         return 2;
     }
     std::string failed;
