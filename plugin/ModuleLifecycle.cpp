@@ -4,6 +4,7 @@
 #include <new>
 
 #include "comm/PortResolver.h"
+#include "forms/ViewRecord.h"
 #include "hostlink/HostNotifier.h"
 #include "platform/Trace.h"
 #include "plugin/ModuleConstants.h"
@@ -42,6 +43,9 @@ ModuleLifecycle::ModuleLifecycle()
 ModuleLifecycle::~ModuleLifecycle()
 {
     TRACE("%s", ModuleConstants::kTerminatingTrace);
+    // A record still being kept runs the module's code on the keeping
+    // thread: the host ends right after a stop, and unloads the module.
+    ViewRecord::AwaitKept();
     HostNotifier::Instance().SetCallback(nullptr, nullptr);
     PortResolver::Instance().Set(nullptr);
     RuntimeClasses::Unregister();

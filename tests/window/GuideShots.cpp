@@ -39,6 +39,7 @@ const char kAllViews[] = "--all-views";
 // The keyboard's way to the menus: no window manager is needed.
 const std::vector<std::string> kPortSettingMenu = {"alt+s", "p"};
 const std::vector<std::string> kAboutMenu = {"alt+h", "a"};
+const std::vector<std::string> kPrintMenu = {"ctrl+p"};
 
 // An in-progress picture is kept while its bar is between these fills.
 constexpr double kMidwayFrom = 0.3;
@@ -145,6 +146,28 @@ protected:
         Keep(*shot, main, name);
     }
 
+    // The SETTING tab after a read of a handset with a lock code and SIDs.
+    void ReadSettings()
+    {
+        ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kSimulatedEsn, "--lock-code", "1357", "--sids", "4101,22,4139"}));
+        ASSERT_NO_FATAL_FAILURE(ToTab(kSettingsTab));
+        ASSERT_TRUE(ClickReadButton());
+        ASSERT_TRUE(WaitForEcho(DialogText(engine::kReadNamCompleted)));
+        AnswerDialog("Return");
+        ASSERT_TRUE(WaitUntilNoDialog());
+    }
+
+    // A flash at the handset's line rate, in its main pass with its progress line.
+    void FlashToTheSecondPass()
+    {
+        fs::create_directories(fs::path(kSoftwareFile).parent_path());
+        ASSERT_TRUE(ImageMaker::WriteCode(kSoftwareFile, kSoftwareBytes, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+        ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--line-rate", kLineRate}, kFlashTimeScale));
+        ASSERT_NO_FATAL_FAILURE(ToTab(kSoftwareDownloadTab));
+        ASSERT_TRUE(ClickReadButton()) << "no start button";
+        ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, kSecondPass)));
+    }
+
     // The dialog a menu command opens, once on screen.
     VirtualDisplay::Window OpenDialog(const std::vector<std::string>& menu) const
     {
@@ -169,12 +192,7 @@ TEST_F(GuideShot, PhoneInfoAfterRead)
 
 TEST_F(GuideShot, SettingsAfterRead)
 {
-    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--esn", kSimulatedEsn, "--lock-code", "1357", "--sids", "4101,22,4139"}));
-    ASSERT_NO_FATAL_FAILURE(ToTab(kSettingsTab));
-    ASSERT_TRUE(ClickReadButton());
-    ASSERT_TRUE(WaitForEcho(DialogText(engine::kReadNamCompleted)));
-    AnswerDialog("Return");
-    ASSERT_TRUE(WaitUntilNoDialog());
+    ASSERT_NO_FATAL_FAILURE(ReadSettings());
     KeepWindow("settings.png");
 }
 
@@ -200,14 +218,35 @@ TEST_F(GuideShot, SettingsWriteQuestion)
 
 TEST_F(GuideShot, SoftwareDownloadMidway)
 {
-    fs::create_directories(fs::path(kSoftwareFile).parent_path());
-    ASSERT_TRUE(ImageMaker::WriteCode(kSoftwareFile, kSoftwareBytes, ImageMaker::kBootPartSize, ImageMaker::kVersion));
-    ASSERT_NO_FATAL_FAILURE(StartReadyHost({"--line-rate", kLineRate}, kFlashTimeScale));
-    ASSERT_NO_FATAL_FAILURE(ToTab(kSoftwareDownloadTab));
-    ASSERT_TRUE(ClickReadButton()) << "no start button";
-    // The picture shows the main pass with its progress line.
-    ASSERT_TRUE(WaitForEcho(StatusLine(PluginAbi::kStatusLine, kSecondPass)));
+    ASSERT_NO_FATAL_FAILURE(FlashToTheSecondPass());
     KeepMidway("software-download.png");
+}
+
+// Ctrl+Q in the middle of a flash: the stop question, No its default.
+TEST_F(GuideShot, QuitQuestionDuringAFlash)
+{
+    ASSERT_NO_FATAL_FAILURE(FlashToTheSecondPass());
+    Keys({"ctrl+q"});
+    ASSERT_TRUE(WaitForEcho(DialogText(FormConstants::kStopQuestion)));
+    VirtualDisplay::Window dialog = WaitForDialog();
+    ASSERT_FALSE(dialog.id.empty());
+    KeepWindow("quit-question.png", dialog);
+    AnswerDialog("Return");
+    EXPECT_TRUE(WaitUntilNoDialog());
+}
+
+// File > Print on the settings read: the preview's page with its head and
+// foot lines, the lock code masked.
+TEST_F(GuideShot, SettingsPrintPreview)
+{
+    ASSERT_NO_FATAL_FAILURE(ReadSettings());
+    VirtualDisplay::Window dialog = OpenDialog(kPrintMenu);
+    ASSERT_FALSE(dialog.id.empty()) << "no print preview";
+    std::optional<Screenshot> shot = SettledShot();
+    ASSERT_TRUE(shot);
+    Keep(*shot, dialog.frame, "print-preview.png");
+    AnswerDialog("Escape");
+    EXPECT_TRUE(WaitUntilNoDialog());
 }
 
 struct RoamingShot {
