@@ -106,7 +106,7 @@ protected:
     bool CloseByButton(int count) const
     {
         for (int click = 0; click < kCloseClicks; ++click) {
-            if (!m_display.AskToClose(MainWindow()))
+            if (!AskMainWindowToClose())
                 return false;
             const auto deadline = std::chrono::steady_clock::now() + kCloseWait;
             while (std::chrono::steady_clock::now() < deadline) {
@@ -234,19 +234,15 @@ TEST_F(FlashWindow, ClosingDuringAFlashAsksAndNoGoesOn)
     ASSERT_TRUE(ClickReadButton()) << "no start button";
     ASSERT_TRUE(WaitForRequest("WriteBlockRequest"));
 
-    // Each way twice: a question answered No leaves every way open.
-    const std::vector<std::string> answers = {"n", "Return", "n", "Return"};
-    for (int question = 1; question <= 4; ++question) {
-        SCOPED_TRACE(question);
-        if (question % 2) {
-            ASSERT_TRUE(CloseByButton(question));
-        } else {
-            Keys({"ctrl+q"});
-            ASSERT_TRUE(WaitForEcho(DialogText(FormConstants::kStopQuestion), question));
-        }
-        AnswerDialog(answers[question - 1]);
-        ASSERT_TRUE(WaitUntilNoDialog());
-    }
+    // Ctrl+Q first: a close refused from inside Qt's own closing used to
+    // leave the window deaf to the close button after it.
+    Keys({"ctrl+q"});
+    ASSERT_TRUE(WaitForEcho(DialogText(FormConstants::kStopQuestion)));
+    AnswerDialog("Return");
+    ASSERT_TRUE(WaitUntilNoDialog());
+    ASSERT_TRUE(CloseByButton(2));
+    AnswerDialog("n");
+    ASSERT_TRUE(WaitUntilNoDialog());
     ASSERT_TRUE(WaitForEcho(EndOfFlash()));
     ExpectFlashed();
     EXPECT_TRUE(HostRunning());

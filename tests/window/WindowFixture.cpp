@@ -207,6 +207,14 @@ void WindowFixture::DestroyMainWindow()
     m_display.Destroy(MainWindow());
 }
 
+bool WindowFixture::AskMainWindowToClose() const
+{
+    bool reached = !MainWindow().id.empty();
+    for (const VirtualDisplay::Window& window : m_display.Windows("^" + kMainWindowPrefix))
+        reached = m_display.AskToClose(window) && reached;
+    return reached;
+}
+
 int WindowFixture::EchoCount(const std::string& part, const std::string& log) const
 {
     return CountLines(log.empty() ? m_folder + "/host.log" : log, {part});

@@ -63,6 +63,10 @@ protected:
     void QuitHost();
     // Destroys the main window from outside, as `xdotool windowclose` does.
     void DestroyMainWindow();
+    // The window manager's close button on the main window: the request goes
+    // to every window under the main window's name (the listing may name
+    // more than one); false when the display could not be reached.
+    bool AskMainWindowToClose() const;
 
     // Counts and waits on lines the host echoed that contain `part`; the
     // host's, or another host's log.
