@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,23 @@ TEST(ProgramsTest, EachTellsItsVersionAndHelpAndRefusesAWrongCommandLine)
         EXPECT_FALSE(wrong.err.empty());
     }
 }
+
+#ifdef CORVANETOV_SAMPLES_PATH
+// Its one argument is a folder to write into: --help and an unknown option
+// are none (it once wrote --help/B410V01.06.bin).
+TEST(ProgramsTest, SamplesTakeNoOptionForTheirFolder)
+{
+    TempFolder folder;
+    for (const std::string option : {"--help", "--no-such-option"}) {
+        SCOPED_TRACE(option);
+        const auto run = ChildProcess::Run({"/bin/sh", "-c", "cd \"$1\" && exec \"$2\" \"$3\"", "sh", folder.Path(),
+                                            CORVANETOV_SAMPLES_PATH, option});
+        EXPECT_EQ(run.exitCode, option == "--help" ? 0 : 2) << run.err;
+        EXPECT_TRUE(Contains(option == "--help" ? run.out : run.err, "usage")) << run.out << run.err;
+        EXPECT_FALSE(std::filesystem::exists(folder.Path() + "/" + option));
+    }
+}
+#endif
 
 TEST(ProgramsTest, HostNamesItsPluginFolderAndFindsThePlugin)
 {
