@@ -2,18 +2,26 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
+#include <utility>
 
 #include "comm/CommConstants.h"
+#include "comm/DeviceAccess.h"
 #include "comm/PortResolver.h"
 
 namespace corvanetov {
@@ -24,19 +32,26 @@ namespace {
 constexpr char kFolderVariable[] = "CORVANETOV_LOCK_DIR";
 constexpr const char* kSystemFolders[] = {"/run/lock", "/var/lock"};
 constexpr char kPrefix[] = "corvanetov-";
+// Between a name and its claimer's place in line.
+constexpr char kPlaceMark = '@';
 constexpr char kSuffix[] = ".lock";
-// Every user may open another's lock file to take it once it is free.
-constexpr mode_t kShared = 0666;
-// A holder writes its line just after it has taken the file.
+constexpr char kKernelLocks[] = "/proc/locks";
+// A holder writes its line just after it has taken its file.
 constexpr int kHolderReads = 20;
 constexpr auto kHolderReadPause = std::chrono::milliseconds(5);
-constexpr int kTakeTries = 3;
+// An older claimer that meets a younger one gives it this long to give way
+// (it does at once where it saw the older; where it did not, it holds).
+constexpr int kGiveWayChecks = 40;
+constexpr auto kGiveWayPause = std::chrono::milliseconds(5);
 // The holder's line, and the link it reached a device by (a path).
 constexpr size_t kHolderTextMax = 512 + 4096;
+constexpr size_t kShownHolderMax = 200;
 constexpr char kViaPrefix[] = "via\t";
 // Of a device's or link's own name in its lock file's name, which must stay
 // within the folder's limit of 255.
 constexpr size_t kShownNameMax = 100;
+
+using FileId = std::pair<dev_t, ino_t>;
 
 // A name's hash keeps every lock file's name short and within the folder,
 // however long the path it stands for.
@@ -70,65 +85,131 @@ fs::path InCanonicalFolder(const std::string& path)
     return error ? file.lexically_normal() : folder / file.filename();
 }
 
-std::string FileName(const std::string& name)
+std::string Stem(const std::string& name)
 {
-    std::string file = kPrefix;
+    std::string stem = kPrefix;
     for (char c : name)
-        file += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? c : '_';
-    return file + kSuffix;
+        stem += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? c : '_';
+    return stem + kPlaceMark;
 }
 
-bool SameFile(int fd, const std::string& path)
+// The time since the machine started, which no one can set back, then a
+// random tail that two claimers of one instant do not share.
+std::string PlaceInLine()
 {
-    struct stat held {};
-    struct stat named {};
-    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-           held.st_ino == named.st_ino;
+    timespec now {};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    const auto nanoseconds = static_cast<unsigned long long>(now.tv_sec) * 1000000000ULL +
+                             static_cast<unsigned long long>(now.tv_nsec);
+    char place[33];
+    std::snprintf(place, sizeof place, "%016llx%08x", nanoseconds, static_cast<unsigned>(std::random_device()()));
+    return place;
 }
 
-// Without O_CREAT first: the kernel's protection of files in sticky
-// folders refuses O_CREAT on another user's file even where its mode allows.
-int OpenLockFile(const std::string& path)
+std::string PlaceOf(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, kShared);
-        if (fd >= 0)
-            ::fchmod(fd, kShared); // past the umask
+    return path.substr(path.rfind(kPlaceMark) + 1);
+}
+
+// The files that someone holds with flock, as the kernel lists them
+// ("1: FLOCK  ADVISORY  WRITE 4242 fe:00:10953580 0 EOF"; a waiter's line
+// has "->"): without opening them, which another user's file refuses.
+bool ReadHeldFiles(std::set<FileId>& held)
+{
+    std::ifstream locks(kKernelLocks);
+    if (!locks)
+        return false;
+    std::string line;
+    while (std::getline(locks, line)) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, file;
+        fields >> number >> kind >> mode >> access >> pid >> file;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (kind == "FLOCK" && std::sscanf(file.c_str(), "%x:%x:%llu", &major, &minor, &inode) == 3)
+            held.insert({makedev(major, minor), static_cast<ino_t>(inode)});
     }
-    if (fd < 0 && errno == EACCES)
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    return fd;
+    return true;
 }
 
-bool WriteLine(int fd, const std::string& line)
+// Only text under 0x7f and from the blank up: a holder's line goes to a
+// terminal, where any other byte could be a command to it.
+std::string Printable(const std::string& text)
 {
-    return ::ftruncate(fd, 0) == 0 && ::pwrite(fd, line.data(), line.size(), 0) == static_cast<ssize_t>(line.size());
+    std::string shown;
+    for (char c : text.substr(0, kShownHolderMax))
+        if (c >= ' ' && c < 0x7f)
+            shown += c;
+    return shown;
 }
 
-// Removed while still held, so that no one takes a file on its way out.
-// Another user's file in the sticky lock folder cannot be removed: it is
-// emptied, so that it does not go on naming this program.
-bool Remove(int fd, const std::string& path)
+// A claimer's file as it was seen: opened without waiting (a FIFO would
+// wait for a writer) and read only if it is still that regular file.
+std::string ReadClaimText(const std::string& path, const struct stat& seen)
 {
-    return ::unlink(path.c_str()) == 0 || ::ftruncate(fd, 0) == 0;
-}
-
-std::string ReadText(int fd)
-{
-    char buffer[kHolderTextMax];
-    ssize_t count = ::pread(fd, buffer, sizeof buffer, 0);
-    return std::string(buffer, count > 0 ? static_cast<size_t>(count) : 0);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat opened {};
+    std::string text;
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_ino == seen.st_ino) {
+        char buffer[kHolderTextMax];
+        for (int reads = 0; reads < kHolderReads && text.empty(); ++reads) {
+            if (reads > 0)
+                std::this_thread::sleep_for(kHolderReadPause);
+            const ssize_t count = ::pread(fd, buffer, sizeof buffer, 0);
+            text.assign(buffer, count > 0 ? static_cast<size_t>(count) : 0);
+        }
+    }
+    ::close(fd);
+    return text;
 }
 
 // "program\tpid\tactivity" as the holder wrote it.
-std::string HolderText(const std::string& line)
+std::string HolderText(const std::string& text)
 {
+    const std::string line = text.substr(0, text.find('\n'));
     size_t first = line.find('\t');
     size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
     if (second == std::string::npos)
         return "another program of this tool is using it";
-    return line.substr(0, first) + " (pid " + line.substr(first + 1, second - first - 1) + ") is " + line.substr(second + 1);
+    return Printable(line.substr(0, first)) + " (pid " + Printable(line.substr(first + 1, second - first - 1)) +
+           ") is " + Printable(line.substr(second + 1));
+}
+
+struct Rival {
+    std::string path;
+    struct stat seen;
+};
+
+// The files of other claimers of stem that someone holds and whose owners
+// may open the handset. A file of this user's that no one holds is left
+// over from a program that was killed: it goes.
+bool HeldRivals(const std::string& stem, const std::string& own, const DeviceAccess& access,
+                std::vector<Rival>& rivals, std::string& reason)
+{
+    std::set<FileId> held;
+    if (!ReadHeldFiles(held)) {
+        reason = std::string("the kernel's list of locks (") + kKernelLocks + ") cannot be read";
+        return false;
+    }
+    const fs::path folder = fs::path(stem).parent_path();
+    const std::string start = fs::path(stem).filename().string();
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const std::string path = entry.path().string();
+        struct stat seen {};
+        if (path == own || entry.path().filename().string().rfind(start, 0) != 0 ||
+            ::lstat(path.c_str(), &seen) != 0 || !S_ISREG(seen.st_mode) || !access.Allows(seen.st_uid))
+            continue;
+        if (held.count({seen.st_dev, seen.st_ino}))
+            rivals.push_back({path, seen});
+        else if (seen.st_uid == ::geteuid())
+            ::unlink(path.c_str());
+    }
+    if (error)
+        reason = folder.string() + ": " + error.message();
+    return !error;
 }
 } // namespace
 
@@ -168,16 +249,8 @@ std::vector<HandsetClaim::Name> HandsetClaim::Names(uint8_t port)
     }
     const std::string folder = Folder();
     for (Name& name : names)
-        name.file = folder + "/" + FileName(name.file);
+        name.stem = folder + "/" + Stem(name.stem);
     return names;
-}
-
-std::vector<std::string> HandsetClaim::LockFiles(uint8_t port)
-{
-    std::vector<std::string> files;
-    for (const Name& name : Names(port))
-        files.push_back(name.file);
-    return files;
 }
 
 bool HandsetClaim::Take(uint8_t port, const std::string& activity)
@@ -186,50 +259,86 @@ bool HandsetClaim::Take(uint8_t port, const std::string& activity)
     m_refusal.clear();
     const std::string line =
         std::string(program_invocation_short_name) + "\t" + std::to_string(::getpid()) + "\t" + activity + "\n";
+    std::error_code error;
+    const std::string target = PortResolver::Instance().Resolve(port);
+    const DeviceAccess access = port >= comm::kNetworkPortFirst ? DeviceAccess::Anyone()
+                                                                 : DeviceAccess(fs::canonical(target, error).string());
     for (const Name& name : Names(port)) {
-        std::string holder;
+        std::string said;
         // A device reached through a link says which: a holder whose handset
         // came back elsewhere after its restart no longer has this device.
         const std::string text = name.link.empty() ? line : line + kViaPrefix + name.link + "\n";
-        if (TakeFile(name, text, holder) == Outcome::Busy) {
+        const Outcome outcome = TakeName(name, text, access, said);
+        if (outcome != Outcome::Held) {
             Release();
-            m_refusal = PortResolver::ComName(port) + kBusy + HolderText(holder);
+            m_refusal = PortResolver::ComName(port) +
+                        (outcome == Outcome::Busy ? kBusy + HolderText(said) : " cannot be claimed for this job: " + said);
             return false;
         }
     }
     return true;
 }
 
-// A file that cannot be opened at all (a lock folder gone wrong) does not
-// keep the technician from the handset: the port's own lock still guards
-// every open.
-HandsetClaim::Outcome HandsetClaim::TakeFile(const Name& name, const std::string& text, std::string& holder)
+// A claim that cannot be made is a refusal: without it a second tool could
+// take the handset while it restarts.
+bool HandsetClaim::MakeFile(const Name& name, const std::string& text, const DeviceAccess& access, std::string& reason)
 {
-    for (int tries = 0; tries < kTakeTries; ++tries) {
-        int fd = OpenLockFile(name.file);
-        if (fd < 0 && errno == EEXIST)
-            continue; // made by another between the two opens
-        if (fd < 0)
-            return Outcome::Unusable;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            std::string held;
-            for (int reads = 0; reads < kHolderReads && (held = ReadText(fd)).empty(); ++reads)
-                std::this_thread::sleep_for(kHolderReadPause);
+    std::string path;
+    int fd = -1;
+    struct stat made {};
+    // Another program of this user may take the file, seen before it is
+    // locked, for one left over and remove it: then it is made again.
+    while (fd < 0 || made.st_nlink == 0) {
+        if (fd >= 0)
             ::close(fd);
-            holder = held.substr(0, held.find('\n'));
-            return HeldElsewhere(name, held) ? Outcome::Elsewhere : Outcome::Busy;
+        path = name.stem + PlaceInLine() + kSuffix;
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &made) != 0) {
+            reason = path + ": " + std::strerror(errno);
+            if (fd >= 0)
+                ::close(fd);
+            return false;
         }
-        // The holder before removes its file while it still has it: a lock
-        // on a file no longer under that name holds nothing.
-        if (!SameFile(fd, name.file)) {
-            ::close(fd);
-            continue;
-        }
-        WriteLine(fd, text);
-        m_held.push_back({fd, name.file});
-        return Outcome::Held;
     }
-    return Outcome::Unusable;
+    m_held.push_back({fd, path});
+    // Those who may open the handset may read who holds it; no one else may
+    // open the file at all, and so cannot lock it either.
+    if (::fchown(fd, static_cast<uid_t>(-1), access.ReadersGroup()) != 0 || ::fstat(fd, &made) != 0)
+        made.st_gid = static_cast<gid_t>(-1);
+    if (::fchmod(fd, access.ReadersMode(made.st_gid)) != 0 ||
+        ::pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+        reason = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+HandsetClaim::Outcome HandsetClaim::TakeName(const Name& name, const std::string& text, const DeviceAccess& access,
+                                             std::string& said)
+{
+    if (!MakeFile(name, text, access, said))
+        return Outcome::Unusable;
+    const std::string own = m_held.back().path;
+    for (int check = 0;; ++check) {
+        std::vector<Rival> rivals;
+        if (!HeldRivals(name.stem, own, access, rivals, said))
+            return Outcome::Unusable;
+        bool younger = false;
+        for (const Rival& rival : rivals) {
+            const std::string held = ReadClaimText(rival.path, rival.seen);
+            if (HeldElsewhere(name, held))
+                continue;
+            said = held;
+            if (PlaceOf(rival.path) < PlaceOf(own))
+                return Outcome::Busy;
+            younger = true;
+        }
+        if (!younger)
+            return Outcome::Held;
+        if (check == kGiveWayChecks)
+            return Outcome::Busy;
+        std::this_thread::sleep_for(kGiveWayPause);
+    }
 }
 
 // The holder took this device name when its link led here. A link that now
@@ -254,7 +363,7 @@ bool HandsetClaim::HeldElsewhere(const Name& name, const std::string& held)
 void HandsetClaim::Release()
 {
     for (const HeldFile& file : m_held) {
-        Remove(file.fd, file.path);
+        ::unlink(file.path.c_str());
         ::close(file.fd);
     }
     m_held.clear();

@@ -4,7 +4,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +23,11 @@ namespace fs = std::filesystem;
 namespace {
 constexpr char kActivity[] = "flashing it";
 constexpr uid_t kNobody = 65534;
+constexpr char kHolderLine[] = "corvanetov-cli\t4242\tflashing it";
+// Retitles and clears a terminal; then a C1 control sequence introducer.
+constexpr char kEscapes[] = "; call 555-0100\x1b]0;owned\x07\x1b[2J\x9b";
+// Before any claimer's.
+constexpr char kOlderPlace[] = "000000000000000000000000000000";
 
 // One operation's view of the handset: its port table, the COM number
 // there, and what that number opens (a file of the test's folder, or a
@@ -34,9 +43,12 @@ struct ClaimCase {
     Side first;
     Side second;
     bool refused;
-    // "link->device": where the first's link points once it has taken the
-    // handset (its handset restarted and came back there, or is still gone).
+    // "link->device,...": where the first's links point once it has taken
+    // the handset (its handset restarted and came back there, or is still
+    // gone).
     const char* moved = nullptr;
+    // Links made before the first takes the handset ("by-path/..." are slots).
+    const char* links = nullptr;
 };
 
 // "dev-a" and "dev-b" are devices; "listed" is the stable link a handset is
@@ -81,18 +93,50 @@ protected:
         fs::create_symlink(m_folder.File("dev-a"), m_folder.File("one/listed"));
         fs::create_symlink(m_folder.File("dev-b"), m_folder.File("two/listed"));
         fs::create_directory_symlink(m_folder.File("one"), m_folder.File("alias"));
+        fs::create_directory(m_folder.File("by-path"));
+        ::setenv("CORVANETOV_SERIAL_BY_PATH", m_folder.File("by-path").c_str(), 1);
     }
     void TearDown() override
     {
+        ::unsetenv("CORVANETOV_SERIAL_BY_PATH");
         ::unsetenv("CORVANETOV_LOCK_DIR");
         PortResolver::Instance().Set(nullptr);
     }
 
     std::string Locks() const { return m_folder.File("locks"); }
+    std::vector<std::string> Files() const
+    {
+        std::vector<std::string> files;
+        for (const fs::directory_entry& entry : fs::directory_iterator(Locks()))
+            files.push_back(entry.path().string());
+        return files;
+    }
+    // The files a claim of side's made: names anyone watching the folder knows.
+    std::vector<std::string> NamesUsed(const Side& side) const
+    {
+        HandsetClaim claim;
+        EXPECT_TRUE(Take(claim, side)) << claim.Refusal();
+        return Files();
+    }
+    // A file's name up to the claimer's place in line.
+    static std::string Stem(const std::string& file) { return file.substr(0, file.find_first_of("@.", file.rfind('-'))) + "@"; }
+    // A file in the tool's own form, held as a claimer holds it; the descriptor.
+    static int Plant(const std::string& file, const std::string& text)
+    {
+        const int fd = ::open(file.c_str(), O_CREAT | O_RDWR, 0666);
+        if (fd < 0 || ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) || ::flock(fd, LOCK_EX) != 0)
+            return -1;
+        return fd;
+    }
 
     // "link->device": the link pointed at another device; the link.
+    // "a->b,c->d": each of them.
     std::string Point(const std::string& target) const
     {
+        if (const size_t comma = target.find(','); comma != std::string::npos) {
+            Point(target.substr(0, comma));
+            return Point(target.substr(comma + 1));
+        }
         const size_t arrow = target.find("->");
         if (arrow == std::string::npos)
             return target;
@@ -132,6 +176,8 @@ class HandsetClaimCase : public HandsetClaimTest, public ::testing::WithParamInt
 TEST_P(HandsetClaimCase, SecondOperationIsRefusedOnlyWhereTheyShareAName)
 {
     const ClaimCase& c = GetParam();
+    if (c.links)
+        Point(c.links);
     HandsetClaim first;
     ASSERT_TRUE(Take(first, c.first));
     if (c.moved)
@@ -147,25 +193,99 @@ TEST_P(HandsetClaimCase, SecondOperationIsRefusedOnlyWhereTheyShareAName)
 INSTANTIATE_TEST_SUITE_P(Names, HandsetClaimCase, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-// A claim leaves nothing behind, and a file that a holder left behind
-// (a program killed before it could remove it) holds nothing.
+// A claim leaves nothing behind, and files that a holder left behind
+// (a program killed before it could remove them) hold nothing.
 TEST_F(HandsetClaimTest, LockFilesLastAsLongAsTheClaim)
 {
     const Side side{"user1", 3, "listed"};
-    Resolve(side);
-    const std::vector<std::string> files = HandsetClaim::LockFiles(side.port);
-    ASSERT_EQ(3u, files.size()) << "the COM number, the device and the link";
     {
         HandsetClaim claim;
         ASSERT_TRUE(Take(claim, side));
-        for (const std::string& file : files)
-            EXPECT_TRUE(fs::exists(file)) << file;
+        EXPECT_EQ(3u, Files().size()) << "the COM number, the device and the link";
     }
     EXPECT_TRUE(fs::is_empty(Locks()));
 
-    std::ofstream(files.front()) << "corvanetov-cli\t4242\tflashing it\n";
+    if (::fork() == 0) {
+        HandsetClaim* killed = new HandsetClaim;
+        ::_exit(Take(*killed, side) ? 0 : 1);
+    }
+    ::wait(nullptr);
+    ASSERT_EQ(3u, Files().size());
     HandsetClaim after;
     EXPECT_TRUE(Take(after, side)) << after.Refusal();
+    after.Release();
+    EXPECT_TRUE(fs::is_empty(Locks())) << "the files left behind are gone";
+}
+
+// A claim that cannot be written is no claim: the job is refused with why.
+TEST_F(HandsetClaimTest, ClaimThatCannotBeMadeIsARefusal)
+{
+    ::setenv("CORVANETOV_LOCK_DIR", m_folder.File("missing").c_str(), 1);
+    HandsetClaim claim;
+    EXPECT_FALSE(Take(claim, {"user1", 3, "dev-a"}));
+    EXPECT_EQ(0u, claim.Refusal().rfind("COM3 cannot be claimed for this job: " + m_folder.File("missing/"), 0))
+        << claim.Refusal();
+}
+
+// What stands in the lock folder under a handset's names: a holder's line
+// with a terminal's commands in it, and a FIFO, which an open for reading
+// would wait on for good. The refusal shows the line without the commands.
+TEST_F(HandsetClaimTest, HolderLineIsShownWithoutControlsAndAFifoIsNeverOpened)
+{
+    const Side side{"user1", 3, "dev-a"};
+    const std::vector<std::string> used = NamesUsed(side);
+    std::vector<int> held;
+    for (const std::string& file : used) {
+        held.push_back(Plant(file, std::string(kHolderLine) + kEscapes + "\n"));
+        ASSERT_EQ(0, ::mkfifo((Stem(file) + kOlderPlace + "1.lock").c_str(), 0666));
+    }
+    HandsetClaim claim;
+    EXPECT_FALSE(Take(claim, side));
+    EXPECT_EQ(0u, claim.Refusal().rfind("COM3 is busy: corvanetov-cli (pid 4242) is flashing it", 0)) << claim.Refusal();
+    for (char c : claim.Refusal())
+        EXPECT_TRUE(c >= ' ' && c < 0x7f) << "byte " << int(static_cast<unsigned char>(c));
+    for (int fd : held)
+        ::close(fd);
+}
+
+// A user who may not open the handset plants what he can under its names,
+// those a claim used last included: a held file in the tool's own form, a
+// FIFO, an empty file no one else may open. None of it holds the handset
+// or keeps the claim from working.
+TEST_F(HandsetClaimTest, PlantsOfAUserWhoMayNotOpenTheHandsetNeitherHoldNorSwitchOff)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    const Side side{"user1", 3, "listed"};
+    fs::permissions(m_folder.File("dev-a"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                                fs::perms::group_write);
+    const std::vector<std::string> used = NamesUsed(side);
+    int planted[2];
+    ASSERT_EQ(0, ::pipe(planted));
+    const pid_t planter = ::fork();
+    if (planter == 0) {
+        bool all = ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+        for (const std::string& file : used) {
+            all = Plant(file, std::string(kHolderLine) + kEscapes + "\n") >= 0 && all;
+            all = ::mkfifo((Stem(file) + kOlderPlace + "1.lock").c_str(), 0666) == 0 && all;
+            all = ::close(::open((Stem(file) + kOlderPlace + "2.lock").c_str(), O_CREAT | O_WRONLY, 0600)) == 0 && all;
+        }
+        const char done = all ? 'y' : 'n';
+        (void)!::write(planted[1], &done, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char done = 0;
+    ASSERT_EQ(1, ::read(planted[0], &done, 1));
+    EXPECT_EQ('y', done) << "nobody could not plant everything";
+
+    HandsetClaim claim;
+    EXPECT_TRUE(Take(claim, side)) << claim.Refusal();
+    HandsetClaim second;
+    EXPECT_FALSE(Take(second, side));
+    EXPECT_EQ(Holder(3), second.Refusal());
+    ::kill(planter, SIGKILL);
+    ::waitpid(planter, nullptr, 0);
 }
 
 // Another user on the machine is refused as well, with the holder's name,
@@ -175,6 +295,7 @@ TEST_F(HandsetClaimTest, AnotherUserIsRefused)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to act as another user";
     const Side side{"user1", 3, "dev-a"};
+    fs::permissions(m_folder.File("dev-a"), fs::perms::all); // a handset every user may open
     HandsetClaim claim;
     ASSERT_TRUE(Take(claim, side));
     const std::string expected = Holder(5);
