@@ -23,6 +23,7 @@
 #include "comm/CommConstants.h"
 #include "comm/DeviceAccess.h"
 #include "comm/PortResolver.h"
+#include "comm/SerialSlot.h"
 
 namespace corvanetov {
 
@@ -235,16 +236,22 @@ std::vector<HandsetClaim::Name> HandsetClaim::Names(uint8_t port)
         if (port >= comm::kNetworkPortFirst) {
             names.push_back({"net-" + target});
         } else {
-            // The device as the kernel names it, and the stable link it is
-            // listed under, which a restarted handset comes back behind.
-            // While the handset restarts the link names nothing: the device
-            // is then known by the link's path alone.
+            // The device as the kernel names it, the link it is listed
+            // under, and its slot (the USB port), which a restarted handset
+            // comes back in whatever its by-id name. While the handset
+            // restarts the link names nothing: the device is then known by
+            // the link's path alone.
             std::error_code error;
             const fs::path device = fs::canonical(target, error);
             const std::string link = fs::is_symlink(target, error) ? InCanonicalFolder(target).string() : std::string();
+            const std::string slot = SerialSlot::IsSlot(target) ? link
+                                     : device.empty()           ? std::string()
+                                                                : SerialSlot::Of(device.string());
             names.push_back({PathName("device", device.empty() ? InCanonicalFolder(target) : device), device.string(), link});
-            if (!link.empty())
+            if (!link.empty() && link != slot)
                 names.push_back({PathName("link", link)});
+            if (!slot.empty())
+                names.push_back({PathName("slot", InCanonicalFolder(slot))});
         }
     }
     const std::string folder = Folder();

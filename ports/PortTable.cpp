@@ -9,6 +9,7 @@
 #include "comm/CommConstants.h"
 #include "comm/DownloadModeNotes.h"
 #include "comm/PortResolver.h"
+#include "comm/SerialSlot.h"
 #include "platform/FileLock.h"
 #include "ports/PortConstants.h"
 #include "ports/UserSettings.h"
@@ -124,6 +125,10 @@ uint8_t PortTable::NumberFor(const QString& devicePath)
     if (uint8_t known = Naming(entries, devicePath)) {
         if (std::optional<qint64> when = Seen(seen, known); when && now - *when >= ports::kSeenRefreshSeconds)
             UserSettings::WriteString(ports::kPortSeenKey, ValueName(known), QString::number(now));
+        // The number goes with the handset's slot, the one of its names that
+        // a restart into download mode does not change.
+        if (entries.value(ValueName(known)) != devicePath && SerialSlot::IsSlot(devicePath.toStdString()))
+            return Assign(known, devicePath) ? known : 0;
         return known;
     }
     uint8_t port = FreeNumber(entries);

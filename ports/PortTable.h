@@ -22,7 +22,8 @@ namespace corvanetov {
 // they are and win over the numbering. With every number taken, the number
 // of the device the tool numbered that has been away longest (an hour at
 // least) goes to the new one: a bench that names its handsets by serial
-// number never runs out.
+// number never runs out. Where the system names a device's slot (its USB
+// port's by-path link), the number is the slot's.
 class PortTable {
 public:
     static PortTable& Instance();

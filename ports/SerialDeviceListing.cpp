@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QtGlobal>
+#include <map>
 
 #include "comm/CommConstants.h"
+#include "comm/SerialSlot.h"
 #include "ports/PortConstants.h"
 #include "ports/PortStore.h"
 #include "ports/PortTable.h"
@@ -47,12 +49,15 @@ std::vector<SerialDeviceEntry> SerialDeviceListing::List()
 {
     const QFileInfoList links = QDir(Folder()).entryInfoList(
         QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const std::map<std::string, std::string> byPath = SerialSlot::Links();
     std::vector<SerialDeviceEntry> entries;
     for (const QFileInfo& link : links) {
         if (link.isDir())
             continue;
         QString path = link.filePath();
-        entries.push_back({ValueName(link), PortName(PortTable::Instance().NumberFor(path)), path});
+        const auto found = byPath.find(link.canonicalFilePath().toStdString());
+        const QString slot = found == byPath.end() ? path : QString::fromStdString(found->second);
+        entries.push_back({ValueName(link), PortName(PortTable::Instance().NumberFor(slot)), path, slot});
     }
     return entries;
 }

@@ -11,6 +11,10 @@ struct SerialDeviceEntry {
     QString valueName;  // the link's name, plus " (driver)" where the kernel driver is known
     QString portName;   // "COM%d" from the port table; empty when no number was free
     QString devicePath; // the link itself: stable while the device stays plugged in the same way
+    // The handset's place on the bench: its by-path link (the USB port),
+    // which stays across a restart into download mode where the by-id name
+    // may change; the by-id link where the system gives none.
+    QString slot = {};
 };
 
 // The machine-wide list of serial devices that the handset search looks

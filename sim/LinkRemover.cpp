@@ -9,7 +9,9 @@
 namespace {
 constexpr size_t kPathCapacity = 4096;
 // Fixed storage: a signal handler may not allocate.
-char g_link[kPathCapacity];
+// The by-id link's names (in normal and download mode) and the by-path link.
+constexpr size_t kLinks = 3;
+char g_links[kLinks][kPathCapacity];
 char g_device[kPathCapacity];
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
@@ -22,10 +24,13 @@ bool Store(char* into, const std::string& text)
 }
 } // namespace
 
-void LinkRemover::Arm(const std::string& link, const std::string& device)
+void LinkRemover::Arm(const std::vector<std::string>& links, const std::string& device)
 {
-    if (link.empty() || !Store(g_link, link) || !Store(g_device, device))
+    if (links.empty() || links.size() > kLinks || !Store(g_device, device))
         return;
+    for (size_t i = 0; i < links.size(); ++i)
+        if (!Store(g_links[i], links[i]))
+            return;
     struct sigaction action {};
     action.sa_handler = &LinkRemover::OnFatalSignal;
     action.sa_flags = static_cast<int>(SA_RESETHAND); // the second time, the default: end
@@ -35,27 +40,27 @@ void LinkRemover::Arm(const std::string& link, const std::string& device)
 }
 
 // readlink and unlink are safe in a signal handler.
-void LinkRemover::RemoveLink()
+void LinkRemover::RemoveLinks()
 {
-    if (!g_link[0])
-        return;
-    char target[kPathCapacity];
-    ssize_t length = ::readlink(g_link, target, sizeof target - 1);
-    if (length < 0)
-        return;
-    target[length] = '\0';
-    if (std::strcmp(target, g_device) == 0)
-        ::unlink(g_link);
+    for (const char* link : g_links) {
+        char target[kPathCapacity];
+        const ssize_t length = link[0] ? ::readlink(link, target, sizeof target - 1) : -1;
+        if (length < 0)
+            continue;
+        target[length] = '\0';
+        if (std::strcmp(target, g_device) == 0)
+            ::unlink(link);
+    }
 }
 
 void LinkRemover::OnFatalSignal(int signal)
 {
-    RemoveLink();
+    RemoveLinks();
     ::raise(signal); // the handler is reset: the signal now ends the program as it would have
 }
 
 void LinkRemover::OnTerminate()
 {
-    RemoveLink();
+    RemoveLinks();
     std::abort();
 }

@@ -45,6 +45,13 @@ SimCommandLine::SimCommandLine() : m_app("vqxb410-sim: a simulated VQX-B410 hand
     m_app.add_option("--by-id", m_transport.byIdDir, "create a by-id style link to the device in DIR (removed at exit or hang-up)")
         ->type_name("DIR");
     m_app.add_option("--by-id-name", m_transport.byIdName, "name of that link")->type_name("NAME")->capture_default_str();
+    m_app.add_option("--by-id-download-name", m_transport.byIdDownloadName,
+                     "name of that link while the handset is in download mode (default: the same)")
+        ->type_name("NAME");
+    m_app.add_option("--by-path", m_transport.byPathDir,
+                     "create a by-path style link (the USB port) to the device in DIR (removed at exit or hang-up)")
+        ->type_name("DIR");
+    m_app.add_option("--by-path-name", m_transport.byPathName, "name of that link")->type_name("NAME")->capture_default_str();
     m_app.add_option("--tcp", m_transport.tcp, "also serve the handset on a raw TCP socket at HOST:PORT (port 0: any free port; :PORT: 127.0.0.1 only)")
         ->type_name("HOST:PORT");
     m_app.add_flag("--emergency", m_handset.emergency, "start in download mode");

@@ -134,6 +134,8 @@ constexpr uint32_t kDefaultEraseMs = 500;
 constexpr double kBitsPerByte8N1 = 10.0;
 
 constexpr const char* kDefaultByIdName = "usb-Corvane_VQX-B410_qxcdmdm-if02-port0";
+// The USB port a handset is plugged into, as the by-path folder names it.
+constexpr const char* kDefaultByPathName = "pci-0000:00:14.0-usb-0:1:1.2-port0";
 
 // Exit status of a wrong command line.
 constexpr int kExitUsage = 2;

@@ -51,6 +51,8 @@ public:
 
     Mode CurrentMode() const { return m_mode; }
     bool Restarting() const { return Clock::now() < m_quietUntil; }
+    // When the restart under way ends.
+    Clock::time_point BackAt() const { return m_quietUntil; }
     bool Offline() const { return m_offline; }
     const SimFlashLoader& Loader() const { return m_loader; }
     const RoamingAssembler& Roaming() const { return m_roaming; }

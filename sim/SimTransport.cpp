@@ -102,18 +102,65 @@ bool SimTransport::OpenPty(std::string& error)
         return false;
     }
     m_pty.attached = true;
-    if (m_options.byIdDir.empty())
+    m_byIdName = ByIdName();
+    return MakeLink(m_options.byIdDir, m_byIdName, m_byIdPath, error) &&
+           MakeLink(m_options.byPathDir, m_options.byPathName, m_byPathPath, error);
+}
+
+bool SimTransport::MakeLink(const std::string& folder, const std::string& name, std::string& path, std::string& error) const
+{
+    if (folder.empty())
         return true;
     std::error_code ignored;
-    std::filesystem::create_directories(m_options.byIdDir, ignored);
-    std::string link = m_options.byIdDir + "/" + m_options.byIdName;
+    std::filesystem::create_directories(folder, ignored);
+    const std::string link = folder + "/" + name;
     ::unlink(link.c_str()); // left over by a run that was killed
-    if (::symlink(name, link.c_str()) != 0) {
+    if (::symlink(m_slavePath.c_str(), link.c_str()) != 0) {
         error = SystemError(link);
         return false;
     }
-    m_byIdPath = link;
+    path = link;
     return true;
+}
+
+std::string SimTransport::ByIdName() const
+{
+    const bool download = m_handset.CurrentMode() == SimHandset::Mode::Download;
+    return download && !m_options.byIdDownloadName.empty() ? m_options.byIdDownloadName : m_options.byIdName;
+}
+
+std::vector<std::string> SimTransport::LinkNames() const
+{
+    std::vector<std::string> names;
+    for (const std::string& name : {m_options.byIdName, m_options.byIdDownloadName})
+        if (!m_options.byIdDir.empty() && !name.empty())
+            names.push_back(m_options.byIdDir + "/" + name);
+    if (!m_byPathPath.empty())
+        names.push_back(m_byPathPath);
+    return names;
+}
+
+// As udev does for a handset that restarts as another USB product: the
+// old name goes at once, the new one comes once the handset is back.
+void SimTransport::FollowMode()
+{
+    if (m_options.byIdDir.empty() || m_byIdName == ByIdName())
+        return;
+    m_byIdName = ByIdName();
+    if (!m_byIdPath.empty())
+        ::unlink(m_byIdPath.c_str());
+    m_byIdPath.clear();
+    m_byIdDue = m_handset.BackAt();
+}
+
+void SimTransport::PlaceByIdLink()
+{
+    if (!m_byIdDue || Clock::now() < *m_byIdDue)
+        return;
+    m_byIdDue.reset();
+    std::string error;
+    if (!MakeLink(m_options.byIdDir, m_byIdName, m_byIdPath, error))
+        m_log.Event("link_failed", {{"error", error}});
 }
 
 bool SimTransport::OpenTcp(std::string& error)
@@ -197,9 +244,12 @@ void SimTransport::CloseAll()
     CloseLink(m_client);
     CloseFd(m_listenFd);
     CloseFd(m_inotifyFd);
-    if (!m_byIdPath.empty())
-        ::unlink(m_byIdPath.c_str());
-    m_byIdPath.clear();
+    m_byIdDue.reset();
+    for (std::string* link : {&m_byIdPath, &m_byPathPath}) {
+        if (!link->empty())
+            ::unlink(link->c_str());
+        link->clear();
+    }
 }
 
 SimTransport::Clock::duration SimTransport::LineTime(size_t bytes) const
@@ -250,6 +300,7 @@ void SimTransport::Run()
             ReadFrom(m_client);
         RunDue(m_pty);
         RunDue(m_client);
+        PlaceByIdLink();
     }
 }
 
@@ -261,6 +312,8 @@ bool SimTransport::NextDue(Clock::time_point& due) const
         any = true;
     };
     auto now = Clock::now();
+    if (m_byIdDue)
+        consider(*m_byIdDue);
     for (const Link* link : {&m_pty, &m_client}) {
         if (!link->input.empty())
             consider(link->input.front().due);
@@ -345,6 +398,7 @@ void SimTransport::Process(Link& link, const std::vector<uint8_t>& bytes)
     link.reader.Feed(bytes.data(), bytes.size(), inputs);
     for (const SimInput& input : inputs) {
         SimHandset::Reaction reaction = m_handset.OnInput(input);
+        FollowMode();
         if (reaction.hangUp) {
             HangUp();
             return;

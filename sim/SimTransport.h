@@ -25,6 +25,11 @@ struct SimTransportOptions {
     uint32_t lineRate = 0;    // bits per second, 8N1; 0 = as fast as the machine goes
     std::string byIdDir;      // where the udev-like link goes; empty for none
     std::string byIdName = sim::kDefaultByIdName;
+    // The by-id link's name in download mode, where a real handset's loader
+    // is another USB product; empty: the same name.
+    std::string byIdDownloadName;
+    std::string byPathDir;    // where the link named after the USB port goes; empty for none
+    std::string byPathName = sim::kDefaultByPathName;
     std::string tcp;          // "host:port" to serve on as a network serial server
 };
 
@@ -45,6 +50,9 @@ public:
     bool Open(std::string& error);
     const std::string& SlavePath() const { return m_slavePath; }
     const std::string& ByIdPath() const { return m_byIdPath; }
+    // Every name the by-id and by-path links may have, for their removal
+    // where no destructor runs.
+    std::vector<std::string> LinkNames() const;
     // "host:port" actually listened on (port 0 asks for a free one).
     const std::string& TcpAddress() const { return m_tcpAddress; }
 
@@ -73,6 +81,11 @@ private:
     };
 
     bool OpenPty(std::string& error);
+    bool MakeLink(const std::string& folder, const std::string& name, std::string& path, std::string& error) const;
+    std::string ByIdName() const;
+    // The by-id link follows the handset's mode.
+    void FollowMode();
+    void PlaceByIdLink();
     bool OpenTcp(std::string& error);
     void CloseLink(Link& link);
     static void DropOutput(Link& link);
@@ -101,6 +114,9 @@ private:
     std::atomic<bool> m_stop{false};
     std::string m_slavePath;
     std::string m_byIdPath;
+    std::string m_byPathPath;
+    std::string m_byIdName;                    // the by-id link's name in the handset's mode
+    std::optional<Clock::time_point> m_byIdDue; // when the link comes under that name
     std::string m_tcpAddress;
     std::minstd_rand m_noise{0x7E};
     AnswerSlicer m_slicer;

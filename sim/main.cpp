@@ -46,7 +46,7 @@ int main(int argc, char** argv)
     SimTransport transport(handset, log, commandLine.TransportOptions());
     if (!transport.Open(error))
         return Fail(error);
-    LinkRemover::Arm(transport.ByIdPath(), transport.SlavePath());
+    LinkRemover::Arm(transport.LinkNames(), transport.SlavePath());
     g_transport = &transport;
     struct sigaction action {};
     action.sa_handler = OnStopSignal;

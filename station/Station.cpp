@@ -73,7 +73,7 @@ void Station::OnListed(const std::vector<SerialDeviceEntry>& handsets)
     std::vector<StationJob*> neverStarted;
     for (auto it = m_devices.begin(); it != m_devices.end();) {
         const bool listed = std::any_of(handsets.begin(), handsets.end(),
-                                        [&](const SerialDeviceEntry& entry) { return entry.devicePath == it->first; });
+                                        [&](const SerialDeviceEntry& entry) { return entry.slot == it->first; });
         if (listed || !it->second.present) {
             ++it;
             continue;
@@ -94,21 +94,24 @@ bool Station::Wanted(const SerialDeviceEntry& entry) const
     if (m_options.ports.isEmpty())
         return true;
     return std::any_of(m_options.ports.begin(), m_options.ports.end(), [&](const QString& port) {
-        return port == entry.devicePath || port.compare(entry.portName, Qt::CaseInsensitive) == 0 ||
+        return port == entry.devicePath || port == entry.slot || port.compare(entry.portName, Qt::CaseInsensitive) == 0 ||
                QLatin1String("COM") + port == entry.portName;
     });
 }
 
 void Station::Arrived(const SerialDeviceEntry& entry)
 {
-    if (auto known = m_devices.find(entry.devicePath); known != m_devices.end()) {
+    if (auto known = m_devices.find(entry.slot); known != m_devices.end()) {
         known->second.present = true;
         return;
     }
     if (m_options.once && !m_firstListing)
         return;
-    if (StationJob* restarting = RestartingJob()) {
-        m_devices[entry.devicePath] = {restarting, true};
+    // Without a slot from the system, a new name may be a restarting
+    // handset's: the one whose job switched it into download mode.
+    StationJob* restarting = entry.slot == entry.devicePath ? RestartingJob() : nullptr;
+    if (restarting) {
+        m_devices[entry.slot] = {restarting, true};
         return;
     }
     AddJob(entry);
@@ -146,21 +149,41 @@ void Station::AddJob(const SerialDeviceEntry& entry)
 {
     StationRow row;
     row.port = entry.portName;
-    row.device = entry.devicePath;
+    row.device = entry.slot;
     StationJob* job = nullptr;
     m_model.AddRow([&] {
         m_jobs.push_back(std::make_unique<StationJob>(m_request, row, this));
         job = m_jobs.back().get();
     });
     connect(job, &StationJob::Line, this, &Station::Line);
-    connect(job, &StationJob::Changed, this, [this, job] { m_model.RowChanged(RowOf(job)); });
+    connect(job, &StationJob::Changed, this, [this, job] {
+        m_model.RowChanged(RowOf(job));
+        RefuseSameHandset(job);
+    });
     connect(job, &StationJob::Ended, this, [this, job] { OnJobEnded(job); });
-    m_devices[entry.devicePath] = {job, true};
+    m_devices[entry.slot] = {job, true};
     // Said in its row: a handset the station passed over in silence would
     // look served to no one.
     if (entry.portName.isEmpty())
         job->Refuse(QString::fromLatin1(station::kNoComNumber).arg(PortTable::Instance().FullText()));
     StartWaiting();
+}
+
+// One handset in two rows (listed under two names, or back under a new one
+// where the system gives no slot): the later row is not served.
+void Station::RefuseSameHandset(StationJob* job)
+{
+    const StationRow& row = job->Row();
+    if (row.esn.isEmpty() || row.Finished())
+        return;
+    for (const auto& earlier : m_jobs) {
+        if (earlier.get() == job)
+            return;
+        if (earlier->Row().esn == row.esn && !earlier->Row().Finished()) {
+            job->Stop(QString::fromLatin1(station::kSameHandset).arg(row.esn, earlier->Row().port));
+            return;
+        }
+    }
 }
 
 void Station::StartWaiting()

@@ -22,10 +22,12 @@ struct StationOptions {
 };
 
 // Many handsets at once: every handset that appears in the device listing
-// gets the job in a child process of its own. A handset whose job has ended
-// is served again only after it was unplugged and plugged in again; one that
-// leaves and comes back while its job runs (the restart into download mode,
-// under its old name or a new one) stays that job's.
+// gets the job in a child process of its own. A handset is known by its
+// slot (the USB port), which stays when it restarts into download mode and
+// its by-id name changes. A handset whose job has ended is served again
+// only after it was unplugged and plugged in again; one that leaves and
+// comes back in its slot while its job runs stays that job's. Two rows of
+// one ESN are one handset: the later is not served.
 class Station : public QObject {
     Q_OBJECT
 public:
@@ -61,8 +63,8 @@ signals:
     void Ended();
 
 private:
-    // What the station knows of a listed device: the job that served or
-    // serves it, and whether it is listed now.
+    // What the station knows of a slot: the job that served or serves its
+    // handset, and whether it is listed now.
     struct Attendance {
         StationJob* job = nullptr;
         bool present = true;
@@ -78,6 +80,7 @@ private:
     // mode: a device that appears now is that handset again.
     StationJob* RestartingJob() const;
     void AddJob(const SerialDeviceEntry& entry);
+    void RefuseSameHandset(StationJob* job);
     void StartWaiting();
     void OnJobEnded(StationJob* job);
     void CheckEnded();

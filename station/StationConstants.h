@@ -34,6 +34,7 @@ inline constexpr char kNoComNumber[] = "No free COM number: %1";
 // The job's check loads its files (a software image of some megabytes).
 constexpr int kCheckMs = 60000;
 inline constexpr char kCheckNotEnded[] = "the job's check did not end within %1 s";
+inline constexpr char kSameHandset[] = "not served: the same handset (ESN %1) as %2's row";
 } // namespace station
 
 } // namespace corvanetov

@@ -84,14 +84,15 @@ void StationJob::Start()
     emit Changed();
 }
 
-void StationJob::Stop()
+void StationJob::Stop(const QString& reason)
 {
     if (m_stopAsked)
         return;
     m_stopAsked = true;
+    m_stopReason = reason;
     if (!Running()) {
         if (!m_row.Finished()) {
-            m_row.Stopped();
+            MarkStopped();
             emit Changed();
             emit Ended();
         }
@@ -150,10 +151,17 @@ void StationJob::OnFinished(int exitCode, QProcess::ExitStatus status)
         m_lastError = rest;
     const bool crashed = status == QProcess::CrashExit;
     if (m_stopAsked && (crashed || exitCode != station::kExitOk))
-        m_row.Stopped();
+        MarkStopped();
     m_row.End(crashed ? std::nullopt : std::optional<int>(exitCode), crashed ? exitCode : 0, m_lastError);
     emit Changed();
     emit Ended();
+}
+
+void StationJob::MarkStopped()
+{
+    m_row.Stopped();
+    if (!m_stopReason.isEmpty())
+        m_row.text = m_stopReason;
 }
 
 void StationJob::OnError(QProcess::ProcessError error)

@@ -33,8 +33,9 @@ public:
 
     void Start();
     // Asks the job to stop as Ctrl-C does: it frees its port and ends; one
-    // that has not ended after the grace time is killed.
-    void Stop();
+    // that has not ended after the grace time is killed. reason replaces
+    // the row's words for a stop.
+    void Stop(const QString& reason = {});
     // The job cannot run at all: its row fails with text, and it ends.
     void Refuse(const QString& text);
     const StationRow& Row() const { return m_row; }
@@ -62,6 +63,7 @@ private:
     void TakeLine(const QByteArray& line);
     void OnFinished(int exitCode, QProcess::ExitStatus status);
     void OnError(QProcess::ProcessError error);
+    void MarkStopped();
 
     const StationRequest& m_request;
     StationRow m_row;
@@ -70,6 +72,7 @@ private:
     QByteArray m_pendingError;
     QString m_lastError; // the last line said on standard error
     bool m_stopAsked = false;
+    QString m_stopReason;
 };
 
 } // namespace corvanetov

@@ -20,7 +20,7 @@ struct StationRow {
     enum class State { Waiting, Running, Completed, Failed, Stopped };
 
     QString port;   // "COM3"
-    QString device; // the listing's link
+    QString device; // the slot: the by-path link, else the by-id link; what the job opens
     QString esn;
     QString step;
     int percent = -1; // none reported yet

@@ -69,6 +69,10 @@ const ClaimCase kCases[] = {
     {"one table under another spelling, the number now at another device", {"user1", 3, "dev-a"}, {"./user1", 3, "dev-b"}, true},
     {"two users, the device the link named before the handset came back elsewhere", {"user1", 3, "listed"}, {"user2", 5, "dev-a"}, false, "listed->dev-b"},
     {"two users, the device the link named while the handset restarts", {"user1", 3, "listed"}, {"user2", 5, "dev-a"}, false, "listed->gone"},
+    {"two users, the handset back in its slot under a new by-id name and device", {"user1", 3, "listed"}, {"user2", 4, "renamed"}, true,
+     "listed->gone,renamed->dev-b,by-path/port1->dev-b", "by-path/port1->dev-a"},
+    {"two users, another handset in another slot while the first restarts", {"user1", 3, "listed"}, {"user2", 4, "renamed"}, false,
+     "listed->gone,renamed->dev-b,by-path/port2->dev-b", "by-path/port1->dev-a"},
 };
 
 void PrintTo(const ClaimCase& c, std::ostream* out)

@@ -383,5 +383,40 @@ void StationEndToEnd::KillStationMidFlash(const StationCase& c)
     }
 }
 
+// A handset's by-id name changes while it restarts into download mode (its
+// link gone meanwhile, back under the loader's name); its slot, the by-path
+// link, stays. A handset plugged into another slot in that gap is served on
+// a row of its own, and the first stays its job's and is flashed.
+TEST_F(StationEndToEnd, HandsetRenamedInDownloadModeStaysInItsSlot)
+{
+    ASSERT_TRUE(ImageMaker::WriteCode(Code(), kImageSize, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+    std::vector<std::string> environment = TrayEnvironment();
+    environment.push_back("CORVANETOV_SERIAL_BY_PATH=" + m_folder + "/by-path");
+    auto plug = [&](size_t i) {
+        Handset& handset = *m_handsets.emplace_back(std::make_unique<Handset>());
+        const std::string name = m_folder + "/handset" + std::to_string(i);
+        handset.flashed = name + ".flashed";
+        handset.device = handset.sim.Start({VQXB410_SIM_PATH, "--state", name + ".json", "--flash-out", handset.flashed,
+                                            "--esn", Esn(i), "--reset-ms", "3000", "--by-id", m_folder + "/by-id",
+                                            "--by-id-name", LinkName(i), "--by-id-download-name", LinkName(i + 10),
+                                            "--by-path", m_folder + "/by-path", "--by-path-name", "usb-0:1." + std::to_string(i + 1)},
+                                           environment);
+    };
+    m_station.StartLogged({CORVANETOV_CLI_PATH, "station", "flash", "--option", "0", "--code", Code()}, environment, Output());
+    plug(0);
+    ASSERT_TRUE(Await([](const nlohmann::json& line) { return line.value("step", "") == "Changing D/L Mode"; }));
+    plug(1);
+    ASSERT_TRUE(Await(Ended(), 2)) << OutputText();
+    std::this_thread::sleep_for(kReplugGap);
+    ASSERT_EQ(0, kill(m_station.Pid(), SIGINT));
+    EXPECT_EQ(130, m_station.WaitForExit(kGiveUp));
+    EXPECT_EQ(2U, Count(Ended())) << "one row per handset\n" << OutputText();
+    for (size_t i = 0; i < m_handsets.size(); ++i) {
+        SCOPED_TRACE("handset " + std::to_string(i) + "\n" + OutputText());
+        EXPECT_EQ("completed", EndOf(i).value("result", ""));
+        EXPECT_TRUE(FlashedExactly(*m_handsets[i]));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Station, StationEndToEnd, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<StationCase>& info) { return std::string(info.param.name); });

@@ -22,6 +22,7 @@ using namespace corvanetov;
 namespace {
 
 constexpr int kGiveUpMs = 10000;
+constexpr char kSerialByPathVariable[] = "CORVANETOV_SERIAL_BY_PATH";
 
 // The station's child: it checks the options every job gets in front and
 // then does what the handset's file says (the file is the "device").
@@ -53,7 +54,9 @@ protected:
         ASSERT_TRUE(m_folder.isValid());
         QDir(m_folder.path()).mkpath(QStringLiteral("by-id"));
         QDir(m_folder.path()).mkpath(QStringLiteral("handsets"));
+        QDir(m_folder.path()).mkpath(QStringLiteral("by-path"));
         qputenv(ports::kSerialByIdVariable, m_folder.filePath(QStringLiteral("by-id")).toLocal8Bit());
+        qputenv(kSerialByPathVariable, m_folder.filePath(QStringLiteral("by-path")).toLocal8Bit());
         QFile program(m_folder.filePath(QStringLiteral("job.sh")));
         ASSERT_TRUE(program.open(QIODevice::WriteOnly));
         program.write(kJobProgram);
@@ -63,16 +66,22 @@ protected:
     {
         m_station.reset();
         qunsetenv(ports::kSerialByIdVariable);
+        qunsetenv(kSerialByPathVariable);
     }
 
-    void Plug(const QString& handset, const char* script = kQuick)
+    // slot: the USB port it is plugged into, where the system names one.
+    void Plug(const QString& handset, const char* script = kQuick, const QString& slot = {})
     {
         QFile file(m_folder.filePath(QStringLiteral("handsets/") + handset));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(script);
         file.close();
         ASSERT_TRUE(QFile::link(file.fileName(), Link(handset)));
+        if (!slot.isEmpty()) {
+            ASSERT_TRUE(QFile::link(file.fileName(), Slot(slot)));
+        }
     }
+    QString Slot(const QString& slot) const { return m_folder.filePath(QStringLiteral("by-path/") + slot); }
     void Unplug(const QString& handset) { ASSERT_TRUE(QFile::remove(Link(handset))); }
     QString Link(const QString& handset) const { return m_folder.filePath(QStringLiteral("by-id/") + LinkName(handset)); }
 
@@ -275,6 +284,42 @@ TEST_F(StationTest, HandsetBackUnderANewNameAfterTheSwitchToDownloadModeIsTheJob
     ASSERT_TRUE(QFile::link(m_folder.filePath("handsets/a-download"), Link("a-download")));
     ASSERT_TRUE(AwaitEnded(2));
     EXPECT_EQ(2, station.Rows());
+}
+
+// A handset's by-id name changes in download mode; its slot does not. A
+// new handset plugged into another slot meanwhile is a handset of its own.
+TEST_F(StationTest, HandsetBackInItsSlotUnderANewNameIsTheJobsAndAnotherSlotGetsItsOwnRow)
+{
+    Station& station = Start();
+    Plug("a", kDownloadRestart, "port1");
+    ASSERT_TRUE(AwaitStep(0));
+    Unplug("a");
+    Settle();
+    Plug("c", kQuick, "port2");
+    Settle();
+    ASSERT_TRUE(QFile::link(m_folder.filePath("handsets/a"), Link("a-download")));
+    ASSERT_TRUE(AwaitEnded(2));
+    Settle();
+    ASSERT_EQ(2, station.Rows());
+    EXPECT_EQ(Slot("port1"), station.Row(0).device) << "the job opens the handset by its slot";
+    EXPECT_EQ(Slot("port2"), station.Row(1).device);
+    EXPECT_EQ(StationRow::State::Completed, station.Row(0).state);
+    EXPECT_EQ(StationRow::State::Completed, station.Row(1).state);
+}
+
+// One handset under two names (no slot to tell): its second row is not served.
+TEST_F(StationTest, SecondRowOfOneEsnIsNotServed)
+{
+    constexpr char kIdentified[] = "echo '{\"esn\":\"8D2A41F0\"}'; sleep 1; exit 0";
+    Plug("a", kIdentified);
+    Station& station = Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return station.Rows() == 1 && !station.Row(0).esn.isEmpty(); }, kGiveUpMs));
+    Plug("b", kIdentified);
+    ASSERT_TRUE(AwaitEnded(2));
+    EXPECT_EQ(StationRow::State::Completed, station.Row(0).state);
+    EXPECT_EQ(StationRow::State::Stopped, station.Row(1).state);
+    EXPECT_EQ("not served: the same handset (ESN 8D2A41F0) as " + station.Row(0).port.toStdString() + "'s row",
+              station.Row(1).text.toStdString());
 }
 
 TEST_F(StationTest, NewHandsetWhileAnotherIsAwayBeforeDownloadModeGetsItsOwnJob)
