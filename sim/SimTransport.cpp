@@ -103,8 +103,9 @@ bool SimTransport::OpenPty(std::string& error)
     }
     m_pty.attached = true;
     m_byIdName = ByIdName();
-    return MakeLink(m_options.byIdDir, m_byIdName, m_byIdPath, error) &&
-           MakeLink(m_options.byPathDir, m_options.byPathName, m_byPathPath, error);
+    // The slot first: a listing that sees the by-id link finds its slot.
+    return MakeLink(m_options.byPathDir, m_options.byPathName, m_byPathPath, error) &&
+           MakeLink(m_options.byIdDir, m_byIdName, m_byIdPath, error);
 }
 
 bool SimTransport::MakeLink(const std::string& folder, const std::string& name, std::string& path, std::string& error) const

@@ -68,6 +68,7 @@ void Station::OnListed(const std::vector<SerialDeviceEntry>& handsets)
 {
     if (m_stopping)
         return;
+    FollowSlots(handsets);
     // The waiting jobs of handsets gone are stopped only once the map is
     // walked: a stopped job ends at once, and its end changes the map.
     std::vector<StationJob*> neverStarted;
@@ -87,6 +88,20 @@ void Station::OnListed(const std::vector<SerialDeviceEntry>& handsets)
             Arrived(entry);
     }
     m_firstListing = false;
+}
+
+// The links of a device come one by one: a handset first listed before its
+// slot keeps its row under the slot.
+void Station::FollowSlots(const std::vector<SerialDeviceEntry>& handsets)
+{
+    for (const SerialDeviceEntry& entry : handsets) {
+        if (entry.slot == entry.devicePath || m_devices.count(entry.slot))
+            continue;
+        if (auto listed = m_devices.extract(entry.devicePath)) {
+            listed.key() = entry.slot;
+            m_devices.insert(std::move(listed));
+        }
+    }
 }
 
 bool Station::Wanted(const SerialDeviceEntry& entry) const

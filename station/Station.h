@@ -71,6 +71,7 @@ private:
     };
 
     void OnListed(const std::vector<SerialDeviceEntry>& handsets);
+    void FollowSlots(const std::vector<SerialDeviceEntry>& handsets);
     bool Wanted(const SerialDeviceEntry& entry) const;
     void Arrived(const SerialDeviceEntry& entry);
     using Devices = std::map<QString, Attendance>;

@@ -307,6 +307,22 @@ TEST_F(StationTest, HandsetBackInItsSlotUnderANewNameIsTheJobsAndAnotherSlotGets
     EXPECT_EQ(StationRow::State::Completed, station.Row(1).state);
 }
 
+// A device's links come one by one: a slot named after its handset was
+// listed takes the handset's row with it.
+TEST_F(StationTest, SlotNamedAfterItsHandsetWasListedKeepsTheRow)
+{
+    Station& station = Start();
+    Plug("a", kDownloadRestart);
+    ASSERT_TRUE(AwaitStep(0));
+    ASSERT_TRUE(QFile::link(m_folder.filePath("handsets/a"), Slot("port1")));
+    ASSERT_TRUE(QFile::link(m_folder.filePath("handsets/a"), Link("a-download")));
+    Settle();
+    Unplug("a");
+    ASSERT_TRUE(AwaitEnded(1));
+    Settle();
+    EXPECT_EQ(1, station.Rows());
+}
+
 // One handset under two names (no slot to tell): its second row is not served.
 TEST_F(StationTest, SecondRowOfOneEsnIsNotServed)
 {
