@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QtGlobal>
 #include <cstdint>
 
 #include "comm/CommConstants.h"
@@ -31,9 +30,9 @@ inline constexpr char kPortSeenKey[] = "Software\\CorvaneTOV\\Ports seen";
 // With every number taken, the number of a device away this long goes to a
 // new one, the longest away first: well past a restart into download mode or
 // a whole job, so that no handset loses its number while it is served.
-constexpr qint64 kReuseAfterSeconds = 3600;
+constexpr std::int64_t kReuseAfterSeconds = 3600;
 // How often a device listed again has its time written anew.
-constexpr qint64 kSeenRefreshSeconds = 300;
+constexpr std::int64_t kSeenRefreshSeconds = 300;
 
 constexpr int kMaxPort = 255;
 constexpr int kMaxTcpPort = 65535;
