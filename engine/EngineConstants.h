@@ -180,6 +180,8 @@ constexpr char kFlashingDone[] = "Completed Flash Programming";
 constexpr char kStepIdentifyAfterFlash[] = "Identifying the restarted phone";
 constexpr char kNowRunning[] = "Now running ";
 constexpr char kErrNotBack[] = "The handset did not come back after its restart: ";
+// Another handset answered where the job's was (swapped in its slot).
+constexpr char kErrAnotherHandset[] = "Another handset answers here (ESN %s); the job's handset has ESN %s";
 // A handset left in download mode answers only the flash loader.
 constexpr char kWaitingInDownloadMode[] =
     "The handset is waiting in download mode: flash it with an EMERGENCY option to recover it";

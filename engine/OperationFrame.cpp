@@ -1,5 +1,7 @@
 #include "engine/OperationFrame.h"
 
+#include <cstdio>
+
 #include "comm/DownloadModeNotes.h"
 #include "diag/DiagRequests.h"
 #include "engine/ConnectionSetup.h"
@@ -77,12 +79,26 @@ bool OperationFrame::ConnectAndIdentify()
         return false;
     m_portTaken = true;
     Announce(engine::kStepDmMode);
-    if (ConnectionSetup::ConnectAndIdentify())
+    const bool identified = ConnectionSetup::ConnectAndIdentify();
+    if (identified && SameHandset())
         return true;
     auto& context = Context();
-    if (!Stopped() && DownloadModeNotes::Instance().Remembered(context.SelectedPort()))
+    if (!identified && !Stopped() && DownloadModeNotes::Instance().Remembered(context.SelectedPort()))
         context.SetErrorText(context.ErrorText() + "\n" + engine::kMayWaitInDownloadMode);
     Fail();
+    return false;
+}
+
+bool OperationFrame::SameHandset()
+{
+    const std::string esn = Context().EsnText();
+    if (m_esn.empty() || esn == m_esn) {
+        m_esn = esn;
+        return true;
+    }
+    char text[160];
+    std::snprintf(text, sizeof text, engine::kErrAnotherHandset, esn.c_str(), m_esn.c_str());
+    Context().SetErrorText(text);
     return false;
 }
 

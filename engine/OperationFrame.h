@@ -67,6 +67,9 @@ public:
     bool AskMsl();
     bool InitComPort();
     bool ConnectAndIdentify();
+    // Whether the handset just identified is the one first identified in
+    // this operation (its ESN); where not, the error text says so.
+    bool SameHandset();
     bool Unlock();
     // Up to 3 tries of the offline request; then the 3000 ms the handset
     // needs. When none is answered: one reset, the port released,
@@ -115,6 +118,7 @@ private:
     bool m_portReleased = false;
     HandsetClaim m_claim;
     ScopedPortHold m_portHold;
+    std::string m_esn; // of the first identification
 };
 
 } // namespace corvanetov::detail

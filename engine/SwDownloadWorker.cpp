@@ -47,10 +47,12 @@ void SwDownloadWorker::IdentifyAfterFlash(OperationFrame& frame)
     if (OperationFrame::Stopped())
         return;
     const std::string done = std::string(engine::kFlashingDone) + "\n";
-    if (identified)
-        frame.Complete(done + engine::kNowRunning + Context().ReleaseText());
-    else
+    if (!identified)
         frame.Fail(done + engine::kErrNotBack + Context().ErrorText());
+    else if (!frame.SameHandset())
+        frame.Fail(done + Context().ErrorText());
+    else
+        frame.Complete(done + engine::kNowRunning + Context().ReleaseText());
 }
 
 // The code image first: one that does not load ends the download before

@@ -282,6 +282,8 @@ const FailureCase kFailureCases[] = {
      std::string("end RequestStart Error!\n") + engine::kNotInDownloadModeHint, "Start FFFF0000 10000", 3},
     {"NORMAL option, handset still in diagnostic mode after the switch", 0, {{0xA0, kThreeBadCommands}},
      "end RequestStart Error!" + kWaiting, "Start FFFF0000 10000", 3},
+    {"another handset back after the flash", 0, {{0x0C, {ScriptedHandset::StatusAnswer(0x8D2A41F3, 0, 0), ScriptedHandset::StatusAnswer(0x8D2A41F4, 0, 0)}}},
+     "end Completed Flash Programming\nAnother handset answers here (ESN 8D2A41F4); the job's handset has ESN 8D2A41F3", "Status", 2},
     {"handset not back after the flash", 3, {{0x0C, kThreeSilences}},
      "end Completed Flash Programming\nThe handset did not come back after its restart: Error in reading phone's status in DM", "Status", 3},
     {"option 6", 6, {}, "end Invalid Download Option!", "Start FFFF0000 10000", 0},
