@@ -127,6 +127,7 @@ class SettingsViewTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void FirstShowLaysOutTheGroupAndItsGrid();
@@ -148,6 +149,7 @@ private:
     QString WriteFile(const QString& name, const QByteArray& bytes);
     static void OnHostMessage(void* context, unsigned message, int line, const char* text);
 
+    QTemporaryDir m_records; // the service records of this program's views
     QTemporaryDir m_folder;
     QString m_startFolder;
     ChildProcess m_handset;
@@ -167,6 +169,14 @@ void SettingsViewTest::OnHostMessage(void* context, unsigned, int line, const ch
     // The reset follows the last progress report: the bar shows it still.
     if (test->m_watched && QString::fromUtf8(text) == QLatin1String("Resetting the phone"))
         test->m_progressAtReset = test->m_watched->ProgressBar().GetWindowText();
+}
+
+// The records are this program's own, not the build's shared test folder,
+// which a run under another user may not write.
+void SettingsViewTest::initTestCase()
+{
+    QVERIFY(m_records.isValid());
+    qputenv("XDG_DATA_HOME", m_records.path().toLocal8Bit());
 }
 
 void SettingsViewTest::init()
