@@ -445,8 +445,19 @@ void CliApp::KeepRecords()
         m_ended.erase(m_ended.begin());
         lock.unlock();
         for (const QString& notice : notices)
-            std::cerr << notice.toStdString() << std::endl;
+            SayRecordNotice(notice.toStdString());
     }
+}
+
+// With --json the notices are lines of the output, not of standard error:
+// a station takes a job's last error line as why it ended, and the record
+// of a refusal, kept after it, must not take its place.
+void CliApp::SayRecordNotice(const std::string& notice) const
+{
+    if (m_options.json)
+        std::cout << nlohmann::json{{"history", notice}}.dump() << std::endl;
+    else
+        std::cerr << notice << std::endl;
 }
 
 void CliApp::ParkUnkept() const

@@ -88,6 +88,7 @@ private:
     int Info();
     // Keeps the ended records and tells what went wrong with keeping them.
     void KeepRecords();
+    void SayRecordNotice(const std::string& notice) const;
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
