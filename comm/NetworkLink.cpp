@@ -40,9 +40,13 @@ std::string Received(int fd, size_t max, int flags)
 
 // A server's words: printable text and line ends. A handset's frames and
 // the boot commands' answers are not.
-bool IsText(const std::string& bytes)
+// Whether the bytes begin as a line of text: a server's refusal is one, a
+// handset's frame is not. Only the first line counts, since what follows it
+// may arrive in the same read as the line or after it.
+bool StartsAsText(const std::string& bytes)
 {
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c >= ' ' && c <= '~') || c == '\r' || c == '\n' || c == '\t'; });
+    const auto lineEnd = std::find(bytes.begin(), bytes.end(), '\n');
+    return std::all_of(bytes.begin(), lineEnd, [](char c) { return (c >= ' ' && c <= '~') || c == '\r' || c == '\t'; });
 }
 
 // The text as one line a terminal shows as it is: control characters
@@ -123,7 +127,7 @@ bool NetworkLink::Admitted(const std::string& name)
             return true; // silent, or still saying something that is no refusal
         if (pfd.revents & kHungUp)
             return Refused(name, Received(m_fd, kRefusalMax, 0));
-        if (!IsText(Received(m_fd, kRefusalMax, MSG_PEEK)))
+        if (!StartsAsText(Received(m_fd, kRefusalMax, MSG_PEEK)))
             return true;
         awaited = POLLRDHUP; // text: a refusal ends with the hang-up
     }
