@@ -124,7 +124,7 @@ protected:
     }
 
 private:
-    static constexpr int kCloseClicks = 3;
+    static constexpr int kCloseClicks = 6;
     static constexpr std::chrono::seconds kCloseWait{4};
 
     fs::path m_startFolder;
