@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 #include "cli/CliFlash.h"
 #include "cli/CliHistory.h"
@@ -318,11 +319,14 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
     using Style = CliProgressLine::Style;
     Style style = !m_options.json ? Style::StatusLines : json == JsonReports::EveryReport ? Style::JsonLines : Style::Silent;
     CliProgressLine progress(style, !m_options.json && isatty(STDERR_FILENO));
+    std::optional<ServiceRecord> begun = std::exchange(m_begun, std::nullopt);
     OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
-                               [this, &progress](const OperationMessage& message, OperationFamily::Role role) {
+                               [this, &progress, &begun](const OperationMessage& message, OperationFamily::Role role) {
                                    OperationRecord::NoteIdentity(m_identifiedEsn);
-                                   if (role == OperationFamily::Role::Status)
+                                   if (role == OperationFamily::Role::Status) {
+                                       KeepBegun(begun, message.text);
                                        progress.StatusLine(message.text);
+                                   }
                                    else if (role == OperationFamily::Role::Progress)
                                        progress.Progress(message);
                                });
@@ -431,8 +435,30 @@ int CliApp::Keep(ServiceRecord& record, int status)
     return status;
 }
 
+void CliApp::KeepBegun(std::optional<ServiceRecord>& begun, const std::string& step)
+{
+    if (!begun || (step != engine::kStepDownloadMode && step != engine::kStepDownloadStart))
+        return;
+    ServiceRecord unfinished = OperationRecord::Unfinished(*begun, m_identifiedEsn);
+    begun.reset();
+    m_begunKeeping = std::thread([this, unfinished = std::move(unfinished)] {
+        m_begunNotices = HistoryKeeper(m_history->Location()).Keep(unfinished);
+    });
+}
+
+void CliApp::AwaitBegun()
+{
+    if (!m_begunKeeping.joinable())
+        return;
+    m_begunKeeping.join();
+    for (const QString& notice : m_begunNotices)
+        SayRecordNotice(notice.toStdString());
+}
+
 void CliApp::KeepRecords()
 {
+    // The unfinished record goes in before its end.
+    AwaitBegun();
     for (;;) {
         std::unique_lock<std::mutex> lock(g_keepingMutex);
         g_keeping = m_ended.empty() ? nullptr : this;

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "history/HistoryKeeper.h"
@@ -58,6 +59,10 @@ public:
     // A record of an operation on the handset starting now; the command
     // adds its inputs before RunOnHandset.
     static ServiceRecord BeginRecord(const QString& operation);
+    // The record of the flash about to run: a copy is kept as unfinished
+    // once it reaches download mode, so that a flash killed or cut off
+    // leaves a trace (OperationRecord::Unfinished).
+    void KeepWhenDownloadModeBegins(const ServiceRecord& record) { m_begun = record; }
     // Ends the record of the operation run last with this exit status; it
     // is kept once the command has shown its result and let go of the
     // port (KeepRecords). A command refused before it reached a port keeps
@@ -89,6 +94,11 @@ private:
     // Keeps the ended records and tells what went wrong with keeping them.
     void KeepRecords();
     void SayRecordNotice(const std::string& notice) const;
+    // Keeps the begun flash's record as unfinished when `step` is where it
+    // reaches download mode; on a thread of its own, so that the flash
+    // never waits for a held store.
+    void KeepBegun(std::optional<ServiceRecord>& begun, const std::string& step);
+    void AwaitBegun();
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.
     bool SelectPort();
@@ -115,6 +125,9 @@ private:
     bool m_flashing = false;
     std::optional<HistoryKeeper> m_history;
     std::vector<ServiceRecord> m_ended;
+    std::optional<ServiceRecord> m_begun;
+    std::thread m_begunKeeping;
+    QStringList m_begunNotices;
     // How the operation run last ended; empty while none reached a port.
     std::optional<OperationRecord::End> m_lastEnd;
     // The handset this command last identified, over all its engine runs

@@ -109,6 +109,7 @@ int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fon
     SwDownloadRequest request{m_option, m_code, m_font};
     NvDoc doc;
     m_app.Flashing(true);
+    m_app.KeepWhenDownloadModeBegins(record);
     int status = m_app.RunOnHandset(std::string("Software download ") + engine::kDownloadOptionNames[m_option], doc,
                                     [request] { SwDownloadWorker::Run(request); }, fontAddress, CliApp::JsonReports::EveryReport);
     m_app.Flashing(false);

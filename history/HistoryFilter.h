@@ -17,6 +17,10 @@ struct HistoryFilter {
     bool failedOnly = false;
     int limit = 0; // 0: no limit
     QString waitingFor{}; // in the outbox: the destination its records wait for
+    QString devicePath{};
+    // An unfinished record whose flash has its end record (the same start,
+    // device and ESN) is the same flash twice: left out unless asked for.
+    bool everyUnfinished = false;
 
     // "2026-12-07" or a full ISO 8601 time as the bound of a range: a date
     // alone starts at midnight UTC, and as an upper bound takes its whole

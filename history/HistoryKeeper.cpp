@@ -102,6 +102,7 @@ void HistoryKeeper::SendWaiting(HistoryStore& store, SyncResult& result)
     QList<ServiceRecord> waiting;
     HistoryFilter filter;
     filter.waitingFor = m_location.Destination();
+    filter.everyUnfinished = true;
     result.ok = outbox.Open() && outbox.PrepareOutbox() && outbox.Query(filter, [&waiting](const ServiceRecord& record) {
         waiting << record;
         return true;

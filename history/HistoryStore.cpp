@@ -39,6 +39,17 @@ const char* const kMigrations[][4] = {
 };
 static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
 
+// An unfinished record is left out where its flash's end was kept: the same
+// start, the same device, and the same ESN (an EMERGENCY flash's begins
+// before the handset can tell it, so it has none).
+QString NotEnded()
+{
+    return QString("NOT (result = '%1' AND EXISTS (SELECT 1 FROM service_records later WHERE later.started = service_records.started "
+    "AND later.device_path = service_records.device_path AND later.result <> '%1' "
+    "AND (COALESCE(service_records.esn, '') = '' OR later.esn = service_records.esn)))")
+        .arg(ServiceRecord::kUnfinished);
+}
+
 constexpr char kNotOurs[] = "the file is not a history file of this tool (another program's?); it was left as it is";
 
 // The server's code for a statement the role may not run: a bench that
@@ -402,6 +413,9 @@ bool HistoryStore::Query(const HistoryFilter& filter, const std::function<bool(c
     take(filter.operation, "operation = ?");
     take(filter.bench, "bench = ?");
     take(filter.waitingFor, "uuid IN (SELECT uuid FROM outbox_destinations WHERE destination = ?)");
+    take(filter.devicePath, "device_path = ?");
+    if (!filter.everyUnfinished)
+        where << NotEnded();
     if (filter.failedOnly)
         where << QString("result <> '%1'").arg(ServiceRecord::kCompleted);
     QString sql = QString("SELECT %1 FROM service_records").arg(kColumns);

@@ -9,6 +9,7 @@
 
 #include "comm/HandsetClaim.h"
 #include "comm/PortResolver.h"
+#include "comm/SerialSlot.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationSink.h"
@@ -120,7 +121,28 @@ void OperationRecord::TakePort(ServiceRecord& record)
 {
     uint8_t port = Context().SelectedPort();
     record.comNumber = port;
-    record.devicePath = port ? PortTable::Instance().Target(port) : QString();
+    record.devicePath = port ? Place(port) : QString();
+}
+
+QString OperationRecord::Place(uint8_t port)
+{
+    const QString target = PortTable::Instance().Target(port);
+    if (target.isEmpty() || SerialSlot::IsSlot(target.toStdString()))
+        return target;
+    const std::string slot = SerialSlot::Of(target.toStdString());
+    return slot.empty() ? target : QString::fromStdString(slot);
+}
+
+ServiceRecord OperationRecord::Unfinished(const ServiceRecord& begun, const std::string& identifiedEsn)
+{
+    ServiceRecord record = begun;
+    record.uuid = ServiceRecord::Begin().uuid;
+    TakePort(record);
+    record.esn = ServiceRecord::FullEsn(QString::fromStdString(identifiedEsn));
+    record.result = ServiceRecord::kUnfinished;
+    record.endText = kUnfinishedText;
+    record.Finish();
+    return record;
 }
 
 void OperationRecord::NoteIdentity(std::string& identifiedEsn, uint64_t identificationsBefore)

@@ -55,6 +55,17 @@ public:
     // The port, the identified handset, the end, and the end time.
     static void Finish(ServiceRecord& record, const End& end);
 
+    // The record a flash keeps as it reaches download mode (or starts, for
+    // a handset already there): the record as begun, under a UUID of its
+    // own, with the port and the handset as they are now. Its end record
+    // has the same start time, which pairs the two.
+    static ServiceRecord Unfinished(const ServiceRecord& begun, const std::string& identifiedEsn);
+    static constexpr char kUnfinishedText[] = "The flash was under way: no end of it was recorded.";
+    // Where a record says the port's handset is: its slot (the by-path
+    // link), which a handset keeps across a restart into download mode,
+    // else the port table's device. Recovery looks flashes up by it.
+    static QString Place(uint8_t port);
+
     // A flash that keeps the settings is one record, the flash's: once the
     // flash has ended well, its end text and the version the handset now
     // runs are taken here, and Finish, at the end of the write-back, adds

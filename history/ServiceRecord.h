@@ -39,7 +39,7 @@ struct ServiceRecord {
     QString nams;
     QString fontAddress;
     QList<RecordInput> inputs;
-    QString result; // kCompleted, kFailed, kStopped, kRefused
+    QString result; // kCompleted, kFailed, kStopped, kRefused, kUnfinished
     QString endText;
     int exitStatus = 0;
     qint64 bytesWritten = 0;
@@ -55,6 +55,11 @@ struct ServiceRecord {
     // Another tool held the handset: nothing was sent to it; the end text
     // names the port and the holder.
     static constexpr char kRefused[] = "refused";
+    // Kept as a flash begins, so that a flash killed or cut off by a power
+    // failure leaves a trace: the inputs, the port and the handset. Its end
+    // is a record of its own with the same start time (the store is
+    // insert-only), and listings show the pair as that one record.
+    static constexpr char kUnfinished[] = "unfinished";
 
     // A new record: a fresh UUID and the start time, now.
     static ServiceRecord Begin();

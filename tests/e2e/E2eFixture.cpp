@@ -117,6 +117,11 @@ std::vector<uint8_t> FileBytes(const std::string& path)
     return {text.begin(), text.end()};
 }
 
+std::string Sha256(const std::string& path)
+{
+    return ChildProcess::Run({"/usr/bin/sha256sum", path}).out.substr(0, 64);
+}
+
 std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more)
 {
     options.insert(options.end(), more.begin(), more.end());

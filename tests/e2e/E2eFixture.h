@@ -52,6 +52,8 @@ protected:
 // A file's whole content; empty when it cannot be read.
 std::string FileText(const std::string& path);
 std::vector<uint8_t> FileBytes(const std::string& path);
+// A file's SHA-256 in hexadecimal, as sha256sum computes it.
+std::string Sha256(const std::string& path);
 // A command line's options with more after them.
 std::vector<std::string> With(std::vector<std::string> options, const std::vector<std::string>& more);
 

@@ -21,11 +21,6 @@ using Options = std::vector<std::string>;
 const Options kSettings = {"--esn", "8A3F02C1", "--lock-code", "1357", "--uim-lock-code", "24682468", "--sids", "4101,22,31000"};
 constexpr char kOtherEsn[] = "1B2B3B4B";
 
-std::string Sha256(const std::string& path)
-{
-    return ChildProcess::Run({"/usr/bin/sha256sum", path}).out.substr(0, 64);
-}
-
 bool Says(const ChildProcess::Result& result, const std::string& words)
 {
     return result.err.find(words) != std::string::npos;
@@ -155,6 +150,30 @@ TEST_P(CompletedOperations, LeaveOneRecordWithTheirFacts)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, CompletedOperations, ::testing::ValuesIn(kCompleted), [](const auto& info) { return info.param.name; });
+
+// A flash killed outright once the handset is in download mode ends
+// without its record: the one kept as it began says what went in, where,
+// into which handset.
+TEST_F(HistoryEndToEnd, AKilledFlashLeavesItsUnfinishedRecord)
+{
+    StartHandset(With(kSettings, {"--erase-ms", "100000"}));
+    MakeFiles();
+    const size_t before = Records().size();
+    ChildProcess flash;
+    flash.StartLogged({CORVANETOV_CLI_PATH, "flash", "--option", "0", "--code", Path("code.bin")}, Environment(), Path("flash.txt"));
+    ASSERT_TRUE(AwaitRequests("EraseRequest", 1));
+    ASSERT_EQ(0, kill(flash.Pid(), SIGKILL));
+    ASSERT_EQ(128 + SIGKILL, flash.WaitForExit(std::chrono::seconds(60)));
+    const std::vector<nlohmann::json> records = Records();
+    ASSERT_EQ(records.size(), before + 1) << FileText(Path("flash.txt"));
+    const nlohmann::json& r = records[0];
+    EXPECT_EQ(r["result"], "unfinished");
+    EXPECT_EQ(r["operation"], "flash option 0");
+    EXPECT_EQ(r["esn"], "8A3F02C1");
+    EXPECT_EQ(fs::canonical(r["device_path"].get<std::string>()), fs::canonical(m_devicePath));
+    ASSERT_EQ(r["inputs"].size(), 1u);
+    EXPECT_EQ(r["inputs"][0]["sha256"], Sha256(Path("code.bin")));
+}
 
 class UndoOnStore : public HistoryEndToEnd, public ::testing::WithParamInterface<bool> {};
 

@@ -136,6 +136,47 @@ TEST_P(Stores, KeepEachRecordOnceAndFindItByFilters)
     EXPECT_NE(why.indexOf("No record c"), -1);
 }
 
+// A flash keeps a record as it begins and one as it ends, with the same
+// start: listings show the pair once, and a begun flash with no end (killed,
+// or a power cut) as unfinished. The outbox sends both.
+TEST_P(Stores, AnEndedFlashListsOnceAndAKilledOneAsUnfinished)
+{
+    auto made = [](const char* uuid, const char* esn, const char* started, const QString& result, const char* slot = "/slot/1") {
+        ServiceRecord r = Made(uuid, esn, started, "flash option 0", result);
+        r.devicePath = slot;
+        return r;
+    };
+    constexpr char kFirst[] = "2026-12-04T08:00:00.000Z";
+    constexpr char kSecond[] = "2026-12-04T09:00:00.000Z";
+    const ServiceRecord records[] = {
+        made("u1", "8A3F02C1", kFirst, ServiceRecord::kUnfinished),
+        made("c1", "8A3F02C1", kFirst, ServiceRecord::kCompleted),
+        // An EMERGENCY flash begins before the handset can tell its ESN.
+        made("u2", "", kSecond, ServiceRecord::kUnfinished),
+        made("f2", "1B2B3B4B", kSecond, ServiceRecord::kFailed),
+        made("u3", "8A3F02C1", "2026-12-04T10:00:00.000Z", ServiceRecord::kUnfinished),
+        // The same start in another slot, or of another handset, is another flash.
+        made("u4", "8A3F02C1", kFirst, ServiceRecord::kUnfinished, "/slot/2"),
+        made("u5", "1B2B3B4B", kFirst, ServiceRecord::kUnfinished),
+    };
+    HistoryStore store(m_location);
+    ASSERT_TRUE(store.Open()) << store.Error().toStdString();
+    for (const ServiceRecord& record : records)
+        ASSERT_TRUE(store.Append(record)) << store.Error().toStdString();
+    EXPECT_EQ(Uuids(store, {}), (std::vector<QString>{"u3", "f2", "c1", "u4", "u5"}));
+    EXPECT_EQ(Uuids(store, {.everyUnfinished = true}), (std::vector<QString>{"u3", "f2", "u2", "c1", "u1", "u4", "u5"}));
+    EXPECT_EQ(Uuids(store, {.devicePath = "/slot/2"}), std::vector<QString>{"u4"});
+
+    TempFolder data;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.File("data")));
+    HistoryKeeper keeper(m_location);
+    ServiceRecord begun = made("u6", "8A3F02C1", "2026-12-05T08:00:00.000Z", ServiceRecord::kUnfinished);
+    ServiceRecord ended = made("c6", "8A3F02C1", "2026-12-05T08:00:00.000Z", ServiceRecord::kCompleted);
+    ASSERT_TRUE(keeper.Park(begun) && keeper.Park(ended));
+    EXPECT_EQ(keeper.Sync().sent, 2);
+    EXPECT_EQ(Uuids(store, {.since = "2026-12-05", .everyUnfinished = true}), (std::vector<QString>{"c6", "u6"}));
+}
+
 // Records of older tools kept the ESN without its leading zeros.
 TEST_P(Stores, AnEsnIsFoundInEitherForm)
 {
