@@ -369,7 +369,7 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
 
 void CliApp::PrintWhereLeft() const
 {
-    if (m_flashing && DownloadModeNotes::Instance().Remembered(Context().SelectedPort()))
+    if (m_flashing && DownloadModeNotes::Instance().Remembered(Context().HandsetSlot()))
         std::cerr << engine::kWaitingInDownloadMode << std::endl;
 }
 

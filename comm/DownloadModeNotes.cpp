@@ -1,5 +1,10 @@
 #include "comm/DownloadModeNotes.h"
 
+#include "comm/CommConstants.h"
+#include "comm/PortResolver.h"
+#include "comm/SerialSlot.h"
+#include "platform/PrivateFolder.h"
+
 namespace corvanetov {
 
 DownloadModeNotes& DownloadModeNotes::Instance()
@@ -8,40 +13,59 @@ DownloadModeNotes& DownloadModeNotes::Instance()
     return notes;
 }
 
-void DownloadModeNotes::SetStore(Load load, Save save)
+std::string DownloadModeNotes::SlotOf(uint8_t port)
 {
-    std::lock_guard lock(m_mutex);
-    m_load = std::move(load);
-    m_save = std::move(save);
-    m_ports.clear();
+    const std::string target = PortResolver::Instance().Resolve(port);
+    if (target.empty())
+        return PortResolver::ComName(port);
+    if (port >= comm::kNetworkPortFirst || SerialSlot::IsSlot(target))
+        return target;
+    const std::string slot = SerialSlot::Of(target);
+    return slot.empty() ? target : slot;
 }
 
-void DownloadModeNotes::Remember(uint8_t port)
+void DownloadModeNotes::SetFolder(std::string folder)
 {
     std::lock_guard lock(m_mutex);
-    // Every pass of a download notes the handset again, between two of the
-    // loader's requests: a store that has the note already is not written
-    // (a write waits for the disk, and eight tools flashing at once wait in
-    // turn).
-    if (!m_save)
-        m_ports.insert(port);
-    else if (!m_load || !m_load(port))
-        m_save(port, true);
+    m_folder = std::move(folder);
+    m_notes.clear();
 }
 
-void DownloadModeNotes::Forget(uint8_t port)
+// A write waits for the disk, and many tools flashing at once each write
+// their own file: only a new note is written.
+void DownloadModeNotes::Remember(const std::string& slot, const std::string& esn)
 {
     std::lock_guard lock(m_mutex);
-    if (m_save)
-        m_save(port, false);
+    if (m_folder.empty()) {
+        m_notes.emplace(slot, esn);
+        return;
+    }
+    const PrivateFolder folder(m_folder);
+    const std::string name = PrivateFolder::NameFor(slot);
+    if (!folder.Read(name))
+        folder.Write(name, esn + "\n");
+}
+
+void DownloadModeNotes::Forget(const std::string& slot)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_folder.empty())
+        m_notes.erase(slot);
     else
-        m_ports.erase(port);
+        PrivateFolder(m_folder).Remove(PrivateFolder::NameFor(slot));
 }
 
-bool DownloadModeNotes::Remembered(uint8_t port) const
+std::optional<std::string> DownloadModeNotes::Find(const std::string& slot) const
 {
     std::lock_guard lock(m_mutex);
-    return m_load ? m_load(port) : m_ports.count(port) > 0;
+    if (m_folder.empty()) {
+        const auto note = m_notes.find(slot);
+        return note == m_notes.end() ? std::nullopt : std::optional<std::string>(note->second);
+    }
+    std::optional<std::string> text = PrivateFolder(m_folder).Read(PrivateFolder::NameFor(slot));
+    if (text)
+        text->erase(text->find_last_not_of('\n') + 1);
+    return text;
 }
 
 } // namespace corvanetov

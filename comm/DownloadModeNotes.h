@@ -1,36 +1,49 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <map>
 #include <mutex>
-#include <set>
+#include <optional>
+#include <string>
 
 namespace corvanetov {
 
-// The ports whose handsets a flash left waiting in download mode: switched
-// there (or found there, for an EMERGENCY option) and not restarted by a
-// completed flash. Such a handset answers none of the usual requests, so a
-// later identification fails without saying why; the note lets it say so
-// without sending the handset anything. A front end gives the notes a
-// store (the ports layer keeps them beside the port table, for every
-// program of the user); without one they last as long as the process.
+// The handsets a flash left waiting in download mode: switched there (or
+// found there, for an EMERGENCY option) and not restarted by a completed
+// flash. Such a handset answers none of the usual requests, so a later
+// identification fails without saying why; the note lets it say so without
+// sending the handset anything.
+//
+// A note is kept for the handset's slot (SlotOf), never for its COM number or
+// its device, names that the system gives the next handset, and holds the
+// ESN the flash identified (empty where it identified none). A handset that
+// answers in that slot is not waiting there: its identification drops the
+// note, whoever it is. A front end gives the notes a folder, one file per
+// slot, for every program of the user; without one they last as long as
+// the process.
 class DownloadModeNotes {
 public:
-    using Load = std::function<bool(uint8_t port)>;
-    using Save = std::function<void(uint8_t port, bool waiting)>;
-
     static DownloadModeNotes& Instance();
 
-    void SetStore(Load load, Save save);
-    void Remember(uint8_t port);
-    void Forget(uint8_t port);
-    bool Remembered(uint8_t port) const;
+    // What a note of port's handset is kept for: the USB port's by-path link
+    // where the system names one, else what the port opens (a by-id link, a
+    // device, the network link's host:port), else the COM name.
+    static std::string SlotOf(uint8_t port);
+
+    // Empty: the notes of this process alone.
+    void SetFolder(std::string folder);
+    // A note already there stays as it is, unwritten: every pass of a
+    // download notes the handset again.
+    void Remember(const std::string& slot, const std::string& esn);
+    void Forget(const std::string& slot);
+    // The ESN of the slot's note; none without a note.
+    std::optional<std::string> Find(const std::string& slot) const;
+    bool Remembered(const std::string& slot) const { return Find(slot).has_value(); }
 
 private:
     mutable std::mutex m_mutex;
-    Load m_load;
-    Save m_save;
-    std::set<uint8_t> m_ports; // without a store
+    std::string m_folder;
+    std::map<std::string, std::string> m_notes; // without a folder
 };
 
 } // namespace corvanetov

@@ -24,6 +24,7 @@
 #include "comm/DeviceAccess.h"
 #include "comm/PortResolver.h"
 #include "comm/SerialSlot.h"
+#include "platform/TextTag.h"
 
 namespace corvanetov {
 
@@ -54,25 +55,13 @@ constexpr size_t kShownNameMax = 100;
 
 using FileId = std::pair<dev_t, ino_t>;
 
-// A name's hash keeps every lock file's name short and within the folder,
-// however long the path it stands for.
-std::string Tag(const std::string& text)
-{
-    uint64_t hash = 1469598103934665603ULL; // FNV-1a
-    for (char c : text)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    char tag[17];
-    std::snprintf(tag, sizeof tag, "%016llx", static_cast<unsigned long long>(hash));
-    return tag;
-}
-
 // What a user recognises in the lock folder (the file's own name), then the
 // hash of the whole path that tells it apart: every simulated or real
 // handset of one model is listed under the same link name, each in its own
 // folder.
 std::string PathName(const char* kind, const fs::path& path)
 {
-    return std::string(kind) + "-" + path.filename().string().substr(0, kShownNameMax) + "-" + Tag(path.string());
+    return std::string(kind) + "-" + path.filename().string().substr(0, kShownNameMax) + "-" + TextTag(path.string());
 }
 
 // The file (a link stays the link) in its folder as the kernel names that
@@ -231,7 +220,7 @@ std::vector<HandsetClaim::Name> HandsetClaim::Names(uint8_t port)
     // COM numbers mean something only within one port table: its file goes
     // into the lock's name, since two users' COM3 are different handsets.
     if (const std::string table = resolver.TableName(); !table.empty())
-        names.push_back({PortResolver::ComName(port) + "-" + Tag(InCanonicalFolder(table).string())});
+        names.push_back({PortResolver::ComName(port) + "-" + TextTag(InCanonicalFolder(table).string())});
     if (const std::string target = resolver.Resolve(port); !target.empty()) {
         if (port >= comm::kNetworkPortFirst) {
             names.push_back({"net-" + target});

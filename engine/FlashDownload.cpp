@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "comm/DownloadModeNotes.h"
 #include "diag/DiagChannel.h"
 #include "diag/DiagConstants.h"
 #include "diag/FlashRequests.h"
@@ -111,7 +110,7 @@ bool FlashDownload::StartLoader(const FlashPass& pass)
     if (!Request(start, kAcknowledged, engine::kErrRequestStart))
         return HintAtDiagnosticMode();
     // The loader answered: the handset is in download mode until the flash completes.
-    DownloadModeNotes::Instance().Remember(Context().SelectedPort());
+    m_frame.NoteDownloadMode();
     if (IsCode(pass))
         m_frame.Status(engine::kRequestStartOk);
     if (pass.versionCheck == FlashPass::VersionCheck::None)
@@ -134,7 +133,7 @@ bool FlashDownload::HintAtDiagnosticMode() const
     if (m_pass != 1 || !option || option->switchToDownloadMode || OperationFrame::Stopped()
         || exchange.LastWaitResult() != Exchange::kAnswer || exchange.CurrentResponse()[0] != diag::kCmdBadCommand)
         return false;
-    DownloadModeNotes::Instance().Forget(Context().SelectedPort());
+    m_frame.ForgetDownloadMode();
     Context().SetErrorText(std::string(engine::kErrRequestStart) + "\n" + engine::kNotInDownloadModeHint);
     return false;
 }

@@ -201,6 +201,7 @@ CONTEXT_TEXT(SoftwareVersionText, SetSoftwareVersionText, m_software)
 CONTEXT_TEXT(ReleaseText, SetReleaseText, m_release)
 CONTEXT_TEXT(HardwareVersionText, SetHardwareVersionText, m_hardware)
 CONTEXT_TEXT(MslCode, SetMslCode, m_mslCode)
+CONTEXT_TEXT(HandsetSlot, SetHandsetSlot, m_slot)
 
 #undef CONTEXT_TEXT
 

@@ -110,6 +110,12 @@ public:
     void SetSoftwareVersionText(const std::string& text);
     void SetHardwareVersionText(const std::string& text);
 
+    // Where the handset that the last operation claimed sits
+    // (DownloadModeNotes::SlotOf, found as it was claimed): its
+    // download-mode note's, also once the operation has ended.
+    std::string HandsetSlot() const;
+    void SetHandsetSlot(const std::string& slot);
+
     // The MSL code the user typed (at most 6 characters).
     std::string MslCode() const;
     void SetMslCode(const std::string& code);
@@ -136,6 +142,7 @@ private:
     Exchange m_exchange;
     std::string m_esn, m_phone, m_software, m_hardware, m_release;
     uint64_t m_identifications = 0;
+    std::string m_slot;
     std::string m_mslCode;
 };
 

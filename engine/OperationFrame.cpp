@@ -80,10 +80,12 @@ bool OperationFrame::ConnectAndIdentify()
     m_portTaken = true;
     Announce(engine::kStepDmMode);
     const bool identified = ConnectionSetup::ConnectAndIdentify();
+    if (identified)
+        ForgetDownloadMode();
     if (identified && SameHandset())
         return true;
     auto& context = Context();
-    if (!identified && !Stopped() && DownloadModeNotes::Instance().Remembered(context.SelectedPort()))
+    if (!identified && !Stopped() && NotedInDownloadMode())
         context.SetErrorText(context.ErrorText() + "\n" + engine::kMayWaitInDownloadMode);
     Fail();
     return false;
@@ -102,10 +104,29 @@ bool OperationFrame::SameHandset()
     return false;
 }
 
+void OperationFrame::NoteDownloadMode() const
+{
+    DownloadModeNotes::Instance().Remember(Context().HandsetSlot(), m_esn);
+}
+
+void OperationFrame::ForgetDownloadMode() const
+{
+    DownloadModeNotes::Instance().Forget(Context().HandsetSlot());
+}
+
+bool OperationFrame::NotedInDownloadMode() const
+{
+    return DownloadModeNotes::Instance().Remembered(Context().HandsetSlot());
+}
+
+// The slot is found while the handset is there to be found: a handset
+// restarting into download mode leaves the bus, its by-id name may change,
+// and its device name may go to another handset meanwhile.
 bool OperationFrame::ClaimHandset()
 {
     if (m_claimed)
         return true;
+    Context().SetHandsetSlot(DownloadModeNotes::SlotOf(Context().SelectedPort()));
     if (!m_claim.Take(Context().SelectedPort(), m_activity)) {
         Fail(m_claim.Refusal());
         return false;

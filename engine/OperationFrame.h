@@ -60,8 +60,9 @@ public:
 
     // The usual opening: AskMsl, InitComPort, ConnectAndIdentify. Each of
     // them claims the handset first, if the frame has not yet done so. A
-    // failed identification of a handset noted as waiting in download mode
-    // (DownloadModeNotes) says so.
+    // failed identification in a slot noted as holding a handset waiting in
+    // download mode (DownloadModeNotes) says so; a handset identified there
+    // drops the note, whichever handset it is.
     bool Open();
     // RequestMsl when the tool type is nonzero.
     bool AskMsl();
@@ -70,6 +71,11 @@ public:
     // Whether the handset just identified is the one first identified in
     // this operation (its ESN); where not, the error text says so.
     bool SameHandset();
+    // The note that the handset's slot holds a handset waiting in download
+    // mode: the one this operation identified (its ESN), or an unknown one.
+    void NoteDownloadMode() const;
+    void ForgetDownloadMode() const;
+    bool NotedInDownloadMode() const;
     bool Unlock();
     // Up to 3 tries of the offline request; then the 3000 ms the handset
     // needs. When none is answered: one reset, the port released,

@@ -1,7 +1,6 @@
 #include "engine/SwDownloadWorker.h"
 
 #include "comm/CommConstants.h"
-#include "comm/DownloadModeNotes.h"
 #include "diag/FlashRequests.h"
 #include "engine/ConnectionSetup.h"
 #include "engine/DownloadImages.h"
@@ -24,14 +23,13 @@ void SwDownloadWorker::Run(SwDownloadRequest request)
     if (DownloadOption::Loading(request.option).switchToDownloadMode && !SwitchToDownloadMode(frame))
         return;
     frame.Status(engine::kStepDownloadStart);
-    const uint8_t port = Context().SelectedPort();
     if (!FlashDownload(frame, images, request.option).Run()) {
-        const bool waiting = DownloadModeNotes::Instance().Remembered(port);
+        const bool waiting = frame.NotedInDownloadMode();
         frame.Fail(waiting ? Context().ErrorText() + "\n" + engine::kWaitingInDownloadMode : Context().ErrorText());
         return;
     }
     // The loader's last jump has restarted the handset from its new flash.
-    DownloadModeNotes::Instance().Forget(port);
+    frame.ForgetDownloadMode();
     frame.LetGoWhileRestarting();
     if (!frame.Pause(engine::kAfterFlashingMs))
         return;
@@ -95,7 +93,7 @@ bool SwDownloadWorker::SwitchToDownloadMode(OperationFrame& frame)
     if (!frame.ConnectAndIdentify() || !frame.GoOffline(0))
         return false;
     frame.Status(engine::kStepDownloadMode);
-    DownloadModeNotes::Instance().Remember(Context().SelectedPort());
+    frame.NoteDownloadMode();
     if (DiagChannel* channel = Context().Channel()) {
         FlashRequests::DownloadModeRequest(*channel);
         Context().GetExchange().WaitResponse(*channel, engine::kDownloadModeTimeoutMs);

@@ -14,7 +14,7 @@ class OperationFrame;
 // mode, run the flash loader's protocol, wait for the handset to start its
 // new software and identify it again ("Now running B410V01.06"). From the
 // switch into download mode (or from the loader's first answer, for a
-// handset already there) until the flash completes, the port is noted as
+// handset already there) until the flash completes, its slot is noted as
 // waiting in download mode (DownloadModeNotes), and a failure meanwhile
 // says how to recover it.
 // Reports on operation message 1527.

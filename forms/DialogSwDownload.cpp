@@ -56,7 +56,7 @@ CDialogSwDownload::CDialogSwDownload(QWidget* parent)
 void CDialogSwDownload::TellWaitingAtStart()
 {
     const uint8_t port = Context().SelectedPort();
-    if (port == 0 || !DownloadModeNotes::Instance().Remembered(port))
+    if (port == 0 || !DownloadModeNotes::Instance().Remembered(DownloadModeNotes::SlotOf(port)))
         return;
     const QString text = QString::fromLatin1(sw::kWaitingAtStartFormat).arg(port).arg(QLatin1String(engine::kMayWaitInDownloadMode));
     m_ui->comboOption->setCurrentIndex(m_normalOption + sw::kEmergencyOffset);
@@ -372,7 +372,7 @@ void CDialogSwDownload::ShowPercent(int percent)
 
 void CDialogSwDownload::TellWhereLeft()
 {
-    if (!DownloadModeNotes::Instance().Remembered(Context().SelectedPort()))
+    if (!DownloadModeNotes::Instance().Remembered(Context().HandsetSlot()))
         return;
     const QString text = QLatin1String(engine::kWaitingInDownloadMode);
     SendHostLine(PluginAbi::kStatusLine, text);

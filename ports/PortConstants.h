@@ -18,10 +18,12 @@ inline constexpr char kPortNumberValue[] = "Port Number";
 // paths, "TELNET" host:port.
 inline constexpr char kPortTableKey[] = "Software\\CorvaneTOV\\Ports";
 inline constexpr char kTelnetValue[] = "TELNET";
-// Beside the table: "COMn" = "1" while that port's handset may be waiting
-// in download mode after an unfinished flash.
+// The notes of handsets a flash left waiting in download mode: a folder
+// beside the store, a file per slot (DownloadModeNotes).
+inline constexpr char kDownloadModeFolder[] = "download-mode-notes";
+// Where earlier versions kept those notes, per COM number ("COMn" = "1"):
+// a COM number's device may be another handset by now, so they are dropped.
 inline constexpr char kDownloadModeKey[] = "Software\\CorvaneTOV\\Ports in download mode";
-inline constexpr char kWaitingValue[] = "1";
 // Beside the table: "COMn" = when the tool last listed the device it gave
 // that number itself, in seconds since 1970 (UTC). An entry without one was
 // written by hand (or before the tool kept these) and is never given out

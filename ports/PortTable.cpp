@@ -132,10 +132,8 @@ uint8_t PortTable::NumberFor(const QString& devicePath)
         return known;
     }
     uint8_t port = FreeNumber(entries);
-    // The device that had this number is no longer this port: nor is the
-    // note that its handset waited in download mode.
-    if (!port && (port = LongestAway(entries, seen, now)) && !UserSettings::Remove(ports::kDownloadModeKey, ValueName(port)))
-        return 0;
+    if (!port)
+        port = LongestAway(entries, seen, now);
     // No other entry names the device: nothing to move, as Assign would.
     const bool stored = port && UserSettings::WriteString(ports::kPortTableKey, ValueName(port), devicePath) &&
                         UserSettings::WriteString(ports::kPortSeenKey, ValueName(port), QString::number(now));
@@ -229,14 +227,18 @@ void PortTable::InstallResolver()
 {
     PortResolver::Instance().Set([this](uint8_t port) { return Target(port).toStdString(); },
                                  UserSettings::FileName().toStdString());
-    DownloadModeNotes::Instance().SetStore(
-        [](uint8_t port) { return UserSettings::ReadString(ports::kDownloadModeKey, ValueName(port)) == ports::kWaitingValue; },
-        [](uint8_t port, bool waiting) {
-            if (waiting)
-                UserSettings::WriteString(ports::kDownloadModeKey, ValueName(port), ports::kWaitingValue);
-            else
-                UserSettings::Remove(ports::kDownloadModeKey, ValueName(port));
-        });
+    DownloadModeNotes::Instance().SetFolder(
+        (QFileInfo(UserSettings::FileName()).absolutePath() + QLatin1Char('/') + QLatin1String(ports::kDownloadModeFolder))
+            .toStdString());
+    DropNotesByNumber();
+}
+
+// Read first: the store is rewritten only where such notes are left.
+void PortTable::DropNotesByNumber()
+{
+    const QHash<QString, QString> notes = UserSettings::Values(ports::kDownloadModeKey);
+    for (auto note = notes.keyBegin(); note != notes.keyEnd(); ++note)
+        UserSettings::Remove(ports::kDownloadModeKey, *note);
 }
 
 } // namespace corvanetov

@@ -56,7 +56,8 @@ public:
     // The devices in port order, then the network link; only what is set.
     std::vector<PortTableEntry> Entries() const;
     // Makes the serial channel open ports through this table, and keeps
-    // the notes of handsets left in download mode beside it.
+    // the notes of handsets left in download mode beside it (those that
+    // earlier versions kept per COM number are dropped).
     void InstallResolver();
 
     static QString ValueName(uint8_t port);
@@ -70,6 +71,7 @@ public:
 
 private:
     PortTable() = default;
+    static void DropNotesByNumber();
 
     std::mutex m_mutex; // one numbering at a time: the view's timer and a worker may both list
 };

@@ -15,6 +15,7 @@
 #include "engine/EngineConstants.h"
 #include "engine/SwDownloadWorker.h"
 #include "platform/Pacing.h"
+#include "sim/SimConstants.h"
 
 using namespace corvanetov;
 
@@ -313,6 +314,43 @@ TEST_F(FlashEndToEnd, HandsetLeftInDownloadModeIsNamedUntilAFlashCompletes)
     auto after = Cli({"info"});
     EXPECT_EQ(0, after.exitCode) << after.err;
     EXPECT_EQ(std::string::npos, after.err.find(engine::kMayWaitInDownloadMode));
+}
+
+// Every simulated handset is listed under the same by-id name, as every
+// handset of the model is, and so under one COM number: the note of a
+// handset left in download mode stays with its USB port (by-path), and
+// another handset on that name whose cable is pulled is not taken for it.
+// The noted handset back in its port still is.
+TEST_F(FlashEndToEnd, AnotherHandsetUnderTheSameNameDoesNotInheritTheNote)
+{
+    const std::string byPath = m_folder + "/by-path";
+    const std::string byId = m_folder + "/by-id/" + sim::kDefaultByIdName;
+    std::vector<std::string> environment = Environment();
+    environment.push_back("CORVANETOV_SERIAL_BY_PATH=" + byPath);
+    auto cli = [&](std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {CORVANETOV_CLI_PATH, "--port", byId});
+        return ChildProcess::Run(arguments, environment);
+    };
+    auto inPort = [&](const char* port, std::vector<std::string> options) {
+        return With(options, {"--by-path", byPath, "--by-path-name", port});
+    };
+    Images(0x9000, 0x10000, 1);
+    StartFlashable(inPort("usb-0:1.1", {"--emergency", "--nak-from", "3"}));
+    auto failed = cli({"flash", "--option", "3", "--code", Code()});
+    ASSERT_EQ(1, failed.exitCode);
+    ASSERT_TRUE(EndsWith(failed.err, kWaiting)) << failed.err;
+    m_handset.Stop();
+
+    StartHandset(inPort("usb-0:1.2", {"--hangup", "status:1"}));
+    auto pulled = cli({"info"});
+    EXPECT_EQ(1, pulled.exitCode);
+    EXPECT_EQ(std::string::npos, pulled.err.find(engine::kMayWaitInDownloadMode)) << pulled.err;
+    m_handset.Stop();
+
+    StartHandset(inPort("usb-0:1.1", {"--emergency"}));
+    auto waiting = cli({"info"});
+    EXPECT_EQ(3, waiting.exitCode);
+    EXPECT_TRUE(EndsWith(waiting.err, std::string(engine::kMayWaitInDownloadMode) + "\n")) << waiting.err;
 }
 
 // Ctrl-C (or SIGTERM) while the loader erases: the tool says where it left

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ScriptedHandset.h"
+#include "TempFolder.h"
 #include "comm/DownloadModeNotes.h"
+#include "comm/PortResolver.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationRecorder.h"
 #include "engine/Prompts.h"
@@ -91,7 +94,7 @@ protected:
         context.SetSelectedPort(7);
         context.SetToolType(0);
         context.SetErrorText("");
-        DownloadModeNotes::Instance().SetStore(nullptr, nullptr);
+        DownloadModeNotes::Instance().SetFolder({});
     }
 
     void TearDown() override
@@ -104,7 +107,24 @@ protected:
         context.SetNvDocument(nullptr);
         context.SetToolType(0);
         Pacing::Instance().ClearStop();
+        if (m_slotted) {
+            PortResolver::Instance().Set(nullptr);
+            ::unsetenv("CORVANETOV_LOCK_DIR");
+        }
     }
+
+    // COM7 opens `device` from now on, in a folder of the test's own where
+    // nothing is (the scripted handset answers all the same): the slot that
+    // a download-mode note of its handset is kept for. The claims go there
+    // too.
+    void PutInSlot(const std::string& device)
+    {
+        ::setenv("CORVANETOV_LOCK_DIR", m_slots.Path().c_str(), 1);
+        PortResolver::Instance().Set([path = m_slots.File(device)](uint8_t) { return path; });
+        m_slotted = true;
+    }
+    // The ESN of the note kept for COM7's slot; none without a note.
+    static std::optional<std::string> Note() { return DownloadModeNotes::Instance().Find(DownloadModeNotes::SlotOf(7)); }
 
     // A handset that answers as scripted, for a tool of this type.
     void Prepare(int toolType, const Script& script)
@@ -157,6 +177,8 @@ private:
         handset.Note(ScriptedHandset::Event::Report, text);
     }
 
+    TempFolder m_slots;
+    bool m_slotted = false;
     std::string m_stopAt;
     int m_stopOccurrence = 0;
     size_t m_stopPosition = static_cast<size_t>(-1);

@@ -99,18 +99,27 @@ TEST_F(PhoneInfoReadTest, FailedIdentificationEndedByTheFrontEndKeepsTheTexts)
 }
 
 namespace {
+constexpr char kEsn[] = "8D2A41F3"; // the scripted handset's
+
 struct NoteCase {
     const char* name;
-    bool noted; // an unfinished flash left this port's handset in download mode
+    // Where an unfinished flash left a handset in download mode (null:
+    // nowhere), and its ESN; COM7 then opens slot-a.
+    const char* notedSlot;
+    const char* notedEsn;
     uint8_t unanswered;
     std::string end;
 };
 
 const NoteCase kNoteCases[] = {
-    {"noted, status unanswered", true, 0x0C,
+    {"this handset noted, status unanswered", "slot-a", kEsn, 0x0C,
      std::string("Error in reading phone's status in DM\n") + engine::kMayWaitInDownloadMode},
-    {"noted, version unanswered", true, 0x00, std::string("Error in getting phone's information\n") + engine::kMayWaitInDownloadMode},
-    {"not noted", false, 0x0C, "Error in reading phone's status in DM"},
+    {"noted without an ESN, version unanswered", "slot-a", "", 0x00,
+     std::string("Error in getting phone's information\n") + engine::kMayWaitInDownloadMode},
+    {"not noted", nullptr, "", 0x0C, "Error in reading phone's status in DM"},
+    // The table gave COM7 to another slot since (or the kernel the device
+    // name to another handset): the note stays with its own slot.
+    {"noted in the slot that COM7 named before", "slot-b", kEsn, 0x0C, "Error in reading phone's status in DM"},
 };
 
 void PrintTo(const NoteCase& c, std::ostream* out)
@@ -126,16 +135,44 @@ class PhoneInfoReadNote : public PhoneInfoReadTest, public ::testing::WithParamI
 TEST_P(PhoneInfoReadNote, FailedIdentificationSaysWhereAnUnfinishedFlashLeftTheHandset)
 {
     const NoteCase& c = GetParam();
-    if (c.noted)
-        DownloadModeNotes::Instance().Remember(7);
+    std::string noted;
+    if (c.notedSlot) {
+        PutInSlot(c.notedSlot);
+        noted = DownloadModeNotes::SlotOf(7);
+        DownloadModeNotes::Instance().Remember(noted, c.notedEsn);
+    }
+    PutInSlot("slot-a");
     handset.Queue(c.unanswered, {ScriptedHandset::kSilence, ScriptedHandset::kSilence, ScriptedHandset::kSilence});
     PhoneInfoRead::Run();
     ASSERT_FALSE(recorder.Messages().empty());
     EXPECT_EQ(c.end, recorder.Messages().front().text);
     const std::vector<std::string> line = handset.Line();
     EXPECT_EQ(3, std::count(line.begin(), line.end(), c.unanswered == 0x0C ? "Status" : "Version")) << "no other request";
-    EXPECT_EQ(c.noted, DownloadModeNotes::Instance().Remembered(7)) << "a read neither makes nor clears the note";
+    EXPECT_EQ(c.notedSlot != nullptr, DownloadModeNotes::Instance().Remembered(noted)) << "a failed read neither makes nor clears a note";
+    EXPECT_EQ(c.notedSlot && noted == DownloadModeNotes::SlotOf(7), Note().has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Notes, PhoneInfoReadNote, ::testing::ValuesIn(kNoteCases),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// A handset that answers in a noted slot is not waiting there in download
+// mode, whether it is the one the note names or another that took its
+// place: the note goes, and a later failure there says nothing of it.
+TEST_F(PhoneInfoReadTest, IdentifiedHandsetDropsItsSlotsNote)
+{
+    auto read = [] {
+        OperationRecorder run(OperationRecorder::OnEnd::Continue);
+        OperationContext::Instance().SetTarget(&run);
+        PhoneInfoRead::Run();
+        OperationContext::Instance().SetTarget(nullptr);
+        return run.Succeeded() ? std::string("succeeded") : run.EndText();
+    };
+    PutInSlot("slot-a");
+    for (const char* esn : {kEsn, "12345678", ""}) {
+        DownloadModeNotes::Instance().Remember(DownloadModeNotes::SlotOf(7), esn);
+        EXPECT_EQ("succeeded", read());
+        EXPECT_FALSE(Note()) << "noted with ESN \"" << esn << "\"";
+    }
+    handset.Queue(0x0C, kThreeSilences);
+    EXPECT_EQ("Error in reading phone's status in DM", read());
+}

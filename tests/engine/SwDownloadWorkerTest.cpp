@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <set>
 
 #include "samples/ImageMaker.h"
 #include "TempFolder.h"
@@ -152,7 +151,7 @@ TEST_F(SwDownloadTest, EmergencyDownloadOfASmallImageRunsEveryStepInOrder)
     EXPECT_EQ(expected, Steps(timeline.begin(), timeline.begin() + static_cast<std::ptrdiff_t>(expected.size())));
     EXPECT_EQ(1u, Sent("Status")) << "identified once the handset has restarted";
     EXPECT_EQ(Steps{kNowRunning}, Ends());
-    EXPECT_FALSE(DownloadModeNotes::Instance().Remembered(7));
+    EXPECT_FALSE(Note());
     EXPECT_TRUE(recorder.Succeeded());
     EXPECT_EQ(0, prompts.fontAsked);
 
@@ -184,20 +183,10 @@ TEST_F(SwDownloadTest, NormalDownloadSwitchesTheHandsetIntoDownloadModeFirst)
 // Both passes of a two-part image, then the font with its padded last block.
 TEST_F(SwDownloadTest, TwoPartImageAndFontRunThreePasses)
 {
-    // Each pass's start notes the handset as in download mode; the store
-    // is written only when the note is new, and once more as it is forgotten.
-    std::set<uint8_t> noted;
-    int storeWrites = 0;
-    DownloadModeNotes::Instance().SetStore([&](uint8_t port) { return noted.count(port) > 0; },
-                                           [&](uint8_t port, bool waiting) {
-                                               ++storeWrites;
-                                               waiting ? (void)noted.insert(port) : (void)noted.erase(port);
-                                           });
     Images(0x50000, 0x10000, 0x2001);
     prompts.fontAddress = 0x1234000;
     Download(4);
-    EXPECT_EQ(2, storeWrites);
-    EXPECT_TRUE(noted.empty());
+    EXPECT_FALSE(Note());
     EXPECT_EQ(1, prompts.fontAsked);
     EXPECT_EQ(0u, Sent("ModeControl 1") + Sent("DownloadMode")) << "a handset in download mode";
 
@@ -262,8 +251,8 @@ struct FailureCase {
 const std::vector<Bytes> kThreeRefusals = {kRefused, kRefused, kRefused};
 const std::vector<Bytes> kThreeBadCommands = {{0x13}, {0x13}, {0x13}};
 
-// A failure once the handset is in download mode says so, and the port is
-// noted as waiting there; a failure before the switch leaves no note.
+// A failure once the handset is in download mode says so, and its slot is
+// noted as holding it there; a failure before the switch leaves no note.
 const FailureCase kFailureCases[] = {
     {"start never acknowledged: no loader answered", 3, {{0xA0, kThreeRefusals}}, "end RequestStart Error!", "Start FFFF0000 10000", 3},
     {"version check unanswered", 3, {{0xD0, kThreeSilences}}, "end Request Version Error!" + kWaiting, "VersionCheck 0", 3},
@@ -309,7 +298,10 @@ TEST_P(SwDownloadFailure, EndsWithItsTextAfterThePortIsFree)
     EXPECT_EQ(c.end.substr(4), ErrorText());
     EXPECT_EQ(c.times, Sent(c.request));
     EXPECT_FALSE(recorder.Succeeded());
-    EXPECT_EQ(c.end.ends_with(kWaiting), DownloadModeNotes::Instance().Remembered(7));
+    EXPECT_EQ(c.end.ends_with(kWaiting), Note().has_value());
+    if (Note()) {
+        EXPECT_EQ(c.option < 3 ? "8D2A41F3" : "", *Note()) << "the handset identified before the switch; none under an EMERGENCY option";
+    }
     ExpectReleasedBeforeTheEnd();
 }
 
@@ -395,7 +387,7 @@ TEST_P(SwDownloadStop, EndsAtOnceAndLetsGoOfThePort)
         EXPECT_TRUE(StartsWith(event, "sleep ") || StartsWith(event, "wait ") || event == "close") << "after the stop: " << event;
     EXPECT_EQ("close", handset.Line().back());
     EXPECT_TRUE(Ends().empty()) << "a stopped download reports nothing more";
-    EXPECT_EQ(c.waiting, DownloadModeNotes::Instance().Remembered(7));
+    EXPECT_EQ(c.waiting, Note().has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(Pauses, SwDownloadStop, ::testing::ValuesIn(kStopCases),

@@ -523,9 +523,9 @@ void SwDownloadViewTest::TheOptionReturnsToNormalAfterAnEmergencyDownload()
 // in the status line and the view, with the EMERGENCY option chosen.
 void SwDownloadViewTest::APortLeftInDownloadModeIsNamedAtOnce()
 {
-    DownloadModeNotes::Instance().Remember(7);
+    DownloadModeNotes::Instance().Remember(DownloadModeNotes::SlotOf(7), "");
     AnsweredSwDownload view;
-    DownloadModeNotes::Instance().Forget(7);
+    DownloadModeNotes::Instance().Forget(DownloadModeNotes::SlotOf(7));
     const QString text = QStringLiteral("COM7: ") + engine::kMayWaitInDownloadMode;
     QCOMPARE(m_lines.value(0), text);
     QCOMPARE(view.Text("labelTransfer"), text);

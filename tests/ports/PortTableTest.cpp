@@ -2,12 +2,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <array>
+#include <filesystem>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "FreshStore.h"
+#include "comm/DownloadModeNotes.h"
 #include "comm/PortResolver.h"
+#include "platform/PrivateFolder.h"
 #include "ports/PortTable.h"
 
 using namespace corvanetov;
@@ -70,7 +74,7 @@ void Seen(uint8_t port, std::chrono::seconds ago)
 
 // With every number taken, a new device gets the number of the device
 // away longest; a device plugged in now, one listed within the hour and one
-// written by hand keep theirs, and the old device's note goes with it.
+// written by hand keep theirs.
 TEST_F(PortTableTest, AFullTableGivesOutTheNumberOfTheDeviceAwayLongest)
 {
     using namespace std::chrono_literals;
@@ -86,10 +90,8 @@ TEST_F(PortTableTest, AFullTableGivesOutTheNumberOfTheDeviceAwayLongest)
     Seen(7, 4h);
     Seen(9, 2h);
     Seen(11, 30min);
-    ASSERT_TRUE(UserSettings::WriteString(ports::kDownloadModeKey, "COM7", ports::kWaitingValue));
 
     EXPECT_EQ(7, table.NumberFor(dev.filePath("new1")));
-    EXPECT_EQ("", UserSettings::ReadString(ports::kDownloadModeKey, "COM7").toStdString());
     EXPECT_EQ(9, table.NumberFor(dev.filePath("new2")));
     EXPECT_EQ(0, table.NumberFor(dev.filePath("new3"))) << "COM11 was listed half an hour ago";
     EXPECT_EQ(7, table.NumberFor(dev.filePath("new1"))) << "the new device keeps its number";
@@ -114,6 +116,64 @@ TEST_F(PortTableTest, ResolverOpensDevicesAndTheNetworkLink)
     EXPECT_EQ(resolver.Resolve(130), "localhost:7000");
     EXPECT_EQ(resolver.Resolve(255), "localhost:7000");
     PortResolver::Instance().Set(nullptr);
+}
+
+// The notes of handsets left in download mode are kept per slot, a file
+// each in a folder of the user's beside the store: whatever COM number or
+// device name leads to the slot finds its note, a note is written once,
+// and a link planted at a note's name is replaced, never followed. Notes
+// that earlier versions kept in the store per COM number are dropped.
+TEST_F(PortTableTest, DownloadModeNotesAreFilesPerSlotBesideTheStore)
+{
+    namespace fs = std::filesystem;
+    QTemporaryDir dev;
+    ASSERT_TRUE(dev.isValid());
+    const std::string tty = dev.filePath("ttyUSB0").toStdString();
+    const std::string slot = dev.filePath("by-path/pci-0000:00:14.0-usb-0:1:1.2-port0").toStdString();
+    fs::create_directory(dev.filePath("by-path").toStdString());
+    QFile(QString::fromStdString(tty)).open(QIODevice::WriteOnly);
+    fs::create_symlink(tty, slot);
+    qputenv("CORVANETOV_SERIAL_BY_PATH", dev.filePath("by-path").toLocal8Bit());
+    ASSERT_TRUE(UserSettings::WriteString(ports::kDownloadModeKey, "COM3", "1"));
+    PortTable& table = PortTable::Instance();
+    ASSERT_TRUE(table.Assign(3, QString::fromStdString(tty)));
+    ASSERT_TRUE(table.SetTelnet("bench:7000"));
+    table.InstallResolver();
+    EXPECT_TRUE(UserSettings::Values(ports::kDownloadModeKey).isEmpty());
+
+    EXPECT_EQ(slot, DownloadModeNotes::SlotOf(3)) << "the device's slot";
+    EXPECT_EQ("bench:7000", DownloadModeNotes::SlotOf(129));
+    DownloadModeNotes& notes = DownloadModeNotes::Instance();
+    notes.Remember(DownloadModeNotes::SlotOf(3), "8D2A41F3");
+    ASSERT_TRUE(table.Assign(4, QString::fromStdString(slot))); // the device's number is now 4
+    EXPECT_EQ("8D2A41F3", notes.Find(DownloadModeNotes::SlotOf(4)).value_or("none"));
+    EXPECT_FALSE(notes.Remembered("bench:7000"));
+
+    const fs::path folder = fs::path(UserSettings::FileName().toStdString()).parent_path() / ports::kDownloadModeFolder;
+    const fs::path file = folder / PrivateFolder::NameFor(slot);
+    ASSERT_EQ(1, std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    struct stat kept {};
+    ASSERT_EQ(0, ::lstat(file.c_str(), &kept));
+    EXPECT_EQ(0600u, kept.st_mode & 07777);
+    EXPECT_EQ(fs::perms::owner_all, fs::status(folder).permissions());
+    notes.Remember(slot, "");
+    struct stat again {};
+    ASSERT_EQ(0, ::lstat(file.c_str(), &again));
+    EXPECT_EQ(kept.st_ino, again.st_ino) << "a note already there is not written again";
+    EXPECT_EQ("8D2A41F3", notes.Find(slot).value_or("none"));
+
+    notes.Forget(slot);
+    EXPECT_FALSE(notes.Remembered(slot));
+    const std::string elsewhere = dev.filePath("elsewhere").toStdString();
+    fs::create_symlink(elsewhere, file);
+    EXPECT_FALSE(notes.Remembered(slot));
+    notes.Remember(slot, "8D2A41F3");
+    EXPECT_FALSE(fs::exists(elsewhere));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+
+    qunsetenv("CORVANETOV_SERIAL_BY_PATH");
+    PortResolver::Instance().Set(nullptr);
+    notes.SetFolder({});
 }
 
 TEST_F(PortTableTest, ForgettingFreesANumberOrDropsTheNetworkLink)

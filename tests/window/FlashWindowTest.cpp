@@ -246,7 +246,7 @@ TEST_F(FlashWindow, ClosingDuringAFlashAsksAndNoGoesOn)
     ASSERT_TRUE(WaitForEcho(EndOfFlash()));
     ExpectFlashed();
     EXPECT_TRUE(HostRunning());
-    EXPECT_FALSE(NotedInDownloadMode(1));
+    EXPECT_FALSE(NotedInDownloadMode());
 }
 
 // Yes to the question, or SIGTERM without one, stops the flash as Stop ->
@@ -281,7 +281,7 @@ TEST_P(FlashWindowClosing, YesStopsTheFlashAndKeepsTheDownloadModeNote)
     }
     EXPECT_EQ(0, WaitForHostExit());
     EXPECT_EQ(0, EchoCount(EndOfFlash()));
-    EXPECT_TRUE(NotedInDownloadMode(1));
+    EXPECT_TRUE(NotedInDownloadMode());
     const ChildProcess::Result history =
         ChildProcess::Run({CORVANETOV_CLI_PATH, "history", "--json"}, CliEnvironment());
     EXPECT_NE(std::string::npos, history.out.find("\"result\":\"stopped\"")) << history.out << history.err;

@@ -361,10 +361,11 @@ std::string WindowFixture::StoredPort() const
     return StoredValue(ports::kPortNumberValue);
 }
 
-bool WindowFixture::NotedInDownloadMode(int port) const
+bool WindowFixture::NotedInDownloadMode() const
 {
-    const std::string notes = ports::kDownloadModeKey;
-    return StoredValue(notes.substr(notes.rfind('\\') + 1) + "\\COM" + std::to_string(port)) == ports::kWaitingValue;
+    const fs::path notes = fs::path(m_home + kSettingsFile).parent_path() / ports::kDownloadModeFolder;
+    std::error_code error;
+    return fs::directory_iterator(notes, error) != fs::directory_iterator();
 }
 
 std::string WindowFixture::StoredValue(const std::string& name) const

@@ -109,9 +109,9 @@ protected:
 
     // The port number the host's settings file holds.
     std::string StoredPort() const;
-    // Whether the host's settings file notes the port's handset as left
-    // waiting in download mode.
-    bool NotedInDownloadMode(int port) const;
+    // Whether the host's user keeps a note of a handset left waiting in
+    // download mode (the test's one handset).
+    bool NotedInDownloadMode() const;
     // A value of the host's settings file, by the end of its key.
     std::string StoredValue(const std::string& name) const;
     // Values put in the host's settings file before it starts, under the
