@@ -1,15 +1,18 @@
 #include "ports/UserSettings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
 #include <utility>
 
+#include "platform/FileLock.h"
 #include "platform/FileSave.h"
 #include "ports/PortConstants.h"
 
@@ -85,6 +88,34 @@ std::unique_ptr<QSettings> OpenKey(const QString& key)
     return store;
 }
 
+// Qt locks the file for each write as well, but a writer that finds it
+// locked sleeps 100 ms, then 200, 400, ... up to 6.4 s between its tries:
+// of 64 tools writing at once (a station's jobs), the last waited 25 s for
+// a write of a few milliseconds. Our own turn, tried every few
+// milliseconds, lets them write one after the other; Qt's lock is then
+// free whenever one of them reaches it. Without the turn (a folder that
+// cannot be written) Qt's lock alone keeps the file whole.
+constexpr char kWriteTurnSuffix[] = ".write-turn";
+constexpr std::chrono::milliseconds kWriteTurnWait{10000};
+
+bool Change(const QString& key, const std::function<void(QSettings&)>& change)
+{
+    if (!StoreMayBeOpened())
+        return false;
+    const QString storeFile = StorePath();
+    QDir().mkpath(QFileInfo(storeFile).absolutePath());
+    FileLock turn;
+    turn.Take((storeFile + QLatin1String(kWriteTurnSuffix)).toStdString(), kWriteTurnWait);
+    // It may name a shop's server with its password.
+    FileSave::MakePrivate(QFile::encodeName(storeFile).toStdString());
+    auto store = OpenKey(key);
+    if (!MayWrite(*store))
+        return false;
+    change(*store);
+    store->sync();
+    return store->status() == QSettings::NoError;
+}
+
 } // namespace
 
 QString UserSettings::ReadString(const QString& key, const QString& valueName)
@@ -96,28 +127,12 @@ QString UserSettings::ReadString(const QString& key, const QString& valueName)
 
 bool UserSettings::WriteString(const QString& key, const QString& valueName, const QString& text)
 {
-    if (!StoreMayBeOpened())
-        return false;
-    // It may name a shop's server with its password.
-    FileSave::MakePrivate(QFile::encodeName(StorePath()).toStdString());
-    auto store = OpenKey(key);
-    if (!MayWrite(*store))
-        return false;
-    store->setValue(valueName, text);
-    store->sync();
-    return store->status() == QSettings::NoError;
+    return Change(key, [&](QSettings& store) { store.setValue(valueName, text); });
 }
 
 bool UserSettings::Remove(const QString& key, const QString& valueName)
 {
-    if (!StoreMayBeOpened())
-        return false;
-    auto store = OpenKey(key);
-    if (!MayWrite(*store))
-        return false;
-    store->remove(valueName);
-    store->sync();
-    return store->status() == QSettings::NoError;
+    return Change(key, [&](QSettings& store) { store.remove(valueName); });
 }
 
 QHash<QString, QString> UserSettings::Values(const QString& key)

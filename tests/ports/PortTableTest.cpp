@@ -1,13 +1,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
-#include <array>
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include "AtOnce.h"
 #include "FreshStore.h"
 #include "comm/DownloadModeNotes.h"
 #include "comm/PortResolver.h"
@@ -213,28 +211,11 @@ TEST_F(PortTableTest, ToolsNumberingAtOnceGiveEachDeviceItsOwnNumber)
     constexpr int kTools = 8;
     constexpr int kRounds = 6;
     for (int round = 0; round < kRounds; ++round) {
-        std::array<int, 2> start{};
-        ASSERT_EQ(0, ::pipe(start.data()));
-        std::array<pid_t, kTools> tools{};
         auto device = [round](int tool) { return QStringLiteral("/dev/serial/by-id/r%1-t%2").arg(round).arg(tool); };
-        for (int tool = 0; tool < kTools; ++tool) {
-            tools[tool] = ::fork();
-            ASSERT_GE(tools[tool], 0);
-            if (tools[tool] == 0) {
-                char go = 0;
-                ::close(start[1]);
-                ::_exit(::read(start[0], &go, 1) == 0 ? PortTable::Instance().NumberFor(device(tool)) : 0);
-            }
-        }
-        ::close(start[0]);
-        ::close(start[1]); // every tool goes at once
-        std::array<int, kTools> numbers{};
-        for (int tool = 0; tool < kTools; ++tool) {
-            int status = 0;
-            ASSERT_EQ(tools[tool], ::waitpid(tools[tool], &status, 0));
-            ASSERT_TRUE(WIFEXITED(status));
-            numbers[tool] = WEXITSTATUS(status);
-        }
+        AtOnce tools;
+        RunAtOnce(kTools, [&](int tool) { return PortTable::Instance().NumberFor(device(tool)); }, tools);
+        const std::vector<int>& numbers = tools.statuses;
+        ASSERT_EQ(numbers.size(), static_cast<size_t>(kTools));
         EXPECT_EQ(std::set<int>(numbers.begin(), numbers.end()).size(), static_cast<size_t>(kTools)) << "round " << round;
         for (int tool = 0; tool < kTools; ++tool)
             EXPECT_EQ(PortTable::Instance().DevicePath(static_cast<uint8_t>(numbers[tool])), device(tool))

@@ -1,8 +1,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <chrono>
 #include <sys/stat.h>
 
+#include "AtOnce.h"
 #include "FreshStore.h"
 
 using namespace corvanetov;
@@ -62,4 +64,31 @@ TEST_F(UserSettingsTest, TheFileIsTheUsersAlone)
         EXPECT_EQ(info.st_mode & 0777, 0600u) << (existed ? "an older file" : "a new file");
     }
     ::umask(umask);
+}
+
+// A station's jobs write to the store at the same moment. Each must wait
+// only for the writes ahead of it: Qt's own lock alone makes a writer that
+// finds it taken sleep longer at every try (up to seconds), so that the
+// last of many waited far longer than all the writes took.
+TEST_F(UserSettingsTest, WritersAtOnceWaitOnlyForTheWritesAheadOfThem)
+{
+    constexpr int kWriters = 32;
+    using Clock = std::chrono::steady_clock;
+    auto write = [](int writer, const char* text) {
+        return UserSettings::WriteString(ports::kPortTableKey, QStringLiteral("W%1").arg(writer), QString::fromLatin1(text));
+    };
+    // What the writes take on this machine now, one after the other.
+    const Clock::time_point inTurn = Clock::now();
+    for (int writer = 0; writer < kWriters; ++writer)
+        ASSERT_TRUE(write(writer, "first"));
+    const std::chrono::duration<double> oneAfterTheOther = Clock::now() - inTurn;
+
+    AtOnce together;
+    RunAtOnce(kWriters, [&](int writer) { return write(writer, "second") ? 0 : 1; }, together);
+    EXPECT_EQ(std::vector<int>(kWriters, 0), together.statuses);
+    EXPECT_LT(together.seconds.count(), 2 * oneAfterTheOther.count() + 0.5)
+        << "one after the other " << oneAfterTheOther.count() << " s";
+    const QHash<QString, QString> values = UserSettings::Values(ports::kPortTableKey);
+    for (int writer = 0; writer < kWriters; ++writer)
+        EXPECT_EQ(QStringLiteral("second"), values.value(QStringLiteral("W%1").arg(writer))) << writer;
 }
