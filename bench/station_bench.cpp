@@ -223,12 +223,12 @@ std::vector<std::unique_ptr<ChildProcess>> StartHandsets(const Tray& tray, const
                                          "usb-Corvane_VQX-B410_" + std::to_string(i) + "_qxcdmdm-if02-port0"};
         if (tray.lineRate)
             argv.insert(argv.end(), {"--line-rate", std::to_string(tray.lineRate)});
-        // A system limit (the simulator's inotify instances, ptys) ends the
-        // tray where it is reached: the run goes on with those started.
+        // A system limit (ptys, processes) ends the tray where it is
+        // reached: the run goes on with those started.
         if (handsets.back()->Start(argv).empty()) {
             handsets.pop_back();
-            std::printf("only %zu of %zu handsets started (inotify instances per user: %s)\n", i, tray.count,
-                        FileText("/proc/sys/fs/inotify/max_user_instances").c_str());
+            std::printf("only %zu of %zu handsets started (ptys in use %s of at most %s)\n", i, tray.count,
+                        FileText("/proc/sys/kernel/pty/nr").c_str(), FileText("/proc/sys/kernel/pty/max").c_str());
             break;
         }
     }

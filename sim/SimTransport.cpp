@@ -26,6 +26,8 @@ constexpr size_t kReadChunk = 4096;
 constexpr uint32_t kGarbageGapMs = 20; // junk follows an answer, not glued to it
 constexpr int kListenBacklog = 1;
 constexpr char kLoopbackHost[] = "127.0.0.1"; // where --tcp :PORT listens
+// How often a handset without an inotify watch looks for the next open.
+constexpr auto kOpenLook = std::chrono::milliseconds(5);
 
 std::string SystemError(const std::string& what)
 {
@@ -95,9 +97,12 @@ bool SimTransport::OpenPty(std::string& error)
     ::tcsetattr(slave, TCSANOW, &tio);
     ::close(slave);
     // With no tool on the line the master reports a hang-up on every poll;
-    // the handset then stops polling it and waits for the next open instead.
-    m_inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_inotifyFd < 0 || ::inotify_add_watch(m_inotifyFd, name, IN_OPEN) < 0) {
+    // the handset then stops polling it and waits for the next open instead,
+    // told by an inotify watch. A user has few inotify instances (128 by
+    // default): a handset that finds none left looks every few milliseconds.
+    if (m_options.watchOpens)
+        m_inotifyFd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_inotifyFd >= 0 && ::inotify_add_watch(m_inotifyFd, name, IN_OPEN) < 0) {
         error = SystemError("inotify on " + m_slavePath);
         return false;
     }
@@ -291,8 +296,12 @@ void SimTransport::Run()
             break;
         if (fds[kWake].revents)
             Drain(m_wakeFd);
-        if (fds[kInotify].revents)
+        if (fds[kInotify].revents) {
+            Drain(m_inotifyFd);
             OnSlaveOpened();
+        } else if (LookingForOpen() && SlaveOpen()) {
+            OnSlaveOpened();
+        }
         if (fds[kPty].revents & (POLLIN | POLLHUP | POLLERR))
             ReadFrom(m_pty);
         if (fds[kListen].revents)
@@ -315,6 +324,8 @@ bool SimTransport::NextDue(Clock::time_point& due) const
     auto now = Clock::now();
     if (m_byIdDue)
         consider(*m_byIdDue);
+    if (LookingForOpen())
+        consider(now + kOpenLook);
     for (const Link* link : {&m_pty, &m_client}) {
         if (!link->input.empty())
             consider(link->input.front().due);
@@ -325,9 +336,21 @@ bool SimTransport::NextDue(Clock::time_point& due) const
     return any;
 }
 
+bool SimTransport::LookingForOpen() const
+{
+    return m_inotifyFd < 0 && m_pty.fd >= 0 && !m_pty.attached;
+}
+
+// The master stops reporting the hang-up while a tool has the line open,
+// and reports what a tool wrote before it closed the line again.
+bool SimTransport::SlaveOpen() const
+{
+    pollfd master{m_pty.fd, POLLIN, 0};
+    return ::poll(&master, 1, 0) >= 0 && (!(master.revents & POLLHUP) || (master.revents & POLLIN));
+}
+
 void SimTransport::OnSlaveOpened()
 {
-    Drain(m_inotifyFd);
     if (m_pty.fd < 0 || m_pty.attached)
         return;
     m_pty.attached = true;

@@ -31,12 +31,15 @@ struct SimTransportOptions {
     std::string byPathDir;    // where the link named after the USB port goes; empty for none
     std::string byPathName = sim::kDefaultByPathName;
     std::string tcp;          // "host:port" to serve on as a network serial server
+    // Told of a tool's open by inotify; false: looks for it every few
+    // milliseconds, as where the user has no inotify instance left.
+    bool watchOpens = true;
 };
 
 // Puts the simulated handset on a line: the master side of a pseudo-terminal
 // and, optionally, a raw TCP socket. One thread runs everything; it sleeps in
 // poll() with no time-out while nothing is scheduled, so an idle handset
-// costs no CPU. Answer delays and the line rate are kept by scheduling each
+// costs no CPU (but for its look for a tool's open without inotify). Answer delays and the line rate are kept by scheduling each
 // write, each answer in one write, for the moment its last byte would arrive.
 class SimTransport {
 public:
@@ -98,6 +101,8 @@ private:
     void FlushOutput(Link& link);
     void RunDue(Link& link);
     void AcceptClient();
+    bool LookingForOpen() const;
+    bool SlaveOpen() const;
     void OnSlaveOpened();
     Clock::duration LineTime(size_t bytes) const;
     bool NextDue(Clock::time_point& due) const;

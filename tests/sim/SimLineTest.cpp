@@ -343,22 +343,29 @@ TEST_F(SimLine, TcpClientOnANetworkPortIsServedTheSameHandset)
     }
 }
 
-TEST_F(SimLine, IdleHandsetUsesNoCpu)
+// Told of each open by inotify, and where the user has no inotify instance
+// left (a tray of more than 128), by looking for it.
+TEST_F(SimLine, IdleHandsetUsesNoCpuAndFindsEachOpen)
 {
-    StartSim();
-    auto idleCpu = [&] {
-        double before = ThreadCpuMs(m_thread);
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        return ThreadCpuMs(m_thread) - before;
-    };
-    EXPECT_LT(idleCpu(), 5.0) << "nobody on the line";
-    Connect();
-    ASSERT_TRUE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C));
-    EXPECT_LT(idleCpu(), 5.0) << "a tool on the line, silent";
-    m_comm.reset();
-    EXPECT_LT(idleCpu(), 5.0) << "the tool closed the line";
-    Connect();
-    EXPECT_TRUE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C)) << "and it comes back";
+    for (const bool watchOpens : {true, false}) {
+        m_transportOptions.watchOpens = watchOpens;
+        StartSim();
+        auto idleCpu = [&] {
+            double before = ThreadCpuMs(m_thread);
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            return ThreadCpuMs(m_thread) - before;
+        };
+        const std::string how = watchOpens ? "with inotify: " : "without inotify: ";
+        EXPECT_LT(idleCpu(), 5.0) << how << "nobody on the line";
+        Connect();
+        ASSERT_TRUE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C)) << how;
+        EXPECT_LT(idleCpu(), 5.0) << how << "a tool on the line, silent";
+        m_comm.reset();
+        EXPECT_LT(idleCpu(), 5.0) << how << "the tool closed the line";
+        Connect();
+        EXPECT_TRUE(Ask([&] { DiagRequests::StatusRequest(*m_comm); }, 0x0C)) << how << "and it comes back";
+        StopSim();
+    }
 }
 
 TEST_F(SimLine, DelayedAnswerIsFollowedByAJunkFrameOfItsOwn)
