@@ -99,14 +99,18 @@ int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fon
     if (fontAddress)
         record.fontAddress = QString::number(*fontAddress, 16).toUpper();
     NvDoc settings;
+    // The settings read belong to the handset the read found: the later
+    // steps go on only with that handset.
+    std::string esn;
     if (m_keepSettings) {
         if (int status = CliSettings::ReadHandset(m_app, "Reading the settings to keep", settings); status != CliApp::kExitOk)
             return m_app.Keep(record, status);
-        record.snapshot = OperationRecord::Snapshot(settings);
+        OperationRecord::TakeKeptSettings(record, settings);
+        esn = Context().EsnText();
     }
     // A font address that was not given (no terminal to ask) is the font
     // dialog cancelled: the download ends as the view's does.
-    SwDownloadRequest request{m_option, m_code, m_font};
+    SwDownloadRequest request{m_option, m_code, m_font, esn};
     NvDoc doc;
     m_app.Flashing(true);
     m_app.KeepWhenDownloadModeBegins(record);
@@ -119,7 +123,7 @@ int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fon
         return m_app.Keep(record, status);
     OperationRecord::TakeFlashEnd(record, m_app.LastEnd()->text);
     NVList list;
-    NamTransferRequest write{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0};
+    NamTransferRequest write{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0, esn};
     status = m_app.RunOnHandset("Writing the settings back", settings, [write] { NamTransfer::NamWriteWorker(write); });
     return m_app.Keep(record, status);
 }

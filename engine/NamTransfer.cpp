@@ -46,6 +46,7 @@ void NamTransfer::NamWriteWorker(NamTransferRequest request)
 void NamTransfer::Run()
 {
     OperationFrame frame(families::kNam, m_pass.activity);
+    frame.ExpectHandset(m_request.handsetEsn);
     if (!frame.Open() || !frame.GoOffline(engine::kHandsetRestartMs))
         return;
     frame.Status(m_pass.step);

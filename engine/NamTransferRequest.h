@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace corvanetov {
 
@@ -15,6 +16,9 @@ struct NamTransferRequest {
     NVList* readList = nullptr;
     NVList* writeList = nullptr;
     uint8_t mode = 0; // the view's transfer mode: carried, not used by the worker
+    // The job's handset, as an earlier step of the job identified it (the
+    // read before a download that keeps the settings); empty: any handset.
+    std::string handsetEsn = {};
 };
 
 } // namespace corvanetov

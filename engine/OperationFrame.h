@@ -71,6 +71,10 @@ public:
     // Whether the handset just identified is the one first identified in
     // this operation (its ESN); where not, the error text says so.
     bool SameHandset();
+    // A job of several operations: esn is its handset, as an earlier step
+    // identified it, and this operation's first identification must find it
+    // too (an empty esn asks nothing).
+    void ExpectHandset(const std::string& esn) { m_esn = esn; }
     // The note that the handset's slot holds a handset waiting in download
     // mode: the one this operation identified (its ESN), or an unknown one.
     void NoteDownloadMode() const;
@@ -124,7 +128,7 @@ private:
     bool m_portReleased = false;
     HandsetClaim m_claim;
     ScopedPortHold m_portHold;
-    std::string m_esn; // of the first identification
+    std::string m_esn; // of the first identification, or the job's handset
 };
 
 } // namespace corvanetov::detail

@@ -11,6 +11,9 @@ struct SwDownloadRequest {
     int32_t option = 0; // 0 to 5
     std::string codePath;
     std::string fontPath;
+    // The job's handset, as an earlier step of the job identified it (the
+    // settings read of a download that keeps them); empty: any handset.
+    std::string handsetEsn = {};
 };
 
 } // namespace corvanetov

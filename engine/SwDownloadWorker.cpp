@@ -17,6 +17,7 @@ using namespace detail;
 void SwDownloadWorker::Run(SwDownloadRequest request)
 {
     OperationFrame frame(families::kDownload, engine::kActivityFlashing);
+    frame.ExpectHandset(request.handsetEsn);
     DownloadImages images;
     if (!frame.AskMsl() || !frame.InitComPort() || !LoadImages(frame, request, images))
         return;

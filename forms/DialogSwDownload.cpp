@@ -132,6 +132,7 @@ void CDialogSwDownload::OnStart()
     // As the start finds the box: unticked and disabled for an option that
     // finds the handset in download mode, which has nothing to keep.
     m_keeping = KeepingSettings();
+    m_keptEsn.clear();
     if (m_keeping)
         StartJob(Job::ReadToKeep, SettingsStep(&NamTransfer::NamReadWorker));
     else
@@ -140,7 +141,8 @@ void CDialogSwDownload::OnStart()
 
 std::function<void()> CDialogSwDownload::DownloadBody() const
 {
-    SwDownloadRequest request{m_ui->comboOption->currentIndex(), m_softwarePath.toStdString(), m_fontPath.toStdString()};
+    SwDownloadRequest request{m_ui->comboOption->currentIndex(), m_softwarePath.toStdString(), m_fontPath.toStdString(),
+                              m_keptEsn};
     return [request] { SwDownloadWorker::Run(request); };
 }
 
@@ -156,7 +158,7 @@ std::function<void()> CDialogSwDownload::SettingsStep(void (*worker)(NamTransfer
 {
     const bool read = worker == &NamTransfer::NamReadWorker;
     const NamTransferRequest request{SettingsCatalogue::QueueNamItems(m_settingsList), read ? &m_settingsList : nullptr,
-                                     read ? nullptr : &m_settingsList, 0};
+                                     read ? nullptr : &m_settingsList, 0, m_keptEsn};
     return [worker, request] { worker(request); };
 }
 
@@ -327,8 +329,9 @@ void CDialogSwDownload::OnSettingsEnded(const OperationMessage& end)
     const QString text = QString::fromStdString(end.text);
     const bool succeeded = end.outcome == OperationMessage::Outcome::Succeeded;
     if (m_job == Job::ReadToKeep && succeeded) {
+        m_keptEsn = Context().EsnText();
         if (ServiceRecord* record = m_runner.Record())
-            record->snapshot = OperationRecord::Snapshot(*Context().NvDocument());
+            OperationRecord::TakeKeptSettings(*record, *Context().NvDocument());
         GoOnAfter(Job::Download, QString(), DownloadBody(), OperationRunner::Then::GoesOn);
         return;
     }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "engine/NamTransferRequest.h"
 #include "engine/TransferMeter.h"
@@ -64,7 +65,8 @@ private:
     std::function<void()> DownloadBody() const;
     bool KeepingSettings() const;
     // The read before and the write after a download that keeps the
-    // settings, as steps of the download's own operation.
+    // settings, as steps of the download's own operation; the steps after
+    // the read go on only with the handset it read.
     std::function<void()> SettingsStep(void (*worker)(NamTransferRequest));
     void GoOnAfter(Job job, const QString& status, std::function<void()> body, OperationRunner::Then then);
     void OnSettingsEnded(const OperationMessage& end);
@@ -98,6 +100,7 @@ private:
     QString m_step; // the last step the download named
     TransferMeter m_transfer;
     bool m_keeping = false; // the download started keeping the settings
+    std::string m_keptEsn;  // the handset whose settings were read: the later steps' handset
     NVList m_settingsList;  // the items a settings step transfers
     QString m_flashEnd;     // the flash's end, told after the write back
     int m_normalOption = 0; // the last NORMAL option chosen

@@ -160,7 +160,10 @@ void OperationRecord::TakeIdentity(ServiceRecord& record, const End& end)
     // names no handset, not the one an earlier operation found.
     const bool identified = Identifications() != end.identificationsBefore;
     const std::string esn = identified ? context.EsnText() : std::string();
-    record.esn = ServiceRecord::FullEsn(QString::fromStdString(esn.empty() ? end.identifiedEsn : esn));
+    const QString found = ServiceRecord::FullEsn(QString::fromStdString(esn.empty() ? end.identifiedEsn : esn));
+    if (!record.esn.isEmpty() && record.esn != found)
+        return; // a handset the job refused: the record stays its own handset's
+    record.esn = found;
     if (!identified)
         return;
     record.phoneNumber = QString::fromStdString(context.PhoneNumberText());
@@ -169,6 +172,12 @@ void OperationRecord::TakeIdentity(ServiceRecord& record, const End& end)
     // model; of another it keeps no code.
     if (!record.softwareVersion.isEmpty() && end.text != engine::kErrWrongModel)
         record.modelCode = QString::number(nv::kModelCode);
+}
+
+void OperationRecord::TakeKeptSettings(ServiceRecord& record, const NvDoc& settings)
+{
+    record.snapshot = Snapshot(settings);
+    record.esn = ServiceRecord::FullEsn(QString::fromStdString(Context().EsnText()));
 }
 
 void OperationRecord::TakeFlashEnd(ServiceRecord& record, const std::string& flashEnd)

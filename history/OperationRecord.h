@@ -71,6 +71,10 @@ public:
     // runs are taken here, and Finish, at the end of the write-back, adds
     // what became of the settings.
     static void TakeFlashEnd(ServiceRecord& record, const std::string& flashEnd);
+    // The settings a job read to keep, as its snapshot, and the handset it
+    // read them from (the one just identified): the job's handset, which
+    // Finish keeps where a later step met another in its place.
+    static void TakeKeptSettings(ServiceRecord& record, const NvDoc& settings);
     static constexpr char kWrittenBack[] = "\nThe settings were written back.";
     static constexpr char kNotWrittenBack[] = "\nThe settings were NOT written back: ";
 

@@ -102,6 +102,8 @@ private slots:
     void HandsetGoneMidFlashLeavesTheViewIdleWithTheReason();
     void KeptSettingsAreWrittenBackAfterTheRestartInOneRecord();
     void KeptSettingsThatCannotBeReadFlashNothing();
+    void AHandsetSwappedBetweenTheStepsIsNotServed_data();
+    void AHandsetSwappedBetweenTheStepsIsNotServed();
     void AFlashedHandsetThatDoesNotComeBackIsNamedInTheRecord();
     void TheOptionReturnsToNormalAfterAnEmergencyDownload();
     void APortLeftInDownloadModeIsNamedAtOnce();
@@ -474,6 +476,46 @@ void SwDownloadViewTest::KeptSettingsThatCannotBeReadFlashNothing()
     QVERIFY(m_handset->Blocks().empty());
     QCOMPARE(Enabled(view), QStringLiteral("11111"));
     QCOMPARE(Context().OperationState(), int(OperationContext::kIdle));
+}
+
+// Each step identifies the handset, once, by its status answer: the read,
+// the download before its switch and after its restart, the write-back.
+// Another handset in the port after the read is not flashed; after the
+// download, it is not given the settings. Either way the record keeps them
+// for the handset they were read from.
+void SwDownloadViewTest::AHandsetSwappedBetweenTheStepsIsNotServed_data()
+{
+    QTest::addColumn<int>("answeredBeforeTheSwap");
+    QTest::addColumn<QString>("message");
+    const QString another = QStringLiteral("Another handset answers here (ESN 12345678); the job's handset has ESN 8D2A41F3");
+    QTest::newRow("before the download") << 1 << another;
+    QTest::newRow("before the write-back") << 3
+                                          << QStringLiteral("Completed Flash Programming\nNow running AB12.5\n"
+                                                            "The settings were NOT written back: ") +
+                                                 another + QStringLiteral("\nView > Service history keeps them: Undo there writes them.");
+}
+
+void SwDownloadViewTest::AHandsetSwappedBetweenTheStepsIsNotServed()
+{
+    QFETCH(int, answeredBeforeTheSwap);
+    QFETCH(QString, message);
+    m_handset->Queue(diag::kCmdStatus, std::vector<ScriptedHandset::Bytes>(size_t(answeredBeforeTheSwap),
+                                                                          ScriptedHandset::StatusAnswer(0x8D2A41F3, 0, 0)));
+    m_handset->SetUsualAnswer(diag::kCmdStatus, ScriptedHandset::StatusAnswer(0x12345678, 0, 0));
+    AnsweredSwDownload view;
+    view.show();
+    QVERIFY(ChooseNewCodeImage(view));
+    view.Choose(0);
+    view.KeepBox().setChecked(true);
+    view.OnStart();
+    QTRY_COMPARE(view.messages, QStringList{message});
+    QCOMPARE(m_handset->Blocks().empty(), answeredBeforeTheSwap == 1);
+    QVERIFY(m_handset->Requests(diag::kCmdNvWrite).empty());
+    const std::vector<ServiceRecord> records = KeptViewRecords(QStringLiteral("flash option 0"));
+    QVERIFY(!records.empty());
+    QCOMPARE(records.front().result, QString(ServiceRecord::kFailed));
+    QCOMPARE(records.front().esn, QStringLiteral("8D2A41F3"));
+    QVERIFY(!records.front().snapshot.isEmpty());
 }
 
 // Its identification after the restart goes unanswered, which empties the
