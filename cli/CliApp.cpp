@@ -16,6 +16,7 @@
 #include "cli/CliHistory.h"
 #include "cli/CliPorts.h"
 #include "cli/CliProgressLine.h"
+#include "cli/CliRecover.h"
 #include "cli/CliSignals.h"
 #include "cli/CliStation.h"
 #include "cli/CliPrompts.h"
@@ -163,6 +164,8 @@ int CliApp::Run(int argc, char** argv)
     roaming.Register(app);
     CliFlash flash(*this);
     flash.Register(app);
+    CliRecover recover(*this, flash);
+    recover.Register(app);
     station.Register(app);
     CliHistory history(*this);
     history.Register(app);
@@ -187,6 +190,8 @@ int CliApp::Run(int argc, char** argv)
             if (std::optional<int> status = roaming.Run())
                 return *status;
             if (std::optional<int> status = station.Run())
+                return *status;
+            if (std::optional<int> status = recover.Run())
                 return *status;
             return flash.Run().value_or(kExitUsage);
         } catch (const HandsetReached&) {

@@ -71,6 +71,12 @@ public:
     // The ended records not kept yet, straight into the outbox (a signal
     // while they are kept).
     void ParkUnkept() const;
+    // The operation run last ended as it did, told in the command's words.
+    void Retell(const std::string& text)
+    {
+        if (m_lastEnd)
+            m_lastEnd->text = text;
+    }
     // Ends the operation run last as refused with this text, said on
     // standard error: the record says so.
     void Refuse(const std::string& text);

@@ -89,6 +89,14 @@ int CliFlash::Flash()
     return Download(option, fontAddress);
 }
 
+int CliFlash::Emergency(int option, std::string code, std::string font, std::optional<uint32_t> fontAddress)
+{
+    m_option = option;
+    m_code = std::move(code);
+    m_font = std::move(font);
+    return Download(*DownloadOption::Of(option), fontAddress);
+}
+
 int CliFlash::Download(const DownloadOption& option, std::optional<uint32_t> fontAddress)
 {
     ServiceRecord record = CliApp::BeginRecord(QString("flash option %1").arg(m_option));

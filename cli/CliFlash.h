@@ -24,6 +24,9 @@ public:
     void Register(CLI::App& parser);
     // The exit status of the command given; none when it was neither.
     std::optional<int> Run();
+    // The download of an EMERGENCY option (3 to 5) with these images, as
+    // flash runs it: a handset's recovery.
+    int Emergency(int option, std::string code, std::string font, std::optional<uint32_t> fontAddress);
 
 private:
     int Flash();

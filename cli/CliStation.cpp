@@ -24,12 +24,14 @@ namespace corvanetov {
 
 namespace {
 constexpr char kCommand[] = "station";
-constexpr char kJobs[] = "info, settings, flash, rebuild, prl, eri";
+constexpr char kJobs[] = "info, settings, flash, rebuild, prl, eri, recover";
+constexpr char kRecoverJob[] = "recover";
 constexpr int kTableTickMs = 200;
 // The options that stay with the station when they follow its job; the
 // ones of them that take a value.
-const std::set<std::string> kStationOptions = {"--once", "--ports", "--max",  "--json",    "--port", "--tool-type",
-                                               "--msl",  "--time-scale", "--trace", "--history", "--help", "-h"};
+const std::set<std::string> kStationOptions = {"--once",  "--ports",      "--max",   "--json",    "--port", "--tool-type",
+                                               "--msl",   "--time-scale", "--trace", "--history", "--help", "-h",
+                                               "--recover"};
 const std::set<std::string> kValued = {"--ports", "--max", "--port", "--tool-type", "--msl", "--time-scale", "--trace", "--history"};
 
 std::string OptionName(const std::string& word)
@@ -112,7 +114,7 @@ void Interrupt()
 
 bool CliStation::IsJob(const std::string& command)
 {
-    static const std::set<std::string> kJobCommands = {"info", "settings", "flash", "rebuild", "prl", "eri"};
+    static const std::set<std::string> kJobCommands = {"info", "settings", "flash", "rebuild", "prl", "eri", kRecoverJob};
     return kJobCommands.count(command) != 0;
 }
 
@@ -144,11 +146,16 @@ void CliStation::Register(CLI::App& parser)
     m_station->add_flag("--once", m_once, "only the handsets listed now; wait for all, print a summary and end");
     m_station->add_option("--ports", m_ports, "only these ports: COM names, numbers or device paths, comma separated");
     m_station->add_option("--max", m_max, "at most N jobs at once (default: all)")->check(CLI::Range(1, 1000));
+    m_station->add_flag("--recover", m_recover,
+                        "the job is recover: every handset left in download mode by an unfinished flash is flashed "
+                        "again with its images; the others are not touched");
     m_station->footer("Example: corvanetov-cli station flash --option 0 --code B410V0105.bin --once");
 }
 
 std::string CliStation::JobRefusal() const
 {
+    if (m_recover && m_job.size() > 1)
+        return "station --recover is a job of its own: give no other";
     if (m_job.empty())
         return std::string("station needs a job: one of ") + kJobs;
     if (!IsJob(m_job.front()))
@@ -196,6 +203,8 @@ std::optional<int> CliStation::Run()
 {
     if (!m_station || !m_station->parsed())
         return std::nullopt;
+    if (m_recover)
+        m_job.insert(m_job.begin(), kRecoverJob);
     if (std::string refusal = JobRefusal(); !refusal.empty()) {
         std::cerr << refusal << std::endl;
         return CliApp::kExitUsage;

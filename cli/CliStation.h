@@ -13,7 +13,8 @@ namespace corvanetov {
 class CliApp;
 class Station;
 
-// corvanetov-cli station JOB [--once] [--ports LIST] [--max N] [--json]:
+// corvanetov-cli station JOB [--once] [--ports LIST] [--max N] [--json]
+// (--recover for the job recover):
 // the job on every handset that appears in the device listing, each in a
 // command line of its own, with a live table on a terminal or the jobs'
 // JSON lines for a script.
@@ -48,6 +49,7 @@ private:
     std::string m_ports;
     int m_max = 0;
     bool m_portGiven = false;
+    bool m_recover = false;
 };
 
 } // namespace corvanetov

@@ -14,8 +14,10 @@
 namespace corvanetov {
 
 namespace {
-constexpr const char* kJobNames[StationJobChoice::JobCount] = {"Phone information", "Write settings", "Software download",
-                                                               "PRL download",      "ERI download",   "Rebuild"};
+constexpr const char* kJobNames[StationJobChoice::JobCount] = {
+    "Phone information", "Write settings", "Software download", "PRL download", "ERI download", "Rebuild",
+    // The images come from each handset's unfinished flash record.
+    "Recover"};
 constexpr char kSettingsFilter[] = "Settings files (*.mmc);;All files (*)";
 constexpr char kImageFilter[] = "Images (*.bin);;All files (*)";
 constexpr char kPrlFilter[] = "PRL files (*.prl);;All files (*)";
@@ -139,6 +141,8 @@ QStringList StationJobChoice::Words(QString& missing) const
             missing = tr("a file for NAM1 or NAM2");
         return words;
     }
+    case Recover:
+        return {QStringLiteral("recover")};
     default:
         return {QStringLiteral("rebuild")};
     }

@@ -15,7 +15,7 @@ namespace corvanetov {
 class StationJobChoice : public QWidget {
     Q_OBJECT
 public:
-    enum Job { PhoneInfo, WriteSettings, Download, Prl, Eri, Rebuild, JobCount };
+    enum Job { PhoneInfo, WriteSettings, Download, Prl, Eri, Rebuild, Recover, JobCount };
 
     explicit StationJobChoice(QWidget* parent = nullptr);
 

@@ -353,6 +353,41 @@ TEST_F(FlashEndToEnd, AnotherHandsetUnderTheSameNameDoesNotInheritTheNote)
     EXPECT_TRUE(EndsWith(waiting.err, std::string(engine::kMayWaitInDownloadMode) + "\n")) << waiting.err;
 }
 
+// recover flashes a handset in download mode again with the images of the
+// flash that left it there (here one that failed), found by its port; it
+// sends nothing to a handset with no such flash, and once a flash has
+// completed it finds the handset answering and leaves it alone.
+TEST_F(FlashEndToEnd, RecoverRewritesTheImagesOfTheFlashThatLeftTheHandsetInDownloadMode)
+{
+    Images(0x9000, 0x10000, 0x3000);
+    StartFlashable({"--emergency"});
+    auto none = Cli({"recover"});
+    EXPECT_EQ(1, none.exitCode);
+    EXPECT_TRUE(EndsWith(none.err, "no unfinished flash is recorded for this handset\n")) << none.err;
+    EXPECT_EQ(0U, Requests("StartRequest")) << "a handset with nothing to recover is only identified";
+    m_handset.Stop();
+
+    StartFlashable({"--emergency", "--nak-from", "3"});
+    ASSERT_EQ(1, Flash(4).exitCode);
+    m_handset.Stop();
+    StartFlashable({"--emergency"});
+    auto recovered = Cli({"--json", "recover"});
+    ASSERT_EQ(0, recovered.exitCode) << recovered.err;
+    EXPECT_NE(std::string::npos, recovered.out.find("Now running")) << recovered.out;
+    EXPECT_EQ("flash option 4", Records().front().value("operation", ""));
+    m_handset.Stop();
+    const std::vector<uint8_t> font = ImageMaker::Read(Font());
+    const std::vector<uint8_t> fontOut = ImageMaker::Read(FontOut());
+    ASSERT_GE(fontOut.size(), font.size());
+    EXPECT_TRUE(std::equal(font.begin(), font.end(), fontOut.begin())) << "the font went to the recorded address";
+    StartFlashable({});
+    const size_t starts = Requests("StartRequest");
+    auto again = Cli({"--json", "recover"});
+    EXPECT_EQ(0, again.exitCode) << again.err;
+    EXPECT_NE(std::string::npos, again.out.find("answers normally: not touched")) << again.out;
+    EXPECT_EQ(starts, Requests("StartRequest"));
+}
+
 // Ctrl-C (or SIGTERM) while the loader erases: the tool says where it left
 // the handset.
 TEST_F(FlashEndToEnd, StopInDownloadModeSaysWhereTheHandsetWaits)

@@ -422,5 +422,81 @@ TEST_F(StationEndToEnd, HandsetRenamedInDownloadModeStaysInItsSlot)
     }
 }
 
+// A tray after a power cut: two handsets left in download mode by flashes
+// killed mid-way, whose image is still there, are flashed again and come
+// back under their ESN; one whose image has changed since is left alone and
+// its row names the image it needs; one that answers normally is only
+// identified.
+TEST_F(StationEndToEnd, RecoverHealsATrayLeftInDownloadMode)
+{
+    const std::string changed = m_folder + "/changed.bin";
+    ASSERT_TRUE(ImageMaker::WriteCode(Code(), kImageSize, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+    ASSERT_TRUE(ImageMaker::WriteCode(changed, kImageSize, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+    const std::string recordedHash = Sha256(changed);
+    std::vector<std::string> environment = TrayEnvironment();
+    environment.push_back("CORVANETOV_SERIAL_BY_PATH=" + m_folder + "/by-path");
+    auto slot = [this](size_t i) { return m_folder + "/by-path/usb-0:1." + std::to_string(i + 1); };
+    auto log = [this](size_t i, const char* phase) { return m_folder + "/handset" + std::to_string(i) + phase + ".log"; };
+    auto start = [&](size_t i, const char* phase, const std::vector<std::string>& options) {
+        if (i == m_handsets.size())
+            m_handsets.push_back(std::make_unique<Handset>());
+        Handset& handset = *m_handsets[i];
+        handset.sim.Stop();
+        handset.flashed = m_folder + "/handset" + std::to_string(i) + ".flashed";
+        std::vector<std::string> argv = {VQXB410_SIM_PATH, "--state", m_folder + "/handset" + std::to_string(i) + ".json",
+                                         "--flash-out", handset.flashed, "--esn", Esn(i), "--log", log(i, phase),
+                                         "--by-id", m_folder + "/by-id", "--by-id-name", LinkName(i),
+                                         "--by-path", m_folder + "/by-path", "--by-path-name", "usb-0:1." + std::to_string(i + 1)};
+        argv.insert(argv.end(), options.begin(), options.end());
+        handset.device = handset.sim.Start(argv, environment);
+    };
+    auto logged = [](const std::string& path, const std::string& command) {
+        return Contains(FileText(path), "\"cmd\":\"" + command + "\"");
+    };
+    ChildProcess flashes[3];
+    for (size_t i = 0; i < 3; ++i) {
+        start(i, "-flash", kSlowErase);
+        flashes[i].StartLogged({CORVANETOV_CLI_PATH, "--json", "--port", slot(i), "flash", "--option", "0", "--code",
+                                i == 2 ? changed : Code()},
+                               environment, m_folder + "/flash" + std::to_string(i) + ".txt");
+    }
+    for (size_t i = 0; i < 3; ++i) {
+        const auto deadline = std::chrono::steady_clock::now() + kGiveUp;
+        while (!logged(log(i, "-flash"), "EraseRequest") && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(kLook);
+        ASSERT_TRUE(logged(log(i, "-flash"), "EraseRequest")) << FileText(m_folder + "/flash" + std::to_string(i) + ".txt");
+        ASSERT_EQ(0, kill(flashes[i].Pid(), SIGKILL));
+        ASSERT_EQ(128 + SIGKILL, flashes[i].WaitForExit(kGiveUp));
+        // The power cut: the handset comes back waiting in download mode.
+        start(i, "-recover", {"--emergency", "--version-after-flash", "B410V01.07"});
+    }
+    start(3, "-recover", {});
+    ASSERT_TRUE(ImageMaker::WriteCode(changed, kImageSize / 2, ImageMaker::kBootPartSize, ImageMaker::kVersion));
+
+    m_station.StartLogged({CORVANETOV_CLI_PATH, "--json", "station", "--recover", "--once"}, environment, Output());
+    EXPECT_EQ(1, m_station.WaitForExit(kGiveUp)) << OutputText();
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE("handset " + std::to_string(i) + "\n" + OutputText());
+        EXPECT_EQ("completed", EndOf(i).value("result", ""));
+        EXPECT_TRUE(Contains(EndOf(i).value("text", ""), "Now running B410V01.07")) << EndOf(i);
+        EXPECT_TRUE(FlashedExactly(*m_handsets[i]));
+    }
+    const size_t failed = Count([&](const nlohmann::json& line) {
+        return Ended()(line) && line.value("result", "") == "failed" && Contains(line.value("text", ""), changed) &&
+               Contains(line.value("text", ""), recordedHash);
+    });
+    EXPECT_EQ(1U, failed) << "the row names the image it needs\n" << OutputText();
+    EXPECT_EQ("answers normally: not touched", EndOf(3).value("text", "")) << OutputText();
+    for (size_t i = 2; i < 4; ++i) {
+        m_handsets[i]->sim.Stop();
+        EXPECT_FALSE(logged(log(i, "-recover"), "StartRequest")) << "handset " << i << " was sent the loader's start";
+        EXPECT_FALSE(logged(log(i, "-recover"), "NvWriteRequest")) << "handset " << i << " was written to";
+    }
+    for (const nlohmann::json& record : Records()) {
+        const bool flash = record.value("operation", "").rfind("flash", 0) == 0;
+        EXPECT_FALSE(flash && record.value("esn", "") == Esn(3)) << "a flash record of the normal handset: " << record;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Station, StationEndToEnd, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<StationCase>& info) { return std::string(info.param.name); });

@@ -35,6 +35,8 @@ const ChoiceCase kCases[] = {
      {"eri", "--nam1", "a.eri", "--nam2", "b.eri"}, ""},
     {"PRL without a file", StationJobChoice::Prl, 0, {}, {}, "a file for NAM1 or NAM2"},
     {"rebuild", StationJobChoice::Rebuild, 0, {}, {"rebuild"}, ""},
+    // Each handset's images come from its own record, not from the window.
+    {"recover", StationJobChoice::Recover, 0, {{"code", "c.bin"}}, {"recover"}, ""},
 };
 
 TEST(StationJobChoiceTest, ChoicesBecomeTheJobsCommandLine)
