@@ -109,8 +109,39 @@ QString PortTable::Target(uint8_t port) const
     return DevicePath(port);
 }
 
+// What one numbering knows of the store, and what it will write there.
+struct PortTable::Numbering {
+    QHash<QString, QString> entries;
+    QHash<QString, QString> seen;
+    qint64 now = 0;
+    std::vector<UserSettings::Value> writes;
+
+    void Read()
+    {
+        entries = UserSettings::Values(ports::kPortTableKey);
+        seen = UserSettings::Values(ports::kPortSeenKey);
+    }
+    void NoteEntry(uint8_t port, const QString& devicePath)
+    {
+        entries.insert(ValueName(port), devicePath);
+        writes.push_back({QLatin1String(ports::kPortTableKey), ValueName(port), devicePath});
+    }
+    void NoteSeen(uint8_t port)
+    {
+        seen.insert(ValueName(port), QString::number(now));
+        writes.push_back({QLatin1String(ports::kPortSeenKey), ValueName(port), QString::number(now)});
+    }
+};
+
 uint8_t PortTable::NumberFor(const QString& devicePath)
 {
+    return NumbersFor({devicePath}).front();
+}
+
+std::vector<uint8_t> PortTable::NumbersFor(const QStringList& devicePaths)
+{
+    if (devicePaths.isEmpty())
+        return {};
     std::lock_guard lock(m_mutex);
     // Tools of the same user on other handsets may be numbering their
     // devices at this moment: each free number must go to one device only,
@@ -119,25 +150,50 @@ uint8_t PortTable::NumberFor(const QString& devicePath)
     QDir().mkpath(QFileInfo(storeFile).absolutePath());
     FileLock numbering;
     numbering.Take((storeFile + kNumberingLockSuffix).toStdString(), kNumberingLockWait); // without it (an unwritable folder) as before: the store's own write fails then
-    const QHash<QString, QString> entries = UserSettings::Values(ports::kPortTableKey);
-    const QHash<QString, QString> seen = UserSettings::Values(ports::kPortSeenKey);
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    if (uint8_t known = Naming(entries, devicePath)) {
-        if (std::optional<qint64> when = Seen(seen, known); when && now - *when >= ports::kSeenRefreshSeconds)
-            UserSettings::WriteString(ports::kPortSeenKey, ValueName(known), QString::number(now));
+    Numbering table;
+    table.Read();
+    table.now = QDateTime::currentSecsSinceEpoch();
+    std::vector<uint8_t> numbers;
+    std::vector<size_t> fresh; // the devices numbered now
+    for (const QString& devicePath : devicePaths) {
+        const bool known = Naming(table.entries, devicePath) != 0;
+        numbers.push_back(Number(devicePath, table));
+        if (!known)
+            fresh.push_back(numbers.size() - 1);
+    }
+    // One write for the whole listing: a tray of 64 new handsets written
+    // one by one kept a station's jobs from starting for 0.7 s.
+    if (!table.writes.empty() && !UserSettings::Write(table.writes)) {
+        for (size_t index : fresh)
+            numbers[index] = 0;
+    }
+    return numbers;
+}
+
+uint8_t PortTable::Number(const QString& devicePath, Numbering& table)
+{
+    if (uint8_t known = Naming(table.entries, devicePath)) {
         // The number goes with the handset's slot, the one of its names that
         // a restart into download mode does not change.
-        if (entries.value(ValueName(known)) != devicePath && SerialSlot::IsSlot(devicePath.toStdString()))
-            return Assign(known, devicePath) ? known : 0;
+        if (table.entries.value(ValueName(known)) != devicePath && SerialSlot::IsSlot(devicePath.toStdString())) {
+            const bool assigned = UserSettings::Write(table.writes) && Assign(known, devicePath);
+            table.writes.clear();
+            table.Read();
+            return assigned ? known : 0;
+        }
+        if (std::optional<qint64> when = Seen(table.seen, known); when && table.now - *when >= ports::kSeenRefreshSeconds)
+            table.NoteSeen(known);
         return known;
     }
-    uint8_t port = FreeNumber(entries);
+    uint8_t port = FreeNumber(table.entries);
     if (!port)
-        port = LongestAway(entries, seen, now);
+        port = LongestAway(table.entries, table.seen, table.now);
     // No other entry names the device: nothing to move, as Assign would.
-    const bool stored = port && UserSettings::WriteString(ports::kPortTableKey, ValueName(port), devicePath) &&
-                        UserSettings::WriteString(ports::kPortSeenKey, ValueName(port), QString::number(now));
-    return stored ? port : 0;
+    if (port) {
+        table.NoteEntry(port, devicePath);
+        table.NoteSeen(port);
+    }
+    return port;
 }
 
 QString PortTable::FullText() const

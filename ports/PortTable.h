@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -39,6 +40,8 @@ public:
     // 0 when none is to be had (FullText says why) or the store cannot be
     // written.
     uint8_t NumberFor(const QString& devicePath);
+    // NumberFor of each device, in their order, with one write of the store.
+    std::vector<uint8_t> NumbersFor(const QStringList& devicePaths);
     // Why a new device gets no number: who holds them all, and the way out.
     QString FullText() const;
     // The number the table has for the device at path, as NumberFor finds
@@ -70,8 +73,11 @@ public:
     static bool IsNetworkAddress(const QString& text);
 
 private:
+    struct Numbering;
+
     PortTable() = default;
     static void DropNotesByNumber();
+    uint8_t Number(const QString& devicePath, Numbering& table);
 
     std::mutex m_mutex; // one numbering at a time: the view's timer and a worker may both list
 };

@@ -51,14 +51,19 @@ std::vector<SerialDeviceEntry> SerialDeviceListing::List()
         QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     const std::map<std::string, std::string> byPath = SerialSlot::Links();
     std::vector<SerialDeviceEntry> entries;
+    QStringList slotPaths;
     for (const QFileInfo& link : links) {
         if (link.isDir())
             continue;
         QString path = link.filePath();
         const auto found = byPath.find(link.canonicalFilePath().toStdString());
-        const QString slot = found == byPath.end() ? path : QString::fromStdString(found->second);
-        entries.push_back({ValueName(link), PortName(PortTable::Instance().NumberFor(slot)), path, slot});
+        slotPaths << (found == byPath.end() ? path : QString::fromStdString(found->second));
+        entries.push_back({ValueName(link), {}, path, slotPaths.back()});
     }
+    // Numbered together: the new devices of a tray in one write.
+    const std::vector<uint8_t> numbers = PortTable::Instance().NumbersFor(slotPaths);
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i].portName = PortName(numbers[i]);
     return entries;
 }
 

@@ -81,11 +81,21 @@ std::unique_ptr<QSettings> OpenStore()
 }
 
 // QSettings separates groups with '/' where a registry key uses '\'.
+QString Group(const QString& key)
+{
+    return QString(key).replace(QLatin1Char('\\'), QLatin1Char('/'));
+}
+
 std::unique_ptr<QSettings> OpenKey(const QString& key)
 {
     auto store = OpenStore();
-    store->beginGroup(QString(key).replace(QLatin1Char('\\'), QLatin1Char('/')));
+    store->beginGroup(Group(key));
     return store;
+}
+
+QString ValuePath(const QString& key, const QString& valueName)
+{
+    return Group(key) + QLatin1Char('/') + valueName;
 }
 
 // Qt locks the file for each write as well, but a writer that finds it
@@ -98,7 +108,7 @@ std::unique_ptr<QSettings> OpenKey(const QString& key)
 constexpr char kWriteTurnSuffix[] = ".write-turn";
 constexpr std::chrono::milliseconds kWriteTurnWait{10000};
 
-bool Change(const QString& key, const std::function<void(QSettings&)>& change)
+bool Change(const std::function<void(QSettings&)>& change)
 {
     if (!StoreMayBeOpened())
         return false;
@@ -108,7 +118,7 @@ bool Change(const QString& key, const std::function<void(QSettings&)>& change)
     turn.Take((storeFile + QLatin1String(kWriteTurnSuffix)).toStdString(), kWriteTurnWait);
     // It may name a shop's server with its password.
     FileSave::MakePrivate(QFile::encodeName(storeFile).toStdString());
-    auto store = OpenKey(key);
+    auto store = OpenStore();
     if (!MayWrite(*store))
         return false;
     change(*store);
@@ -127,12 +137,20 @@ QString UserSettings::ReadString(const QString& key, const QString& valueName)
 
 bool UserSettings::WriteString(const QString& key, const QString& valueName, const QString& text)
 {
-    return Change(key, [&](QSettings& store) { store.setValue(valueName, text); });
+    return Write({{key, valueName, text}});
+}
+
+bool UserSettings::Write(const std::vector<Value>& values)
+{
+    return Change([&](QSettings& store) {
+        for (const Value& value : values)
+            store.setValue(ValuePath(value.key, value.name), value.text);
+    });
 }
 
 bool UserSettings::Remove(const QString& key, const QString& valueName)
 {
-    return Change(key, [&](QSettings& store) { store.remove(valueName); });
+    return Change([&](QSettings& store) { store.remove(ValuePath(key, valueName)); });
 }
 
 QHash<QString, QString> UserSettings::Values(const QString& key)

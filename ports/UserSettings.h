@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <QHash>
+#include <QString>
+#include <vector>
 
 namespace corvanetov {
 
@@ -17,6 +18,14 @@ public:
     // Creates the key as needed; false when the store cannot be written or
     // cannot be read as settings (then it is left as it is).
     static bool WriteString(const QString& key, const QString& valueName, const QString& text);
+    // Several values, of any keys, in one write of the store (each write
+    // waits for the disk).
+    struct Value {
+        QString key;
+        QString name;
+        QString text;
+    };
+    static bool Write(const std::vector<Value>& values);
     // Removes the value; false when the store cannot be written.
     static bool Remove(const QString& key, const QString& valueName);
     // Every value of the key by name, read at once.

@@ -3,7 +3,9 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <set>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "AtOnce.h"
 #include "FreshStore.h"
@@ -221,6 +223,44 @@ TEST_F(PortTableTest, ToolsNumberingAtOnceGiveEachDeviceItsOwnNumber)
             EXPECT_EQ(PortTable::Instance().DevicePath(static_cast<uint8_t>(numbers[tool])), device(tool))
                 << "round " << round << " tool " << tool;
     }
+}
+
+// A tray's listing numbers its new devices in one write of the store (each
+// write waits for the disk: 64 one by one kept a station's jobs waiting
+// 0.7 s), as it would have one by one; a device it knows costs no write.
+TEST_F(PortTableTest, AListingNumbersItsNewDevicesInOneWrite)
+{
+    PortTable& table = PortTable::Instance();
+    ASSERT_TRUE(table.Assign(2, "/dev/serial/by-id/by-hand"));
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(QFileInfo(UserSettings::FileName()).path()).constData(),
+                                  IN_CREATE | IN_MOVED_TO),
+              0);
+    QStringList devices = {"/dev/serial/by-id/by-hand"};
+    for (int device = 0; device < 20; ++device)
+        devices << QStringLiteral("/dev/serial/by-id/tray-%1").arg(device);
+    const std::vector<uint8_t> numbers = table.NumbersFor(devices);
+    const std::vector<uint8_t> again = table.NumbersFor(devices);
+    alignas(inotify_event) char events[16384];
+    const ssize_t length = ::read(watch, events, sizeof events);
+    ::close(watch);
+    int writes = 0;
+    for (ssize_t at = 0; at < length;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        // A write makes a new file and puts it in the store's place; the
+        // events between keep the kernel from merging those of two writes.
+        writes += (event->mask & IN_MOVED_TO) && QFileInfo(UserSettings::FileName()).fileName() == QLatin1String(event->name);
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+    EXPECT_EQ(1, writes);
+    std::vector<uint8_t> expected = {2, 1};
+    for (uint8_t port = 3; expected.size() < static_cast<size_t>(devices.size()); ++port)
+        expected.push_back(port);
+    EXPECT_EQ(expected, numbers);
+    EXPECT_EQ(expected, again);
+    for (size_t device = 0; device < expected.size(); ++device)
+        EXPECT_EQ(devices[static_cast<qsizetype>(device)], table.DevicePath(expected[device])) << device;
 }
 
 TEST(PortTableNames, SerialPortNamesAndNetworkAddresses)
