@@ -90,7 +90,7 @@ int CliSettings::WriteKeepingSnapshot(CliApp& app, NvDoc& doc, ServiceRecord& re
     NvDoc before;
     if (int status = ReadHandset(app, "Reading the settings to keep for undo", before); status != CliApp::kExitOk)
         return status;
-    record.snapshot = OperationRecord::Snapshot(before);
+    OperationRecord::TakeKeptSettings(record, before);
     // Records of older tools name the ESN without its leading zeros.
     const QString found = ServiceRecord::FullEsn(QString::fromStdString(Context().EsnText()));
     if (!esn.isEmpty() && found != ServiceRecord::FullEsn(esn)) {
@@ -99,7 +99,8 @@ int CliSettings::WriteKeepingSnapshot(CliApp& app, NvDoc& doc, ServiceRecord& re
         return CliApp::kExitUsage;
     }
     NVList list;
-    NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0};
+    // Only into the handset whose settings the snapshot keeps.
+    NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), nullptr, &list, 0, Context().EsnText()};
     return app.RunOnHandset("Writing settings", doc, [request] { NamTransfer::NamWriteWorker(request); });
 }
 

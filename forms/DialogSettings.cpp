@@ -180,12 +180,13 @@ void CDialogSettings::OnReadToKeepEnded(const OperationMessage& end)
     const bool read = end.outcome == OperationMessage::Outcome::Succeeded && doc;
     ServiceRecord* record = m_runner.Record();
     if (read && record)
-        record->snapshot = OperationRecord::Snapshot(*doc);
+        OperationRecord::TakeKeptSettings(*record, *doc);
     if (doc)
         doc->Load(m_toWrite.data(), m_toWrite.size());
     QString refusal = QString(sc::kNotReadToKeep) + QString::fromStdString(end.text);
     if (read) {
-        if (m_runner.Continue(TransferBody(m_writeList, &NamTransfer::NamWriteWorker)))
+        // Only into the handset whose settings the snapshot keeps.
+        if (m_runner.Continue(TransferBody(m_writeList, &NamTransfer::NamWriteWorker, Context().EsnText())))
             return;
         refusal = QString(sc::kNotReadToKeep) + sc::kNoThread;
     }
@@ -216,9 +217,9 @@ bool CDialogSettings::StartTransfer(NVList& list, void (*worker)(NamTransferRequ
     return true;
 }
 
-std::function<void()> CDialogSettings::TransferBody(NVList& list, void (*worker)(NamTransferRequest))
+std::function<void()> CDialogSettings::TransferBody(NVList& list, void (*worker)(NamTransferRequest), const std::string& esn)
 {
-    const NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &m_readList, &m_writeList, m_mode};
+    const NamTransferRequest request{SettingsCatalogue::QueueNamItems(list), &m_readList, &m_writeList, m_mode, esn};
     return [worker, request] { worker(request); };
 }
 

@@ -77,7 +77,9 @@ private:
     void ShowReady();
     bool StartTransfer(NVList& list, void (*worker)(NamTransferRequest),
                        OperationRunner::Then then = OperationRunner::Then::Ends);
-    std::function<void()> TransferBody(NVList& list, void (*worker)(NamTransferRequest));
+    // esn: the handset the job's read found, which the transfer must find
+    // too (empty: any).
+    std::function<void()> TransferBody(NVList& list, void (*worker)(NamTransferRequest), const std::string& esn = {});
     // The read before a write has ended: the snapshot is taken, the document
     // is again what the write sends, and the write goes on.
     void OnReadToKeepEnded(const OperationMessage& end);

@@ -30,6 +30,7 @@ FaultPlan::Verdict FaultPlan::OnRequest(int code)
     verdict.hangUp = Matches(m_hangUp, code, ordinal);
     verdict.refuse = Matches(m_refusePiece, code, ordinal) || Reached(m_refusePieceFrom, code, ordinal);
     verdict.reject = Reached(m_rejectFrom, code, ordinal);
+    m_swapped = m_swapped || Reached(m_swapFrom, code, ordinal);
     return verdict;
 }
 

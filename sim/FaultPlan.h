@@ -30,6 +30,9 @@ public:
     // From the nth request of COMMAND on, the handset answers with the
     // bad-command answer, its negative acknowledgement.
     void RejectFrom(int code, unsigned nth) { m_rejectFrom[code] = nth; }
+    // From the nth request of COMMAND on, another handset is in the port:
+    // it answers with another ESN (Swapped).
+    void SwapFrom(int code, unsigned nth) { m_swapFrom[code] = nth; }
     // No request of any kind is answered: a handset that is off or not there.
     void SetSilent(bool silent) { m_silent = silent; }
     // Block n (0-based, counted over every block request since download mode
@@ -46,6 +49,7 @@ public:
     // The answer code for this block request, if it is one to refuse.
     std::optional<uint8_t> TakeBlockNak(unsigned block);
 
+    bool Swapped() const { return m_swapped; }
     bool RefuseMsl() const { return m_refuseMsl; }
     bool RefusePassword() const { return m_refusePassword; }
 
@@ -58,6 +62,7 @@ private:
     std::map<int, unsigned> m_corruptFrom;
     std::map<int, unsigned> m_refusePieceFrom;
     std::map<int, unsigned> m_rejectFrom;
+    std::map<int, unsigned> m_swapFrom;
     std::map<int, unsigned> m_seen;
     std::optional<unsigned> m_nakBlock;
     uint8_t m_nakCode = 0;
@@ -66,4 +71,5 @@ private:
     bool m_refuseMsl = false;
     bool m_refusePassword = false;
     bool m_silent = false;
+    bool m_swapped = false;
 };

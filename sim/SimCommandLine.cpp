@@ -117,6 +117,9 @@ void SimCommandLine::AddFaultOptions()
     m_app.add_option("--reject-from", m_rejectFrom, "answer the Nth and every later request of COMMAND with the bad-command answer 0x13")
         ->type_name("COMMAND:N")
         ->group(group);
+    m_app.add_option("--swap-from", m_swapFrom, "from the Nth request of COMMAND on, another handset answers: its ESN is the next one")
+        ->type_name("COMMAND:N")
+        ->group(group);
     m_app.add_flag("--silent", m_silent, "answer nothing at all: a handset that is switched off")->group(group);
     m_app.add_option("--nak-block", m_nakBlock, "answer flash block N (0-based) once with CODE, 0xA1 to 0xA3 (default 0xA1)")->type_name("N[:CODE]")
         ->group(group);
@@ -204,6 +207,7 @@ bool SimCommandLine::BuildFaults(FaultPlan& faults, std::string& error) const
         || !AddCounts(m_corruptFrom, "--corrupt-from", error, &FaultPlan::CorruptFrom, faults)
         || !AddCounts(m_hangUp, "--hangup", error, &FaultPlan::HangUpAfter, faults)
         || !AddCounts(m_rejectFrom, "--reject-from", error, &FaultPlan::RejectFrom, faults)
+        || !AddCounts(m_swapFrom, "--swap-from", error, &FaultPlan::SwapFrom, faults)
         || !AddRefusedPieces(m_refusePiece, "--refuse-piece", &FaultPlan::RefusePiece, faults, error)
         || !AddRefusedPieces(m_refusePieceFrom, "--refuse-piece-from", &FaultPlan::RefusePieceFrom, faults, error))
         return false;

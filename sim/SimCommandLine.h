@@ -62,6 +62,7 @@ private:
     std::vector<std::string> m_corruptFrom;
     std::vector<std::string> m_refusePieceFrom;
     std::vector<std::string> m_rejectFrom;
+    std::vector<std::string> m_swapFrom;
     std::string m_nakBlock;
     std::string m_nakFrom;
     bool m_refuseMsl = false;

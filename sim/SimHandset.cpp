@@ -199,7 +199,8 @@ SimHandset::Answer SimHandset::StatusAnswer() const
 {
     Answer answer{std::vector<uint8_t>(sim::kStatusAnswerSize, 0)};
     answer.payload[0] = sim::kCmdStatus;
-    sim::PutLe32(answer.payload, sim::kStatusEsnOffset, m_state.Esn());
+    // The handset that took this one's place has the next ESN.
+    sim::PutLe32(answer.payload, sim::kStatusEsnOffset, m_faults.Swapped() ? m_state.Esn() + 1 : m_state.Esn());
     sim::PutLe32(answer.payload, sim::kStatusMin1AnalogOffset, m_state.Min1());
     sim::PutLe32(answer.payload, sim::kStatusMin1Offset, m_state.Min1());
     sim::PutLe16(answer.payload, sim::kStatusMin2AnalogOffset, m_state.Min2());

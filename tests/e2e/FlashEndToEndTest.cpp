@@ -388,6 +388,61 @@ TEST_F(FlashEndToEnd, RecoverRewritesTheImagesOfTheFlashThatLeftTheHandsetInDown
     EXPECT_EQ(starts, Requests("StartRequest"));
 }
 
+namespace {
+struct SwapCase {
+    const char* name;
+    bool settingsWrite;   // else a flash that keeps the settings
+    const char* swapFrom; // the status request from which on another handset answers
+    bool flashed;         // the job's handset got its image (the boot region) before the swap
+};
+
+// Each step identifies the handset with one status request: the read, the
+// download before its switch and after its restart, the write-back. A
+// settings write is a read of what it replaces and the write, after the
+// read that made its file.
+const SwapCase kSwapCases[] = {
+    {"flash, before the download", false, "status:2", false},
+    {"flash, before the write-back", false, "status:4", true},
+    {"settings write, before the write", true, "status:3", false},
+};
+
+void PrintTo(const SwapCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+} // namespace
+
+class KeptSettingsSwap : public FlashEndToEnd, public ::testing::WithParamInterface<SwapCase> {};
+
+// The settings a job reads are the handset's that the read found: another
+// handset in its place later is neither flashed nor given any, and the
+// record keeps them under the first handset's ESN.
+TEST_P(KeptSettingsSwap, AnotherHandsetIsNotServed)
+{
+    const SwapCase& c = GetParam();
+    Images(0x9000, 0x10000, 1);
+    StartFlashable({"--esn", "8D2A41F3", "--swap-from", c.swapFrom});
+    std::vector<std::string> job = {"flash", "--option", "0", "--code", Code(), "--keep-settings"};
+    if (c.settingsWrite) {
+        const std::string file = m_folder + "/settings.mmc";
+        ASSERT_EQ(0, Cli({"settings", "read", file}).exitCode);
+        job = {"settings", "write", file};
+    }
+    auto ended = Cli(job);
+    EXPECT_EQ(1, ended.exitCode);
+    EXPECT_NE(std::string::npos, ended.err.find("Another handset answers here (ESN 8D2A41F4); the job's handset has ESN 8D2A41F3\n"))
+        << ended.err;
+    EXPECT_EQ(c.flashed ? kBootRegion / kBlock : 0, Requests("WriteBlockRequest"));
+    EXPECT_EQ(0u, Requests("NvWriteRequest"));
+    const std::vector<nlohmann::json> records = Records();
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ("8D2A41F3", records.front()["esn"]) << records.front().dump();
+    EXPECT_EQ("failed", records.front()["result"]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, KeptSettingsSwap, ::testing::ValuesIn(kSwapCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
 // Ctrl-C (or SIGTERM) while the loader erases: the tool says where it left
 // the handset.
 TEST_F(FlashEndToEnd, StopInDownloadModeSaysWhereTheHandsetWaits)

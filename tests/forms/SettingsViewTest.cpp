@@ -133,6 +133,7 @@ private slots:
     void FirstShowLaysOutTheGroupAndItsGrid();
     void WriteAndSaveRefuseUntilValuesArePresent();
     void ReadReaching100FillsTheGridAndWritesBack();
+    void WriteGoesOnlyToTheHandsetItsReadFound();
     void RefusedCellsStopTheWrite_data();
     void RefusedCellsStopTheWrite();
     void OpeningOverEditsAsksFirst();
@@ -145,7 +146,7 @@ private slots:
     void PrintoutNamesTheHandsetAndHidesTheLockCodes();
 
 private:
-    void StartHandset();
+    void StartHandset(const std::vector<std::string>& faults = {});
     QString WriteFile(const QString& name, const QByteArray& bytes);
     static void OnHostMessage(void* context, unsigned message, int line, const char* text);
 
@@ -214,10 +215,12 @@ void SettingsViewTest::cleanup()
     QDir::setCurrent(m_startFolder);
 }
 
-void SettingsViewTest::StartHandset()
+void SettingsViewTest::StartHandset(const std::vector<std::string>& faults)
 {
-    std::string path = m_handset.Start({VQXB410_SIM_PATH, "--state", m_folder.filePath(QStringLiteral("handset.json")).toStdString(),
-                                        "--lock-code", "1357", "--uim-lock-code", "24682468", "--sids", "4101,22"});
+    std::vector<std::string> argv = {VQXB410_SIM_PATH, "--state", m_folder.filePath(QStringLiteral("handset.json")).toStdString(),
+                                     "--lock-code", "1357", "--uim-lock-code", "24682468", "--sids", "4101,22"};
+    argv.insert(argv.end(), faults.begin(), faults.end());
+    std::string path = m_handset.Start(argv);
     QVERIFY(!path.empty());
     PortResolver::Instance().Set([path](uint8_t) { return path; });
 }
@@ -325,6 +328,32 @@ void SettingsViewTest::ReadReaching100FillsTheGridAndWritesBack()
     QVERIFY2(saved.contains("\"82\": \"0432343638\""), saved.constData());
     QVERIFY2(saved.contains("\"lock_code\": \"2468\""), saved.constData());
     QVERIFY(saved.contains("31000"));
+}
+
+// Another handset in the port after the write has read what it replaces
+// (the third identification, after the view's read): it is not written,
+// and the record keeps the snapshot under the handset it was read from.
+void SettingsViewTest::WriteGoesOnlyToTheHandsetItsReadFound()
+{
+    StartHandset({"--esn", "8D2A41F3", "--swap-from", "status:3"});
+    AnsweredSettings view;
+    view.show();
+    view.OnReadFromPhone();
+    QTRY_COMPARE_WITH_TIMEOUT(view.messages.size(), 1, 20000);
+    SetValue(view.Grid(), 1, QStringLiteral("2468"));
+    view.answer = true;
+    view.OnWriteToPhone();
+    QTRY_COMPARE_WITH_TIMEOUT(view.messages.size(), 2, 20000);
+    QCOMPARE(view.messages.last(), QStringLiteral("Another handset answers here (ESN 8D2A41F4); the job's handset has ESN 8D2A41F3"));
+    const std::vector<ServiceRecord> writes = KeptViewRecords(QStringLiteral("settings write"));
+    QVERIFY(!writes.empty());
+    QCOMPARE(writes.front().esn, QStringLiteral("8D2A41F3"));
+    QVERIFY(!writes.front().snapshot.isEmpty());
+    m_handset.Stop();
+    QFile state(m_folder.filePath(QStringLiteral("handset.json")));
+    QVERIFY(state.open(QIODevice::ReadOnly));
+    const QByteArray saved = state.readAll();
+    QVERIFY2(saved.contains("\"lock_code\": \"1357\""), saved.constData());
 }
 
 void SettingsViewTest::RefusedCellsStopTheWrite_data()
