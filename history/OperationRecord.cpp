@@ -7,16 +7,15 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "comm/DownloadModeNotes.h"
 #include "comm/HandsetClaim.h"
 #include "comm/PortResolver.h"
-#include "comm/SerialSlot.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
 #include "engine/OperationSink.h"
 #include "nv/NvConstants.h"
 #include "nv/NvDoc.h"
 #include "platform/InputFile.h"
-#include "ports/PortTable.h"
 #include "version/Version.h"
 
 namespace corvanetov {
@@ -126,11 +125,7 @@ void OperationRecord::TakePort(ServiceRecord& record)
 
 QString OperationRecord::Place(uint8_t port)
 {
-    const QString target = PortTable::Instance().Target(port);
-    if (target.isEmpty() || SerialSlot::IsSlot(target.toStdString()))
-        return target;
-    const std::string slot = SerialSlot::Of(target.toStdString());
-    return slot.empty() ? target : QString::fromStdString(slot);
+    return QString::fromStdString(DownloadModeNotes::SlotOf(port));
 }
 
 ServiceRecord OperationRecord::Unfinished(const ServiceRecord& begun, const std::string& identifiedEsn)

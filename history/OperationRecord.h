@@ -61,9 +61,9 @@ public:
     // has the same start time, which pairs the two.
     static ServiceRecord Unfinished(const ServiceRecord& begun, const std::string& identifiedEsn);
     static constexpr char kUnfinishedText[] = "The flash was under way: no end of it was recorded.";
-    // Where a record says the port's handset is: its slot (the by-path
-    // link), which a handset keeps across a restart into download mode,
-    // else the port table's device. Recovery looks flashes up by it.
+    // Where a record says the port's handset is: its slot, which a handset
+    // keeps across a restart into download mode (DownloadModeNotes::SlotOf).
+    // Recovery looks flashes up by it.
     static QString Place(uint8_t port);
 
     // A flash that keeps the settings is one record, the flash's: once the
