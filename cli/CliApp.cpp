@@ -328,10 +328,9 @@ int CliApp::RunOperation(const std::function<void()>& body, JsonReports json)
     OperationRecorder recorder(OperationRecorder::OnEnd::StopWorker,
                                [this, &progress, &begun](const OperationMessage& message, OperationFamily::Role role) {
                                    OperationRecord::NoteIdentity(m_identifiedEsn);
-                                   if (role == OperationFamily::Role::Status) {
-                                       KeepBegun(begun, message.text);
+                                   KeepBegun(begun, message);
+                                   if (role == OperationFamily::Role::Status)
                                        progress.StatusLine(message.text);
-                                   }
                                    else if (role == OperationFamily::Role::Progress)
                                        progress.Progress(message);
                                });
@@ -440,9 +439,9 @@ int CliApp::Keep(ServiceRecord& record, int status)
     return status;
 }
 
-void CliApp::KeepBegun(std::optional<ServiceRecord>& begun, const std::string& step)
+void CliApp::KeepBegun(std::optional<ServiceRecord>& begun, const OperationMessage& message)
 {
-    if (!begun || (step != engine::kStepDownloadMode && step != engine::kStepDownloadStart))
+    if (!begun || !OperationRecord::ReachesDownloadMode(message))
         return;
     ServiceRecord unfinished = OperationRecord::Unfinished(*begun, m_identifiedEsn);
     begun.reset();

@@ -100,10 +100,10 @@ private:
     // Keeps the ended records and tells what went wrong with keeping them.
     void KeepRecords();
     void SayRecordNotice(const std::string& notice) const;
-    // Keeps the begun flash's record as unfinished when `step` is where it
-    // reaches download mode; on a thread of its own, so that the flash
+    // Keeps the begun flash's record as unfinished when the report is its
+    // step into download mode; on a thread of its own, so that the flash
     // never waits for a held store.
-    void KeepBegun(std::optional<ServiceRecord>& begun, const std::string& step);
+    void KeepBegun(std::optional<ServiceRecord>& begun, const OperationMessage& message);
     void AwaitBegun();
     // The port to talk to: --port (COM number or device path), else the
     // listed handset, else the stored port. False with a message when none.

@@ -60,6 +60,7 @@ void ViewRecord::Begin(const QString& operation)
     m_messages.clear();
     m_identifiedEsn.clear();
     m_identificationsBefore = OperationRecord::Identifications();
+    m_unfinishedKept = false;
     m_record.reset();
     if (!operation.isEmpty())
         m_record = OperationRecord::Begin(kFrontEnd, operation);
@@ -71,6 +72,10 @@ void ViewRecord::Note(const OperationMessage& message)
         return;
     m_messages.push_back(message);
     OperationRecord::NoteIdentity(m_identifiedEsn, m_identificationsBefore);
+    if (!m_unfinishedKept && OperationRecord::ReachesDownloadMode(message)) {
+        m_unfinishedKept = true;
+        Hand(OperationRecord::Unfinished(*m_record, m_identifiedEsn));
+    }
 }
 
 void ViewRecord::KeepEnded(const OperationMessage& end)
@@ -85,18 +90,23 @@ void ViewRecord::KeepStopped()
     Keep(true, false, kStopped);
 }
 
+void ViewRecord::Hand(const ServiceRecord& record)
+{
+    HistoryKeeper& keeper = Keeper();
+    KeepingThread().start([&keeper, record] {
+        const QStringList notices = keeper.Keep(record);
+        if (!notices.isEmpty())
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [notices] { TellNotices(notices); }, Qt::QueuedConnection);
+    });
+}
+
 void ViewRecord::Keep(bool stopped, bool succeeded, const std::string& text)
 {
     if (!m_record)
         return;
     OperationRecord::Finish(*m_record,
                             {stopped, succeeded, text, 0, std::move(m_messages), m_identifiedEsn, m_identificationsBefore});
-    HistoryKeeper& keeper = Keeper();
-    KeepingThread().start([&keeper, record = *m_record] {
-        const QStringList notices = keeper.Keep(record);
-        if (!notices.isEmpty())
-            QMetaObject::invokeMethod(QCoreApplication::instance(), [notices] { TellNotices(notices); }, Qt::QueuedConnection);
-    });
+    Hand(*m_record);
     m_record.reset();
     m_messages.clear();
 }

@@ -19,6 +19,8 @@ public:
     // operation: as the record names it; empty for a view whose operation
     // touches no handset, which keeps none.
     void Begin(const QString& operation);
+    // A flash's step into download mode also keeps its record as begun,
+    // as unfinished (OperationRecord::Unfinished).
     void Note(const OperationMessage& message);
     void KeepEnded(const OperationMessage& end);
     void KeepStopped();
@@ -33,11 +35,13 @@ public:
 
 private:
     void Keep(bool stopped, bool succeeded, const std::string& text);
+    static void Hand(const ServiceRecord& record);
 
     std::optional<ServiceRecord> m_record;
     std::vector<OperationMessage> m_messages;
     std::string m_identifiedEsn;
     uint64_t m_identificationsBefore = 0;
+    bool m_unfinishedKept = false;
 };
 
 } // namespace corvanetov

@@ -45,7 +45,7 @@ static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion);
 QString NotEnded()
 {
     return QString("NOT (result = '%1' AND EXISTS (SELECT 1 FROM service_records later WHERE later.started = service_records.started "
-    "AND later.device_path = service_records.device_path AND later.result <> '%1' "
+    "AND COALESCE(later.device_path, '') = COALESCE(service_records.device_path, '') AND later.result <> '%1' "
     "AND (COALESCE(service_records.esn, '') = '' OR later.esn = service_records.esn)))")
         .arg(ServiceRecord::kUnfinished);
 }

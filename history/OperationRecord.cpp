@@ -12,6 +12,7 @@
 #include "comm/PortResolver.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
+#include "engine/OperationFamily.h"
 #include "engine/OperationSink.h"
 #include "nv/NvConstants.h"
 #include "nv/NvDoc.h"
@@ -121,6 +122,13 @@ void OperationRecord::TakePort(ServiceRecord& record)
     uint8_t port = Context().SelectedPort();
     record.comNumber = port;
     record.devicePath = port ? Place(port) : QString();
+}
+
+bool OperationRecord::ReachesDownloadMode(const OperationMessage& message)
+{
+    const OperationFamily* family = OperationFamily::Find(message.number);
+    return family && family->RoleOf(message.kind) == OperationFamily::Role::Status &&
+           (message.text == engine::kStepDownloadMode || message.text == engine::kStepDownloadStart);
 }
 
 QString OperationRecord::Place(uint8_t port)

@@ -60,6 +60,10 @@ public:
     // own, with the port and the handset as they are now. Its end record
     // has the same start time, which pairs the two.
     static ServiceRecord Unfinished(const ServiceRecord& begun, const std::string& identifiedEsn);
+    // Whether the report is the flash's step into download mode ("Changing
+    // D/L Mode", or "Download Start" for a handset already there), where
+    // its unfinished record is kept.
+    static bool ReachesDownloadMode(const OperationMessage& message);
     static constexpr char kUnfinishedText[] = "The flash was under way: no end of it was recorded.";
     // Where a record says the port's handset is: its slot, which a handset
     // keeps across a restart into download mode (DownloadModeNotes::SlotOf).

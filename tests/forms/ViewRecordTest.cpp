@@ -7,6 +7,7 @@
 
 #include "TempFolder.h"
 #include "ViewRecords.h"
+#include "engine/EngineConstants.h"
 #include "engine/OperationSink.h"
 #include "history/OperationRecord.h"
 
@@ -36,6 +37,33 @@ TEST(ViewRecord, TheWindowNeverWaitsForTheStore)
     }
     QSqlDatabase::removeDatabase("holder");
     const std::vector<ServiceRecord> kept = KeptViewRecords("identify");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].result, ServiceRecord::kCompleted);
+}
+
+// A flash in the window keeps its record as begun at its step into download
+// mode, once; its end, with the same start, then stands for both.
+TEST(ViewRecord, AFlashKeepsItsBegunRecordAtTheSwitchIntoDownloadMode)
+{
+    TempFolder folder;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder.File("data")));
+    constexpr char kFlash[] = "flash option 0";
+    ViewRecord record;
+    record.Begin(kFlash);
+    record.Draft()->inputs << RecordInput{"code", "code.bin", 4, "ab12"};
+    auto status = [](const char* step) {
+        return OperationMessage{engine::kMsgDownload, 0, engine::kDownloadStatus, 0, step};
+    };
+    record.Note(status(engine::kStepInitComPort));
+    EXPECT_TRUE(KeptViewRecords(kFlash).empty()) << "not yet in download mode";
+    record.Note(status(engine::kStepDownloadMode));
+    record.Note(status(engine::kStepDownloadStart));
+    std::vector<ServiceRecord> kept = KeptViewRecords(kFlash);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].result, ServiceRecord::kUnfinished);
+    EXPECT_EQ(kept[0].inputs.size(), 1);
+    record.KeepEnded({engine::kMsgDownload, 0, engine::kDownloadEnd, 0, "Completed", OperationMessage::Outcome::Succeeded});
+    kept = KeptViewRecords(kFlash);
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].result, ServiceRecord::kCompleted);
 }
