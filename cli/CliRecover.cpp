@@ -1,11 +1,13 @@
 #include "cli/CliRecover.h"
 
 #include <CLI/CLI.hpp>
+#include <QSysInfo>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
 #include "cli/CliApp.h"
 #include "cli/CliFlash.h"
+#include "comm/DownloadModeNotes.h"
 #include "engine/DownloadOption.h"
 #include "engine/EngineConstants.h"
 #include "engine/OperationContext.h"
@@ -89,14 +91,20 @@ std::optional<ServiceRecord> CliRecover::UnfinishedFlash(QString& why) const
     }
     // Newest first, each flash's records together (they share its start):
     // the newest flash with an unfinished record reached download mode, and
-    // never completed unless its group holds a completed record.
+    // never completed unless its group holds a completed record. A slot's
+    // name is the same on every bench, and the handset noted as waiting
+    // there is the one its flashes are of.
+    const std::string slot = DownloadModeNotes::SlotOf(Context().SelectedPort());
+    const QString waiting = ServiceRecord::FullEsn(QString::fromStdString(DownloadModeNotes::Instance().Find(slot).value_or("")));
     HistoryFilter filter;
-    filter.devicePath = OperationRecord::Place(Context().SelectedPort());
+    filter.devicePath = QString::fromStdString(slot);
+    filter.bench = QSysInfo::machineHostName();
     filter.everyUnfinished = true;
     std::optional<ServiceRecord> found;
     bool completed = false;
     const bool read = store.Query(filter, [&](const ServiceRecord& each) {
-        if (!each.operation.startsWith(kFlashOperation))
+        const bool anotherHandset = !waiting.isEmpty() && !each.esn.isEmpty() && each.esn != waiting;
+        if (!each.operation.startsWith(kFlashOperation) || anotherHandset)
             return true;
         if (found && found->started != each.started)
             return false;

@@ -32,9 +32,10 @@ public:
 
 private:
     int Recover();
-    // The last flash in the handset's slot that reached download mode, if
-    // it did not complete (killed, a power cut, failed or stopped there); a
-    // flash that completed there since ends the search. Empty, with why
+    // The last flash in the handset's slot on this bench that reached
+    // download mode, if it did not complete (killed, a power cut, failed or
+    // stopped there), and is of the handset noted as waiting there where a
+    // note names one; a flash that completed there since ends the search. Empty, with why
     // (no record, or the store's error), when there is none.
     std::optional<ServiceRecord> UnfinishedFlash(QString& why) const;
     // The recorded images that are no longer there as recorded, each named

@@ -65,10 +65,6 @@ public:
     // its unfinished record is kept.
     static bool ReachesDownloadMode(const OperationMessage& message);
     static constexpr char kUnfinishedText[] = "The flash was under way: no end of it was recorded.";
-    // Where a record says the port's handset is: its slot, which a handset
-    // keeps across a restart into download mode (DownloadModeNotes::SlotOf).
-    // Recovery looks flashes up by it.
-    static QString Place(uint8_t port);
 
     // A flash that keeps the settings is one record, the flash's: once the
     // flash has ended well, its end text and the version the handset now
@@ -83,6 +79,10 @@ public:
     static constexpr char kNotWrittenBack[] = "\nThe settings were NOT written back: ";
 
 private:
+    // Where a record says the port's handset is: its slot, which a handset
+    // keeps across a restart into download mode (DownloadModeNotes::SlotOf),
+    // and by which recovery looks its flashes up.
+    static QString Place(uint8_t port);
     static void TakePort(ServiceRecord& record);
     static void TakeIdentity(ServiceRecord& record, const End& end);
     static QString EndText(const ServiceRecord& record, const End& end);

@@ -443,6 +443,36 @@ TEST_P(KeptSettingsSwap, AnotherHandsetIsNotServed)
 INSTANTIATE_TEST_SUITE_P(Steps, KeptSettingsSwap, ::testing::ValuesIn(kSwapCases),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
+// A slot's name is the same on every bench of a shop (by-path names the USB
+// port), and a slot holds one handset after another: recover goes by this
+// bench's flashes of the handset noted as waiting there, not by a newer one
+// of another bench or of another handset.
+TEST_F(FlashEndToEnd, RecoverTakesOnlyThisBenchsFlashOfTheHandsetWaitingThere)
+{
+    Images(0x9000, 0x10000, 1);
+    StartFlashable({"--esn", "8A3F02C1", "--nak-from", "3"});
+    ASSERT_EQ(1, Flash(0).exitCode);
+    const std::string slot = Records().front().value("device_path", "");
+    auto insert = [&](const char* uuid, const char* bench, const char* esn, const char* result) {
+        const std::string sql = std::string("insert into service_records (uuid, started, bench, device_path, esn, operation, "
+                                            "inputs, result) values ('") + uuid + "', '2999-01-01T00:00:00.000Z', '" + bench +
+                                "', ?, '" + esn + "', 'flash option 0', '[{\"role\":\"code\",\"name\":\"/gone.bin\"}]', '" +
+                                result + "')";
+        return ChildProcess::Run({"/usr/bin/python3", "-c",
+                                  "import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); c.execute(sys.argv[2], (sys.argv[3],)); c.commit()",
+                                  m_folder + "/data/corvanetov/history.sqlite", sql, slot})
+            .exitCode;
+    };
+    ASSERT_EQ(0, insert("other-bench", "bench-of-another-room", "8A3F02C1", "completed"));
+    char bench[256] = {};
+    ASSERT_EQ(0, gethostname(bench, sizeof bench - 1));
+    ASSERT_EQ(0, insert("other-handset", bench, "1B2B3B4B", "unfinished"));
+    m_handset.Stop();
+    StartFlashable({"--emergency", "--esn", "8A3F02C1"});
+    auto recovered = Cli({"recover"});
+    EXPECT_EQ(0, recovered.exitCode) << recovered.err;
+}
+
 // Ctrl-C (or SIGTERM) while the loader erases: the tool says where it left
 // the handset.
 TEST_F(FlashEndToEnd, StopInDownloadModeSaysWhereTheHandsetWaits)
