@@ -35,6 +35,36 @@ QString ShortName(const QString& device)
 {
     return QFileInfo(device).fileName().remove(kUdevWrapping);
 }
+// What all names share is cut at a separator, so that "_10" and "_11" show
+// as "10" and "11", not "0" and "1". The names are short names already.
+QString LabelAmong(const QString& name, const QStringList& names)
+{
+    qsizetype prefix = name.size();
+    qsizetype suffix = name.size();
+    bool alone = true; // no other name to tell it from
+    for (const QString& other : names) {
+        alone = alone && other == name;
+        prefix = std::min(prefix, CommonPrefix(name, other));
+        suffix = std::min(suffix, CommonSuffix(name, other));
+    }
+    if (alone)
+        return name;
+    while (prefix > 0 && !Separator(name[prefix - 1]))
+        --prefix;
+    suffix = std::min(suffix, name.size() - prefix);
+    while (suffix > 0 && !Separator(name[name.size() - suffix]))
+        --suffix;
+    const QString label = name.mid(prefix, name.size() - prefix - suffix);
+    return label.isEmpty() ? name : label;
+}
+
+QStringList ShortNames(const QStringList& devices)
+{
+    QStringList names;
+    for (const QString& device : devices)
+        names << ShortName(device);
+    return names;
+}
 } // namespace
 
 StationModel::StationModel(const std::vector<std::unique_ptr<StationJob>>& jobs, QObject* parent)
@@ -52,42 +82,33 @@ int StationModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-// What all names share is cut at a separator, so that "_10" and "_11" show
-// as "10" and "11", not "0" and "1".
 QString StationModel::DeviceLabel(const QString& device, const QStringList& devices)
 {
-    const QString name = ShortName(device);
-    qsizetype prefix = name.size();
-    qsizetype suffix = name.size();
-    bool alone = true; // no other name to tell it from
-    for (const QString& each : devices) {
-        const QString other = ShortName(each);
-        alone = alone && other == name;
-        prefix = std::min(prefix, CommonPrefix(name, other));
-        suffix = std::min(suffix, CommonSuffix(name, other));
-    }
-    if (alone)
-        return name;
-    while (prefix > 0 && !Separator(name[prefix - 1]))
-        --prefix;
-    suffix = std::min(suffix, name.size() - prefix);
-    while (suffix > 0 && !Separator(name[name.size() - suffix]))
-        --suffix;
-    const QString label = name.mid(prefix, name.size() - prefix - suffix);
-    return label.isEmpty() ? name : label;
+    return LabelAmong(ShortName(device), ShortNames(devices));
 }
 
-QStringList StationModel::Devices() const
+// A row's Device cell depends on every row's device, and a table is drawn
+// several times a second: the labels are worked out once per added row,
+// not once per cell drawn (for 64 rows that tripled the station's CPU).
+const QStringList& StationModel::Labels() const
 {
+    if (m_labels.size() == static_cast<qsizetype>(m_jobs.size()))
+        return m_labels;
     QStringList devices;
     for (const auto& job : m_jobs)
         devices << job->Row().device;
-    return devices;
+    const QStringList names = ShortNames(devices);
+    m_labels.clear();
+    for (const QString& name : names)
+        m_labels << LabelAmong(name, names);
+    return m_labels;
 }
 
 QString StationModel::Text(int row, int column) const
 {
-    return Cell(m_jobs.at(static_cast<size_t>(row))->Row(), column, Devices());
+    if (column == Device)
+        return Labels().at(row);
+    return Cell(m_jobs.at(static_cast<size_t>(row))->Row(), column, {});
 }
 
 QString StationModel::Cell(const StationRow& row, int column, const QStringList& devices)
@@ -148,6 +169,7 @@ void StationModel::RowChanged(int row)
 
 void StationModel::Reset()
 {
+    m_labels.clear();
     beginResetModel();
     endResetModel();
 }

@@ -43,9 +43,10 @@ public:
     void Reset();
 
 private:
-    QStringList Devices() const;
+    const QStringList& Labels() const;
 
     const std::vector<std::unique_ptr<StationJob>>& m_jobs;
+    mutable QStringList m_labels; // the Device cells, as many as the rows they were worked out for
 };
 
 } // namespace corvanetov

@@ -440,6 +440,51 @@ const RateCase kRateCases[] = {
     {"done: no time left", {{0, 0}, {1000, 8192}}, 8192.0, 8192, std::nullopt},
 };
 
+// The Device cells tell the rows apart as rows are added: a handset alone
+// shows its whole name, beside another only what differs.
+TEST_F(StationTest, DeviceCellsFollowTheRowsAdded)
+{
+    Plug(QStringLiteral("A"), kHang);
+    Station& station = Start();
+    ASSERT_TRUE(AwaitStep(0));
+    EXPECT_EQ(QStringLiteral("Corvane_VQX-B410_A_qxcdmdm"), station.Model().Text(0, StationModel::Device));
+    Plug(QStringLiteral("B"), kHang);
+    ASSERT_TRUE(AwaitStep(1));
+    EXPECT_EQ(QStringLiteral("A"), station.Model().Text(0, StationModel::Device));
+    EXPECT_EQ(QStringLiteral("B"), station.Model().Text(1, StationModel::Device));
+    station.StopAll();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_allEnded; }, kGiveUpMs));
+}
+
+// The table is drawn several times a second: a draw costs as much per row
+// with 128 rows as with 16. Each cell worked out every row's device label
+// once, so that eight times the rows cost sixty-four times the time.
+TEST(StationModelCost, ADrawCostsInProportionToItsRows)
+{
+    auto drawSeconds = [](int rows) {
+        std::vector<std::unique_ptr<StationJob>> jobs;
+        StationModel model(jobs);
+        for (int row = 0; row < rows; ++row) {
+            StationRow each;
+            each.device = QStringLiteral("/dev/serial/by-id/") + LinkName(QString::number(row));
+            model.AddRow([&] { jobs.push_back(std::make_unique<StationJob>(StationRequest{}, each)); });
+        }
+        double fastest = 1e9;
+        for (int draw = 0; draw < 5; ++draw) {
+            QElapsedTimer timer;
+            timer.start();
+            for (int row = 0; row < rows; ++row)
+                for (int column = 0; column < StationModel::ColumnCount; ++column)
+                    model.Text(row, column);
+            fastest = std::min(fastest, static_cast<double>(timer.nsecsElapsed()) / 1e9);
+        }
+        return fastest;
+    };
+    const double few = drawSeconds(16);
+    const double many = drawSeconds(128);
+    EXPECT_LT(many, 24 * few) << "16 rows " << few << " s, 128 rows " << many << " s";
+}
+
 TEST(TransferRateTest, RateAndTimeLeft)
 {
     for (const RateCase& c : kRateCases) {
