@@ -391,8 +391,9 @@ void CliApp::PrintLineLost() const
 void CliApp::WaitShowingProgress(OperationWorker& worker, const OperationRecorder& recorder, CliProgressLine& progress) const
 {
     auto start = std::chrono::steady_clock::now();
-    while (worker.Running()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kProgressTickMs));
+    // Woken by the worker's end: a job's result and its exit do not wait
+    // for the next tick.
+    while (!worker.WaitForEnd(std::chrono::milliseconds(kProgressTickMs))) {
         auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
         progress.Update(static_cast<int>(seconds.count()), recorder.Percent());
         progress.Identified(OperationContext::Instance().EsnText());

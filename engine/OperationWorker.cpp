@@ -51,7 +51,11 @@ bool OperationWorker::Start(std::function<void()> body)
             // A stop belongs to the operation it ended; nothing after it may
             // be cut short by it.
             Pacing::Instance().ClearStop();
-            m_running = false;
+            {
+                const std::lock_guard lock(m_endMutex);
+                m_running = false;
+            }
+            m_ended.notify_all();
         });
     } catch (const std::system_error& error) {
         TRACE("\nNo worker thread: %s\n", error.what());
@@ -64,6 +68,12 @@ bool OperationWorker::Start(std::function<void()> body)
 void OperationWorker::Stop()
 {
     Pacing::Instance().RequestStop();
+}
+
+bool OperationWorker::WaitForEnd(std::chrono::milliseconds most)
+{
+    std::unique_lock lock(m_endMutex);
+    return m_ended.wait_for(lock, most, [this] { return !m_running; });
 }
 
 void OperationWorker::Join()

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace corvanetov {
@@ -26,10 +29,15 @@ public:
     // Waits until the worker has ended (never from a thread it reports to).
     void Join();
     bool Running() const { return m_running; }
+    // Waits up to `most` for the worker to end; whether it has. A front end
+    // that shows progress between its waits learns of the end at once.
+    bool WaitForEnd(std::chrono::milliseconds most);
 
 private:
     std::thread m_thread;
     std::atomic<bool> m_running{false};
+    std::mutex m_endMutex;
+    std::condition_variable m_ended;
 };
 
 } // namespace corvanetov

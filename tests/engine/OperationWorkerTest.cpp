@@ -48,6 +48,22 @@ TEST(OperationWorker, StopWakesALongPauseAndTheNextStartRunsUnstopped)
     EXPECT_TRUE(secondCompleted) << "a new operation must not inherit the old stop";
 }
 
+// The command line shows progress between its waits for the worker: it
+// learns of the end as it comes, not at its next look (a job's result came
+// up to 200 ms late).
+TEST(OperationWorker, WaitForEndReturnsAsTheWorkerEnds)
+{
+    using Clock = std::chrono::steady_clock;
+    OperationWorker worker;
+    ASSERT_TRUE(worker.Start([] { Pacing::Instance().Sleep(kEndlessMs); }));
+    EXPECT_FALSE(worker.WaitForEnd(std::chrono::milliseconds(20))) << "still running";
+    const Clock::time_point stopped = Clock::now();
+    worker.Stop();
+    EXPECT_TRUE(worker.WaitForEnd(std::chrono::minutes(10)));
+    EXPECT_LT(Clock::now() - stopped, std::chrono::seconds(10)) << "woken by the end, not by the time-out";
+    EXPECT_TRUE(worker.WaitForEnd(std::chrono::milliseconds(0))) << "and it stays ended";
+}
+
 TEST(OperationWorker, DestructionEndsARunningWorker)
 {
     std::atomic<bool> ended{false};
