@@ -5,7 +5,31 @@
 #include "comm/SerialSlot.h"
 #include "platform/PrivateFolder.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace corvanetov {
+
+namespace {
+
+// Unix 98 pseudo-terminals: their majors.
+constexpr unsigned kPtyMajorFirst = 136;
+constexpr unsigned kPtyMajorLast = 143;
+
+// The pseudo-terminal at path as it was made (its inode and the time it
+// was made); empty where path is no pseudo-terminal but a link to one,
+// whose name a pulled cable takes along.
+std::string TerminalMade(const std::string& path)
+{
+    struct stat node {};
+    if (::lstat(path.c_str(), &node) != 0 || !S_ISCHR(node.st_mode) || major(node.st_rdev) < kPtyMajorFirst ||
+        major(node.st_rdev) > kPtyMajorLast)
+        return {};
+    return "pty " + std::to_string(node.st_ino) + " " + std::to_string(node.st_ctim.tv_sec) + "." +
+           std::to_string(node.st_ctim.tv_nsec);
+}
+
+} // namespace
 
 DownloadModeNotes& DownloadModeNotes::Instance()
 {
@@ -37,13 +61,13 @@ void DownloadModeNotes::Remember(const std::string& slot, const std::string& esn
 {
     std::lock_guard lock(m_mutex);
     if (m_folder.empty()) {
-        m_notes.emplace(slot, esn);
+        m_notes.emplace(slot, NoteText(slot, esn));
         return;
     }
     const PrivateFolder folder(m_folder);
     const std::string name = PrivateFolder::NameFor(slot);
     if (!folder.Read(name))
-        folder.Write(name, esn + "\n");
+        folder.Write(name, NoteText(slot, esn));
 }
 
 void DownloadModeNotes::Forget(const std::string& slot)
@@ -60,12 +84,31 @@ std::optional<std::string> DownloadModeNotes::Find(const std::string& slot) cons
     std::lock_guard lock(m_mutex);
     if (m_folder.empty()) {
         const auto note = m_notes.find(slot);
-        return note == m_notes.end() ? std::nullopt : std::optional<std::string>(note->second);
+        return EsnOf(slot, note == m_notes.end() ? std::nullopt : std::optional<std::string>(note->second));
     }
-    std::optional<std::string> text = PrivateFolder(m_folder).Read(PrivateFolder::NameFor(slot));
-    if (text)
-        text->erase(text->find_last_not_of('\n') + 1);
-    return text;
+    return EsnOf(slot, PrivateFolder(m_folder).Read(PrivateFolder::NameFor(slot)));
+}
+
+std::string DownloadModeNotes::NoteText(const std::string& slot, const std::string& esn)
+{
+    const std::string terminal = TerminalMade(slot);
+    return esn + "\n" + (terminal.empty() ? "" : terminal + "\n");
+}
+
+std::optional<std::string> DownloadModeNotes::EsnOf(const std::string& slot, std::optional<std::string> text)
+{
+    if (!text)
+        return std::nullopt;
+    const size_t end = text->find('\n');
+    const std::string esn = text->substr(0, end);
+    std::string terminal = end == std::string::npos ? std::string() : text->substr(end + 1);
+    terminal.erase(terminal.find_last_not_of('\n') + 1);
+    // With no terminal there now, the noted one's handset went with it:
+    // the note stands, for that handset's end and for no other.
+    const std::string now = TerminalMade(slot);
+    if (!terminal.empty() && !now.empty() && terminal != now)
+        return std::nullopt;
+    return esn;
 }
 
 } // namespace corvanetov

@@ -18,7 +18,11 @@ namespace corvanetov {
 // its device, names that the system gives the next handset, and holds the
 // ESN the flash identified (empty where it identified none). A handset that
 // answers in that slot is not waiting there: its identification drops the
-// note, whoever it is. A front end gives the notes a folder, one file per
+// note, whoever it is. Where the slot is a pseudo-terminal, whose number
+// the next terminal opened is given, the note names that terminal as it was
+// made, and a terminal made since under the number finds none (while none
+// is there, the note stands). A front end
+// gives the notes a folder, one file per
 // slot, for every program of the user; without one they last as long as
 // the process.
 class DownloadModeNotes {
@@ -41,6 +45,11 @@ public:
     bool Remembered(const std::string& slot) const { return Find(slot).has_value(); }
 
 private:
+    // What the note says: the ESN, and on a line of its own the terminal
+    // where the slot is one.
+    static std::string NoteText(const std::string& slot, const std::string& esn);
+    static std::optional<std::string> EsnOf(const std::string& slot, std::optional<std::string> text);
+
     mutable std::mutex m_mutex;
     std::string m_folder;
     std::map<std::string, std::string> m_notes; // without a folder

@@ -1,9 +1,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <filesystem>
 #include <set>
 #include <sys/inotify.h>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,6 +176,47 @@ TEST_F(PortTableTest, DownloadModeNotesAreFilesPerSlotBesideTheStore)
     qunsetenv("CORVANETOV_SERIAL_BY_PATH");
     PortResolver::Instance().Set(nullptr);
     notes.SetFolder({});
+}
+
+// A pseudo-terminal's number goes to the next terminal opened once it is
+// closed: a note of the terminal a flash left is not the next one's, in the
+// folder or in the process alone, while the terminal itself keeps it.
+TEST_F(PortTableTest, ANoteOfAPseudoTerminalIsNotTheNextTerminalsOfItsNumber)
+{
+    auto open = [] {
+        const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[64] = {};
+        if (fd >= 0 && (::grantpt(fd) != 0 || ::unlockpt(fd) != 0 || ::ptsname_r(fd, name, sizeof name) != 0))
+            name[0] = '\0';
+        return std::make_pair(fd, std::string(name));
+    };
+    DownloadModeNotes& notes = DownloadModeNotes::Instance();
+    PortTable::Instance().InstallResolver();
+    for (bool inFolder : {true, false}) {
+        if (!inFolder)
+            notes.SetFolder({});
+        auto [noted, slot] = open();
+        ASSERT_FALSE(slot.empty());
+        notes.Remember(slot, "8D2A41F3");
+        EXPECT_EQ("8D2A41F3", notes.Find(slot).value_or("none")) << "in the folder: " << inFolder;
+        // A terminal is told from the one before it by when it was made, in
+        // the clock's ticks (a few milliseconds each), so the next is made a
+        // tick later, at once after the close: another program may still
+        // take the number first, hence a few tries.
+        std::pair<int, std::string> next{-1, {}};
+        for (int attempt = 0; attempt < 20 && next.second != slot; ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ::close(noted);
+            noted = next.first;
+            next = open();
+        }
+        ASSERT_EQ(slot, next.second) << "the number was never given again";
+        EXPECT_FALSE(notes.Remembered(slot)) << "in the folder: " << inFolder;
+        ::close(next.first);
+        if (noted >= 0)
+            ::close(noted);
+        notes.Forget(slot);
+    }
 }
 
 TEST_F(PortTableTest, ForgettingFreesANumberOrDropsTheNetworkLink)
