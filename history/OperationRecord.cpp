@@ -51,7 +51,8 @@ uint64_t OperationRecord::Identifications()
 
 RecordInput OperationRecord::FileInput(const QString& role, const std::string& path)
 {
-    RecordInput input{role, QString::fromStdString(path), -1, {}};
+    // Named in full: a recovery of the flash may be run from anywhere.
+    RecordInput input{role, QFileInfo(QString::fromStdString(path)).absoluteFilePath(), -1, {}};
     // Opened as the operation opens it: a pipe or a device named by mistake
     // is not read, and never holds the tool.
     const InputFile file(path);

@@ -9,7 +9,7 @@
 
 namespace corvanetov {
 
-// A file an operation took: as named, its size and its SHA-256, so that a
+// A file an operation took: its full name, its size and its SHA-256, so that a
 // record says exactly which image or list went into the handset.
 struct RecordInput {
     QString role; // "code", "font", "prl", "eri", "settings"
