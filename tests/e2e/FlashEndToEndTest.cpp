@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -367,8 +368,15 @@ TEST_F(FlashEndToEnd, RecoverRewritesTheImagesOfTheFlashThatLeftTheHandsetInDown
     EXPECT_EQ(0U, Requests("StartRequest")) << "a handset with nothing to recover is only identified";
     m_handset.Stop();
 
+    // The flash names its images as they are in the folder it runs in; the
+    // recovery runs from another.
     StartFlashable({"--emergency", "--nak-from", "3"});
-    ASSERT_EQ(1, Flash(4).exitCode);
+    const std::filesystem::path elsewhere = std::filesystem::current_path();
+    std::filesystem::current_path(m_folder);
+    const ChildProcess::Result failed = Cli({"flash", "--option", "4", "--code", "code.bin", "--font", "font.bin",
+                                             "--font-address", "2E00000"});
+    std::filesystem::current_path(elsewhere);
+    ASSERT_EQ(1, failed.exitCode) << failed.err;
     m_handset.Stop();
     StartFlashable({"--emergency"});
     auto recovered = Cli({"--json", "recover"});
