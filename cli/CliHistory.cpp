@@ -15,7 +15,7 @@
 namespace corvanetov {
 
 namespace {
-constexpr char kTableRow[] = "%-24s  %-36s  %-22s  %-9s  %-8s  %-12s  %s\n";
+constexpr char kTableRow[] = "%-24s  %-36s  %-22s  %-10s  %-8s  %-12s  %s\n";
 
 std::string Std(const QString& text)
 {
